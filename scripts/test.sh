@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds twice (plain, and with AddressSanitizer +
+# UndefinedBehaviorSanitizer), warnings as errors, and runs the whole test suite in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+run() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DRYNFILER_WERROR=ON -DRYNFILER_BENCH=ON "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 600
+}
+
+echo "== plain build =="
+run build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== sanitizer build =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run build/sanitize -DCMAKE_BUILD_TYPE=Debug -DRYNFILER_SANITIZE=ON
+echo "All tests passed."

@@ -1,0 +1,210 @@
+#include "platform/codepage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace ryn {
+namespace {
+
+constexpr const char* kDefaultCodePage = "GBK";
+constexpr const char* kUtf16 = "UTF-16LE";
+constexpr const char* kUtf8 = "UTF-8";
+
+std::string NormalizedName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    if (c == '-' || c == '_') continue;
+    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  }
+  return out;
+}
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+bool IsAscii(std::u16string_view s) {
+  for (char16_t c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// One iconv descriptor, opened lazily; a converter is used by one thread at a time.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1))
+      throw std::runtime_error(std::string("cannot convert from ") + from + " to " + to);
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts in, replacing undecodable input units (of inUnit bytes) by replacement.
+  std::string Run(const char* in, size_t inLen, size_t inUnit, std::string_view replacement) {
+    std::string out;
+    out.resize(inLen * 2 + 16);
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(in);
+    size_t srcLeft = inLen;
+    size_t used = 0;
+    while (srcLeft > 0) {
+      char* dst = out.data() + used;
+      size_t dstLeft = out.size() - used;
+      size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+      used = out.size() - dstLeft;
+      if (r != static_cast<size_t>(-1)) break;
+      if (errno == E2BIG) {
+        out.resize(out.size() * 2);
+      } else {  // EILSEQ or EINVAL: skip one input unit and put the replacement
+        size_t skip = srcLeft < inUnit ? srcLeft : inUnit;
+        src += skip;
+        srcLeft -= skip;
+        if (out.size() - used < replacement.size() + 8) out.resize(out.size() * 2);
+        out.replace(used, replacement.size(), replacement);
+        used += replacement.size();
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+      }
+    }
+    // Flush any shift state.
+    for (;;) {
+      char* dst = out.data() + used;
+      size_t dstLeft = out.size() - used;
+      size_t r = iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
+      used = out.size() - dstLeft;
+      if (r != static_cast<size_t>(-1) || errno != E2BIG) break;
+      out.resize(out.size() * 2);
+    }
+    out.resize(used);
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+struct ThreadConverters {
+  std::unique_ptr<Converter> toWide, toNarrow, fromUtf8, toUtf8;
+};
+
+ThreadConverters& Converters() {
+  thread_local ThreadConverters c;
+  return c;
+}
+
+Converter& Get(std::unique_ptr<Converter>& slot, const char* to, const char* from) {
+  if (!slot) slot = std::make_unique<Converter>(to, from);
+  return *slot;
+}
+
+bool SameEncoding(const std::string& a, const char* b) { return NormalizedName(a) == NormalizedName(b); }
+
+}  // namespace
+
+CodePage::CodePage(std::string name) : name_(std::move(name)) {
+  std::string norm = NormalizedName(name_);
+  if (norm == "UTF8") {
+    kind_ = CodePageKind::kUtf8;
+    for (int b = 0xC2; b <= 0xF4; ++b) lead_[b] = 1;
+    return;
+  }
+  // Probe which bytes start a longer character: iconv reports an incomplete sequence.
+  iconv_t cd = iconv_open(kUtf16, name_.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    throw std::runtime_error("unknown code page " + name_);
+  bool any = false;
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    char in[1] = {static_cast<char>(b)};
+    char out[8];
+    char* src = in;
+    char* dst = out;
+    size_t srcLeft = 1, dstLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) && errno == EINVAL) {
+      lead_[b] = 1;
+      any = true;
+    }
+  }
+  iconv_close(cd);
+  if (any) kind_ = norm == "GB18030" ? CodePageKind::kGb18030 : CodePageKind::kDoubleByte;
+}
+
+size_t CodePage::MultiByteLength(const char* p, const char* end) const {
+  auto at = [p](int i) { return static_cast<uint8_t>(p[i]); };
+  switch (kind_) {
+    case CodePageKind::kUtf8: {
+      uint8_t b = at(0);
+      size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+      if (static_cast<size_t>(end - p) < n) return 1;
+      for (size_t i = 1; i < n; ++i)
+        if ((at(static_cast<int>(i)) & 0xC0) != 0x80) return 1;
+      return n;
+    }
+    case CodePageKind::kGb18030:
+      if (at(1) >= '0' && at(1) <= '9') {
+        if (end - p >= 4 && lead_[at(2)] && at(3) >= '0' && at(3) <= '9') return 4;
+        return 1;
+      }
+      return 2;
+    default:
+      return 2;
+  }
+}
+
+const CodePage& ProcessCodePage() {
+  static const CodePage page([] {
+    const char* env = std::getenv("RYNFILER_CODEPAGE");
+    return std::string(env && *env ? env : kDefaultCodePage);
+  }());
+  return page;
+}
+
+std::u16string ToWide(std::string_view narrow) {
+  if (IsAscii(narrow)) return std::u16string(narrow.begin(), narrow.end());
+  auto& c = Get(Converters().toWide, kUtf16, ProcessCodePage().Name().c_str());
+  static const std::string kReplacement("\xFD\xFF", 2);  // U+FFFD little-endian
+  std::string bytes = c.Run(narrow.data(), narrow.size(), 1, kReplacement);
+  std::u16string out(bytes.size() / 2, u'\0');
+  std::memcpy(out.data(), bytes.data(), out.size() * 2);
+  return out;
+}
+
+std::string ToNarrow(std::u16string_view wide) {
+  if (IsAscii(wide)) return std::string(wide.begin(), wide.end());
+  auto& c = Get(Converters().toNarrow, ProcessCodePage().Name().c_str(), kUtf16);
+  return c.Run(reinterpret_cast<const char*>(wide.data()), wide.size() * 2, 2, "?");
+}
+
+std::string FromUtf8(std::string_view utf8) {
+  if (IsAscii(utf8) || SameEncoding(ProcessCodePage().Name(), kUtf8)) return std::string(utf8);
+  auto& c = Get(Converters().fromUtf8, ProcessCodePage().Name().c_str(), kUtf8);
+  return c.Run(utf8.data(), utf8.size(), 1, "?");
+}
+
+std::string ToUtf8(std::string_view narrow) {
+  if (IsAscii(narrow) || SameEncoding(ProcessCodePage().Name(), kUtf8)) return std::string(narrow);
+  auto& c = Get(Converters().toUtf8, kUtf8, ProcessCodePage().Name().c_str());
+  return c.Run(narrow.data(), narrow.size(), 1, "\xEF\xBF\xBD");
+}
+
+const std::string& Ansi(std::string_view utf8Literal) {
+  // Never destroyed: callers keep references in their own statics.
+  static auto* mutex = new std::mutex;
+  static auto* cache = new std::unordered_map<std::string, std::unique_ptr<const std::string>>;
+  std::lock_guard<std::mutex> lock(*mutex);
+  auto it = cache->find(std::string(utf8Literal));
+  if (it == cache->end())
+    it = cache->emplace(std::string(utf8Literal), std::make_unique<const std::string>(FromUtf8(utf8Literal))).first;
+  return *it->second;
+}
+
+}  // namespace ryn

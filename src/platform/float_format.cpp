@@ -1,0 +1,77 @@
+#include "platform/float_format.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace ryn {
+
+std::string FormatGeneral(long double value, char decimalSeparator, int precision) {
+  if (precision < 1) precision = 1;
+  if (precision > 18) precision = 18;
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0) return "0";
+
+  // Round to the significant digits: d.ddd...e[+-]x
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*Le", precision - 1, value);
+  const char* p = buf;
+  bool negative = *p == '-';
+  if (negative) ++p;
+  std::string digits;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits += *p;
+  int exponent = std::atoi(p + 1);  // position of the first digit relative to the point
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string out = negative ? "-" : "";
+  // Judged on the rounded value: below 0.00001 means the first digit stands at 1E-6 or lower.
+  bool scientific = exponent + 1 > precision || exponent < -5;
+  if (scientific) {
+    out += digits[0];
+    if (digits.size() > 1) {
+      out += decimalSeparator;
+      out.append(digits, 1, std::string::npos);
+    }
+    out += 'E';
+    out += std::to_string(exponent);
+    return out;
+  }
+  if (exponent < 0) {
+    out += '0';
+    out += decimalSeparator;
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out += digits;
+    return out;
+  }
+  size_t intDigits = static_cast<size_t>(exponent) + 1;
+  if (digits.size() <= intDigits) {
+    out += digits;
+    out.append(intDigits - digits.size(), '0');
+  } else {
+    out.append(digits, 0, intDigits);
+    out += decimalSeparator;
+    out.append(digits, intDigits, std::string::npos);
+  }
+  return out;
+}
+
+std::string FormatCurrency(int64_t scaled, char decimalSeparator) {
+  bool negative = scaled < 0;
+  uint64_t v = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  std::string out = (negative ? "-" : "") + std::to_string(v / 10000);
+  uint64_t frac = v % 10000;
+  if (frac != 0) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04u", static_cast<unsigned>(frac));
+    std::string f(buf);
+    while (f.back() == '0') f.pop_back();
+    out += decimalSeparator;
+    out += f;
+  }
+  return out;
+}
+
+}  // namespace ryn

@@ -1,0 +1,83 @@
+// Byte streams: a position, a size, reads and writes. A memory stream keeps its bytes in a
+// string; a file stream writes through a buffer and may hold the file locked against
+// other openers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ryn {
+
+enum class SeekOrigin { kBegin, kCurrent, kEnd };
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  // Reads up to count bytes; returns how many were read (0 at the end).
+  virtual size_t Read(void* buffer, size_t count) = 0;
+  // Writes all count bytes or throws EStreamError.
+  virtual void Write(const void* buffer, size_t count) = 0;
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  virtual int64_t Size() = 0;
+  // Cuts or extends the stream; the position stays unless it lies beyond the new end.
+  virtual void SetSize(int64_t size) = 0;
+
+  int64_t Position() { return Seek(0, SeekOrigin::kCurrent); }
+  void SetPosition(int64_t pos) { Seek(pos, SeekOrigin::kBegin); }
+  void WriteText(std::string_view text) { Write(text.data(), text.size()); }
+};
+
+class TMemoryStream final : public TStream {
+ public:
+  TMemoryStream() = default;
+  explicit TMemoryStream(std::string data) : data_(std::move(data)) {}
+
+  size_t Read(void* buffer, size_t count) override;
+  void Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  void SetSize(int64_t size) override;
+
+  const std::string& Data() const { return data_; }
+  std::string TakeData() {
+    pos_ = 0;
+    return std::move(data_);
+  }
+
+ private:
+  std::string data_;
+  size_t pos_ = 0;
+};
+
+enum class FileMode {
+  kCreate,     // a new empty file, replacing an existing one
+  kOpenWrite,  // an existing file, write-only
+  kOpenRead,   // an existing file, read-only
+};
+
+class TFileStream final : public TStream {
+ public:
+  // Throws EFileOpenError when the file cannot be opened, or when exclusive is set and
+  // another opener holds the file's lock. The path is narrow text of the process code page.
+  TFileStream(const std::string& path, FileMode mode, bool exclusive);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  size_t Read(void* buffer, size_t count) override;
+  void Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override;
+  void SetSize(int64_t size) override;
+  // Writes buffered bytes to the file.
+  void Flush();
+
+ private:
+  int fd_ = -1;
+  int64_t filePos_ = 0;  // the descriptor's offset
+  std::string buffer_;   // bytes written but not yet flushed, starting at filePos_
+};
+
+}  // namespace ryn

@@ -1,0 +1,28 @@
+// Letter-case helpers over narrow text that respect multi-byte characters: the bytes of a
+// double-byte character are never folded or compared as letters.
+//  - "ASCII rules": only A-Z/a-z fold (field names, script-host names, report types).
+//  - "locale rules": letters of the whole Unicode range fold as well (engine names).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ryn {
+
+std::string AsciiUpper(std::string_view s);
+std::string AsciiLower(std::string_view s);
+// <0, 0, >0 comparing with A-Z folded to a-z outside multi-byte characters.
+int CompareTextAscii(std::string_view a, std::string_view b);
+inline bool SameTextAscii(std::string_view a, std::string_view b) { return CompareTextAscii(a, b) == 0; }
+
+// Comparison ignoring letter case for every script the code page can hold.
+bool SameTextLocale(std::string_view a, std::string_view b);
+// Simple case folding of one UTF-16 unit (Latin, Greek, Cyrillic, full-width forms).
+char16_t FoldCase(char16_t c);
+
+// Removes leading and trailing bytes with codes up to 32.
+std::string_view TrimBlanks(std::string_view s);
+std::string_view TrimLeftBlanks(std::string_view s);
+std::string_view TrimRightBlanks(std::string_view s);
+
+}  // namespace ryn

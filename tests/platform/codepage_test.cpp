@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+#include "platform/text.h"
+
+namespace ryn {
+namespace {
+
+bool IsGbk() { return ProcessCodePage().Kind() == CodePageKind::kDoubleByte; }
+
+TEST(CodePageTest, SystemTextsAreConvertedOnceToTheProcessCodePage) {
+  const std::string& name = Ansi("Ryn文件");
+  EXPECT_EQ(name.size(), IsGbk() ? 7u : 9u);
+  EXPECT_EQ(&name, &Ansi("Ryn文件")) << "cached";
+  EXPECT_EQ(ToWide(name), u"Ryn文件");
+  EXPECT_EQ(ToUtf8(name), "Ryn文件");
+  if (IsGbk()) {
+    EXPECT_EQ(Ansi("文"), "\xCE\xC4");
+  }
+}
+
+TEST(CodePageTest, RoundTripsChineseTextThroughUtf16AndUtf8) {
+  const std::u16string samples[] = {u"", u"plain ascii", u"网络表Ryn数据文件", u"固定数据\t浮动数据 维度数据",
+                                    u"单位标识=0001;年度=2023", u"ＡＢＣ全角"};
+  for (const auto& w : samples) {
+    std::string narrow = ToNarrow(w);
+    EXPECT_EQ(ToWide(narrow), w);
+    EXPECT_EQ(FromUtf8(ToUtf8(narrow)), narrow);
+  }
+}
+
+TEST(CodePageTest, BadInputIsReplacedNotDropped) {
+  // A lone lead byte (GBK) or a stray continuation byte (UTF-8) is no character.
+  std::string broken = IsGbk() ? std::string("a\x81") : std::string("a\x80");
+  EXPECT_EQ(ToWide(broken), u"a\uFFFD");
+  // A character the code page cannot hold becomes "?".
+  EXPECT_EQ(ToNarrow(u"x\U0001F600y").find('?') != std::string::npos, IsGbk());
+}
+
+TEST(CodePageTest, CharLengthStepsOverWholeCharacters) {
+  const CodePage& cp = ProcessCodePage();
+  std::string s = Ansi("表") + "a";
+  const char* p = s.data();
+  const char* end = p + s.size();
+  EXPECT_EQ(cp.CharLength(p, end), s.size() - 1);
+  EXPECT_EQ(cp.CharLength(end - 1, end), 1u);
+  // A lead byte at the very end stands alone.
+  EXPECT_EQ(cp.CharLength(p, p + 1), 1u);
+  if (IsGbk()) {
+    const char brace[] = "\x81\x7D";  // trail byte is "}"
+    EXPECT_EQ(cp.CharLength(brace, brace + 2), 2u);
+    EXPECT_TRUE(cp.IsLeadByte(0x81));
+    EXPECT_FALSE(cp.IsLeadByte(0x7D));
+    EXPECT_FALSE(cp.IsLeadByte(0x80));
+  }
+}
+
+TEST(TextTest, AsciiCaseFoldingLeavesDoubleByteCharactersAlone) {
+  EXPECT_EQ(AsciiUpper("abc Xyz"), "ABC XYZ");
+  EXPECT_EQ(AsciiLower("ABC xYZ"), "abc xyz");
+  std::string chinese = Ansi("字段a");
+  EXPECT_EQ(AsciiUpper(chinese), Ansi("字段A"));
+  if (IsGbk()) {
+    // 0x81 0x61 and 0x81 0x41 are two different characters whose trail bytes look like
+    // "a" and "A": neither is folded, and they do not compare equal.
+    std::string lowerTrail = "\x81" "a";
+    std::string upperTrail = "\x81" "A";
+    EXPECT_EQ(AsciiUpper(lowerTrail), lowerTrail);
+    EXPECT_EQ(AsciiLower(upperTrail), upperTrail);
+    EXPECT_FALSE(SameTextAscii(lowerTrail, upperTrail));
+    EXPECT_FALSE(SameTextLocale(lowerTrail, upperTrail));
+  }
+}
+
+TEST(TextTest, ComparisonsIgnoreCaseByTheirRules) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool ascii;
+    bool locale;
+  } cases[] = {
+      {"Field", "FIELD", true, true},
+      {"Field", "Fields", false, false},
+      {"", "", true, true},
+      {"ΑΒΓ", "αβγ", false, true},
+      {"ДОМ", "дом", false, true},
+      {"ＡＢＣ", "ａｂｃ", false, true},
+      {"Ryn文件", "RYN文件", true, true},
+      {"文件", "文仵", false, false},
+  };
+  for (const auto& c : cases) {
+    std::string a = Ansi(c.a), b = Ansi(c.b);
+    EXPECT_EQ(SameTextAscii(a, b), c.ascii) << c.a << " / " << c.b;
+    EXPECT_EQ(SameTextLocale(a, b), c.locale) << c.a << " / " << c.b;
+  }
+  EXPECT_LT(CompareTextAscii("abc", "ABD"), 0);
+  EXPECT_GT(CompareTextAscii("abcd", "ABC"), 0);
+}
+
+TEST(TextTest, TrimsControlCharactersAndBlanks) {
+  EXPECT_EQ(TrimBlanks("\r\n\t a b \x01"), "a b");
+  EXPECT_EQ(TrimLeftBlanks("  x "), "x ");
+  EXPECT_EQ(TrimRightBlanks("  x "), "  x");
+  EXPECT_EQ(TrimBlanks(" \t "), "");
+}
+
+}  // namespace
+}  // namespace ryn
