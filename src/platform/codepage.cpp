@@ -115,6 +115,7 @@ CodePage::CodePage(std::string name) : name_(std::move(name)) {
   if (norm == "UTF8") {
     kind_ = CodePageKind::kUtf8;
     for (int b = 0xC2; b <= 0xF4; ++b) lead_[b] = 1;
+    for (int b = 0x80; b <= 0xBF; ++b) trail_[b] = 1;
     return;
   }
   // Probe which bytes start a longer character: iconv reports an incomplete sequence.
@@ -135,7 +136,11 @@ CodePage::CodePage(std::string name) : name_(std::move(name)) {
     }
   }
   iconv_close(cd);
-  if (any) kind_ = norm == "GB18030" ? CodePageKind::kGb18030 : CodePageKind::kDoubleByte;
+  if (!any) return;
+  kind_ = norm == "GB18030" ? CodePageKind::kGb18030 : CodePageKind::kDoubleByte;
+  for (int b = 0x40; b <= 0xFF; ++b) trail_[b] = 1;
+  if (kind_ == CodePageKind::kGb18030)
+    for (int b = '0'; b <= '9'; ++b) trail_[b] = 1;
 }
 
 size_t CodePage::MultiByteLength(const char* p, const char* end) const {

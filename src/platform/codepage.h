@@ -26,11 +26,15 @@ class CodePage {
   bool IsMultiByte() const { return kind_ != CodePageKind::kSingleByte; }
   // True when b starts a character of more than one byte.
   bool IsLeadByte(uint8_t b) const { return lead_[b] != 0; }
+  // True when b can stand inside a multi-byte character after its first byte (a superset:
+  // for double-byte code pages every byte from 0x40 up). Marks whose bytes can never be
+  // such a byte may be searched for byte by byte.
+  bool MayBeTrailByte(uint8_t b) const { return trail_[b] != 0; }
   // Bytes of the character starting at p (1 when p is the last byte or the sequence is
   // broken); never runs past end.
   size_t CharLength(const char* p, const char* end) const {
     auto b = static_cast<uint8_t>(*p);
-    if (lead_[b] == 0 || end - p < 2) return 1;
+    if (lead_[b] == 0 || end - p < 2 || trail_[static_cast<uint8_t>(p[1])] == 0) return 1;
     return MultiByteLength(p, end);
   }
 
@@ -40,6 +44,7 @@ class CodePage {
   std::string name_;
   CodePageKind kind_ = CodePageKind::kSingleByte;
   uint8_t lead_[256] = {};
+  uint8_t trail_[256] = {};
 };
 
 // The code page of this process, chosen once on first use.

@@ -1,0 +1,164 @@
+#include "textloader/delimiter_finder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/codepage.h"
+
+namespace ryn {
+
+TDelimiterFinder::TDelimiterFinder(std::string_view delimiter, std::string_view quote, std::string_view blockOpen,
+                                   std::string_view blockClose)
+    : delim_(delimiter), quote_(quote), open_(blockOpen), close_(blockClose) {
+  quoting_ = !quote_.empty();
+  blocks_ = quoting_ && !open_.empty() && !close_.empty();
+  const CodePage& cp = ProcessCodePage();
+  charWalk_ = false;
+  auto mark = [&](const std::string& m) {
+    if (m.empty()) return;
+    outside_[static_cast<uint8_t>(m[0])] = 1;
+    if (cp.MayBeTrailByte(static_cast<uint8_t>(m[0]))) charWalk_ = true;
+  };
+  mark(delim_);
+  if (quoting_) mark(quote_);
+  if (blocks_) {
+    mark(open_);
+    mark(close_);
+  }
+  lookahead_ = std::max({delim_.size(), 3 * quote_.size(), open_.size(), close_.size(), size_t{2}});
+}
+
+const char* TDelimiterFinder::FindPlain(const char* p, const char* end, bool complete, const char** resume) const {
+  const CodePage& cp = ProcessCodePage();
+  const size_t need = std::max<size_t>(delim_.size(), 2);
+  while (p < end) {
+    if (!charWalk_) {
+      p = static_cast<const char*>(std::memchr(p, delim_[0], static_cast<size_t>(end - p)));
+      if (!p) break;
+    }
+    if (!complete && static_cast<size_t>(end - p) < need) {
+      *resume = p;
+      return nullptr;
+    }
+    if (At(p, end, delim_)) return p;
+    p += charWalk_ ? cp.CharLength(p, end) : 1;
+  }
+  if (!complete) *resume = end;
+  return nullptr;
+}
+
+const char* TDelimiterFinder::Find(const char* p, const char* end, ScanState& st, bool complete,
+                                   const char** resume) const {
+  if (delim_.empty() && !quoting_) {
+    if (!complete) *resume = end;
+    return nullptr;
+  }
+  if (!quoting_) return FindPlain(p, end, complete, resume);
+
+  const CodePage& cp = ProcessCodePage();
+  const size_t q = quote_.size();
+  const char quote0 = quote_[0];
+  while (p < end) {
+    if (st.inQuote) {
+      // Only a quote matters inside quotes.
+      if (!charWalk_) {
+        p = static_cast<const char*>(std::memchr(p, quote0, static_cast<size_t>(end - p)));
+        if (!p) break;
+      } else if (*p != quote0) {
+        if (!complete && end - p < 2) {
+          *resume = p;  // a lead byte may need its trail from the next load
+          return nullptr;
+        }
+        p += cp.CharLength(p, end);
+        continue;
+      }
+      if (!complete && static_cast<size_t>(end - p) < lookahead_) {
+        *resume = p;
+        return nullptr;
+      }
+      if (TripleQuote(p, end)) {
+        p += 3 * q;
+      } else if (At(p, end, quote_)) {
+        st.inQuote = false;
+        p += q;
+      } else {
+        ++p;
+      }
+      continue;
+    }
+
+    if (!charWalk_) {
+      while (p < end && !outside_[static_cast<uint8_t>(*p)]) ++p;
+      if (p >= end) break;
+    } else if (!outside_[static_cast<uint8_t>(*p)]) {
+      if (!complete && end - p < 2) {
+        *resume = p;
+        return nullptr;
+      }
+      p += cp.CharLength(p, end);
+      continue;
+    }
+    if (!complete && static_cast<size_t>(end - p) < lookahead_) {
+      *resume = p;
+      return nullptr;
+    }
+    if (st.depth == 0 && At(p, end, delim_)) return p;
+    if (At(p, end, quote_)) {
+      if (TripleQuote(p, end)) {
+        p += 3 * q;
+      } else {
+        st.inQuote = true;
+        p += q;
+      }
+    } else if (blocks_ && At(p, end, open_)) {
+      ++st.depth;
+      p += open_.size();
+    } else if (blocks_ && At(p, end, close_)) {
+      if (st.depth > 0) --st.depth;
+      p += close_.size();
+    } else {
+      p += charWalk_ ? cp.CharLength(p, end) : 1;
+    }
+  }
+  if (!complete) *resume = end;
+  return nullptr;
+}
+
+bool TDelimiterFinder::KeepsBlockOpen(std::string_view text) const {
+  if (!blocks_) return false;
+  const CodePage& cp = ProcessCodePage();
+  const char* p = text.data();
+  const char* end = p + text.size();
+  ScanState st{false, 1};
+  const size_t q = quote_.size();
+  while (p < end) {
+    if (st.inQuote) {
+      if (TripleQuote(p, end)) {
+        p += 3 * q;
+      } else if (At(p, end, quote_)) {
+        st.inQuote = false;
+        p += q;
+      } else {
+        p += cp.CharLength(p, end);
+      }
+    } else if (At(p, end, quote_)) {
+      if (TripleQuote(p, end)) {
+        p += 3 * q;
+      } else {
+        st.inQuote = true;
+        p += q;
+      }
+    } else if (At(p, end, open_)) {
+      ++st.depth;
+      p += open_.size();
+    } else if (At(p, end, close_)) {
+      if (--st.depth == 0) return false;
+      p += close_.size();
+    } else {
+      p += cp.CharLength(p, end);
+    }
+  }
+  return !st.inQuote && st.depth == 1;
+}
+
+}  // namespace ryn

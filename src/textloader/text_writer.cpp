@@ -1,0 +1,151 @@
+#include "textloader/text_writer.h"
+
+#include <cstring>
+#include <memory>
+
+#include "platform/codepage.h"
+#include "platform/stream.h"
+
+namespace ryn {
+
+// What the format decision looks for, built once per configuration.
+struct TAFTextWriter::Marks {
+  uint8_t first[256] = {};  // first bytes of the marks, the quote and the space
+  bool charWalk = false;
+  bool blocks = false;
+  std::unique_ptr<TDelimiterFinder> blockCheck;  // reads blocks back as a reader would
+};
+
+TAFTextWriter::TAFTextWriter() = default;
+TAFTextWriter::TAFTextWriter(TStream* stream) : stream_(stream) {}
+TAFTextWriter::~TAFTextWriter() = default;
+
+void TAFTextWriter::Reconfigure() { marks_.reset(); }
+
+const TAFTextWriter::Marks& TAFTextWriter::GetMarks() const {
+  if (marks_) return *marks_;
+  auto m = std::make_unique<Marks>();
+  const CodePage& cp = ProcessCodePage();
+  m->blocks = !blockOpen_.empty() && !blockClose_.empty();
+  for (const std::string* s : {&delimiter_, &lineBreak_, &quote_, &blockOpen_, &blockClose_}) {
+    if (s->empty()) continue;
+    m->first[static_cast<uint8_t>((*s)[0])] = 1;
+    if (cp.MayBeTrailByte(static_cast<uint8_t>((*s)[0]))) m->charWalk = true;
+  }
+  m->first[static_cast<uint8_t>(' ')] = 1;
+  if (m->blocks && !quote_.empty())
+    m->blockCheck = std::make_unique<TDelimiterFinder>(delimiter_, quote_, blockOpen_, blockClose_);
+  marks_ = std::move(m);
+  return *marks_;
+}
+
+void TAFTextWriter::SetCount(int count) {
+  if (count < 0) count = 0;
+  while (values_.size() < static_cast<size_t>(count)) values_.emplace_back();
+  for (int i = count_; i < count; ++i) values_[static_cast<size_t>(i)].clear();
+  count_ = count;
+}
+
+void TAFTextWriter::SetValue(int index, std::string_view text) {
+  if (index < 0) return;
+  if (index >= count_) SetCount(index + 1);
+  values_[static_cast<size_t>(index)].assign(text);
+}
+
+const std::string& TAFTextWriter::GetValue(int index) const {
+  static const std::string kEmpty;
+  return index >= 0 && index < count_ ? values_[static_cast<size_t>(index)] : kEmpty;
+}
+
+void TAFTextWriter::WriteLine() {
+  line_.clear();
+  if (stream_->Position() != 0) line_ += lineBreak_;
+  for (int i = 0; i < count_; ++i) {
+    if (i > 0) line_ += delimiter_;
+    AppendFormatted(i, line_);
+  }
+  stream_->Write(line_.data(), line_.size());
+}
+
+void TAFTextWriter::WriteText(std::string_view text) { stream_->Write(text.data(), text.size()); }
+
+std::string TAFTextWriter::FormatValue(int index) const {
+  std::string out;
+  AppendFormatted(index, out);
+  return out;
+}
+
+void TAFTextWriter::AppendFormatted(int index, std::string& out) const { AppendStandard(GetValue(index), out); }
+
+namespace {
+
+bool At(const char* p, const char* end, const std::string& mark) {
+  return !mark.empty() && static_cast<size_t>(end - p) >= mark.size() && std::memcmp(p, mark.data(), mark.size()) == 0;
+}
+
+}  // namespace
+
+void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) const {
+  const bool quoting = !quote_.empty();
+  const Marks& m = GetMarks();
+  if (!quoting && !m.blocks) {
+    out.append(value);
+    return;
+  }
+  bool special = false, quoteOrSpace = false;
+  const CodePage& cp = ProcessCodePage();
+  const char* p = value.data();
+  const char* end = p + value.size();
+  while (p < end) {
+    if (!m.first[static_cast<uint8_t>(*p)]) {
+      p += m.charWalk ? cp.CharLength(p, end) : 1;
+      continue;
+    }
+    if (At(p, end, delimiter_) || At(p, end, lineBreak_) || At(p, end, blockOpen_) || At(p, end, blockClose_)) {
+      special = true;
+      break;
+    }
+    if (*p == ' ' || At(p, end, quote_)) quoteOrSpace = true;
+    p += m.charWalk ? cp.CharLength(p, end) : 1;
+  }
+  if (special && m.blocks && (!m.blockCheck || m.blockCheck->KeepsBlockOpen(value))) {
+    out += blockOpen_;
+    out.append(value);
+    out += blockClose_;
+    return;
+  }
+  // A last byte that belongs to the line break would be taken for a broken line break at
+  // the end of the text: quote it as well.
+  bool endsLikeLineBreak = !value.empty() && lineBreak_.find(value.back()) != std::string::npos;
+  if (quoting && (special || quoteOrSpace || endsLikeLineBreak)) {
+    out += QuoteValue(value, quote_);
+    return;
+  }
+  out.append(value);
+}
+
+std::string TAFTextWriter::QuoteValue(std::string_view value, std::string_view quote) {
+  std::string q(quote);
+  if (q.empty()) return std::string(value);
+  std::string out = q;
+  const CodePage& cp = ProcessCodePage();
+  const char* p = value.data();
+  const char* end = p + value.size();
+  while (p < end) {
+    if (static_cast<size_t>(end - p) >= q.size() && std::memcmp(p, q.data(), q.size()) == 0) {
+      out += q;
+      out += q;
+      out += q;
+      p += q.size();
+      continue;
+    }
+    size_t n = cp.CharLength(p, end);
+    out.append(p, n);
+    p += n;
+  }
+  if (out.size() == 4 * q.size() && value.size() == q.size()) return out.substr(q.size());  // a lone quote
+  out += q;
+  return out;
+}
+
+}  // namespace ryn

@@ -1,0 +1,83 @@
+// TAFTextWriter joins values into lines: values are separated by Delimiter, lines by
+// LineBreak written before every line but the first of the stream (a stream never ends
+// with a line break). A value that would not read back as itself is enclosed in block
+// marks or in quotes (inner quotes tripled).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "textloader/delimiter_finder.h"
+
+namespace ryn {
+
+class TStream;
+
+class TAFTextWriter {
+ public:
+  TAFTextWriter();
+  explicit TAFTextWriter(TStream* stream);
+  virtual ~TAFTextWriter();
+  TAFTextWriter(const TAFTextWriter&) = delete;
+  TAFTextWriter& operator=(const TAFTextWriter&) = delete;
+
+  // The stream is not owned.
+  void SetStream(TStream* stream) { stream_ = stream; }
+  TStream* Stream() const { return stream_; }
+
+  const std::string& LineBreak() const { return lineBreak_; }
+  void SetLineBreak(std::string_view v) { lineBreak_ = v; Reconfigure(); }
+  const std::string& Delimiter() const { return delimiter_; }
+  void SetDelimiter(std::string_view v) { delimiter_ = v; Reconfigure(); }
+  // An empty quote switches quoting off.
+  const std::string& Quote() const { return quote_; }
+  void SetQuote(std::string_view v) { quote_ = v; Reconfigure(); }
+  // Block marks are used only when both are set.
+  const std::string& BlockOpen() const { return blockOpen_; }
+  void SetBlockOpen(std::string_view v) { blockOpen_ = v; Reconfigure(); }
+  const std::string& BlockClose() const { return blockClose_; }
+  void SetBlockClose(std::string_view v) { blockClose_ = v; Reconfigure(); }
+
+  void Clear() { count_ = 0; }
+  // Drops values from the end or appends empty ones.
+  void SetCount(int count);
+  // Grows the line with empty values when index is beyond its end.
+  void SetValue(int index, std::string_view text);
+  const std::string& GetValue(int index) const;
+  int Count() const { return count_; }
+
+  // Writes the current values as one line; they stay as they are.
+  void WriteLine();
+  void WriteText(std::string_view text);
+
+  // The value at index as it would be written.
+  std::string FormatValue(int index) const;
+  // Every quote tripled, then enclosed in quotes (a lone quote gives three and no more).
+  static std::string QuoteValue(std::string_view value, std::string_view quote);
+
+ protected:
+  // Appends the written form of the value at index; derived writers may choose another
+  // form for the readers they write for.
+  virtual void AppendFormatted(int index, std::string& out) const;
+  // The standard choice between plain, block and quoted form.
+  void AppendStandard(std::string_view value, std::string& out) const;
+
+ private:
+  struct Marks;
+  void Reconfigure();
+  const Marks& GetMarks() const;
+
+  TStream* stream_ = nullptr;
+  std::string lineBreak_ = "\r\n";
+  std::string delimiter_ = ",";
+  std::string quote_ = "\"";
+  std::string blockOpen_, blockClose_;
+  std::vector<std::string> values_;
+  int count_ = 0;
+  std::string line_;
+  mutable std::unique_ptr<Marks> marks_;
+};
+
+}  // namespace ryn

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/codepage.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+#include "transport/options_text.h"
+
+namespace ryn {
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+std::string Write(const Entries& entries) {
+  TMemoryStream s;
+  TOptionsWriter w(&s);
+  for (const auto& [k, v] : entries) w.WriteOption(k, v);
+  return s.Data();
+}
+
+// Every entry the reader dispatches, in order, when handlers exist for the given keys.
+Entries Read(const std::string& text, const std::vector<std::string>& keys) {
+  TMemoryStream s(text);
+  TOPtionsReader r(&s);
+  Entries got;
+  for (const auto& k : keys) r.RegisterHandler(k, [&got, k](const std::string& v) { got.emplace_back(k, v); });
+  r.Parse();
+  return got;
+}
+
+TEST(OptionsTextTest, ByteExactForm) {
+  EXPECT_EQ(Write({{"a", "1"}, {"b", "x y"}}), "a=1;\r\nb=\"x y\"");
+  EXPECT_EQ(Write({}), "");
+  EXPECT_EQ(Write({{"k", "k=v\r\nm=n"}}), "k={\r\n\tk=v\r\nm=n}");
+  EXPECT_EQ(Write({{"q", "say \"hi\""}}), "q=\"say \"\"\"hi\"\"\"\"");
+  EXPECT_EQ(Write({{"e", ""}, {"n", "2"}}), "e=;\r\nn=2");
+  // A lone ";" or brace would end or open something for the reader: quoted.
+  EXPECT_EQ(Write({{"s", "a;b"}}), "s=\"a;b\"");
+  EXPECT_EQ(Write({{"s", "{a"}}), "s=\"{a\"");
+  EXPECT_EQ(Write({{"s", "a=}"}}), "s=\"a=}\"");
+  // Blanks at the ends would be trimmed away by the reader.
+  EXPECT_EQ(Write({{"s", "a=b\r\n"}}), "s=\"a=b\r\n\"");
+  EXPECT_EQ(Write({{"s", "\tx"}}), "s=\"\tx\"");
+  // Keys never take the block form.
+  EXPECT_EQ(Write({{"k=1", "v"}}), "\"k=1\"=v");
+}
+
+TEST(OptionsTextTest, DispatchRules) {
+  EXPECT_EQ(Read("a=1;\r\nb=\"x y\"", {"a", "b"}), (Entries{{"a", "1"}, {"b", "x y"}}));
+  EXPECT_EQ(Read("k={\r\n\tk=v\r\nm=n}", {"k"}), (Entries{{"k", "\r\n\tk=v\r\nm=n"}}));
+  EXPECT_EQ(TrimBlanks(Read("k={\r\n\tk=v\r\nm=n}", {"k"})[0].second), "k=v\r\nm=n");
+  EXPECT_EQ(Read("", {"a"}), Entries{});
+  EXPECT_EQ(Read("Key=1;key=2", {"key"}), (Entries{{"key", "2"}})) << "keys are case-sensitive";
+  EXPECT_EQ(Read("a=1=2;\r\nb;\r\n;=x;c=", {"a", "b", "", "c"}),
+            (Entries{{"a", "1"}, {"b", ""}, {"", ""}, {"", "x"}, {"c", ""}}));
+  EXPECT_EQ(Read("unknown=1;a=2", {"a"}), (Entries{{"a", "2"}}));
+}
+
+TEST(OptionsTextTest, LaterHandlerWinsAndStopEndsParsing) {
+  TMemoryStream s("a=1;a=2;b=3");
+  TOPtionsReader r(&s);
+  std::string log;
+  r.RegisterHandler("a", [&](const std::string& v) { log += "first" + v; });
+  r.RegisterHandler("a", [&](const std::string& v) {
+    log += "second" + v + ";";
+    r.Stop();
+  });
+  r.RegisterHandler("b", [&](const std::string& v) { log += "b" + v; });
+  r.Parse();
+  EXPECT_EQ(log, "second1;");
+  log.clear();
+  r.Parse();  // a new parse starts over
+  EXPECT_EQ(log, "second1;");
+}
+
+// Whatever is written comes back: keys exactly, values exactly or, for block values, with
+// the CR LF TAB that opens the block in front.
+TEST(OptionsTextTest, GeneratedEntriesRoundTrip) {
+  std::vector<std::string> tokens = {"a", "K", "7", " ", "\t", "\"", ";", "=", "{", "}", "\r\n", ";\r\n",
+                                     "{\r\n\t", Ansi("单位"), Ansi("年度"), "x y", "\"\"", "|"};
+  if (ProcessCodePage().Kind() == CodePageKind::kDoubleByte) {
+    tokens.push_back("\x81\x7D");
+    tokens.push_back("\x81\x7B");
+  }
+  std::mt19937 rng(7);
+  auto random = [&] {
+    std::string v;
+    int n = std::uniform_int_distribution<int>(0, 10)(rng);
+    for (int i = 0; i < n; ++i) v += tokens[std::uniform_int_distribution<size_t>(0, tokens.size() - 1)(rng)];
+    return v;
+  };
+  for (int round = 0; round < 300; ++round) {
+    Entries entries;
+    std::vector<std::string> keys;
+    for (int i = std::uniform_int_distribution<int>(1, 6)(rng); i > 0; --i) {
+      std::string key = random() + std::to_string(round) + "#" + std::to_string(i);  // distinct keys
+      entries.emplace_back(key, random());
+      keys.push_back(key);
+    }
+    std::string text = Write(entries);
+    Entries got = Read(text, keys);
+    ASSERT_EQ(got.size(), entries.size()) << text;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      ASSERT_EQ(got[i].first, entries[i].first) << text;
+      const std::string& v = entries[i].second;
+      ASSERT_TRUE(got[i].second == v || got[i].second == "\r\n\t" + v) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ryn
