@@ -5,7 +5,38 @@
 
 #include "platform/codepage.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ryn {
+namespace {
+
+// The first byte in [p, end) that is one of bytes[0..n) (n is 1 to 4), or end. Sixteen
+// bytes at a time where the processor allows.
+const char* ScanToAny(const char* p, const char* end, const char* bytes, int n, const uint8_t* table) {
+#ifdef __SSE2__
+  const __m128i b0 = _mm_set1_epi8(bytes[0]);
+  const __m128i b1 = _mm_set1_epi8(bytes[n > 1 ? 1 : 0]);
+  const __m128i b2 = _mm_set1_epi8(bytes[n > 2 ? 2 : 0]);
+  const __m128i b3 = _mm_set1_epi8(bytes[n > 3 ? 3 : 0]);
+  while (end - p >= 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, b0), _mm_cmpeq_epi8(x, b1)),
+                             _mm_or_si128(_mm_cmpeq_epi8(x, b2), _mm_cmpeq_epi8(x, b3)));
+    int mask = _mm_movemask_epi8(m);
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#else
+  (void)bytes;
+  (void)n;
+#endif
+  while (p < end && !table[static_cast<uint8_t>(*p)]) ++p;
+  return p;
+}
+
+}  // namespace
 
 TDelimiterFinder::TDelimiterFinder(std::string_view delimiter, std::string_view quote, std::string_view blockOpen,
                                    std::string_view blockClose)
@@ -16,6 +47,7 @@ TDelimiterFinder::TDelimiterFinder(std::string_view delimiter, std::string_view 
   charWalk_ = false;
   auto mark = [&](const std::string& m) {
     if (m.empty()) return;
+    if (!outside_[static_cast<uint8_t>(m[0])] && outsideCount_ < 4) outsideBytes_[outsideCount_++] = m[0];
     outside_[static_cast<uint8_t>(m[0])] = 1;
     if (cp.MayBeTrailByte(static_cast<uint8_t>(m[0]))) charWalk_ = true;
   };
@@ -88,7 +120,7 @@ const char* TDelimiterFinder::Find(const char* p, const char* end, ScanState& st
     }
 
     if (!charWalk_) {
-      while (p < end && !outside_[static_cast<uint8_t>(*p)]) ++p;
+      p = ScanToAny(p, end, outsideBytes_, outsideCount_, outside_);
       if (p >= end) break;
     } else if (!outside_[static_cast<uint8_t>(*p)]) {
       if (!complete && end - p < 2) {
@@ -104,6 +136,7 @@ const char* TDelimiterFinder::Find(const char* p, const char* end, ScanState& st
     }
     if (st.depth == 0 && At(p, end, delim_)) return p;
     if (At(p, end, quote_)) {
+      st.sawQuote = true;
       if (TripleQuote(p, end)) {
         p += 3 * q;
       } else {

@@ -19,6 +19,7 @@ namespace ryn {
 struct ScanState {
   bool inQuote = false;
   int depth = 0;
+  bool sawQuote = false;  // a quote was met since the state was made
 };
 
 class TDelimiterFinder {
@@ -46,11 +47,20 @@ class TDelimiterFinder {
   // Bytes a decision may need to look ahead.
   size_t Lookahead() const { return lookahead_; }
   bool Quoting() const { return quoting_; }
+  // One-byte delimiter and quote, no blocks, no multi-byte concerns: a line without
+  // quotes splits at every delimiter byte.
+  bool Simple() const {
+    return delim_.size() == 1 && quote_.size() == 1 && !blocks_ && !charWalk_;
+  }
+  char DelimiterByte() const { return delim_.empty() ? '\0' : delim_[0]; }
+  char QuoteByte() const { return quote_.empty() ? '\0' : quote_[0]; }
   bool Blocks() const { return blocks_; }
 
  private:
-  bool At(const char* p, const char* end, const std::string& mark) const {
-    return !mark.empty() && static_cast<size_t>(end - p) >= mark.size() && std::memcmp(p, mark.data(), mark.size()) == 0;
+  static bool At(const char* p, const char* end, const std::string& mark) {
+    size_t n = mark.size();
+    if (n == 1) return p < end && *p == mark[0];
+    return n != 0 && static_cast<size_t>(end - p) >= n && std::memcmp(p, mark.data(), n) == 0;
   }
   bool TripleQuote(const char* p, const char* end) const {
     size_t q = quote_.size();
@@ -64,6 +74,8 @@ class TDelimiterFinder {
   bool charWalk_;  // a mark may begin with a byte that can stand inside a character
   size_t lookahead_;
   uint8_t outside_[256] = {};  // first bytes of the marks that matter outside quotes
+  char outsideBytes_[4] = {};  // the same as a list, for the vector search
+  int outsideCount_ = 0;
 };
 
 }  // namespace ryn

@@ -5,6 +5,10 @@
 
 #include "platform/stream.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ryn {
 
 TAFTextReader::TAFTextReader() : buffer_(kBufferSize) {}
@@ -56,11 +60,6 @@ void TAFTextReader::Next() {
 
 bool TAFTextReader::Eof() const { return !stream_ || (streamDone_ && pos_ == end_ && count_ == 0); }
 
-const std::string& TAFTextReader::GetValue(int index) const {
-  static const std::string kEmpty;
-  return index >= 0 && index < count_ ? values_[static_cast<size_t>(index)] : kEmpty;
-}
-
 // Reads more of the stream into the free end of the window.
 void TAFTextReader::Fill() {
   if (streamDone_ || end_ == buffer_.size()) return;
@@ -89,9 +88,9 @@ void TAFTextReader::ReadLine() {
       pos_ = lineEnd + lineBreak_.size();
       if (assembled) {
         line_.append(base + lineBegin, lineEnd - lineBegin);
-        Split(line_.data(), line_.data() + line_.size());
+        Split(line_.data(), line_.data() + line_.size(), !st.sawQuote);
       } else {
-        Split(base + lineBegin, base + lineEnd);
+        Split(base + lineBegin, base + lineEnd, !st.sawQuote);
       }
       return;
     }
@@ -103,9 +102,9 @@ void TAFTextReader::ReadLine() {
       pos_ = end_;
       if (assembled) {
         line_.append(b, static_cast<size_t>(e - b));
-        Split(line_.data(), line_.data() + line_.size());
+        Split(line_.data(), line_.data() + line_.size(), !st.sawQuote);
       } else {
-        Split(b, e);
+        Split(b, e, !st.sawQuote);
       }
       return;
     }
@@ -130,10 +129,15 @@ void TAFTextReader::ReadLine() {
   }
 }
 
-void TAFTextReader::Split(const char* p, const char* end) {
+void TAFTextReader::Split(const char* p, const char* end, bool noQuotes) {
   count_ = 0;
   if (p == end) return;
   const TDelimiterFinder& finder = ValueFinder();
+  if (finder.Simple() && (noQuotes || !std::memchr(p, finder.QuoteByte(), static_cast<size_t>(end - p)))) {
+    SplitPlain(p, end, finder.DelimiterByte());
+    return;
+  }
+  values_.clear();
   const size_t delimLen = delimiter_.size();
   while (p < end) {
     ScanState st;
@@ -147,43 +151,86 @@ void TAFTextReader::Split(const char* p, const char* end) {
   }
 }
 
+// Nothing quoted: every delimiter byte ends a value, and the values are the line's own
+// bytes, copied once. A delimiter at the end of the line gives no trailing empty value.
+void TAFTextReader::SplitPlain(const char* p, const char* end, char delim) {
+  const char* line = p;
+  values_.assign(p, static_cast<size_t>(end - p));
+  const char* start = p;
+#ifdef __SSE2__
+  const __m128i d = _mm_set1_epi8(delim);
+  while (end - p >= 16) {
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), d)));
+    while (mask != 0) {
+      const char* at = p + __builtin_ctz(mask);
+      StorePlain(line, start, at);
+      start = at + 1;
+      mask &= mask - 1;
+    }
+    p += 16;
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == delim) {
+      StorePlain(line, start, p);
+      start = p + 1;
+    }
+  }
+  if (start < end) StorePlain(line, start, end);
+}
+
+TAFTextReader::Span& TAFTextReader::NewSpan() {
+  if (static_cast<size_t>(count_) == spans_.size()) spans_.emplace_back();
+  return spans_[static_cast<size_t>(count_++)];
+}
+
+void TAFTextReader::StorePlain(const char* lineStart, const char* b, const char* e) {
+  if (trimValues_) {
+    while (b < e && static_cast<unsigned char>(*b) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(e[-1]) <= 32) --e;
+  }
+  Span& s = NewSpan();
+  s.offset = static_cast<size_t>(b - lineStart);
+  s.length = static_cast<size_t>(e - b);
+}
+
 void TAFTextReader::Store(const char* b, const char* e) {
-  if (static_cast<size_t>(count_) == values_.size()) values_.emplace_back();
-  std::string& v = values_[static_cast<size_t>(count_++)];
   if (trimValues_) {
     while (b < e && static_cast<unsigned char>(*b) <= 32) ++b;
     while (e > b && static_cast<unsigned char>(e[-1]) <= 32) --e;
   }
   std::string_view raw(b, static_cast<size_t>(e - b));
-  if (!blockOpen_.empty() && !blockClose_.empty() && raw.starts_with(blockOpen_)) {
-    if (raw.size() >= blockOpen_.size() + blockClose_.size() && raw.ends_with(blockClose_)) {
-      v.assign(raw.substr(blockOpen_.size(), raw.size() - blockOpen_.size() - blockClose_.size()));
-      return;
+  const size_t offset = values_.size();
+  Span& span = NewSpan();
+  span.offset = offset;
+  if (!blockOpen_.empty() && !blockClose_.empty() && raw.starts_with(blockOpen_) &&
+      raw.size() >= blockOpen_.size() + blockClose_.size() && raw.ends_with(blockClose_)) {
+    values_.append(raw.substr(blockOpen_.size(), raw.size() - blockOpen_.size() - blockClose_.size()));
+  } else if (quote_.empty() || raw.find(quote_[0]) == std::string_view::npos) {
+    values_.append(raw);
+  } else {
+    // Unquote: every tripled quote becomes one, then one enclosing pair goes.
+    const std::string triple = quote_ + quote_ + quote_;
+    size_t i = 0;
+    while (i < raw.size()) {
+      size_t j = raw.find(triple, i);
+      if (j == std::string_view::npos) {
+        values_.append(raw.substr(i));
+        break;
+      }
+      values_.append(raw.substr(i, j - i));
+      values_.append(quote_);
+      i = j + triple.size();
+    }
+    const size_t q = quote_.size();
+    std::string_view v(values_.data() + offset, values_.size() - offset);
+    if (v.size() >= 2 * q && v.starts_with(quote_) && v.ends_with(quote_)) {
+      values_.erase(values_.size() - q);
+      values_.erase(offset, q);
     }
   }
-  if (quote_.empty() || raw.find(quote_[0]) == std::string_view::npos) {
-    v.assign(raw);
-    return;
-  }
-  // Unquote: every tripled quote becomes one, then one enclosing pair goes.
-  const std::string triple = quote_ + quote_ + quote_;
-  v.clear();
-  size_t i = 0;
-  while (i < raw.size()) {
-    size_t j = raw.find(triple, i);
-    if (j == std::string_view::npos) {
-      v.append(raw.substr(i));
-      break;
-    }
-    v.append(raw.substr(i, j - i));
-    v.append(quote_);
-    i = j + triple.size();
-  }
-  const size_t q = quote_.size();
-  if (v.size() >= 2 * q && v.compare(0, q, quote_) == 0 && v.compare(v.size() - q, q, quote_) == 0) {
-    v.erase(v.size() - q);
-    v.erase(0, q);
-  }
+  span.length = values_.size() - offset;
 }
 
 }  // namespace ryn

@@ -52,8 +52,13 @@ class TAFTextReader {
   void Next();
   // No stream, or the stream is used up and the current line has no values.
   bool Eof() const;
-  // The value at a 0-based index of the current line; empty text outside the line.
-  const std::string& GetValue(int index) const;
+  // The value at a 0-based index of the current line; empty text outside the line. The
+  // view is valid until the next line is read.
+  std::string_view GetValue(int index) const {
+    if (index < 0 || index >= count_) return {};
+    const Span& s = spans_[static_cast<size_t>(index)];
+    return std::string_view(values_.data() + s.offset, s.length);
+  }
   int ValueCount() const { return count_; }
 
   // The window size; tests shrink it to put reloads anywhere in a line. Kept above what
@@ -61,13 +66,22 @@ class TAFTextReader {
   void SetBufferSize(size_t size);
 
  private:
+  struct Span {
+    size_t offset, length;
+  };
+
   void Reconfigure();
   const TDelimiterFinder& LineFinder();
   const TDelimiterFinder& ValueFinder();
   void ReadLine();
   void Fill();
-  void Split(const char* p, const char* end);
+  // noQuotes: the line scan met no quote, so the line needs no quote handling.
+  void Split(const char* p, const char* end, bool noQuotes);
+  void SplitPlain(const char* p, const char* end, char delim);
   void Store(const char* b, const char* e);
+  // A value that needs no unquoting: a part of the line copied into values_ at base.
+  void StorePlain(const char* lineStart, const char* b, const char* e);
+  Span& NewSpan();
 
   TStream* stream_ = nullptr;
   std::string quote_ = "\"";
@@ -82,7 +96,9 @@ class TAFTextReader {
   size_t end_ = 0;  // end of the bytes in the window
   bool streamDone_ = false;
   std::string line_;  // a line assembled from several loads
-  std::vector<std::string> values_;
+  // The values of the current line, one after the other in one string.
+  std::string values_;
+  std::vector<Span> spans_;
   int count_ = 0;
 };
 

@@ -92,7 +92,7 @@ void TOPtionsReader::Parse() {
   stopped_ = false;
   reader_->First();
   while (!reader_->Eof() && !stopped_) {
-    std::string value = reader_->GetValue(1);
+    std::string value(reader_->GetValue(1));
     auto it = handlers_.find(reader_->GetValue(0));
     if (it != handlers_.end()) it->second(value);
     reader_->Next();

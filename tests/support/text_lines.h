@@ -18,7 +18,7 @@ inline Lines ReadAll(TAFTextReader& reader, const std::string& text, size_t wind
   Lines lines;
   for (int guard = 0; !reader.Eof() && guard < 1000000; ++guard) {
     std::vector<std::string> values;
-    for (int i = 0; i < reader.ValueCount(); ++i) values.push_back(reader.GetValue(i));
+    for (int i = 0; i < reader.ValueCount(); ++i) values.emplace_back(reader.GetValue(i));
     lines.push_back(values);
     reader.Next();
   }
