@@ -18,11 +18,14 @@ const std::string& Data() {
     std::mt19937 rng(1);
     const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     while (s.size() < (100u << 20)) {
-      if (!s.empty()) s += "\r\n";
+      if (!s.empty()) {
+        s.push_back('\r');
+        s.push_back('\n');
+      }
       for (int f = 0; f < 10; ++f) {
-        if (f) s += '\t';
+        if (f) s.push_back('\t');
         int len = 6 + static_cast<int>(rng() % 5);
-        for (int i = 0; i < len; ++i) s += alphabet[rng() % 36];
+        for (int i = 0; i < len; ++i) s.push_back(alphabet[rng() % 36]);
       }
     }
     return s;

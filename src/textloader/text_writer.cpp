@@ -59,11 +59,13 @@ const std::string& TAFTextWriter::GetValue(int index) const {
 
 void TAFTextWriter::WriteLine() {
   line_.clear();
-  if (stream_->Position() != 0) line_ += lineBreak_;
+  const bool atStart = stream_->Position() == 0;
+  if (!atStart || openEmptyLine_) line_ += lineBreak_;
   for (int i = 0; i < count_; ++i) {
     if (i > 0) line_ += delimiter_;
     AppendFormatted(i, line_);
   }
+  openEmptyLine_ = atStart && line_.empty();
   stream_->Write(line_.data(), line_.size());
 }
 

@@ -23,8 +23,11 @@ class TAFTextWriter {
   TAFTextWriter(const TAFTextWriter&) = delete;
   TAFTextWriter& operator=(const TAFTextWriter&) = delete;
 
-  // The stream is not owned.
-  void SetStream(TStream* stream) { stream_ = stream; }
+  // The stream is not owned. Call again after cutting the stream to length 0.
+  void SetStream(TStream* stream) {
+    stream_ = stream;
+    openEmptyLine_ = false;
+  }
   TStream* Stream() const { return stream_; }
 
   const std::string& LineBreak() const { return lineBreak_; }
@@ -77,6 +80,9 @@ class TAFTextWriter {
   std::vector<std::string> values_;
   int count_ = 0;
   std::string line_;
+  // An empty line was written at the start of the stream: it left no byte, so the next
+  // line still needs the break that ends it.
+  bool openEmptyLine_ = false;
   mutable std::unique_ptr<Marks> marks_;
 };
 

@@ -34,6 +34,9 @@ TEST(TextWriterTest, FormatsValuesByTheirContent) {
   EXPECT_EQ(WriteLines(w, {{"\"\""}}), "\"\"\"\"\"\"\"\"");
   EXPECT_EQ(WriteLines(w, {{"l1"}, {"l2"}}), "l1\r\nl2");
   EXPECT_EQ(WriteLines(w, {{"", ""}, {""}}), ",\r\n");
+  // An empty first line leaves no byte but still counts as a line.
+  EXPECT_EQ(WriteLines(w, {{}, {"x"}}), "\r\nx");
+  EXPECT_EQ(WriteLines(w, {{""}, {""}, {"x"}}), "\r\n\r\nx");
   EXPECT_EQ(WriteLines(w, {{"a\r\nb"}}), "\"a\r\nb\"");
   EXPECT_EQ(WriteLines(w, {{"a\nb", "a\rb"}}), "a\nb,a\rb");
 

@@ -1,0 +1,142 @@
+#include "rynengine/rynexport.h"
+
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+
+namespace ryn {
+
+const std::string& RynEngineName() { return Ansi("Ryn文件"); }
+const std::string& RynEngineDescription() { return Ansi("网络表Ryn数据文件"); }
+
+TRynWriter::TRynWriter(TRynExport* engine) : TCustomFiledWriter(static_cast<ITransEngine*>(engine)), FEngine(engine) {}
+
+std::string TRynWriter::GetName() {
+  const auto& cols = FEngine->FSelectedColumns;
+  if (FIndex < 0 || static_cast<size_t>(FIndex) >= cols.size()) return std::string();
+  return std::string(LineValue(cols[static_cast<size_t>(FIndex)]));
+}
+
+void TRynWriter::SetAsString(std::string_view value) { FEngine->FTextWriter.SetValue(FIndex + 4, value); }
+
+TRynExport::TRynExport() : FFieldWriter(std::make_unique<TRynWriter>(this)) { FTextWriter.SetDelimiter("\t"); }
+
+TRynExport::~TRynExport() {
+  if (FFile) {
+    try {
+      Fina();
+    } catch (...) {
+      // A destructor cannot report a failed write; the host saw Fina's own failure.
+    }
+  }
+}
+
+int32_t TRynExport::QueryInterface(const TGUID& iid, void** obj) {
+  if (iid == ITransEvents::IID && obj && FEvents) {
+    // The attached sink answers for the engine.
+    *obj = FEvents.get();
+    FEvents->AddRef();
+    return kS_OK;
+  }
+  return QueryInterfaces<ITransEngine, IExport, IImplementorAccess>(this, iid, obj);
+}
+
+IntfPtr<ITransField> TRynExport::GetField(int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= FSelectedColumns.size()) return nullptr;
+  FFieldWriter->FIndex = index;
+  return static_cast<ITransField*>(FFieldWriter.get());
+}
+
+IntfPtr<ITransField> TRynExport::FindField(std::string_view name) {
+  for (size_t i = 0; i < FSelectedColumns.size(); ++i) {
+    if (SameTextAscii(LineValue(FSelectedColumns[i]), name)) return GetField(static_cast<int32_t>(i));
+  }
+  return nullptr;
+}
+
+void TRynExport::CloseFile() {
+  FTextWriter.SetStream(nullptr);
+  std::unique_ptr<TFileStream> file = std::move(FFile);
+  if (file) file->Flush();
+}
+
+void TRynExport::OpenFile(std::string_view name) {
+  FFileName = name;
+  FHeaderWritten = false;
+  // A file that is open is closed at once, without end marker.
+  try {
+    CloseFile();
+  } catch (const ERynError&) {
+  }
+  if (FFileName.empty()) return;
+  // A bare name lives in the current directory, like any relative name.
+  std::string full = ExpandFileName(FFileName);
+  std::string dir = ExtractFilePath(full);
+  if (!DirectoryExists(dir) && !ForceDirectories(dir)) return;
+  try {
+    bool keep = FDataType != 0 && FileExists(full);
+    auto file = std::make_unique<TFileStream>(full, keep ? FileMode::kOpenWrite : FileMode::kCreate, true);
+    file->Seek(0, SeekOrigin::kEnd);
+    FFile = std::move(file);
+    FTextWriter.SetStream(FFile.get());
+  } catch (const ERynError&) {
+    // Reported by the next Append or Post, and by SetOptions' result.
+  }
+}
+
+void TRynExport::SetFileName(std::string_view name) { OpenFile(name); }
+
+void TRynExport::ReportNoFile() {
+  if (FEvents) FEvents->OnMessage(kRynMsgFileOpenFailed, Ansi("存储文件打开失败!"));
+}
+
+void TRynExport::Append() {
+  if (!FFile && !FFileName.empty()) OpenFile(std::string(FFileName));
+  if (!FFile) {
+    ReportNoFile();
+    return;
+  }
+  if (!FHeaderWritten) {
+    if (FDataType == 0) {
+      FFile->SetSize(0);
+      FTextWriter.SetStream(FFile.get());
+      FTextWriter.Clear();
+    } else {
+      FTextWriter.Clear();
+      FTextWriter.SetValue(0, FDataType == 1 ? "@" : "@@");
+      FTextWriter.WriteLine();
+      FTextWriter.Clear();
+    }
+    for (size_t i = 0; i < FSelectedColumns.size(); ++i)
+      FTextWriter.SetValue(static_cast<int>(i), LineName(FSelectedColumns[i]));
+    FTextWriter.WriteLine();
+    FHeaderWritten = true;
+  }
+  FTextWriter.Clear();
+  FTextWriter.SetCount(static_cast<int>(FSelectedColumns.size()) + 4);
+  FTextWriter.SetValue(0, FUnitCode);
+  FTextWriter.SetValue(1, FYear);
+  FTextWriter.SetValue(2, FReportType);
+  FTextWriter.SetValue(3, FPeriod);
+}
+
+void TRynExport::Post() {
+  if (!FFile) {
+    ReportNoFile();
+    return;
+  }
+  FTextWriter.WriteLine();
+}
+
+void TRynExport::Fina() {
+  if (FFile) {
+    FTextWriter.Clear();
+    FTextWriter.SetValue(0, "@@");
+    FTextWriter.WriteLine();
+  }
+  CloseFile();
+}
+
+}  // namespace ryn

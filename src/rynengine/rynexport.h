@@ -1,0 +1,127 @@
+// TRynExport, the exchange file engine: a destination that writes every posted record as
+// one tab-separated line (unit code, year, report type, period, then the selected
+// columns). One export into an opened file makes a section: a start marker for data types
+// 1 ("@") and 2 ("@@"), the column headings, the records, and the end marker "@@".
+// TRynWriter is its single field object, re-pointed at a column by every lookup.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rynengine/ini_store.h"
+#include "textloader/text_writer.h"
+#include "transport/custom_field.h"
+#include "transport/interfaces.h"
+#include "transport/object.h"
+
+namespace ryn {
+
+class TFileStream;
+class TRynExport;
+
+constexpr int32_t kRynMsgFileOpenFailed = 4134;         // warning: "存储文件打开失败!"
+constexpr int32_t kRynOptionsNoFile = 0x10001003;       // SetOptions: no file is open
+const std::string& RynEngineName();         // "Ryn文件"
+const std::string& RynEngineDescription();  // "网络表Ryn数据文件"
+
+class TRynWriter final : public TCustomFiledWriter {
+ public:
+  explicit TRynWriter(TRynExport* engine);
+
+  std::string GetName() override;
+  void SetName(std::string_view) override {}
+  int32_t GetDataType() override { return 65; }
+  int32_t GetIndex() override { return FIndex; }
+  void SetAsString(std::string_view value) override;
+
+  int32_t FIndex = 0;
+
+ private:
+  TRynExport* FEngine;
+};
+
+class TRynExport final : public TInterfacedObject,
+                         public virtual ITransEngine,
+                         public virtual IExport,
+                         public virtual IImplementorAccess {
+ public:
+  TRynExport();
+  ~TRynExport() override;
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override;
+
+  // ITransEngine
+  std::string GetName() override { return RynEngineName(); }
+  int32_t GetEngineType() override { return kDirectionDestination; }
+  IntfPtr<ITransPort> GetPort() override { return static_cast<IExport*>(this); }
+  void SetEvents(ITransEvents* events) override { FEvents = events; }
+  bool Init(int32_t direction) override { return direction == kDirectionDestination; }
+  bool IsActive() override { return true; }
+  void Fina() override;
+  IntfPtr<IEngineConfig> GetConfig() override { return nullptr; }
+  std::string GetOptions() override;
+  int32_t SetOptions(std::string_view options) override;
+  bool Established() override { return !FFileName.empty(); }
+
+  // ITransPort / IExport
+  int32_t GetFieldCount() override { return static_cast<int32_t>(FSelectedColumns.size()); }
+  IntfPtr<ITransField> FindField(std::string_view name) override;
+  IntfPtr<ITransField> GetField(int32_t index) override;
+  void SetFieldCount(int32_t) override {}
+  void SetFieldType(int32_t, int32_t) override {}
+  void Append() override;
+  void Post() override;
+
+  // IImplementorAccess
+  TObject* GetImplementor() override { return this; }
+
+  // Settings; each is also the handler of one option key.
+  void SetUnitCode(std::string_view v) { FUnitCode = v; }
+  void SetYear(std::string_view v) { FYear = v; }
+  void SetReportType(std::string_view v);
+  void SetPeriod(std::string_view v) { FPeriod = v; }
+  // Sets the name and opens the file with the current data type's mode.
+  void SetFileName(std::string_view name);
+  void SetDataType(uint8_t n);
+  void SetReportInfoText(std::string_view text) { FReportInfo.SetText(text); }
+  // Merges "name=value" lines into the selected columns; an empty value removes the name.
+  void SetSelectedColumnsText(std::string_view text);
+  std::string GetReportInfoText() const { return FReportInfo.GetText(); }
+  std::string GetSelectedColumnsText() const;
+  // Copies another engine's settings without opening or closing a file.
+  void Assign(const TRynExport& source);
+
+  const std::string& UnitCode() const { return FUnitCode; }
+  const std::string& Year() const { return FYear; }
+  const std::string& ReportType() const { return FReportType; }
+  const std::string& Period() const { return FPeriod; }
+  const std::string& FileName() const { return FFileName; }
+  uint8_t DataType() const { return FDataType; }
+  bool FileOpen() const { return FFile != nullptr; }
+  const std::vector<std::string>& SelectedColumns() const { return FSelectedColumns; }
+  std::vector<std::string>& SelectedColumns() { return FSelectedColumns; }
+  TIniStore& ReportInfo() { return FReportInfo; }
+
+ private:
+  friend class TRynWriter;
+
+  // Closes any open file (without end marker), takes the name, creates its directory
+  // and opens it by the data type's mode; a failure leaves no file open.
+  void OpenFile(std::string_view name);
+  void CloseFile();
+  void ReportNoFile();
+
+  IntfPtr<ITransEvents> FEvents;
+  TAFTextWriter FTextWriter;
+  TIniStore FReportInfo;
+  std::vector<std::string> FSelectedColumns;
+  std::unique_ptr<TRynWriter> FFieldWriter;
+  std::string FUnitCode, FPeriod, FYear, FReportType, FFileName;
+  uint8_t FDataType = 0;
+  bool FHeaderWritten = false;
+  std::unique_ptr<TFileStream> FFile;
+};
+
+}  // namespace ryn

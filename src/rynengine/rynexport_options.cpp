@@ -1,0 +1,138 @@
+// The exchange file engine's settings as an options text, and the copying of settings
+// between engines.
+#include <optional>
+
+#include "platform/codepage.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+#include "rynengine/report_types.h"
+#include "rynengine/rynexport.h"
+#include "textloader/text_reader.h"
+#include "transport/options_text.h"
+
+namespace ryn {
+namespace {
+
+const std::string& KeyUnitCode() { return Ansi("单位标识"); }
+const std::string& KeyYear() { return Ansi("年度"); }
+const std::string& KeyReportType() { return Ansi("报表类型"); }
+const std::string& KeyPeriod() { return Ansi("时期"); }
+const std::string& KeyFileName() { return Ansi("文件名"); }
+const std::string& KeyDataType() { return Ansi("数据类型"); }
+const std::string& KeyReportInfo() { return Ansi("报表信息"); }
+const std::string& KeySelectedColumns() { return Ansi("选择列"); }
+
+// A decimal integer, or -1.
+int ParseDataType(std::string_view text) {
+  std::string_view t = TrimBlanks(text);
+  if (t.empty() || t.size() > 9) return -1;
+  int v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+}  // namespace
+
+void TRynExport::SetReportType(std::string_view v) { FReportType = ReportTypeCode(ReportTypeName(v)); }
+
+void TRynExport::SetDataType(uint8_t n) {
+  if (n == FDataType) return;
+  FDataType = n;
+  FHeaderWritten = false;
+  FTextWriter.Clear();
+  if (n == 0 && FFile) {
+    FFile->SetSize(0);
+    FTextWriter.SetStream(FFile.get());
+  }
+}
+
+void TRynExport::SetSelectedColumnsText(std::string_view text) {
+  TMemoryStream stream{std::string(TrimBlanks(text))};
+  TAFTextReader reader;
+  reader.SetDelimiter("=");
+  reader.SetTrimValues(true);
+  reader.SetStream(&stream);
+  for (; !reader.Eof(); reader.Next()) {
+    std::string_view name = reader.GetValue(0);
+    std::string_view value = reader.GetValue(1);
+    auto it = FSelectedColumns.begin();
+    while (it != FSelectedColumns.end() && !SameTextAscii(LineName(*it), name)) ++it;
+    if (value.empty()) {
+      if (it != FSelectedColumns.end()) FSelectedColumns.erase(it);
+    } else if (it != FSelectedColumns.end()) {
+      *it = std::string(name) + "=" + std::string(value);
+    } else {
+      FSelectedColumns.push_back(std::string(name) + "=" + std::string(value));
+    }
+  }
+}
+
+std::string TRynExport::GetSelectedColumnsText() const {
+  std::string out;
+  for (size_t i = 0; i < FSelectedColumns.size(); ++i) {
+    if (i) out += "\r\n";
+    out += FSelectedColumns[i];
+  }
+  return std::string(TrimBlanks(out));
+}
+
+std::string TRynExport::GetOptions() {
+  TMemoryStream stream;
+  TOptionsWriter w(&stream);
+  auto put = [&w](const std::string& key, std::string_view value) {
+    if (!value.empty()) w.WriteOption(key, value);
+  };
+  put(KeyUnitCode(), FUnitCode);
+  put(KeyYear(), FYear);
+  put(KeyReportType(), FReportType);
+  put(KeyPeriod(), FPeriod);
+  put(KeyFileName(), FFileName);
+  w.WriteOption(KeyDataType(), std::to_string(FDataType));
+  std::string info = GetReportInfoText();
+  put(KeyReportInfo(), TrimBlanks(info));
+  put(KeySelectedColumns(), GetSelectedColumnsText());
+  return stream.TakeData();
+}
+
+int32_t TRynExport::SetOptions(std::string_view options) {
+  TMemoryStream stream{std::string(options)};
+  TOPtionsReader reader(&stream);
+  // The file named by the text is opened once every pair is applied, so that it opens
+  // in the mode of the final data type: a file of data type 1 or 2 is never emptied by
+  // a name that stands before its data type.
+  std::optional<std::string> fileName;
+  reader.RegisterHandler(KeyUnitCode(), [this](const std::string& v) { SetUnitCode(v); });
+  reader.RegisterHandler(KeyYear(), [this](const std::string& v) { SetYear(v); });
+  reader.RegisterHandler(KeyReportType(), [this](const std::string& v) { SetReportType(v); });
+  reader.RegisterHandler(KeyPeriod(), [this](const std::string& v) { SetPeriod(v); });
+  reader.RegisterHandler(KeyFileName(), [this, &fileName](const std::string& v) {
+    // Let go of the old file now, so that a data type applied later cannot cut it.
+    OpenFile("");
+    fileName = v;
+  });
+  reader.RegisterHandler(KeyDataType(), [this](const std::string& v) {
+    int n = ParseDataType(v);
+    if (n >= 0 && n <= 2) SetDataType(static_cast<uint8_t>(n));
+  });
+  reader.RegisterHandler(KeyReportInfo(), [this](const std::string& v) { SetReportInfoText(v); });
+  reader.RegisterHandler(KeySelectedColumns(), [this](const std::string& v) { SetSelectedColumnsText(v); });
+  reader.Parse();
+  if (fileName) OpenFile(*fileName);
+  return FFile ? 0 : kRynOptionsNoFile;
+}
+
+void TRynExport::Assign(const TRynExport& source) {
+  FUnitCode = source.FUnitCode;
+  FPeriod = source.FPeriod;
+  FYear = source.FYear;
+  FReportType = source.FReportType;
+  FFileName = source.FFileName;
+  SetDataType(source.FDataType);
+  FSelectedColumns = source.FSelectedColumns;
+  FReportInfo.SetText(source.GetReportInfoText());
+}
+
+}  // namespace ryn
