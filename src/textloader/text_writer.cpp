@@ -11,6 +11,7 @@ namespace ryn {
 // What the format decision looks for, built once per configuration.
 struct TAFTextWriter::Marks {
   uint8_t first[256] = {};  // first bytes of the marks, the quote and the space
+  uint8_t lineBreakByte[256] = {};
   bool charWalk = false;
   bool blocks = false;
   std::unique_ptr<TDelimiterFinder> blockCheck;  // reads blocks back as a reader would
@@ -33,6 +34,7 @@ const TAFTextWriter::Marks& TAFTextWriter::GetMarks() const {
     if (cp.MayBeTrailByte(static_cast<uint8_t>((*s)[0]))) m->charWalk = true;
   }
   m->first[static_cast<uint8_t>(' ')] = 1;
+  for (char c : lineBreak_) m->lineBreakByte[static_cast<uint8_t>(c)] = 1;
   if (m->blocks && !quote_.empty())
     m->blockCheck = std::make_unique<TDelimiterFinder>(delimiter_, quote_, blockOpen_, blockClose_);
   marks_ = std::move(m);
@@ -81,34 +83,37 @@ void TAFTextWriter::AppendFormatted(int index, std::string& out) const { AppendS
 
 namespace {
 
-bool At(const char* p, const char* end, const std::string& mark) {
-  return !mark.empty() && static_cast<size_t>(end - p) >= mark.size() && std::memcmp(p, mark.data(), mark.size()) == 0;
+inline bool At(const char* p, const char* end, const std::string& mark) {
+  const size_t n = mark.size();
+  if (n == 0 || static_cast<size_t>(end - p) < n || *p != mark[0]) return false;
+  return n == 1 || std::memcmp(p + 1, mark.data() + 1, n - 1) == 0;
 }
 
 }  // namespace
 
 void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) const {
   const bool quoting = !quote_.empty();
-  const Marks& m = GetMarks();
+  const Marks& m = marks_ ? *marks_ : GetMarks();
   if (!quoting && !m.blocks) {
     out.append(value);
     return;
   }
   bool special = false, quoteOrSpace = false;
-  const CodePage& cp = ProcessCodePage();
   const char* p = value.data();
   const char* end = p + value.size();
+  const CodePage* cp = m.charWalk ? &ProcessCodePage() : nullptr;
   while (p < end) {
-    if (!m.first[static_cast<uint8_t>(*p)]) {
-      p += m.charWalk ? cp.CharLength(p, end) : 1;
+    const uint8_t b = static_cast<uint8_t>(*p);
+    if (!m.first[b]) {
+      p += cp ? cp->CharLength(p, end) : 1;
       continue;
     }
     if (At(p, end, delimiter_) || At(p, end, lineBreak_) || At(p, end, blockOpen_) || At(p, end, blockClose_)) {
       special = true;
       break;
     }
-    if (*p == ' ' || At(p, end, quote_)) quoteOrSpace = true;
-    p += m.charWalk ? cp.CharLength(p, end) : 1;
+    if (b == ' ' || At(p, end, quote_)) quoteOrSpace = true;
+    p += cp ? cp->CharLength(p, end) : 1;
   }
   if (special && m.blocks && (!m.blockCheck || m.blockCheck->KeepsBlockOpen(value))) {
     out += blockOpen_;
@@ -118,36 +123,45 @@ void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) con
   }
   // A last byte that belongs to the line break would be taken for a broken line break at
   // the end of the text: quote it as well.
-  bool endsLikeLineBreak = !value.empty() && lineBreak_.find(value.back()) != std::string::npos;
+  bool endsLikeLineBreak = !value.empty() && m.lineBreakByte[static_cast<uint8_t>(value.back())];
   if (quoting && (special || quoteOrSpace || endsLikeLineBreak)) {
-    out += QuoteValue(value, quote_);
+    AppendQuoted(value, quote_, out);
     return;
   }
   out.append(value);
 }
 
 std::string TAFTextWriter::QuoteValue(std::string_view value, std::string_view quote) {
-  std::string q(quote);
-  if (q.empty()) return std::string(value);
-  std::string out = q;
+  std::string out;
+  AppendQuoted(value, quote, out);
+  return out;
+}
+
+void TAFTextWriter::AppendQuoted(std::string_view value, std::string_view quote, std::string& out) {
+  if (quote.empty()) {
+    out.append(value);
+    return;
+  }
+  const size_t start = out.size();
+  out.append(quote);
   const CodePage& cp = ProcessCodePage();
   const char* p = value.data();
   const char* end = p + value.size();
   while (p < end) {
-    if (static_cast<size_t>(end - p) >= q.size() && std::memcmp(p, q.data(), q.size()) == 0) {
-      out += q;
-      out += q;
-      out += q;
-      p += q.size();
+    if (static_cast<size_t>(end - p) >= quote.size() && std::memcmp(p, quote.data(), quote.size()) == 0) {
+      for (int i = 0; i < 3; ++i) out.append(quote);
+      p += quote.size();
       continue;
     }
     size_t n = cp.CharLength(p, end);
     out.append(p, n);
     p += n;
   }
-  if (out.size() == 4 * q.size() && value.size() == q.size()) return out.substr(q.size());  // a lone quote
-  out += q;
-  return out;
+  if (value == quote) {
+    out.erase(start, quote.size());  // a lone quote is written as three and nothing else
+    return;
+  }
+  out.append(quote);
 }
 
 }  // namespace ryn

@@ -59,6 +59,7 @@ class TAFTextWriter {
   std::string FormatValue(int index) const;
   // Every quote tripled, then enclosed in quotes (a lone quote gives three and no more).
   static std::string QuoteValue(std::string_view value, std::string_view quote);
+  static void AppendQuoted(std::string_view value, std::string_view quote, std::string& out);
 
  protected:
   // Appends the written form of the value at index; derived writers may choose another
