@@ -21,6 +21,8 @@ std::string TRynWriter::GetName() {
 
 void TRynWriter::SetAsString(std::string_view value) { FEngine->FTextWriter.SetValue(FIndex + 4, value); }
 
+void TRynWriter::SetAsWideString(std::u16string_view value) { SetAsString(ToNarrow(value)); }
+
 TRynExport::TRynExport() : FFieldWriter(std::make_unique<TRynWriter>(this)) { FTextWriter.SetDelimiter("\t"); }
 
 TRynExport::~TRynExport() {

@@ -35,6 +35,8 @@ class TRynWriter final : public TCustomFiledWriter {
   int32_t GetDataType() override { return 65; }
   int32_t GetIndex() override { return FIndex; }
   void SetAsString(std::string_view value) override;
+  // Wide text is written in the process code page rather than dropped.
+  void SetAsWideString(std::u16string_view value) override;
 
   int32_t FIndex = 0;
 

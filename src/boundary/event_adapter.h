@@ -1,0 +1,30 @@
+// TLibTransLogAdapter relays an engine's events to the callbacks a host registered with
+// EngineSetEvent: messages and status lines; progress is not relayed.
+#pragma once
+
+#include <cstdint>
+
+#include "rynfiler.h"
+#include "transport/interfaces.h"
+#include "transport/object.h"
+
+namespace ryn {
+
+class TLibTransLogAdapter final : public TInterfacedObject,
+                                  public virtual ITransEvents,
+                                  public virtual IImplementorAccess {
+ public:
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<ITransEvents, IImplementorAccess>(this, iid, obj);
+  }
+  void OnMessage(int32_t kind, std::string_view text) override;
+  void OnStatus(std::string_view caption, std::string_view text) override;
+  void OnProgress(uint8_t, int32_t, bool&) override {}
+  TObject* GetImplementor() override { return this; }
+
+  RynStatusProc statusProc = nullptr;
+  RynMessageProc messageProc = nullptr;
+  intptr_t user = 0;
+};
+
+}  // namespace ryn

@@ -1,0 +1,31 @@
+// What an engine library reports and creates: filled once by the library's start-up
+// before any exported function is called, read by the exported functions afterwards.
+// The exported-function layer is the same in every engine library; only this differs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "transport/interfaces.h"
+
+namespace ryn {
+
+using EngineFactoryFn = IntfPtr<ITransEngine> (*)();
+
+struct LibraryRegistration {
+  EngineFactoryFn sourceFactory = nullptr;       // EngineInit(1)
+  EngineFactoryFn destinationFactory = nullptr;  // EngineInit(2)
+  std::string name;                              // EngineGetName
+  std::string description;                       // EngineDiscription
+  int32_t engineTypes = 0;                       // EngineGetType: bit 1 source, bit 2 destination
+};
+
+LibraryRegistration& Registration();
+
+// Runs fn once when the library is loaded, before any export is called (a library's
+// start-up file uses this at namespace scope).
+struct LibraryStartup {
+  explicit LibraryStartup(void (*fn)(LibraryRegistration&)) { fn(Registration()); }
+};
+
+}  // namespace ryn

@@ -1,0 +1,24 @@
+// Start-up of librynfiler.so: the library contributes one destination engine, the
+// exchange file engine.
+#include "boundary/handle_list.h"
+#include "boundary/registration.h"
+#include "platform/codepage.h"
+#include "rynengine/rynexport.h"
+#include "transport/registries.h"
+
+namespace ryn {
+namespace {
+
+IntfPtr<ITransEngine> CreateRynExport() { return MakeIntf<TRynExport>(); }
+
+void Start(LibraryRegistration& r) {
+  r.destinationFactory = &CreateRynExport;
+  r.name = RynEngineName();
+  r.description = RynEngineDescription();
+  r.engineTypes = kDirectionDestination;
+}
+
+const LibraryStartup kStartup(&Start);
+
+}  // namespace
+}  // namespace ryn

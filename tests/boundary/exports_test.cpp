@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "boundary/host_support.h"
+#include "rynfiler.h"
+#include "support/temp_dir.h"
+
+namespace ryn {
+namespace {
+
+using testing::ExportOptions;
+using testing::HostLog;
+using testing::TempDir;
+
+RynHandle NewEngine() {
+  RynHandle h = 0;
+  EXPECT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
+  return h;
+}
+
+TEST(ExportsTest, RegistrationValuesAndTheBufferProtocol) {
+  EXPECT_EQ(EngineGetType(), 2);
+  const std::string name = Ansi("Ryn文件");
+  int32_t len = 99;
+  EXPECT_EQ(EngineGetName(nullptr, &len), 0);
+  EXPECT_EQ(len, static_cast<int32_t>(name.size()));
+
+  char buf[32];
+  std::memset(buf, '#', sizeof buf);
+  len = static_cast<int32_t>(name.size()) - 1;
+  EXPECT_EQ(EngineGetName(buf, &len), 0);
+  EXPECT_EQ(len, static_cast<int32_t>(name.size()));
+  EXPECT_EQ(buf[0], '#') << "nothing copied into a short buffer";
+
+  len = static_cast<int32_t>(name.size());
+  EXPECT_EQ(EngineGetName(buf, &len), -1);
+  EXPECT_EQ(std::string(buf, name.size()), name);
+  EXPECT_EQ(buf[name.size()], '#') << "no terminating zero";
+
+  len = sizeof buf;
+  EXPECT_EQ(EngineDiscription(buf, &len), -1);
+  EXPECT_EQ(std::string(buf, static_cast<size_t>(len)), Ansi("网络表Ryn数据文件"));
+  EXPECT_EQ(EngineGetName(buf, nullptr), 0);
+  len = -5;
+  EXPECT_EQ(EngineGetName(buf, &len), 0) << "a negative capacity is too small";
+}
+
+TEST(ExportsTest, EngineInitByDirection) {
+  RynHandle h = 1234;
+  EXPECT_EQ(EngineInit(1, &h), RYN_E_NOTHING);
+  EXPECT_EQ(EngineInit(3, &h), RYN_E_DIRECTION);
+  EXPECT_EQ(EngineInit(0, &h), RYN_E_DIRECTION);
+  EXPECT_EQ(h, 1234);
+  EXPECT_EQ(EngineInit(2, &h), RYN_OK);
+  EXPECT_NE(h, 1234);
+  EXPECT_EQ(EngineEstablished(h), 0);
+  EngineFina(h);
+}
+
+// Every function given a value that is no live handle answers its failure value and
+// leaves the caller's variables alone.
+void ExpectRefused(RynHandle h) {
+  char buf[8] = "xxxxxxx";
+  int32_t len = 5;
+  EXPECT_EQ(EngineGetOptions(h, buf, &len), 0);
+  EXPECT_EQ(len, 5);
+  EXPECT_EQ(EngineSetOptions(h, "a=1"), RYN_E_HANDLE);
+  EXPECT_EQ(EngineEstablished(h), RYN_E_HANDLE);
+  EXPECT_EQ(IsEof(h), -1);
+  EXPECT_EQ(DataCount(h), -1);
+  MoveFirst(h);
+  MoveNext(h);
+  Append(h);
+  Post(h);
+  RynHandle config = 77;
+  EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_E_HANDLE);
+  EXPECT_EQ(config, 77);
+  EXPECT_EQ(ConfigIsBOF(h), RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(ConfigIsEOF(h), RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(ConfigCheckSucceed(h), RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(ConfigPort(h), 0);
+  ConfigFirst(h);
+  ConfigLast(h);
+  ConfigNext(h);
+  ConfigPrevious(h);
+  ConfigUpdate(h);
+  ConfigFina(h);
+  EXPECT_EQ(FieldGetCount(h), 0);
+  EXPECT_EQ(FieldSetCount(h, 3), RYN_E_HANDLE);
+  EXPECT_EQ(FieldGetName(h, 0, buf, &len), 0);
+  EXPECT_EQ(len, 5);
+  FieldSetName(h, 0, "n", 1);
+  EXPECT_EQ(FieldGetType(h, 0), 0);
+  FieldSetType(h, 0, 65);
+  EXPECT_EQ(FieldFindbyName(h, "a"), -1);
+  EXPECT_EQ(FieldIsEmpty(h, 0), -1);
+  EngineSetEvent(h, 1, RYN_EVENT_MESSAGE, nullptr);
+  EngineFina(h);
+  EXPECT_EQ(std::string(buf), "xxxxxxx");
+}
+
+TEST(ExportsTest, UnknownHandlesTouchNothing) {
+  // Values that were never issued, including ones no object lives at.
+  for (RynHandle h : {RynHandle{0}, RynHandle{1}, RynHandle{-1}, RynHandle{0x12345678}}) ExpectRefused(h);
+  int on_stack = 0;
+  ExpectRefused(reinterpret_cast<RynHandle>(&on_stack));
+  RynHandle h = NewEngine();
+  EngineFina(h);
+  ExpectRefused(h);
+}
+
+TEST(ExportsTest, FieldsOfTheExchangeEngine) {
+  TempDir dir;
+  RynHandle h = NewEngine();
+  EXPECT_EQ(EngineSetOptions(h, ExportOptions(dir.Path("f.ryn"), 1, "A=alpha\r\nB=Beta").c_str()), 0);
+  EXPECT_EQ(FieldGetCount(h), 2);
+  EXPECT_EQ(FieldFindbyName(h, "BETA"), 1);
+  EXPECT_EQ(FieldFindbyName(h, "alpha"), 0);
+  EXPECT_EQ(FieldFindbyName(h, "gamma"), -1);
+  EXPECT_EQ(FieldFindbyName(h, nullptr), -1);
+  EXPECT_EQ(FieldGetType(h, 1), 65);
+  EXPECT_EQ(FieldGetType(h, 2), 0);
+  char buf[16];
+  int32_t len = sizeof buf;
+  EXPECT_EQ(FieldGetName(h, 1, buf, &len), -1);
+  EXPECT_EQ(std::string(buf, static_cast<size_t>(len)), "Beta");
+  len = 3;
+  EXPECT_EQ(FieldGetName(h, 5, buf, &len), 0);
+  EXPECT_EQ(len, 3);
+  EXPECT_EQ(FieldSetCount(h, 9), 0);
+  EXPECT_EQ(IsEof(h), -1) << "a destination is no source";
+  EXPECT_EQ(DataCount(h), -1);
+  EXPECT_EQ(FieldIsEmpty(h, 0), -1);
+  RynHandle config = 5;
+  EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_E_NOTHING) << "no wizard yet";
+  EXPECT_EQ(config, 5);
+  EngineFina(h);
+}
+
+TEST(ExportsTest, MessagesReachTheHostOnlyAfterRegistration) {
+  RynHandle h = NewEngine();
+  HostLog log;
+  Append(h);  // no file, no callback: dropped
+  EngineSetEvent(h, reinterpret_cast<intptr_t>(&log), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&HostLog::Message));
+  Append(h);
+  Post(h);
+  ASSERT_EQ(log.messages.size(), 2u);
+  EXPECT_EQ(log.messages[0], std::make_pair(4134, Ansi("存储文件打开失败!")));
+
+  // An unknown kind replaces the user value only.
+  HostLog other;
+  EngineSetEvent(h, reinterpret_cast<intptr_t>(&other), 0x777, nullptr);
+  Append(h);
+  EXPECT_EQ(log.messages.size(), 2u);
+  ASSERT_EQ(other.messages.size(), 1u);
+  // A null callback switches the relay off.
+  EngineSetEvent(h, reinterpret_cast<intptr_t>(&other), RYN_EVENT_MESSAGE, nullptr);
+  Append(h);
+  EXPECT_EQ(other.messages.size(), 1u);
+  EngineFina(h);
+}
+
+TEST(ExportsTest, AFullExportThroughTheFunctions) {
+  TempDir dir;
+  std::string path = dir.Path("full.ryn");
+  RynHandle h = NewEngine();
+  ASSERT_EQ(EngineSetOptions(h, ExportOptions(path).c_str()), 0);
+  EXPECT_EQ(EngineEstablished(h), 1);
+  auto setText = reinterpret_cast<RynSetText>(FieldGetProc(RYN_DESTINATION, RYN_FT_STRING));
+  Append(h);
+  setText(h, 0, "x", 1);
+  setText(h, 1, "y", 1);
+  Post(h);
+
+  int32_t len = 0;
+  ASSERT_EQ(EngineGetOptions(h, nullptr, &len), 0);
+  std::string options(static_cast<size_t>(len), '\0');
+  ASSERT_EQ(EngineGetOptions(h, options.data(), &len), -1);
+  EXPECT_EQ(options, ExportOptions(path));
+
+  EngineFina(h);
+  EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\r\n0001\t2023\tY\t12\tx\ty\r\n@@");
+}
+
+TEST(ExportsTest, HandlesComeAndGoFromManyThreads) {
+  constexpr int kThreads = 4, kRounds = 300;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  RynHandle shared = NewEngine();
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < kRounds; ++i) {
+        RynHandle h = 0;
+        if (EngineInit(RYN_DESTINATION, &h) != RYN_OK) ++failures;
+        if (EngineEstablished(h) != 0) ++failures;
+        if (FieldGetCount(shared) != 0) ++failures;
+        EngineFina(h);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EngineFina(shared);
+}
+
+}  // namespace
+}  // namespace ryn
