@@ -11,7 +11,7 @@ namespace ryn {
 const std::string& RynEngineName() { return Ansi("Ryn文件"); }
 const std::string& RynEngineDescription() { return Ansi("网络表Ryn数据文件"); }
 
-TRynWriter::TRynWriter(TRynExport* engine) : TCustomFiledWriter(static_cast<ITransEngine*>(engine)), FEngine(engine) {}
+TRynWriter::TRynWriter(TRynExport* engine, IInterface* owner) : TCustomFiledWriter(owner), FEngine(engine) {}
 
 std::string TRynWriter::GetName() {
   const auto& cols = FEngine->FSelectedColumns;
@@ -23,7 +23,10 @@ void TRynWriter::SetAsString(std::string_view value) { FEngine->FTextWriter.SetV
 
 void TRynWriter::SetAsWideString(std::u16string_view value) { SetAsString(ToNarrow(value)); }
 
-TRynExport::TRynExport() : FFieldWriter(std::make_unique<TRynWriter>(this)) { FTextWriter.SetDelimiter("\t"); }
+TRynExport::TRynExport() {
+  FFieldWriter = std::make_unique<TRynWriter>(this, this);
+  FTextWriter.SetDelimiter("\t");
+}
 
 TRynExport::~TRynExport() {
   if (FFile) {

@@ -28,7 +28,8 @@ const std::string& RynEngineDescription();  // "网络表Ryn数据文件"
 
 class TRynWriter final : public TCustomFiledWriter {
  public:
-  explicit TRynWriter(TRynExport* engine);
+  // owner: the engine's basic interface, to which reference counting is forwarded.
+  TRynWriter(TRynExport* engine, IInterface* owner);
 
   std::string GetName() override;
   void SetName(std::string_view) override {}
