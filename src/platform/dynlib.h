@@ -1,0 +1,33 @@
+// Loading other libraries at run time, the path of the module this code is linked into,
+// and listing a directory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ryn {
+
+using LibHandle = void*;
+
+// Loads a shared library (path in the process code page); null when it does not load.
+// The floating-point environment is saved before and restored after the load, so a
+// library's start-up cannot change this process's rounding or exception settings.
+LibHandle LoadLibraryFile(const std::string& path);
+void* GetProcAddress(LibHandle lib, const char* name);
+void FreeLibraryFile(LibHandle lib);
+
+// The file of the module (executable or shared library) holding this code.
+std::string OwnModulePath();
+
+// The platform's library file suffix, ".so".
+constexpr const char* kLibrarySuffix = ".so";
+
+struct DirEntry {
+  std::string name;  // process code page
+  bool isDirectory;
+};
+// The entries of a directory in the order the file system returns them, without "." and
+// ".."; empty when it cannot be read.
+std::vector<DirEntry> ListDirectory(const std::string& path);
+
+}  // namespace ryn
