@@ -38,8 +38,8 @@ constexpr int32_t kOpOr = 15;
 constexpr int32_t kOpNot = 16;
 constexpr int32_t kOpAssign = 17;
 
-// The operator as written in formulas ("+", "<>", "AND", ":=" for assignment); empty for
-// codes without one.
+// A short name of the operator for listings: as written in formulas ("+", "<>", "AND"),
+// "NEG" for the unary minus and ":=" for the assignment; empty for unknown codes.
 std::string_view OperatorText(int32_t opCode);
 
 class TNiporlanItem : public TObject {
