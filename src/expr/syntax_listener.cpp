@@ -1,0 +1,42 @@
+#include "expr/syntax_listener.h"
+
+#include <algorithm>
+
+#include "platform/text.h"
+
+namespace ryn {
+
+TSyntaxFunction* TCustomSyntaxFunctionListener::FindFunction(std::string_view name) {
+  return functions_.Find(AsciiUpper(name));
+}
+
+int32_t TCustomSyntaxFunctionListener::Execute(std::string_view, std::span<const TCommonData* const>, bool,
+                                               TCommonData&) {
+  return 0;
+}
+
+std::string TCustomSyntaxFunctionListener::GetErrorText(int32_t) { return {}; }
+
+namespace {
+
+SyntaxListenerList& Listeners() {
+  static SyntaxListenerList list;
+  return list;
+}
+
+}  // namespace
+
+const SyntaxListenerList& GlobalSyntaxListeners() { return Listeners(); }
+
+void RegisterSyntaxListener(const IntfPtr<ISyntaxFunctionListener>& listener) {
+  if (!listener) return;
+  SyntaxListenerList& list = Listeners();
+  if (std::find(list.begin(), list.end(), listener) == list.end()) list.push_back(listener);
+}
+
+void UnregisterSyntaxListener(const IntfPtr<ISyntaxFunctionListener>& listener) {
+  SyntaxListenerList& list = Listeners();
+  list.erase(std::remove(list.begin(), list.end(), listener), list.end());
+}
+
+}  // namespace ryn

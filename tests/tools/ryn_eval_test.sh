@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs `ryn` with a table of arguments and compares the exit status, standard output and
+# standard error byte for byte (usage errors: the status and the first line only).
+set -u
+ryn=$1
+errfile=$(mktemp)
+trap 'rm -f "$errfile"' EXIT
+failures=0
+
+# expect STATUS STDOUT STDERR ARGS...
+expect() {
+  local status=$1 out=$2 err=$3
+  shift 3
+  local got_out got_err got_status
+  # The trailing "x" keeps trailing line feeds, which $(...) would drop.
+  got_out=$("$ryn" "$@" 2>"$errfile"; rc=$?; printf x; exit $rc)
+  got_status=$?
+  got_out=${got_out%x}
+  got_err=$(cat "$errfile"; printf x)
+  got_err=${got_err%x}
+  if [[ $got_status != "$status" || $got_out != "$out" || $got_err != "$err" ]]; then
+    failures=$((failures + 1))
+    printf 'FAIL: ryn %s\n  status %s (want %s)\n  stdout %q (want %q)\n  stderr %q (want %q)\n' \
+      "$*" "$got_status" "$status" "$got_out" "$out" "$got_err" "$err"
+  fi
+}
+
+# expect_usage STATUS STREAM FIRST_LINE ARGS...
+expect_usage() {
+  local status=$1 stream=$2 first=$3
+  shift 3
+  local got_status got_line
+  if [[ $stream == out ]]; then
+    got_line=$("$ryn" "$@" 2>/dev/null | head -n 1)
+  else
+    got_line=$("$ryn" "$@" 2>&1 >/dev/null | head -n 1)
+  fi
+  "$ryn" "$@" >/dev/null 2>&1
+  got_status=$?
+  if [[ $got_status != "$status" || $got_line != "$first" ]]; then
+    failures=$((failures + 1))
+    printf 'FAIL: ryn %s\n  status %s (want %s)\n  first line %q (want %q)\n' \
+      "$*" "$got_status" "$status" "$got_line" "$first"
+  fi
+}
+
+tab=$'\t'
+expect 0 "int${tab}3"$'\n' "" eval "1+2"
+expect 0 "double${tab}3.5"$'\n' "" eval "7/2"
+expect 0 "int${tab}-1"$'\n' "" eval -- -1
+expect 0 "int${tab}-1"$'\n' "" eval -1
+expect 0 "void${tab}"$'\n' "" eval ""
+expect 0 "bool${tab}1"$'\n' "" eval --condition "1=1 and 2<3"
+expect 0 "bool${tab}1"$'\n' "" eval --condition "// nothing"
+expect 0 "string${tab}乙"$'\n''如果 1=2 则 "甲" 否则 "乙"'$'\n' "" \
+  eval --describe 'IF 1=2 THEN "甲" ELSE "乙"'
+expect 1 "" 'error 101: 存在多余的字符'$'\n''1=1=1'$'\n''   !'$'\n' eval "1=1=1"
+expect 1 "" 'error 19: 缺少布尔值'$'\n''1+2'$'\n''   !'$'\n' eval --condition "1+2"
+expect 1 "" 'error 19: 缺少布尔值'$'\n''IF 1 THEN 2'$'\n''     !'$'\n' eval "IF 1 THEN 2"
+expect 1 "" 'error 1: 未知语法或语法不支持'$'\n''ABS'$'\n''   !'$'\n' eval --describe "abs"
+# The caret counts bytes of the process code page: a Chinese character is 2 in GBK, 3 in UTF-8.
+if [[ ${RYNFILER_CODEPAGE:-GBK} == GBK ]]; then pad='      '; else pad='       '; fi
+expect 1 "" 'error 152: 数据类型不匹配'$'\n''"表"+1'$'\n'"$pad"'!'$'\n' eval '"表"+1'
+
+expect_usage 0 out "Usage: ryn COMMAND [ARGUMENTS]" --help
+expect_usage 0 out "Usage: ryn eval [--condition] [--describe] [--] FORMULA" eval --help
+expect_usage 2 err "Usage: ryn COMMAND [ARGUMENTS]"
+expect_usage 2 err "ryn: unknown command frob" frob
+expect_usage 2 err "ryn eval: missing FORMULA" eval
+expect_usage 2 err "ryn eval: missing FORMULA" eval --condition
+expect_usage 2 err "ryn eval: unknown option --bogus" eval --bogus 1
+expect_usage 2 err "ryn eval: more than one FORMULA" eval 1 2
+
+if ((failures > 0)); then
+  echo "$failures case(s) failed"
+  exit 1
+fi
+echo "all cases passed"

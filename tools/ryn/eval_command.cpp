@@ -1,0 +1,78 @@
+#include "eval_command.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "expr/common_data.h"
+#include "expr/syntax_parser.h"
+#include "platform/codepage.h"
+
+namespace ryn::tool {
+
+const char* const kEvalUsage =
+    "Usage: ryn eval [--condition] [--describe] [--] FORMULA\n"
+    "\n"
+    "Parses FORMULA (UTF-8) and prints its type name, a tab and its value.\n"
+    "  --condition  read FORMULA as a condition: its value must be bool\n"
+    "  --describe   print the formula's Chinese reading on a second line\n"
+    "On a formula error prints \"error CODE: MESSAGE\", the formula and a line with \"!\"\n"
+    "under the character at which reading stopped, and exits with status 1.\n";
+
+namespace {
+
+int UsageError(std::ostream& err, std::string_view problem) {
+  err << "ryn eval: " << problem << "\n" << kEvalUsage;
+  return 2;
+}
+
+// The lines of text separated by CR LF.
+void PrintLines(std::ostream& out, std::string_view text) {
+  while (!text.empty()) {
+    size_t end = text.find("\r\n");
+    out << ToUtf8(text.substr(0, end)) << '\n';
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 2);
+  }
+}
+
+}  // namespace
+
+int RunEval(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+  bool condition = false;
+  bool describe = false;
+  bool optionsDone = false;
+  std::optional<std::string_view> formula;
+  for (std::string_view a : args) {
+    // Formulas may start with "-" ("-1"), so only "--..." and "-h" are options.
+    if (!optionsDone && (a.starts_with("--") || a == "-h")) {
+      if (a == "--") optionsDone = true;
+      else if (a == "--help" || a == "-h") return out << kEvalUsage, 0;
+      else if (a == "--condition") condition = true;
+      else if (a == "--describe") describe = true;
+      else return UsageError(err, "unknown option " + std::string(a));
+      continue;
+    }
+    if (formula) return UsageError(err, "more than one FORMULA");
+    formula = a;
+  }
+  if (!formula) return UsageError(err, "missing FORMULA");
+
+  TSyntaxParser parser;
+  parser.SetDescribe(describe);
+  TCommonData result;
+  std::string text = FromUtf8(*formula);
+  int32_t code = condition ? parser.CheckCondition(text, result) : parser.Calculate(text, result);
+  if (code != 0) {
+    std::string last = parser.LastErrorText();
+    size_t firstBreak = last.find("\r\n");
+    err << "error " << code << ": " << ToUtf8(parser.ErrorText(code)) << '\n';
+    PrintLines(err, std::string_view(last).substr(firstBreak + 2));
+    return 1;
+  }
+  out << DataTypeName(result.DataType) << '\t' << ToUtf8(result.AsText()) << '\n';
+  if (describe) out << ToUtf8(parser.Description()) << '\n';
+  return 0;
+}
+
+}  // namespace ryn::tool
