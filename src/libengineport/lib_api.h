@@ -1,0 +1,40 @@
+// Pointers to the exported functions of an engine library, looked up by name.
+#pragma once
+
+#include "platform/dynlib.h"
+#include "rynfiler.h"
+
+namespace ryn::lib {
+
+using EngineGetNameFn = decltype(&::EngineGetName);
+using EngineGetTypeFn = decltype(&::EngineGetType);
+using EngineDiscriptionFn = decltype(&::EngineDiscription);
+using EngineInitFn = decltype(&::EngineInit);
+using EngineFinaFn = decltype(&::EngineFina);
+using EngineSetEventFn = decltype(&::EngineSetEvent);
+using EngineGetOptionsFn = decltype(&::EngineGetOptions);
+using EngineSetOptionsFn = decltype(&::EngineSetOptions);
+using EngineEstablishedFn = decltype(&::EngineEstablished);
+using HandleProcFn = decltype(&::MoveFirst);  // MoveFirst, MoveNext, Append, Post
+using HandleQueryFn = decltype(&::IsEof);     // IsEof, DataCount, FieldGetCount
+using ConfigInitFn = decltype(&::ConfigInit);
+using ConfigProcFn = decltype(&::ConfigFina);    // ConfigFina, ConfigFirst, ...
+using ConfigQueryFn = decltype(&::ConfigIsBOF);  // ConfigIsBOF, ConfigIsEOF, ConfigCheckSucceed
+using ConfigPortFn = decltype(&::ConfigPort);
+using FieldSetCountFn = decltype(&::FieldSetCount);
+using FieldGetNameFn = decltype(&::FieldGetName);
+using FieldSetNameFn = decltype(&::FieldSetName);
+using FieldGetTypeFn = decltype(&::FieldGetType);
+using FieldSetTypeFn = decltype(&::FieldSetType);
+using FieldFindbyNameFn = decltype(&::FieldFindbyName);
+using FieldIsEmptyFn = decltype(&::FieldIsEmpty);
+using FieldGetProcFn = decltype(&::FieldGetProc);
+
+// Stores the address of name in slot (null when the library lacks it); true when found.
+template <class Fn>
+bool Lookup(LibHandle lib, const char* name, Fn& slot) {
+  slot = reinterpret_cast<Fn>(GetProcAddress(lib, name));
+  return slot != nullptr;
+}
+
+}  // namespace ryn::lib

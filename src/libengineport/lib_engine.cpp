@@ -1,0 +1,273 @@
+#include "libengineport/lib_engine.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "transport/errors.h"
+
+namespace ryn {
+
+std::string FormatText(const std::string& pattern, ...) {
+  va_list args;
+  va_start(args, pattern);
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, pattern.c_str(), copy);
+  va_end(copy);
+  std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, pattern.c_str(), args);
+  va_end(args);
+  return out;
+}
+
+namespace {
+
+constexpr int32_t kPortBindFailed = 0x30000001;
+constexpr int32_t kOptionsUnsupported = 0x10001001;
+constexpr int32_t kConfigDeclined = 0x20000004;
+
+const std::string& InitFailedText() { return Ansi("引擎：%s，错误码：%X\r\n初始化失败！"); }
+
+}  // namespace
+
+// ---- configuration -------------------------------------------------------------------------
+
+TLibEngineConfig::~TLibEngineConfig() {
+  try {
+    Fina();
+  } catch (...) {
+  }
+}
+
+bool TLibEngineConfig::Bind() {
+  bool ok = lib::Lookup(FLib, "ConfigInit", FInit) && lib::Lookup(FLib, "ConfigFina", FFina) &&
+            lib::Lookup(FLib, "ConfigUpdate", FUpdate);
+  if (!ok) {
+    FInit = nullptr;
+    FFina = FUpdate = nullptr;
+    return false;
+  }
+  lib::Lookup(FLib, "ConfigIsBOF", FIsBOF);
+  lib::Lookup(FLib, "ConfigIsEOF", FIsEOF);
+  lib::Lookup(FLib, "ConfigCheckSucceed", FCheckSucceed);
+  lib::Lookup(FLib, "ConfigNext", FNext);
+  lib::Lookup(FLib, "ConfigPrevious", FPrevious);
+  lib::Lookup(FLib, "ConfigFirst", FFirst);
+  lib::Lookup(FLib, "ConfigLast", FLast);
+  lib::Lookup(FLib, "ConfigPort", FConfigPort);
+  return true;
+}
+
+bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
+  if (!FInit) return false;
+  if (FParent != 0 && parent != FParent) Fina();
+  FParent = parent;
+  RynHandle config = 0;
+  int32_t rc = FInit(FHandle, parent, option ? 1 : 0, &config);
+  if (rc == 0) {
+    FConfig = config;
+    return true;
+  }
+  FParent = 0;
+  if (rc == kConfigDeclined) return false;
+  throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]"), static_cast<unsigned>(rc)));
+}
+
+void TLibEngineConfig::Fina() {
+  if (FConfig != 0 && FFina) FFina(FConfig);
+  FConfig = 0;
+  FParent = 0;
+}
+
+IntfPtr<ITransPort> TLibEngineConfig::GetPort() {
+  if (FPort) return static_cast<ITransPort*>(FPort.get());
+  if (!FConfigPort) return nullptr;
+  RynHandle h = FConfigPort(FConfig);
+  if (h == 0) return nullptr;
+  std::unique_ptr<TLibTransPort> port;
+  // The port counts its references against the engine; it sends no conversion messages.
+  IInterface* controller = Owner();
+  if (FEngineType == kDirectionSource) port = std::make_unique<TLibImport>(controller, nullptr, FLib);
+  else if (FEngineType == kDirectionDestination) port = std::make_unique<TLibExport>(controller, nullptr, FLib);
+  if (!port || !port->Bind()) return nullptr;
+  port->SetHandle(h);
+  FPort = std::move(port);
+  return static_cast<ITransPort*>(FPort.get());
+}
+
+// ---- engine ---------------------------------------------------------------------------------
+
+TLibTransEngine::TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory) : FLib(lib), FFactory(std::move(factory)) {}
+
+TLibTransEngine::~TLibTransEngine() {
+  try {
+    if (FActive || FHandle != 0) Fina();
+  } catch (...) {
+  }
+  FRetiredPorts.clear();
+  FRetiredConfigs.clear();
+  FPort.reset();
+  FConfig.reset();
+}
+
+bool TLibTransEngine::Bind() {
+  bool ok = lib::Lookup(FLib, "EngineGetName", FEngineGetName) && lib::Lookup(FLib, "EngineGetType", FEngineGetType) &&
+            lib::Lookup(FLib, "EngineInit", FEngineInit) && lib::Lookup(FLib, "EngineFina", FEngineFina) &&
+            lib::Lookup(FLib, "EngineSetEvent", FEngineSetEvent);
+  if (!ok) {
+    FEngineGetName = nullptr;
+    FEngineGetType = nullptr;
+    FEngineInit = nullptr;
+    FEngineFina = nullptr;
+    FEngineSetEvent = nullptr;
+    return false;
+  }
+  lib::Lookup(FLib, "EngineGetOptions", FEngineGetOptions);
+  lib::Lookup(FLib, "EngineSetOptions", FEngineSetOptions);
+  lib::Lookup(FLib, "EngineEstablished", FEngineEstablished);
+  return true;
+}
+
+int32_t TLibTransEngine::QueryInterface(const TGUID& iid, void** obj) {
+  if (iid == ITransEvents::IID && obj && FEvents) {
+    *obj = FEvents.get();
+    FEvents->AddRef();
+    return kS_OK;
+  }
+  return QueryInterfaces<ITransEngine>(this, iid, obj);
+}
+
+std::string TLibTransEngine::GetName() {
+  if (!FEngineGetName) return std::string();
+  int32_t len = 0;
+  FEngineGetName(nullptr, &len);
+  std::string name(static_cast<size_t>(len > 0 ? len : 0), '\0');
+  int32_t capacity = len > 0 ? len : 0;
+  len = capacity;
+  if (FEngineGetName(name.data(), &len) == 0) return std::string();
+  name.resize(static_cast<size_t>(len < 0 ? 0 : len < capacity ? len : capacity));
+  return name;
+}
+
+IntfPtr<ITransPort> TLibTransEngine::GetPort() {
+  if (!FPort) return nullptr;
+  return static_cast<ITransPort*>(FPort.get());
+}
+
+IntfPtr<IEngineConfig> TLibTransEngine::GetConfig() {
+  if (!FConfig) return nullptr;
+  return static_cast<IEngineConfig*>(FConfig.get());
+}
+
+void TLibTransEngine::SendMessage(int32_t kind, std::string_view text) {
+  if (FEvents) FEvents->OnMessage(kind, text);
+}
+
+void RYN_CALL TLibTransEngine::MessageCallback(intptr_t context, int32_t kind, const char* text) {
+  if (auto* self = reinterpret_cast<TLibTransEngine*>(context)) self->SendMessage(kind, text ? text : "");
+}
+
+void RYN_CALL TLibTransEngine::StatusCallback(intptr_t context, const char* caption, const char* text) {
+  auto* self = reinterpret_cast<TLibTransEngine*>(context);
+  if (self && self->FEvents) self->FEvents->OnStatus(caption ? caption : "", text ? text : "");
+}
+
+void TLibTransEngine::SetEvents(ITransEvents* events) {
+  if (!FEngineSetEvent || events == FEvents.get()) return;
+  FEvents = events;
+  if (FHandle == 0) return;  // registered by the next successful Init
+  if (events) {
+    auto context = reinterpret_cast<intptr_t>(this);
+    RynMessageProc message = &MessageCallback;
+    RynStatusProc status = &StatusCallback;
+    FEngineSetEvent(FHandle, context, RYN_EVENT_MESSAGE, reinterpret_cast<void*>(message));
+    FEngineSetEvent(FHandle, context, RYN_EVENT_STATUS, reinterpret_cast<void*>(status));
+  } else {
+    FEngineSetEvent(FHandle, 0, RYN_EVENT_MESSAGE, nullptr);
+    FEngineSetEvent(FHandle, 0, RYN_EVENT_STATUS, nullptr);
+  }
+}
+
+bool TLibTransEngine::Init(int32_t engineType) {
+  if (!FEngineInit) {
+    FActive = false;
+    return false;
+  }
+  // Opening again closes the library's previous engine rather than leaking its handle.
+  if (FHandle != 0) Fina();
+  RynHandle handle = 0;
+  int32_t rc = FEngineInit(engineType, &handle);
+  if (rc != 0) {
+    SendMessage(3, FormatText(InitFailedText(), GetName().c_str(), static_cast<unsigned>(rc)));
+    FActive = false;
+    return false;
+  }
+  FHandle = handle;
+  // A sink given while closed is registered with the library now.
+  if (IntfPtr<ITransEvents> sink = std::move(FEvents)) SetEvents(sink.get());
+
+  auto config = std::make_unique<TLibEngineConfig>(Controller(), this, FLib);
+  if (config->Bind()) {
+    config->SetEngine(FHandle, engineType);
+    FConfig = std::move(config);
+  }
+
+  std::unique_ptr<TLibTransPort> port;
+  if (engineType == kDirectionSource) port = std::make_unique<TLibImport>(Controller(), this, FLib);
+  else if (engineType == kDirectionDestination) port = std::make_unique<TLibExport>(Controller(), this, FLib);
+  else return false;
+  port->SetHandle(FHandle);
+  if (!port->Bind()) {
+    SendMessage(3, FormatText(InitFailedText(), GetName().c_str(), static_cast<unsigned>(kPortBindFailed)));
+    // Close the library's engine too: nothing could use it without a port.
+    Retire();
+    FEngineFina(FHandle);
+    FHandle = 0;
+    FActive = false;
+    return false;
+  }
+  FPort = std::move(port);
+  FActive = true;
+  return true;
+}
+
+void TLibTransEngine::Retire() {
+  auto sweep = [](auto& list) {
+    for (auto it = list.begin(); it != list.end();) it = (*it)->InUse() ? it + 1 : list.erase(it);
+  };
+  if (FConfig) {
+    FConfig->Fina();
+    FRetiredConfigs.push_back(std::move(FConfig));
+  }
+  if (FPort) FRetiredPorts.push_back(std::move(FPort));
+  sweep(FRetiredConfigs);
+  sweep(FRetiredPorts);
+}
+
+void TLibTransEngine::Fina() {
+  if (!FEngineFina || FHandle == 0) return;
+  Retire();
+  FEngineFina(FHandle);
+  FHandle = 0;
+  FActive = false;
+}
+
+std::string TLibTransEngine::GetOptions() {
+  if (!FEngineGetOptions) return std::string();
+  int32_t len = 0;
+  FEngineGetOptions(FHandle, nullptr, &len);
+  if (len <= 0) return std::string();
+  std::string text(static_cast<size_t>(len), '\0');
+  int32_t capacity = len;
+  if (FEngineGetOptions(FHandle, text.data(), &len) == 0) return std::string();
+  text.resize(static_cast<size_t>(len < 0 ? 0 : len < capacity ? len : capacity));
+  return text;
+}
+
+int32_t TLibTransEngine::SetOptions(std::string_view options) {
+  if (!FEngineSetOptions) return kOptionsUnsupported;
+  return FEngineSetOptions(FHandle, std::string(options).c_str());
+}
+
+}  // namespace ryn

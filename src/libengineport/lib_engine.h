@@ -1,0 +1,120 @@
+// TLibTransEngine presents an engine that lives in another library as ITransEngine: each
+// operation becomes calls of that library's exported functions with the handle it handed
+// out. TLibEngineConfig does the same for the library's configuration wizard.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "libengineport/lib_api.h"
+#include "libengineport/lib_port.h"
+#include "transport/collect_object.h"
+#include "transport/interfaces.h"
+#include "transport/object.h"
+
+namespace ryn {
+
+class TLibTransEngine;
+
+class TLibEngineConfig final : public TCollectObject, public virtual IEngineConfig {
+ public:
+  TLibEngineConfig(IInterface* controller, TLibTransEngine* engine, LibHandle lib)
+      : TCollectObject(controller), FEngineObj(engine), FLib(lib) {}
+  ~TLibEngineConfig() override;
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IEngineConfig>(this, iid, obj); }
+  bool Init(NativeWindow parent, bool option) override;
+  void Fina() override;
+  bool IsBOF() override { return FIsBOF ? FIsBOF(FConfig) != 0 : true; }
+  bool IsEOF() override { return FIsEOF ? FIsEOF(FConfig) != 0 : true; }
+  bool CheckSucceed() override { return FCheckSucceed ? FCheckSucceed(FConfig) == 0 : true; }
+  void Update() override { Call(FUpdate); }
+  void First() override { Call(FFirst); }
+  void Last() override { Call(FLast); }
+  void Next() override { Call(FNext); }
+  void Previous() override { Call(FPrevious); }
+  IntfPtr<ITransPort> GetPort() override;
+
+  bool Bind();
+  void SetEngine(RynHandle handle, int32_t engineType) {
+    FHandle = handle;
+    FEngineType = engineType;
+  }
+  bool InUse() const { return ForwardedCount() > 0 || (FPort && FPort->InUse()); }
+
+ private:
+  void Call(lib::ConfigProcFn fn) {
+    if (fn) fn(FConfig);
+  }
+
+  TLibTransEngine* FEngineObj;
+  LibHandle FLib;
+  RynHandle FHandle = 0;
+  int32_t FEngineType = 0;
+  NativeWindow FParent = 0;
+  RynHandle FConfig = 0;
+  std::unique_ptr<TLibTransPort> FPort;
+  lib::ConfigInitFn FInit = nullptr;
+  lib::ConfigProcFn FFina = nullptr, FUpdate = nullptr, FNext = nullptr, FPrevious = nullptr, FFirst = nullptr,
+                    FLast = nullptr;
+  lib::ConfigQueryFn FIsBOF = nullptr, FIsEOF = nullptr, FCheckSucceed = nullptr;
+  lib::ConfigPortFn FConfigPort = nullptr;
+};
+
+class TLibTransEngine final : public TInterfacedObject, public virtual ITransEngine {
+ public:
+  // factory: kept so that the library stays loaded while the engine lives.
+  TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory);
+  ~TLibTransEngine() override;
+
+  // Looks the engine functions up; false (nothing kept) when a required one is missing.
+  bool Bind();
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override;
+  std::string GetName() override;
+  int32_t GetEngineType() override { return FEngineGetType ? FEngineGetType() : 0; }
+  IntfPtr<ITransPort> GetPort() override;
+  void SetEvents(ITransEvents* events) override;
+  bool Init(int32_t engineType) override;
+  bool IsActive() override { return FActive; }
+  void Fina() override;
+  IntfPtr<IEngineConfig> GetConfig() override;
+  std::string GetOptions() override;
+  int32_t SetOptions(std::string_view options) override;
+  bool Established() override { return FEngineEstablished ? FEngineEstablished(FHandle) != 0 : true; }
+
+  // Passes a message to the attached sink, if any.
+  void SendMessage(int32_t kind, std::string_view text);
+  RynHandle Handle() const { return FHandle; }
+
+ private:
+  static void RYN_CALL MessageCallback(intptr_t context, int32_t kind, const char* text);
+  static void RYN_CALL StatusCallback(intptr_t context, const char* caption, const char* text);
+  IInterface* Controller() { return static_cast<ITransEngine*>(this); }
+  // Takes the port and the configuration out of service. Objects a caller still holds
+  // stay alive (idle) until the engine goes, so a held field is never a dangling one.
+  void Retire();
+
+  LibHandle FLib;
+  IntfPtr<IInterface> FFactory;
+  lib::EngineGetNameFn FEngineGetName = nullptr;
+  lib::EngineGetTypeFn FEngineGetType = nullptr;
+  lib::EngineInitFn FEngineInit = nullptr;
+  lib::EngineFinaFn FEngineFina = nullptr;
+  lib::EngineSetEventFn FEngineSetEvent = nullptr;
+  lib::EngineGetOptionsFn FEngineGetOptions = nullptr;
+  lib::EngineSetOptionsFn FEngineSetOptions = nullptr;
+  lib::EngineEstablishedFn FEngineEstablished = nullptr;
+  RynHandle FHandle = 0;
+  bool FActive = false;
+  IntfPtr<ITransEvents> FEvents;
+  std::unique_ptr<TLibEngineConfig> FConfig;
+  std::unique_ptr<TLibTransPort> FPort;
+  std::vector<std::unique_ptr<TLibEngineConfig>> FRetiredConfigs;
+  std::vector<std::unique_ptr<TLibTransPort>> FRetiredPorts;
+};
+
+// Message texts in the process code page, formatted like printf.
+std::string FormatText(const std::string& pattern, ...);
+
+}  // namespace ryn

@@ -1,0 +1,57 @@
+// Finding engine libraries in a folder and registering one factory per accepted library.
+// A factory owns its loaded library: the library stays loaded as long as the factory (or
+// an engine it made) lives.
+#pragma once
+
+#include <string>
+
+#include "libengineport/lib_api.h"
+#include "transport/interfaces.h"
+#include "transport/object.h"
+
+namespace ryn {
+
+class TLibITransEngineFactory final : public TInterfacedObject, public virtual ITransEngineFactory {
+ public:
+  TLibITransEngineFactory() = default;
+  ~TLibITransEngineFactory() override;
+
+  // Loads the library and looks up its identity functions; false (nothing stays loaded)
+  // when the file does not load or lacks EngineGetName or EngineGetType. An accepted
+  // library that exports AppInit gets it called.
+  bool Load(const std::string& path);
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<ITransEngineFactory>(this, iid, obj);
+  }
+  std::string GetName() override;
+  int32_t GetEngineTypes() override { return FEngineGetType ? FEngineGetType() : 0; }
+  std::string GetDescription() override;
+  // Raises ETransEngineError when the library's engine functions cannot be bound.
+  IntfPtr<ITransEngine> CreateEngine() override;
+
+  const std::string& Path() const { return FPath; }
+  LibHandle Library() const { return FLib; }
+
+ private:
+  std::string FPath;
+  LibHandle FLib = nullptr;
+  lib::EngineGetNameFn FEngineGetName = nullptr;
+  lib::EngineGetTypeFn FEngineGetType = nullptr;
+  lib::EngineDiscriptionFn FEngineDiscription = nullptr;
+  RynAppFinaProc FAppFina = nullptr;
+};
+
+// Scans a folder (and, recursively, subfolders named like libraries) for files with the
+// library suffix, skipping this library itself, and registers each accepted library.
+void RegisterLibraryEngines(const std::string& folder);
+// The same scan with the name of the library to skip given (compared ignoring case).
+void ScanLibraryFolder(const std::string& folder, const std::string& selfName);
+// Tries one library file: the index it got in the engine-factory registry, or -1 when it
+// was rejected or its engine name is registered already (it is unloaded then).
+int32_t RegisterLibraryEngine(const std::string& path);
+
+// The objects passed to a plug-in's AppInit (none until a user-interface layer sets them).
+void SetPluginAppObjects(void* application, void* screen);
+
+}  // namespace ryn

@@ -1,0 +1,222 @@
+#include "libengineport/lib_field.h"
+
+#include <cstring>
+
+#include "libengineport/lib_engine.h"
+#include "libengineport/lib_port.h"
+#include "platform/codepage.h"
+#include "platform/float_format.h"
+#include "platform/locale_settings.h"
+#include "platform/stream.h"
+#include "transport/variant.h"
+
+namespace ryn {
+namespace {
+
+constexpr int32_t kChunk = 512;
+
+// Reads a text through a getter with the buffer protocol: a first buffer of 512
+// characters, and once more with the size the library asked for.
+template <class Char, class Getter>
+std::basic_string<Char> ReadText(Getter get, RynHandle h, int32_t index) {
+  std::basic_string<Char> text(kChunk, Char());
+  int32_t len = kChunk;
+  if (get(h, index, text.data(), &len) != 0) {
+    text.resize(static_cast<size_t>(len < 0 ? 0 : len < kChunk ? len : kChunk));
+    return text;
+  }
+  if (len <= 0) return {};
+  text.assign(static_cast<size_t>(len), Char());
+  int32_t capacity = len;
+  if (get(h, index, text.data(), &len) == 0) return {};
+  text.resize(static_cast<size_t>(len < 0 ? 0 : len < capacity ? len : capacity));
+  return text;
+}
+
+}  // namespace
+
+std::string TLibTransField::GetName() {
+  if (FFieldGetName) {
+    int32_t len = 0;
+    FFieldGetName(FHandle, FIndex, nullptr, &len);
+    if (len > 0) {
+      std::string name(static_cast<size_t>(len), '\0');
+      int32_t capacity = len;
+      if (FFieldGetName(FHandle, FIndex, name.data(), &len) != 0) {
+        name.resize(static_cast<size_t>(len < 0 ? 0 : len < capacity ? len : capacity));
+        return name;
+      }
+    }
+  }
+  return Ansi("列") + std::to_string(FIndex);
+}
+
+void TLibTransField::SetName(std::string_view name) {
+  if (FFieldSetName) FFieldSetName(FHandle, FIndex, name.data(), static_cast<int32_t>(name.size()));
+}
+
+int32_t TLibTransField::GetDataType() { return FFieldGetType ? FFieldGetType(FHandle, FIndex) : 0; }
+
+void TLibTransField::ConversionFailed() {
+  if (TLibTransEngine* engine = FPort ? FPort->Engine() : nullptr)
+    engine->SendMessage(18, FormatText(Ansi("第%d行 %d列 数据格式转换失败！"), FPort->RecordNo(), FIndex));
+}
+
+// ---- reader ------------------------------------------------------------------------------
+
+// A library without FieldIsEmpty has every value present.
+bool TLibFieldReader::IsEmpty() { return FFieldIsEmpty ? FFieldIsEmpty(FHandle, FIndex) != 0 : false; }
+
+int32_t TLibFieldReader::Ordinal() {
+  auto get = AccessorFor<RynGetOrdinal>({1, 2, 3, 4, 5, 6, 8});
+  return get ? get(FHandle, FIndex) : 0;
+}
+
+bool TLibFieldReader::GetAsBoolean() { return Ordinal() != 0; }
+
+int64_t TLibFieldReader::GetAsInt64() {
+  auto get = AccessorFor<RynGetInt64>({7});
+  return get ? get(FHandle, FIndex) : 0;
+}
+
+float TLibFieldReader::GetAsSingle() {
+  auto get = AccessorFor<RynGetSingle>({17});
+  return get ? get(FHandle, FIndex) : 0;
+}
+
+double TLibFieldReader::GetAsDouble() {
+  auto get = AccessorFor<RynGetDouble>({18});
+  return get ? get(FHandle, FIndex) : 0;
+}
+
+long double TLibFieldReader::GetAsExtended() {
+  long double v;
+  if (TryTextToFloat(GetAsString(), v)) return v;
+  ConversionFailed();
+  return 0;
+}
+
+TGUID TLibFieldReader::GetAsGuid() {
+  TGUID g{};
+  auto get = AccessorFor<RynGetGuid>({33});
+  if (get) {
+    RynGuid r{};
+    get(&r, FHandle, FIndex);
+    std::memcpy(&g, &r, sizeof g);
+  }
+  return g;
+}
+
+TDateTime TLibFieldReader::GetAsDateTime() {
+  auto get = AccessorFor<RynGetDateTime>({49, 50, 51});
+  if (!get) return 0;
+  RynSystemTime r{};
+  get(&r, FHandle, FIndex);
+  SystemTime st;
+  std::memcpy(&st, &r, sizeof st);
+  TDateTime value;
+  if (SystemTimeToDateTime(st, value)) return value;
+  ConversionFailed();
+  return 0;
+}
+
+std::string TLibFieldReader::GetAsString() {
+  auto get = AccessorFor<RynGetText>({0, 65, 19});
+  return get ? ReadText<char>(get, FHandle, FIndex) : std::string();
+}
+
+std::u16string TLibFieldReader::GetAsWideString() {
+  auto get = AccessorFor<RynGetWide>({66});
+  return get ? ReadText<char16_t>(get, FHandle, FIndex) : std::u16string();
+}
+
+bool TLibFieldReader::SaveToStream(TStream& stream) {
+  auto get = AccessorFor<RynGetBinary>({67});
+  if (!get) return false;
+  char buffer[kChunk];
+  for (;;) {
+    int32_t last = 0;
+    int32_t n = get(FHandle, FIndex, buffer, kChunk, &last);
+    if (n > 0) stream.Write(buffer, static_cast<size_t>(n < kChunk ? n : kChunk));
+    // A library that places nothing and never says "last" would keep us here forever.
+    if (last != 0 || n <= 0) break;
+  }
+  return true;
+}
+
+// ---- writer ------------------------------------------------------------------------------
+
+void TLibFieldWriter::SetOrdinal(int32_t value) {
+  if (auto set = AccessorFor<RynSetOrdinal>({1, 2, 3, 4, 5, 6, 8})) set(FHandle, FIndex, value);
+}
+
+void TLibFieldWriter::SetAsInt64(int64_t value) {
+  if (auto set = AccessorFor<RynSetInt64>({7})) set(FHandle, FIndex, value);
+}
+
+void TLibFieldWriter::SetAsSingle(float value) {
+  if (auto set = AccessorFor<RynSetSingle>({17})) set(FHandle, FIndex, value);
+}
+
+void TLibFieldWriter::SetAsDouble(double value) {
+  if (auto set = AccessorFor<RynSetDouble>({18})) set(FHandle, FIndex, value);
+}
+
+void TLibFieldWriter::SetAsExtended(long double value) {
+  SetAsString(FormatGeneral(value, LocaleSettings().decimalSeparator));
+}
+
+void TLibFieldWriter::SetAsGuid(const TGUID& value) {
+  if (auto set = AccessorFor<RynSetGuid>({33})) {
+    RynGuid g;
+    std::memcpy(&g, &value, sizeof g);
+    set(FHandle, FIndex, &g);
+  }
+}
+
+void TLibFieldWriter::SetAsDateTime(TDateTime value) {
+  if (auto set = AccessorFor<RynSetDateTime>({49, 50, 51})) {
+    SystemTime st = DateTimeToSystemTime(value);
+    RynSystemTime r;
+    std::memcpy(&r, &st, sizeof r);
+    set(FHandle, FIndex, &r);
+  }
+}
+
+void TLibFieldWriter::SetAsString(std::string_view value) {
+  // Zero-terminated as well as counted, as the contract promises the library.
+  std::string text(value);
+  if (auto set = AccessorFor<RynSetText>({0, 65})) {
+    set(FHandle, FIndex, text.c_str(), static_cast<int32_t>(text.size()));
+  } else if (auto setExt = AccessorFor<RynSetExtendedText>({19})) {
+    setExt(FHandle, FIndex, text.c_str(), static_cast<int32_t>(text.size()));
+  }
+}
+
+void TLibFieldWriter::SetAsWideString(std::u16string_view value) {
+  if (auto set = AccessorFor<RynSetWide>({66})) {
+    std::u16string text(value);
+    set(FHandle, FIndex, text.c_str(), static_cast<int32_t>(text.size() * 2));
+  }
+}
+
+void TLibFieldWriter::LoadFromStream(TStream& stream) {
+  auto set = AccessorFor<RynSetBinary>({67});
+  if (!set) return;
+  if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
+    // A memory stream goes as one chunk: its whole block.
+    const std::string& data = memory->Data();
+    set(FHandle, FIndex, data.data(), static_cast<int32_t>(data.size()), -1);
+    return;
+  }
+  char buffer[kChunk];
+  int64_t size = stream.Size();
+  while (stream.Position() < size) {
+    size_t n = stream.Read(buffer, kChunk);
+    bool last = n < static_cast<size_t>(kChunk) || stream.Position() >= size;
+    set(FHandle, FIndex, buffer, static_cast<int32_t>(n), last ? -1 : 0);
+    if (n == 0) break;
+  }
+}
+
+}  // namespace ryn

@@ -1,0 +1,108 @@
+// Port proxies: the source (TLibImport) or destination (TLibExport) port of an engine that
+// lives in another library, with a pool of field proxies.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "libengineport/lib_api.h"
+#include "libengineport/lib_field.h"
+#include "transport/collect_object.h"
+#include "transport/interfaces.h"
+
+namespace ryn {
+
+class TLibTransEngine;
+
+class TLibTransPort : public TCollectObject, public virtual ITransPort {
+ public:
+  // engine: the engine whose sink gets conversion messages; null for a wizard's port.
+  TLibTransPort(IInterface* controller, TLibTransEngine* engine, LibHandle lib)
+      : TCollectObject(controller), FEngine(engine), FLib(lib) {}
+  ~TLibTransPort() override;
+
+  int32_t GetFieldCount() override;
+  IntfPtr<ITransField> FindField(std::string_view name) override;
+  // No range check: a library may not know its field count.
+  IntfPtr<ITransField> GetField(int32_t index) override;
+
+  virtual void InitField(TLibTransField* field, int32_t index);
+  // Looks the port's functions up; false (and nothing kept) when a required one is missing.
+  virtual bool Bind();
+  virtual void Unbind();
+
+  void SetHandle(RynHandle handle) { FHandle = handle; }
+  RynHandle Handle() const { return FHandle; }
+  int32_t Kind() const { return FKind; }
+  int32_t RecordNo() const { return FRecordNo; }
+  TLibTransEngine* Engine() const { return FEngine; }
+  // Outstanding references on the port or any of its fields.
+  bool InUse() const { return ForwardedCount() > 0; }
+  size_t PoolSize() const { return FPool.size(); }
+
+ protected:
+  virtual std::unique_ptr<TLibTransField> NewField() = 0;
+
+  TLibTransEngine* FEngine;
+  LibHandle FLib;
+  RynHandle FHandle = 0;
+  int32_t FKind = 0;
+  int32_t FRecordNo = 0;
+  lib::HandleQueryFn FFieldGetCount = nullptr;
+  lib::FieldFindbyNameFn FFieldFindbyName = nullptr;
+  lib::FieldGetNameFn FFieldGetName = nullptr;
+  lib::FieldSetNameFn FFieldSetName = nullptr;
+  lib::FieldGetTypeFn FFieldGetType = nullptr;
+  lib::FieldGetProcFn FFieldGetProc = nullptr;
+  std::vector<std::unique_ptr<TLibTransField>> FPool;
+};
+
+class TLibImport final : public TLibTransPort, public virtual IImport {
+ public:
+  using TLibTransPort::TLibTransPort;
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IImport>(this, iid, obj); }
+  int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
+  void MoveFirst() override;
+  void MoveNext() override;
+  bool IsEof() override { return FIsEof(FHandle) != 0; }
+
+  void InitField(TLibTransField* field, int32_t index) override;
+  bool Bind() override;
+  void Unbind() override;
+
+ protected:
+  std::unique_ptr<TLibTransField> NewField() override;
+
+ private:
+  lib::HandleProcFn FMoveFirst = nullptr;
+  lib::HandleProcFn FMoveNext = nullptr;
+  lib::HandleQueryFn FIsEof = nullptr;
+  lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
+  lib::HandleQueryFn FDataCount = nullptr;
+};
+
+class TLibExport final : public TLibTransPort, public virtual IExport {
+ public:
+  using TLibTransPort::TLibTransPort;
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IExport>(this, iid, obj); }
+  void SetFieldCount(int32_t count) override;
+  void SetFieldType(int32_t index, int32_t dataType) override;
+  void Append() override { FAppend(FHandle); }
+  void Post() override { FPost(FHandle); }
+
+  bool Bind() override;
+  void Unbind() override;
+
+ protected:
+  std::unique_ptr<TLibTransField> NewField() override;
+
+ private:
+  lib::HandleProcFn FAppend = nullptr;
+  lib::HandleProcFn FPost = nullptr;
+  lib::FieldSetCountFn FFieldSetCount = nullptr;
+  lib::FieldSetTypeFn FFieldSetType = nullptr;
+};
+
+}  // namespace ryn

@@ -1,0 +1,197 @@
+// A test engine library: a source engine serving an in-memory table with a column of
+// every field type. Options: "rows=N" (default 3), "empty=R" (every value of row R is
+// empty), "long=R" (row R's text is 600 characters).
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "boundary/handle_list.h"
+#include "boundary/registration.h"
+#include "platform/codepage.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+#include "rynfiler.h"
+#include "transport/custom_field.h"
+#include "transport/options_text.h"
+
+#ifndef TEST_ENGINE_NAME
+#define TEST_ENGINE_NAME "MemSource"
+#endif
+
+namespace ryn {
+namespace {
+
+struct Column {
+  const char* name;
+  int32_t type;
+};
+
+constexpr Column kColumns[] = {
+    {"byte", 1},    {"word", 2},     {"longword", 3}, {"shortint", 4}, {"smallint", 5}, {"integer", 6},
+    {"int64", 7},   {"bool", 8},     {"single", 17},  {"double", 18},  {"extended", 19}, {"guid", 33},
+    {"time", 49},   {"date", 50},    {"datetime", 51}, {"text", 65},   {"wide", 66},    {"blob", 67},
+    {"untyped", 0},
+};
+constexpr int32_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
+
+class MemSource;
+
+class MemField final : public TCustomTransField, public virtual IFieldReader {
+ public:
+  MemField(MemSource* source, int32_t index);
+  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IFieldReader>(this, iid, obj); }
+  std::string GetName() override { return kColumns[index_].name; }
+  int32_t GetDataType() override { return kColumns[index_].type; }
+  int32_t GetIndex() override { return index_; }
+  bool IsEmpty() override;
+  bool GetAsBoolean() override { return Row() % 2 == 1; }
+  uint8_t GetAsByte() override { return static_cast<uint8_t>(200 + Row()); }
+  uint16_t GetAsWord() override { return static_cast<uint16_t>(60000 + Row()); }
+  uint32_t GetAsLongWord() override { return 4000000000u + static_cast<uint32_t>(Row()); }
+  int8_t GetAsShortInt() override { return static_cast<int8_t>(-100 - Row()); }
+  int16_t GetAsSmallInt() override { return static_cast<int16_t>(-30000 - Row()); }
+  int32_t GetAsInteger() override { return -2000000000 + Row(); }
+  int64_t GetAsInt64() override { return 9000000000000000000LL + Row(); }
+  float GetAsSingle() override { return 1.5f + static_cast<float>(Row()); }
+  double GetAsDouble() override { return 0.1 + Row(); }
+  long double GetAsExtended() override { return 1.0L / 3 + Row(); }
+  TGUID GetAsGuid() override {
+    return TGUID{0x12345678u + static_cast<uint32_t>(Row()), 0xABCD, 0xEF01, {1, 2, 3, 4, 5, 6, 7, 8}};
+  }
+  TDateTime GetAsDateTime() override {
+    switch (kColumns[index_].type) {
+      case 49: return 0.25;
+      case 50: return 45000 + Row();
+      default: return 45000.5 + Row();
+    }
+  }
+  std::string GetAsString() override;
+  std::u16string GetAsWideString() override { return u"宽" + std::u16string(1, static_cast<char16_t>(u'0' + Row())); }
+  bool SaveToStream(TStream& stream) override {
+    std::string bytes(static_cast<size_t>(Row()) * 300, static_cast<char>('a' + Row()));
+    stream.WriteText(bytes);
+    return true;
+  }
+
+ private:
+  int32_t Row() const;
+  MemSource* source_;
+  int32_t index_;
+};
+
+class MemSource final : public TInterfacedObject,
+                        public virtual ITransEngine,
+                        public virtual IImport,
+                        public virtual IImplementorAccess {
+ public:
+  MemSource() {
+    for (int32_t i = 0; i < kColumnCount; ++i) fields_.push_back(std::make_unique<MemField>(this, i));
+  }
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    if (iid == ITransEvents::IID && obj && events_) {
+      *obj = events_.get();
+      events_->AddRef();
+      return kS_OK;
+    }
+    return QueryInterfaces<ITransEngine, IImport, IImplementorAccess>(this, iid, obj);
+  }
+  std::string GetName() override { return TEST_ENGINE_NAME; }
+  int32_t GetEngineType() override { return kDirectionSource; }
+  IntfPtr<ITransPort> GetPort() override { return static_cast<IImport*>(this); }
+  void SetEvents(ITransEvents* events) override { events_ = events; }
+  bool Init(int32_t direction) override { return direction == kDirectionSource; }
+  bool IsActive() override { return true; }
+  void Fina() override {}
+  IntfPtr<IEngineConfig> GetConfig() override { return nullptr; }
+  std::string GetOptions() override {
+    return "rows=" + std::to_string(rows_) + ";\r\nempty=" + std::to_string(emptyRow_) + ";\r\nlong=" + std::to_string(longRow_);
+  }
+  int32_t SetOptions(std::string_view options) override {
+    TMemoryStream s{std::string(options)};
+    TOPtionsReader r(&s);
+    r.RegisterHandler("rows", [this](const std::string& v) { rows_ = std::atoi(v.c_str()); });
+    r.RegisterHandler("empty", [this](const std::string& v) { emptyRow_ = std::atoi(v.c_str()); });
+    r.RegisterHandler("long", [this](const std::string& v) { longRow_ = std::atoi(v.c_str()); });
+    r.RegisterHandler("fail", [this](const std::string& v) {
+      if (events_) events_->OnMessage(3, v);
+    });
+    r.Parse();
+    return rows_ >= 0 ? 0 : 0x10001003;
+  }
+  bool Established() override { return rows_ > 0; }
+  int32_t GetFieldCount() override { return kColumnCount; }
+  IntfPtr<ITransField> FindField(std::string_view name) override {
+    for (auto& f : fields_)
+      if (SameTextAscii(f->GetName(), name)) return static_cast<ITransField*>(f.get());
+    return nullptr;
+  }
+  IntfPtr<ITransField> GetField(int32_t index) override {
+    if (index < 0 || index >= kColumnCount) return nullptr;
+    return static_cast<ITransField*>(fields_[static_cast<size_t>(index)].get());
+  }
+  int32_t DataCount() override { return rows_; }
+  void MoveFirst() override { row_ = 0; }
+  void MoveNext() override { ++row_; }
+  bool IsEof() override { return row_ >= rows_; }
+  TObject* GetImplementor() override { return this; }
+
+  int32_t row_ = 0, rows_ = 3, emptyRow_ = -1, longRow_ = -1;
+
+ private:
+  IntfPtr<ITransEvents> events_;
+  std::vector<std::unique_ptr<MemField>> fields_;
+};
+
+MemField::MemField(MemSource* source, int32_t index)
+    : TCustomTransField(static_cast<ITransEngine*>(source)), source_(source), index_(index) {}
+
+int32_t MemField::Row() const { return source_->row_; }
+
+bool MemField::IsEmpty() { return source_->row_ == source_->emptyRow_ || source_->row_ >= source_->rows_; }
+
+std::string MemField::GetAsString() {
+  if (Row() == source_->longRow_) return std::string(600, 'x');
+  return (kColumns[index_].type == 0 ? "u" : "row") + std::to_string(Row());
+}
+
+IntfPtr<ITransEngine> CreateSource() { return MakeIntf<MemSource>(); }
+
+void Start(LibraryRegistration& r) {
+  r.sourceFactory = &CreateSource;
+  r.name = TEST_ENGINE_NAME;
+  r.description = Ansi("内存表");
+  r.engineTypes = kDirectionSource;
+}
+
+const LibraryStartup kStartup(&Start);
+
+}  // namespace
+}  // namespace ryn
+
+// Test hooks: how many handles the library holds, and a log of the optional entry points.
+extern "C" RYN_API int32_t TestLiveHandles(void) { return static_cast<int32_t>(ryn::HandleList().Count()); }
+
+#ifdef TEST_APP_HOOKS
+static void AppLog(const char* what) {
+  if (const char* path = std::getenv("RYN_TEST_APP_LOG")) {
+    if (FILE* f = std::fopen(path, "a")) {
+      std::fprintf(f, "%s %s\n", TEST_ENGINE_NAME, what);
+      std::fclose(f);
+    }
+  }
+}
+extern "C" RYN_API void AppInit(void*, void*) { AppLog("AppInit"); }
+extern "C" RYN_API void AppFina(void) { AppLog("AppFina"); }
+#endif
+#ifdef TEST_APPFINA_ONLY
+extern "C" RYN_API void AppFina(void) {
+  if (const char* path = std::getenv("RYN_TEST_APP_LOG")) {
+    if (FILE* f = std::fopen(path, "a")) {
+      std::fprintf(f, "%s AppFina\n", TEST_ENGINE_NAME);
+      std::fclose(f);
+    }
+  }
+}
+#endif

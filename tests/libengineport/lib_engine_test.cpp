@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "boundary/host_support.h"
+#include "libengineport/lib_engine.h"
+#include "libengineport/lib_factory.h"
+#include "platform/codepage.h"
+#include "platform/stream.h"
+#include "support/recording_events.h"
+#include "support/temp_dir.h"
+#include "transport/errors.h"
+
+namespace ryn {
+namespace {
+
+using testing::RecordingEvents;
+using testing::TempDir;
+
+IntfPtr<TLibITransEngineFactory> Factory(const std::string& file) {
+  auto f = MakeIntf<TLibITransEngineFactory>();
+  EXPECT_TRUE(f->Load(file)) << file;
+  return f;
+}
+
+std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + ".so"; }
+
+IntfPtr<IFieldReader> Reader(IImport* port, const char* name) {
+  auto f = port->FindField(name);
+  EXPECT_TRUE(f) << name;
+  return f.Query<IFieldReader>();
+}
+
+TEST(LibEngineTest, ReadsEveryTypeFromASourceLibrary) {
+  auto factory = Factory(Engines("memsource"));
+  EXPECT_EQ(factory->GetName(), "MemSource");
+  EXPECT_EQ(factory->GetDescription(), Ansi("内存表"));
+  EXPECT_EQ(factory->GetEngineTypes(), 1);
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  auto events = MakeIntf<RecordingEvents>();
+  engine->SetEvents(events.get());
+  ASSERT_TRUE(engine->Init(1));
+  EXPECT_TRUE(engine->IsActive());
+  EXPECT_EQ(engine->SetOptions("rows=3;empty=2;long=1"), 0);
+  EXPECT_EQ(engine->GetOptions(), "rows=3;\r\nempty=2;\r\nlong=1");
+  EXPECT_TRUE(engine->Established());
+  auto port = engine->GetPort().Query<IImport>();
+  ASSERT_TRUE(port);
+  EXPECT_EQ(port->GetFieldCount(), 19);
+  EXPECT_EQ(port->DataCount(), 3);
+  port->MoveFirst();
+
+  EXPECT_EQ(Reader(port.get(), "byte")->GetAsByte(), 200);
+  EXPECT_EQ(Reader(port.get(), "word")->GetAsWord(), 60000);
+  EXPECT_EQ(Reader(port.get(), "longword")->GetAsLongWord(), 4000000000u);
+  EXPECT_EQ(Reader(port.get(), "shortint")->GetAsShortInt(), -100);
+  EXPECT_EQ(Reader(port.get(), "smallint")->GetAsSmallInt(), -30000);
+  EXPECT_EQ(Reader(port.get(), "INTEGER")->GetAsInteger(), -2000000000);
+  EXPECT_EQ(Reader(port.get(), "int64")->GetAsInt64(), 9000000000000000000LL);
+  EXPECT_FALSE(Reader(port.get(), "bool")->GetAsBoolean());
+  EXPECT_EQ(Reader(port.get(), "single")->GetAsSingle(), 1.5f);
+  EXPECT_EQ(Reader(port.get(), "double")->GetAsDouble(), 0.1);
+  EXPECT_NEAR(static_cast<double>(Reader(port.get(), "extended")->GetAsExtended()), 1.0 / 3, 1e-14);
+  EXPECT_EQ(GuidToString(Reader(port.get(), "guid")->GetAsGuid()), "{12345678-ABCD-EF01-0102-030405060708}");
+  EXPECT_EQ(Reader(port.get(), "time")->GetAsDateTime(), 0.25);
+  EXPECT_EQ(Reader(port.get(), "date")->GetAsDateTime(), 45000);
+  EXPECT_EQ(Reader(port.get(), "datetime")->GetAsDateTime(), 45000.5);
+  EXPECT_EQ(Reader(port.get(), "text")->GetAsString(), "row0");
+  EXPECT_EQ(Reader(port.get(), "wide")->GetAsWideString(), u"宽0");
+  EXPECT_EQ(Reader(port.get(), "untyped")->GetAsString(), "u0") << "type 0 reads as text";
+  EXPECT_EQ(port->FindField("untyped")->GetDataType(), 0);
+  EXPECT_FALSE(Reader(port.get(), "text")->IsEmpty());
+  TMemoryStream blob;
+  EXPECT_TRUE(Reader(port.get(), "blob")->SaveToStream(blob));
+  EXPECT_EQ(blob.Size(), 0) << "binary values do not cross this boundary";
+  EXPECT_FALSE(port->FindField("nope"));
+
+  port->MoveNext();
+  EXPECT_TRUE(Reader(port.get(), "bool")->GetAsBoolean());
+  EXPECT_EQ(Reader(port.get(), "text")->GetAsString(), std::string(600, 'x')) << "longer than the first buffer";
+
+  port->MoveNext();
+  EXPECT_TRUE(Reader(port.get(), "text")->IsEmpty());
+  EXPECT_EQ(Reader(port.get(), "datetime")->GetAsDateTime(), 0) << "an empty date is no date";
+  ASSERT_EQ(events->messages.size(), 1u);
+  EXPECT_EQ(events->messages[0], std::make_pair(18, Ansi("第3行 14列 数据格式转换失败！")));
+  EXPECT_FALSE(port->IsEof());
+  port->MoveNext();
+  EXPECT_TRUE(port->IsEof());
+  engine->Fina();
+  EXPECT_FALSE(engine->IsActive());
+  EXPECT_FALSE(engine->GetPort());
+  engine->Fina();  // closed: nothing happens
+}
+
+TEST(LibEngineTest, LibraryWithoutOptionalFunctions) {
+  auto factory = Factory(Engines("minsource"));
+  EXPECT_EQ(factory->GetDescription(), "");
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  EXPECT_EQ(engine->GetOptions(), "");
+  EXPECT_EQ(engine->SetOptions("rows=5"), 0x10001001);
+  EXPECT_TRUE(engine->Established());
+  EXPECT_FALSE(engine->GetConfig());
+  auto port = engine->GetPort().Query<IImport>();
+  EXPECT_EQ(port->DataCount(), -1);
+  port->MoveFirst();
+  auto text = Reader(port.get(), "text");
+  text->SetName("renamed");  // no FieldSetName: nothing happens
+  EXPECT_EQ(text->GetName(), "text");
+  EXPECT_FALSE(text->IsEmpty()) << "without FieldIsEmpty every value is present";
+  EXPECT_EQ(text->GetAsString(), "row0");
+}
+
+TEST(LibEngineTest, EventsSetBeforeInitAreRegisteredByIt) {
+  auto factory = Factory(Engines("memsource"));
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  auto events = MakeIntf<RecordingEvents>();
+  engine->SetEvents(events.get());
+  EXPECT_EQ(engine.Query<ITransEvents>().get(), static_cast<ITransEvents*>(events.get()));
+  ASSERT_TRUE(engine->Init(1));
+  engine->SetEvents(events.get());  // the same sink again: nothing to do
+  engine->SetOptions("fail=boom");
+  ASSERT_EQ(events->messages.size(), 1u);
+  EXPECT_EQ(events->messages[0], std::make_pair(3, std::string("boom")));
+  engine->SetEvents(nullptr);
+  engine->SetOptions("fail=again");
+  EXPECT_EQ(events->messages.size(), 1u);
+}
+
+TEST(LibEngineTest, InitFailures) {
+  auto events = MakeIntf<RecordingEvents>();
+  auto source = Factory(Engines("memsource"));
+  IntfPtr<ITransEngine> engine = source->CreateEngine();
+  engine->SetEvents(events.get());
+  EXPECT_FALSE(engine->Init(2)) << "a source library has no destination";
+  EXPECT_FALSE(engine->IsActive());
+  ASSERT_EQ(events->messages.size(), 1u);
+  EXPECT_EQ(events->messages[0], std::make_pair(3, Ansi("引擎：MemSource，错误码：10000004\r\n初始化失败！")));
+
+  // The port cannot be bound: the library's engine is closed again, not leaked.
+  auto noport = Factory(Engines("noport"));
+  auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(noport->Library(), "TestLiveHandles"));
+  ASSERT_TRUE(live);
+  IntfPtr<ITransEngine> broken = noport->CreateEngine();
+  broken->SetEvents(events.get());
+  EXPECT_FALSE(broken->Init(1));
+  EXPECT_EQ(events->messages.back(), std::make_pair(3, Ansi("引擎：NoPort，错误码：30000001\r\n初始化失败！")));
+  EXPECT_EQ(live(), 0);
+
+  auto noinit = Factory(Engines("noinit"));
+  try {
+    noinit->CreateEngine();
+    FAIL() << "no error";
+  } catch (const ETransEngineError& e) {
+    EXPECT_EQ(e.Message(), Ansi("NoInit\t\r\n初始化失败！"));
+  }
+}
+
+TEST(LibEngineTest, FieldPoolReusesReleasedObjects) {
+  auto factory = Factory(Engines("memsource"));
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  auto port = engine->GetPort();
+  IntfPtr<ITransField> a = port->GetField(2);
+  IntfPtr<ITransField> b = port->GetField(2);
+  EXPECT_NE(a.get(), b.get()) << "a held field is never handed out again";
+  EXPECT_EQ(a->GetIndex(), 2);
+  ITransField* first = a.get();
+  a.Reset();
+  b.Reset();
+  IntfPtr<ITransField> c = port->GetField(5);
+  EXPECT_EQ(c.get(), first);
+  EXPECT_EQ(c->GetName(), "integer");
+  EXPECT_EQ(port->GetField(99)->GetName(), Ansi("列99")) << "no range check; the library knows no name";
+
+  // A field held across Fina stays a live (idle) object.
+  engine->Fina();
+  EXPECT_EQ(c->GetIndex(), 5);
+  c.Reset();
+  port.Reset();
+  EXPECT_TRUE(engine->Init(1)) << "an engine opens again after Fina";
+}
+
+TEST(LibEngineTest, WritesAnExchangeFileThroughTheLibrary) {
+  TempDir dir;
+  std::string path = dir.Path("proxy.ryn");
+  auto factory = Factory(RYNFILER_LIBRARY);
+  EXPECT_EQ(factory->GetName(), Ansi("Ryn文件"));
+  EXPECT_EQ(factory->GetEngineTypes(), 2);
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  auto events = MakeIntf<RecordingEvents>();
+  engine->SetEvents(events.get());
+  ASSERT_TRUE(engine->Init(2));
+  auto port = engine->GetPort().Query<IExport>();
+  port->Append();  // no file yet
+  ASSERT_EQ(events->messages.size(), 1u);
+  EXPECT_EQ(events->messages[0].first, 4134);
+
+  ASSERT_EQ(engine->SetOptions(testing::ExportOptions(path)), 0);
+  port->SetFieldCount(2);
+  port->SetFieldType(0, 65);
+  port->Append();
+  port->FindField("a").Query<IFieldWriter>()->SetAsString("x");
+  port->GetField(1).Query<IFieldWriter>()->SetAsString("y");
+  port->Post();
+  engine->Fina();
+  EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\r\n0001\t2023\tY\t12\tx\ty\r\n@@");
+}
+
+}  // namespace
+}  // namespace ryn

@@ -1,0 +1,136 @@
+// The field proxies against fake accessors: chunking, buffer retries and the guard that
+// never calls an accessor through the wrong signature.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "libengineport/lib_field.h"
+#include "platform/stream.h"
+#include "support/temp_dir.h"
+
+namespace ryn {
+namespace {
+
+struct Calls {
+  std::vector<std::pair<int32_t, int32_t>> chunks;  // (bytes, last)
+  std::string bytes;
+  int count = 0;
+};
+Calls gCalls;
+
+int32_t RYN_CALL RecordChunk(RynHandle, int32_t, const void* data, int32_t count, int32_t last) {
+  gCalls.chunks.emplace_back(count, last);
+  gCalls.bytes.append(static_cast<const char*>(data), static_cast<size_t>(count));
+  return 0;
+}
+
+void RYN_CALL RecordInteger(RynHandle, int32_t, int32_t) { ++gCalls.count; }
+
+// A 600-character value behind the buffer protocol.
+int32_t RYN_CALL LongText(RynHandle, int32_t, char* buffer, int32_t* length) {
+  ++gCalls.count;
+  const std::string value(600, 'v');
+  if (buffer && *length >= 600) {
+    std::memcpy(buffer, value.data(), 600);
+    *length = 600;
+    return -1;
+  }
+  *length = 600;
+  return 0;
+}
+
+// 1100 bytes in chunks of at most the capacity.
+int32_t RYN_CALL BinaryValue(RynHandle, int32_t, void* buffer, int32_t capacity, int32_t* last) {
+  static size_t sent = 0;
+  size_t n = std::min<size_t>(static_cast<size_t>(capacity), 1100 - sent);
+  std::memset(buffer, 'b', n);
+  sent += n;
+  *last = sent == 1100 ? -1 : 0;
+  if (sent == 1100) sent = 0;
+  return static_cast<int32_t>(n);
+}
+
+// A broken library: never says "last" and places nothing.
+int32_t RYN_CALL NeverLast(RynHandle, int32_t, void*, int32_t, int32_t* last) {
+  *last = 0;
+  ++gCalls.count;
+  return 0;
+}
+
+template <class Field, class Fn>
+void Point(Field& f, int32_t type, Fn fn) {
+  f.FAccessorType = type;
+  f.FAccessor = reinterpret_cast<void*>(fn);
+}
+
+TEST(LibFieldTest, LoadFromStreamChunks) {
+  TLibFieldWriter w(nullptr, nullptr);
+  Point(w, 67, &RecordChunk);
+
+  gCalls = {};
+  TMemoryStream empty;
+  w.LoadFromStream(empty);
+  EXPECT_EQ(gCalls.chunks, (std::vector<std::pair<int32_t, int32_t>>{{0, -1}}));
+
+  gCalls = {};
+  TMemoryStream block(std::string(2000, 'm'));
+  block.SetPosition(1500);  // a memory stream goes whole, wherever its position
+  w.LoadFromStream(block);
+  EXPECT_EQ(gCalls.chunks, (std::vector<std::pair<int32_t, int32_t>>{{2000, -1}}));
+
+  testing::TempDir dir;
+  for (size_t size : {1024u, 1000u, 513u}) {
+    testing::TempDir::Write(dir.Path("f"), std::string(size, 'f'));
+    TFileStream file(dir.Path("f"), FileMode::kOpenRead, false);
+    gCalls = {};
+    w.LoadFromStream(file);
+    std::vector<std::pair<int32_t, int32_t>> expected;
+    if (size == 1024) expected = {{512, 0}, {512, -1}};
+    if (size == 1000) expected = {{512, 0}, {488, -1}};
+    if (size == 513) expected = {{512, 0}, {1, -1}};
+    EXPECT_EQ(gCalls.chunks, expected) << size;
+    EXPECT_EQ(gCalls.bytes, std::string(size, 'f'));
+  }
+}
+
+TEST(LibFieldTest, ReadsThroughTheBufferProtocolAndChunks) {
+  TLibFieldReader r(nullptr, nullptr);
+  Point(r, 65, &LongText);
+  gCalls = {};
+  EXPECT_EQ(r.GetAsString(), std::string(600, 'v'));
+  EXPECT_EQ(gCalls.count, 2) << "a 512 buffer first, then one of the asked size";
+
+  Point(r, 67, &BinaryValue);
+  TMemoryStream out;
+  EXPECT_TRUE(r.SaveToStream(out));
+  EXPECT_EQ(out.Data(), std::string(1100, 'b'));
+
+  Point(r, 67, &NeverLast);
+  gCalls = {};
+  EXPECT_TRUE(r.SaveToStream(out));
+  EXPECT_EQ(gCalls.count, 1) << "a chunk of nothing ends the value";
+}
+
+TEST(LibFieldTest, AccessorsOfAnotherShapeAreNeverCalled) {
+  TLibFieldWriter w(nullptr, nullptr);
+  Point(w, 6, &RecordInteger);
+  gCalls = {};
+  w.SetAsInteger(1);
+  w.SetAsBoolean(true);
+  w.SetAsString("text");  // would pass a pointer where an integer is expected
+  w.SetAsDouble(1.5);
+  w.SetAsWideString(u"x");
+  TMemoryStream s;
+  w.LoadFromStream(s);
+  EXPECT_EQ(gCalls.count, 2);
+
+  TLibFieldReader r(nullptr, nullptr);
+  Point(r, 6, &RecordInteger);
+  EXPECT_EQ(r.GetAsString(), "");
+  EXPECT_EQ(r.GetAsDateTime(), 0);
+  EXPECT_EQ(r.GetAsExtended(), 0) << "no text accessor: not a number, no port to tell";
+}
+
+}  // namespace
+}  // namespace ryn
