@@ -92,12 +92,16 @@ class Converter {
   iconv_t cd_;
 };
 
-struct ThreadConverters {
+// One set of descriptors for the process, used under a lock (a descriptor carries state
+// between calls). Not thread-local: a library holding thread-local objects cannot be
+// unloaded cleanly, and engine libraries are loaded and unloaded at run time.
+struct SharedConverters {
+  std::mutex lock;
   std::unique_ptr<Converter> toWide, toNarrow, fromUtf8, toUtf8;
 };
 
-ThreadConverters& Converters() {
-  thread_local ThreadConverters c;
+SharedConverters& Converters() {
+  static SharedConverters c;
   return c;
 }
 
@@ -175,6 +179,7 @@ const CodePage& ProcessCodePage() {
 
 std::u16string ToWide(std::string_view narrow) {
   if (IsAscii(narrow)) return std::u16string(narrow.begin(), narrow.end());
+  std::lock_guard<std::mutex> lock(Converters().lock);
   auto& c = Get(Converters().toWide, kUtf16, ProcessCodePage().Name().c_str());
   static const std::string kReplacement("\xFD\xFF", 2);  // U+FFFD little-endian
   std::string bytes = c.Run(narrow.data(), narrow.size(), 1, kReplacement);
@@ -185,30 +190,33 @@ std::u16string ToWide(std::string_view narrow) {
 
 std::string ToNarrow(std::u16string_view wide) {
   if (IsAscii(wide)) return std::string(wide.begin(), wide.end());
+  std::lock_guard<std::mutex> lock(Converters().lock);
   auto& c = Get(Converters().toNarrow, ProcessCodePage().Name().c_str(), kUtf16);
   return c.Run(reinterpret_cast<const char*>(wide.data()), wide.size() * 2, 2, "?");
 }
 
 std::string FromUtf8(std::string_view utf8) {
   if (IsAscii(utf8) || SameEncoding(ProcessCodePage().Name(), kUtf8)) return std::string(utf8);
+  std::lock_guard<std::mutex> lock(Converters().lock);
   auto& c = Get(Converters().fromUtf8, ProcessCodePage().Name().c_str(), kUtf8);
   return c.Run(utf8.data(), utf8.size(), 1, "?");
 }
 
 std::string ToUtf8(std::string_view narrow) {
   if (IsAscii(narrow) || SameEncoding(ProcessCodePage().Name(), kUtf8)) return std::string(narrow);
+  std::lock_guard<std::mutex> lock(Converters().lock);
   auto& c = Get(Converters().toUtf8, kUtf8, ProcessCodePage().Name().c_str());
   return c.Run(narrow.data(), narrow.size(), 1, "\xEF\xBF\xBD");
 }
 
 const std::string& Ansi(std::string_view utf8Literal) {
-  // Never destroyed: callers keep references in their own statics.
-  static auto* mutex = new std::mutex;
-  static auto* cache = new std::unordered_map<std::string, std::unique_ptr<const std::string>>;
-  std::lock_guard<std::mutex> lock(*mutex);
-  auto it = cache->find(std::string(utf8Literal));
-  if (it == cache->end())
-    it = cache->emplace(std::string(utf8Literal), std::make_unique<const std::string>(FromUtf8(utf8Literal))).first;
+  // Entries are never removed, so references stay valid while the module is loaded.
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::unique_ptr<const std::string>> cache;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = cache.find(std::string(utf8Literal));
+  if (it == cache.end())
+    it = cache.emplace(std::string(utf8Literal), std::make_unique<const std::string>(FromUtf8(utf8Literal))).first;
   return *it->second;
 }
 

@@ -40,7 +40,7 @@ class MemSource;
 
 class MemField final : public TCustomTransField, public virtual IFieldReader {
  public:
-  MemField(MemSource* source, int32_t index);
+  MemField(MemSource* source, IInterface* owner, int32_t index);
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IFieldReader>(this, iid, obj); }
   std::string GetName() override { return kColumns[index_].name; }
   int32_t GetDataType() override { return kColumns[index_].type; }
@@ -87,7 +87,7 @@ class MemSource final : public TInterfacedObject,
                         public virtual IImplementorAccess {
  public:
   MemSource() {
-    for (int32_t i = 0; i < kColumnCount; ++i) fields_.push_back(std::make_unique<MemField>(this, i));
+    for (int32_t i = 0; i < kColumnCount; ++i) fields_.push_back(std::make_unique<MemField>(this, this, i));
   }
   int32_t QueryInterface(const TGUID& iid, void** obj) override {
     if (iid == ITransEvents::IID && obj && events_) {
@@ -144,8 +144,8 @@ class MemSource final : public TInterfacedObject,
   std::vector<std::unique_ptr<MemField>> fields_;
 };
 
-MemField::MemField(MemSource* source, int32_t index)
-    : TCustomTransField(static_cast<ITransEngine*>(source)), source_(source), index_(index) {}
+MemField::MemField(MemSource* source, IInterface* owner, int32_t index)
+    : TCustomTransField(owner), source_(source), index_(index) {}
 
 int32_t MemField::Row() const { return source_->row_; }
 
