@@ -59,6 +59,12 @@ bool TLibEngineConfig::Bind() {
   return true;
 }
 
+void TLibEngineConfig::Update() {
+  Call(FUpdate);
+  if (FEngineObj) FEngineObj->InvalidatePortTypes();
+  if (FPort) FPort->InvalidateTypes();
+}
+
 bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   if (!FInit) return false;
   if (FParent != 0 && parent != FParent) Fina();
@@ -267,7 +273,9 @@ std::string TLibTransEngine::GetOptions() {
 
 int32_t TLibTransEngine::SetOptions(std::string_view options) {
   if (!FEngineSetOptions) return kOptionsUnsupported;
-  return FEngineSetOptions(FHandle, std::string(options).c_str());
+  int32_t rc = FEngineSetOptions(FHandle, std::string(options).c_str());
+  InvalidatePortTypes();
+  return rc;
 }
 
 }  // namespace ryn

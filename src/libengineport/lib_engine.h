@@ -28,7 +28,7 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
   bool IsBOF() override { return FIsBOF ? FIsBOF(FConfig) != 0 : true; }
   bool IsEOF() override { return FIsEOF ? FIsEOF(FConfig) != 0 : true; }
   bool CheckSucceed() override { return FCheckSucceed ? FCheckSucceed(FConfig) == 0 : true; }
-  void Update() override { Call(FUpdate); }
+  void Update() override;
   void First() override { Call(FFirst); }
   void Last() override { Call(FLast); }
   void Next() override { Call(FNext); }
@@ -83,6 +83,10 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   int32_t SetOptions(std::string_view options) override;
   bool Established() override { return FEngineEstablished ? FEngineEstablished(FHandle) != 0 : true; }
 
+  // The field list may have changed: ports ask the library for field types again.
+  void InvalidatePortTypes() {
+    if (FPort) FPort->InvalidateTypes();
+  }
   // Passes a message to the attached sink, if any.
   void SendMessage(int32_t kind, std::string_view text);
   RynHandle Handle() const { return FHandle; }

@@ -55,7 +55,8 @@ void TLibTransField::SetName(std::string_view name) {
   if (FFieldSetName) FFieldSetName(FHandle, FIndex, name.data(), static_cast<int32_t>(name.size()));
 }
 
-int32_t TLibTransField::GetDataType() { return FFieldGetType ? FFieldGetType(FHandle, FIndex) : 0; }
+// As the library told it when the port handed the field out.
+int32_t TLibTransField::GetDataType() { return FDataType; }
 
 void TLibTransField::ConversionFailed() {
   if (TLibTransEngine* engine = FPort ? FPort->Engine() : nullptr)

@@ -30,6 +30,7 @@ class TLibTransField : public TCollectObject, public virtual ITransField {
   lib::FieldSetNameFn FFieldSetName = nullptr;
   lib::FieldGetTypeFn FFieldGetType = nullptr;
   void* FAccessor = nullptr;
+  int32_t FDataType = 0;      // the library's type code for the field
   int32_t FAccessorType = 0;  // the type code the accessor was asked for
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
 

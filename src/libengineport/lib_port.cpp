@@ -39,10 +39,22 @@ void TLibTransPort::InitField(TLibTransField* field, int32_t index) {
   field->FFieldGetName = FFieldGetName;
   field->FFieldSetName = FFieldSetName;
   field->FFieldGetType = FFieldGetType;
-  int32_t type = FFieldGetType(FHandle, index);
-  if (type == 0) type = 65;
-  field->FAccessorType = type;
-  field->FAccessor = FFieldGetProc(FKind, type);
+  // The type and accessor of an index are asked once until the field list may change:
+  // asking the library per lookup would double the cost of every value read.
+  constexpr int32_t kRemembered = 4096;
+  TypeEntry entry;
+  if (index >= 0 && index < kRemembered && static_cast<size_t>(index) < FTypes.size()) entry = FTypes[static_cast<size_t>(index)];
+  if (entry.type < 0) {
+    entry.type = FFieldGetType(FHandle, index);
+    entry.accessor = FFieldGetProc(FKind, entry.type == 0 ? 65 : entry.type);
+    if (index >= 0 && index < kRemembered) {
+      if (FTypes.size() <= static_cast<size_t>(index)) FTypes.resize(static_cast<size_t>(index) + 1);
+      FTypes[static_cast<size_t>(index)] = entry;
+    }
+  }
+  field->FDataType = entry.type;
+  field->FAccessorType = entry.type == 0 ? 65 : entry.type;
+  field->FAccessor = entry.accessor;
 }
 
 bool TLibTransPort::Bind() {
@@ -64,6 +76,7 @@ void TLibTransPort::Unbind() {
   FFieldGetType = nullptr;
   FFieldGetProc = nullptr;
   FPool.clear();
+  FTypes.clear();
 }
 
 // ---- source -----------------------------------------------------------------------------
@@ -112,11 +125,13 @@ std::unique_ptr<TLibTransField> TLibImport::NewField() {
 void TLibExport::SetFieldCount(int32_t count) {
   if (!FFieldSetCount) throw ETransFieldsError(Ansi("列数不能改变！"));
   FFieldSetCount(FHandle, count);
+  InvalidateTypes();
 }
 
 void TLibExport::SetFieldType(int32_t index, int32_t dataType) {
   if (!FFieldSetType) throw ETransFieldsError(Ansi("列数据类型不能改变！"));
   FFieldSetType(FHandle, index, dataType);
+  InvalidateTypes();
 }
 
 bool TLibExport::Bind() {

@@ -36,6 +36,9 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   int32_t Kind() const { return FKind; }
   int32_t RecordNo() const { return FRecordNo; }
   TLibTransEngine* Engine() const { return FEngine; }
+  // Forgets the type codes and accessors remembered per field index (the library's field
+  // list may have changed: new options, a wizard's update, new field types).
+  void InvalidateTypes() { FTypes.clear(); }
   // Outstanding references on the port or any of its fields.
   bool InUse() const { return ForwardedCount() > 0; }
   size_t PoolSize() const { return FPool.size(); }
@@ -55,6 +58,12 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   lib::FieldGetTypeFn FFieldGetType = nullptr;
   lib::FieldGetProcFn FFieldGetProc = nullptr;
   std::vector<std::unique_ptr<TLibTransField>> FPool;
+  // Per field index: the library's type code (-1 not asked yet) and its accessor.
+  struct TypeEntry {
+    int32_t type = -1;
+    void* accessor = nullptr;
+  };
+  std::vector<TypeEntry> FTypes;
 };
 
 class TLibImport final : public TLibTransPort, public virtual IImport {
