@@ -88,7 +88,6 @@ const char* TDelimiterFinder::Find(const char* p, const char* end, ScanState& st
   if (!quoting_) return FindPlain(p, end, complete, resume);
 
   const CodePage& cp = ProcessCodePage();
-  const size_t q = quote_.size();
   const char quote0 = quote_[0];
   while (p < end) {
     if (st.inQuote) {
@@ -108,14 +107,7 @@ const char* TDelimiterFinder::Find(const char* p, const char* end, ScanState& st
         *resume = p;
         return nullptr;
       }
-      if (TripleQuote(p, end)) {
-        p += 3 * q;
-      } else if (At(p, end, quote_)) {
-        st.inQuote = false;
-        p += q;
-      } else {
-        ++p;
-      }
+      p = At(p, end, quote_) ? PassQuote(p, end, st) : p + 1;
       continue;
     }
 
@@ -137,12 +129,7 @@ const char* TDelimiterFinder::Find(const char* p, const char* end, ScanState& st
     if (st.depth == 0 && At(p, end, delim_)) return p;
     if (At(p, end, quote_)) {
       st.sawQuote = true;
-      if (TripleQuote(p, end)) {
-        p += 3 * q;
-      } else {
-        st.inQuote = true;
-        p += q;
-      }
+      p = PassQuote(p, end, st);
     } else if (blocks_ && At(p, end, open_)) {
       ++st.depth;
       p += open_.size();
@@ -163,24 +150,11 @@ bool TDelimiterFinder::KeepsBlockOpen(std::string_view text) const {
   const char* p = text.data();
   const char* end = p + text.size();
   ScanState st{false, 1};
-  const size_t q = quote_.size();
   while (p < end) {
-    if (st.inQuote) {
-      if (TripleQuote(p, end)) {
-        p += 3 * q;
-      } else if (At(p, end, quote_)) {
-        st.inQuote = false;
-        p += q;
-      } else {
-        p += cp.CharLength(p, end);
-      }
-    } else if (At(p, end, quote_)) {
-      if (TripleQuote(p, end)) {
-        p += 3 * q;
-      } else {
-        st.inQuote = true;
-        p += q;
-      }
+    if (At(p, end, quote_)) {
+      p = PassQuote(p, end, st);
+    } else if (st.inQuote) {
+      p += cp.CharLength(p, end);
     } else if (At(p, end, open_)) {
       ++st.depth;
       p += open_.size();

@@ -66,6 +66,13 @@ class TDelimiterFinder {
     size_t q = quote_.size();
     return At(p, end, quote_) && At(p + q, end, quote_) && At(p + 2 * q, end, quote_);
   }
+  // Steps over the quote at p: three in a row are one literal quote and change nothing,
+  // any other quote opens or closes a quoted section.
+  const char* PassQuote(const char* p, const char* end, ScanState& st) const {
+    if (TripleQuote(p, end)) return p + 3 * quote_.size();
+    st.inQuote = !st.inQuote;
+    return p + quote_.size();
+  }
   const char* FindPlain(const char* p, const char* end, bool complete, const char** resume) const;
 
   std::string delim_, quote_, open_, close_;
