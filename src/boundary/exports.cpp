@@ -54,7 +54,11 @@ RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle) {
 RYN_API void RYN_CALL EngineFina(RynHandle engine) {
   FirewallVoid([&] {
     if (IntfPtr<ITransEngine> e = ResolveEngine(engine)) {
-      e->Fina();
+      // The handle ends even when closing fails (the engine reported why).
+      try {
+        e->Fina();
+      } catch (...) {
+      }
       HandleList().Remove(engine);
     }
   });
@@ -153,7 +157,10 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
 RYN_API void RYN_CALL ConfigFina(RynHandle config) {
   FirewallVoid([&] {
     if (auto c = HandleList().FindConfig(config)) {
-      c->Fina();
+      try {
+        c->Fina();
+      } catch (...) {
+      }
       HandleList().Remove(config);
     }
   });

@@ -97,27 +97,21 @@ void TRynExport::ReportNoFile() {
   if (FEvents) FEvents->OnMessage(kRynMsgFileOpenFailed, Ansi("存储文件打开失败!"));
 }
 
+void TRynExport::ReportWriteFailed() {
+  if (FEvents) FEvents->OnMessage(kRynMsgFileWriteFailed, Ansi("存储文件写入失败!"));
+}
+
 void TRynExport::Append() {
   if (!FFile && !FFileName.empty()) OpenFile(std::string(FFileName));
   if (!FFile) {
     ReportNoFile();
     return;
   }
-  if (!FHeaderWritten) {
-    if (FDataType == 0) {
-      FFile->SetSize(0);
-      FTextWriter.SetStream(FFile.get());
-      FTextWriter.Clear();
-    } else {
-      FTextWriter.Clear();
-      FTextWriter.SetValue(0, FDataType == 1 ? "@" : "@@");
-      FTextWriter.WriteLine();
-      FTextWriter.Clear();
-    }
-    for (size_t i = 0; i < FSelectedColumns.size(); ++i)
-      FTextWriter.SetValue(static_cast<int>(i), LineName(FSelectedColumns[i]));
-    FTextWriter.WriteLine();
-    FHeaderWritten = true;
+  try {
+    if (!FHeaderWritten) WriteHeader();
+  } catch (const ERynError&) {
+    ReportWriteFailed();
+    throw;
   }
   FTextWriter.Clear();
   FTextWriter.SetCount(static_cast<int>(FSelectedColumns.size()) + 4);
@@ -127,21 +121,51 @@ void TRynExport::Append() {
   FTextWriter.SetValue(3, FPeriod);
 }
 
+void TRynExport::WriteHeader() {
+  if (FDataType == 0) {
+    FFile->SetSize(0);
+    FTextWriter.SetStream(FFile.get());
+    FTextWriter.Clear();
+  } else {
+    FTextWriter.Clear();
+    FTextWriter.SetValue(0, FDataType == 1 ? "@" : "@@");
+    FTextWriter.WriteLine();
+    FTextWriter.Clear();
+  }
+  for (size_t i = 0; i < FSelectedColumns.size(); ++i)
+    FTextWriter.SetValue(static_cast<int>(i), LineName(FSelectedColumns[i]));
+  FTextWriter.WriteLine();
+  FHeaderWritten = true;
+}
+
 void TRynExport::Post() {
   if (!FFile) {
     ReportNoFile();
     return;
   }
-  FTextWriter.WriteLine();
+  try {
+    FTextWriter.WriteLine();
+  } catch (const ERynError&) {
+    ReportWriteFailed();
+    throw;
+  }
 }
 
 void TRynExport::Fina() {
-  if (FFile) {
-    FTextWriter.Clear();
-    FTextWriter.SetValue(0, "@@");
-    FTextWriter.WriteLine();
+  try {
+    if (FFile) {
+      FTextWriter.Clear();
+      FTextWriter.SetValue(0, "@@");
+      FTextWriter.WriteLine();
+    }
+    CloseFile();
+  } catch (const ERynError&) {
+    // The file is closed all the same; what could not be written is reported.
+    FTextWriter.SetStream(nullptr);
+    FFile.reset();
+    ReportWriteFailed();
+    throw;
   }
-  CloseFile();
 }
 
 }  // namespace ryn

@@ -22,6 +22,7 @@ class TFileStream;
 class TRynExport;
 
 constexpr int32_t kRynMsgFileOpenFailed = 4134;         // warning: "存储文件打开失败!"
+constexpr int32_t kRynMsgFileWriteFailed = 4135;        // error: "存储文件写入失败!"
 constexpr int32_t kRynOptionsNoFile = 0x10001003;       // SetOptions: no file is open
 const std::string& RynEngineName();         // "Ryn文件"
 const std::string& RynEngineDescription();  // "网络表Ryn数据文件"
@@ -115,6 +116,10 @@ class TRynExport final : public TInterfacedObject,
   void OpenFile(std::string_view name);
   void CloseFile();
   void ReportNoFile();
+  // A write failed (disk full, device error): the sink hears of it, the caller gets the
+  // error, so no record is lost silently.
+  void ReportWriteFailed();
+  void WriteHeader();
 
   IntfPtr<ITransEvents> FEvents;
   TAFTextWriter FTextWriter;

@@ -208,3 +208,26 @@ TEST(ExportsTest, HandlesComeAndGoFromManyThreads) {
 
 }  // namespace
 }  // namespace ryn
+
+namespace ryn {
+namespace {
+
+TEST(ExportsWriteTest, AFailedFinishIsReportedAndTheHandleEnds) {
+  RynHandle h = 0;
+  ASSERT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
+  testing::HostLog log;
+  EngineSetEvent(h, reinterpret_cast<intptr_t>(&log), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&testing::HostLog::Message));
+  if (EngineSetOptions(h, testing::ExportOptions("/dev/full").c_str()) != 0) {
+    EngineFina(h);
+    GTEST_SKIP() << "needs /dev/full";
+  }
+  Append(h);
+  Post(h);
+  EngineFina(h);
+  ASSERT_EQ(log.messages.size(), 1u);
+  EXPECT_EQ(log.messages[0].first, 4135);
+  EXPECT_EQ(EngineEstablished(h), RYN_E_HANDLE);
+}
+
+}  // namespace
+}  // namespace ryn

@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/paths.h"
 #include "rynengine/report_types.h"
 #include "rynengine/rynexport.h"
 #include "support/recording_events.h"
@@ -312,6 +314,29 @@ TEST_F(RynExportTest, AssignCopiesSettingsWithoutTouchingFiles) {
   Record(copy.get(), {"v"});  // the copied name opens at the first Append
   copy->Fina();
   EXPECT_EQ(Read("src.ryn"), "@@\r\n@@\r\nA\r\n0001\t2023\tY\t12\tv\r\n@@");
+}
+
+}  // namespace
+}  // namespace ryn
+
+namespace ryn {
+namespace {
+
+TEST(RynExportWriteTest, AFailedWriteIsReportedNotLost) {
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
+  auto events = MakeIntf<testing::RecordingEvents>();
+  IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+  e->SetEvents(events.get());
+  e->SetDataType(1);
+  e->SetFileName("/dev/full");
+  ASSERT_TRUE(e->FileOpen());
+  e->Append();
+  e->Post();  // buffered: the device refuses at the flush
+  EXPECT_THROW(e->Fina(), ERynError);
+  EXPECT_FALSE(e->FileOpen());
+  ASSERT_EQ(events->messages.size(), 1u);
+  EXPECT_EQ(events->messages[0], std::make_pair(4135, Ansi("存储文件写入失败!")));
+  EXPECT_EQ(SeverityOf(4135), kSeverityError);
 }
 
 }  // namespace
