@@ -131,7 +131,7 @@ RYN_API int32_t RYN_CALL EngineGetName(char* buffer, int32_t* length);
 /* The engine's description, by the buffer protocol. No handle is needed. */
 RYN_API int32_t RYN_CALL EngineDiscription(char* buffer, int32_t* length);
 /* Creates an engine for direction 1 or 2 and stores its handle. Returns 0, RYN_E_DIRECTION,
-   or RYN_E_NOTHING when the library has no engine for the direction. */
+   or RYN_E_NOTHING when the library has no engine for the direction (or handle is NULL). */
 RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle);
 /* Closes the engine (a destination finishes its output) and ends the handle. */
 RYN_API void RYN_CALL EngineFina(RynHandle engine);

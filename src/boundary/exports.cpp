@@ -40,13 +40,13 @@ RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle) {
     if (direction == RYN_SOURCE) factory = Registration().sourceFactory;
     else if (direction == RYN_DESTINATION) factory = Registration().destinationFactory;
     else return RYN_E_DIRECTION;
-    if (!factory) return RYN_E_NOTHING;
+    // Without a place for the handle the engine could never be reached or closed.
+    if (!factory || !handle) return RYN_E_NOTHING;
     IntfPtr<ITransEngine> engine = factory();
     if (!engine) return RYN_E_NOTHING;
     IntfPtr<TLibTransLogAdapter> adapter = MakeIntf<TLibTransLogAdapter>();
     engine->SetEvents(adapter.get());
-    RynHandle h = HandleList().AddEngine(engine.get());
-    if (handle) *handle = h;
+    *handle = HandleList().AddEngine(engine.get());
     return RYN_OK;
   });
 }
@@ -145,11 +145,10 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
     if (!e) return RYN_E_HANDLE;
     int32_t type = e->GetEngineType();
     if (type != RYN_SOURCE && type != RYN_DESTINATION) return RYN_E_DIRECTION;
-    IntfPtr<IEngineConfig> wizard = e->GetConfig();
+    IntfPtr<IEngineConfig> wizard = config ? e->GetConfig() : nullptr;
     if (!wizard) return RYN_E_NOTHING;
     wizard->Init(parent, (option & 0xFF) != 0);
-    RynHandle h = HandleList().AddConfig(wizard.get());
-    if (config) *config = h;
+    *config = HandleList().AddConfig(wizard.get());
     return RYN_OK;
   });
 }

@@ -54,6 +54,7 @@ TEST(ExportsTest, EngineInitByDirection) {
   EXPECT_EQ(EngineInit(3, &h), RYN_E_DIRECTION);
   EXPECT_EQ(EngineInit(0, &h), RYN_E_DIRECTION);
   EXPECT_EQ(h, 1234);
+  EXPECT_EQ(EngineInit(2, nullptr), RYN_E_NOTHING) << "nowhere to put the handle: nothing made";
   EXPECT_EQ(EngineInit(2, &h), RYN_OK);
   EXPECT_NE(h, 1234);
   EXPECT_EQ(EngineEstablished(h), 0);
