@@ -21,11 +21,15 @@ long double NumberArg(const TCommonData& v) {
 
 int32_t IntArg(const TCommonData& v) {
   if (v.DataType == kDataInt) return v.IntValue;
-  long double x = std::nearbyint(NumberArg(v));
+  // The default rounding mode rounds ties to even; rint is much cheaper than nearbyint,
+  // which saves and restores the floating-point environment.
+  long double x = std::rint(NumberArg(v));
   if (std::isnan(x)) return 0;
   if (x >= static_cast<long double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
   if (x <= static_cast<long double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(x);
+  // x is whole and in range, so the double holds it exactly; converting from a double
+  // does without the x87 rounding-mode switch.
+  return static_cast<int32_t>(static_cast<double>(x));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // double), so a listener reads numbers by value, not by type.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 
@@ -19,5 +20,14 @@ int32_t IntArg(const TCommonData& v);
 // The argument was left empty (an optional parameter).
 inline bool IsMissing(const TCommonData& v) { return v.IsNull; }
 inline bool IsNumber(const TCommonData& v) { return v.DataType == kDataInt || v.DataType == kDataDouble; }
+
+// std::trunc for 80-bit values without switching the x87 rounding mode (which costs more
+// than the rest of a function call): rint gives one of the two neighbours in any mode,
+// and a step toward zero fixes the other.
+inline long double Truncate(long double x) {
+  long double r = std::rint(x);
+  if (x >= 0 ? r > x : r < x) r += x >= 0 ? -1 : 1;
+  return r;
+}
 
 }  // namespace ryn

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <span>
 
 #include "expr/syntax_errors.h"
@@ -15,13 +16,20 @@ constexpr long double kTolerance = 0.00001L;
 
 [[noreturn, gnu::cold, gnu::noinline]] void Raise(std::string message) { throw ENiporlanError(std::move(message)); }
 
-[[noreturn, gnu::cold, gnu::noinline]] void RaiseStackFull() {
-  Raise(Ansi("公式过于复杂，请简化公式（Stack已满）！"));
-}
-
-[[noreturn, gnu::cold, gnu::noinline]] void RaiseStackEmpty() { Raise(Ansi("Niporlan Stack 已经为空！")); }
-
 [[noreturn, gnu::cold, gnu::noinline]] void RaiseBadItem() { Raise(Ansi("不正确的NiporlanItem.Type！")); }
+
+// TCommonData::Assign for the values that move on every evaluation. FloatValue travels as
+// bytes, which costs less than an 80-bit load and store, and an empty string is left alone
+// rather than assigned.
+inline void CopyValue(TCommonData& to, const TCommonData& from) {
+  to.DataType = from.DataType;
+  to.IsNull = from.IsNull;
+  to.IntValue = from.IntValue;
+  std::memcpy(&to.FloatValue, &from.FloatValue, sizeof to.FloatValue);
+  to.BoolValue = from.BoolValue;
+  to.DateValue = from.DateValue;
+  if (!from.StrValue.empty() || !to.StrValue.empty()) to.StrValue = from.StrValue;
+}
 
 // Every number on the stack is a double; IntValue is kept for listeners that look at it.
 inline void IntToDouble(TCommonData& v) {
@@ -45,29 +53,65 @@ inline void BoolToNumber(TCommonData& v) {
   }
 }
 
+inline bool IsArithmetic(int32_t opCode) {
+  return opCode == kOpAdd || opCode == kOpSubtract || opCode == kOpMultiply || opCode == kOpDivide;
+}
+
+inline bool IsComparison(int32_t opCode) {
+  return opCode >= kOpEqual && opCode <= kOpLessEqual && opCode != kOpReserved;
+}
+
+// + - * / on two doubles by the stack's rules; opCode is one of the four.
+inline long double NumberArithmetic(int32_t opCode, long double left, long double right) {
+  switch (opCode) {
+    case kOpAdd: return left + right;
+    case kOpSubtract: {
+      long double x = left - right;
+      return std::fabs(x) < kTolerance ? 0.0L : x;
+    }
+    case kOpMultiply: return left * right;
+    default: return std::fabs(right) < kTolerance ? 0.0L : left / right;
+  }
+}
+
+// A comparison (opCode one of them) of two doubles by Compare's rule for doubles; left
+// becomes the bool.
+inline void CompareNumbers(int32_t opCode, TCommonData& left, long double right) {
+  const long double a = left.FloatValue;
+  const int c = std::fabs(a - right) < kTolerance ? 0 : (a < right ? -1 : 1);
+  bool r;
+  switch (opCode) {
+    case kOpEqual: r = c == 0; break;
+    case kOpNotEqual: r = c != 0; break;
+    case kOpGreater: r = c > 0; break;
+    case kOpLess: r = c < 0; break;
+    case kOpGreaterEqual: r = c >= 0; break;
+    default: r = c <= 0; break;
+  }
+  left.Clear();
+  left.SetBool(r);
+}
+
+inline bool IsPlainDouble(const TCommonData& v) { return v.DataType == kDataDouble && !v.IsNull; }
+
+// A constant that arithmetic takes as it stands: a non-null int or double.
+inline bool ConstantNumber(const TNiporlanItem& item, long double& x) {
+  if (item.ItemType != kItemConstant || item.Data.IsNull) return false;
+  if (item.Data.DataType == kDataDouble) x = item.Data.FloatValue;
+  else if (item.Data.DataType == kDataInt) x = item.Data.IntValue;
+  else return false;
+  return true;
+}
+
 }  // namespace
 
 TNiporlanParser::TNiporlanParser(TSyntaxParser& owner) : owner_(owner) {}
 
-TNiporlanItem& TNiporlanParser::TakeWork() {
-  if (used_ == work_.size()) work_.push_back(std::make_unique<TNiporlanItem>(TCommonData()));
-  return *work_[used_++];
-}
+void TNiporlanParser::RaiseStackFull() { Raise(Ansi("公式过于复杂，请简化公式（Stack已满）！")); }
 
-void TNiporlanParser::Push(TNiporlanItem& item) {
-  if (top_ == kStackSize) RaiseStackFull();
-  stack_[static_cast<size_t>(++top_)] = &item;
-}
+void TNiporlanParser::RaiseStackEmpty() { Raise(Ansi("Niporlan Stack 已经为空！")); }
 
-TNiporlanItem& TNiporlanParser::Pop() {
-  if (top_ < 1) RaiseStackEmpty();
-  return *stack_[static_cast<size_t>(top_--)];
-}
-
-TNiporlanItem& TNiporlanParser::Peek() {
-  if (top_ < 1) RaiseStackEmpty();
-  return *stack_[static_cast<size_t>(top_)];
-}
+void TNiporlanParser::GrowWork() { work_.push_back(std::make_unique<TNiporlanItem>(TCommonData())); }
 
 const TCommonData& TNiporlanParser::Bottom() const {
   if (stack_[1] == nullptr) RaiseStackEmpty();
@@ -81,7 +125,9 @@ void TNiporlanParser::EvaluateValue(const TNiporlan& formula, TCommonData& resul
     return;
   }
   Run(formula);
-  result.Assign(Bottom());
+  // What Assign does: a stack value is a plain TCommonData, which carries no cell even
+  // when result is a TSyntaxData.
+  CopyValue(result, Bottom());
 }
 
 bool TNiporlanParser::EvaluateCondition(const TNiporlan& formula) {
@@ -103,30 +149,87 @@ void TNiporlanParser::Run(const TNiporlan& formula) {
   }
 }
 
+// Constants, and arithmetic and comparisons of doubles, most of what formulas are made of,
+// run here on local copies of the stack top and the pool mark; every other item goes
+// through RunItem. The results are those of the general operators.
 void TNiporlanParser::RunItems(const TNiporlanItems& items) {
-  top_ = 0;
-  used_ = 0;
-  for (const auto& holder : items) {
-    const TNiporlanItem& item = *holder;
-    switch (item.ItemType) {
-      case kItemConstant: PushConstant(item.Data); break;
-      case kItemOperator: Operate(item.OpCode); break;
-      case kItemCell:
-        if (!item.CellRef) RaiseBadItem();
-        PushCell(*item.CellRef);
-        break;
-      case kItemFunction: CallFunction(item.FuncName); break;
-      default: RaiseBadItem();
+  int top = 0;
+  size_t used = 0;
+  TNiporlanItem** const stack = stack_.data();
+  const size_t count = items.size();
+  for (size_t i = 0; i < count; ++i) {
+    const TNiporlanItem& item = *items[i];
+    if (item.ItemType == kItemConstant) {
+      if (top == kStackSize) RaiseStackFull();
+      // Number constants that a binary operator takes at once ("x*2+1", "x>10") are
+      // applied to the top directly; pushing each would give the same value.
+      long double c;
+      if (top >= 1 && i + 1 < count && items[i + 1]->ItemType == kItemOperator && IsPlainDouble(stack[top]->Data) &&
+          ConstantNumber(item, c)) {
+        TCommonData& left = stack[top]->Data;
+        int32_t op = items[i + 1]->OpCode;
+        if (IsArithmetic(op)) {
+          long double acc = left.FloatValue;
+          for (;;) {
+            acc = NumberArithmetic(op, acc, c);
+            i += 2;
+            if (i + 1 >= count || items[i + 1]->ItemType != kItemOperator || !ConstantNumber(*items[i], c)) break;
+            op = items[i + 1]->OpCode;
+            if (!IsArithmetic(op)) break;
+          }
+          left.FloatValue = acc;
+          --i;
+          continue;
+        }
+        if (IsComparison(op)) {
+          CompareNumbers(op, left, c);
+          ++i;
+          continue;
+        }
+      }
+      if (used == work_.size()) GrowWork();
+      TNiporlanItem& w = *work_[used++];
+      w.ItemType = kItemConstant;
+      CopyValue(w.Data, item.Data);
+      IntToDouble(w.Data);
+      stack[++top] = &w;
+      continue;
     }
+    if (item.ItemType == kItemOperator && top >= 2 && IsPlainDouble(stack[top]->Data) &&
+        IsPlainDouble(stack[top - 1]->Data)) {
+      TCommonData& left = stack[top - 1]->Data;
+      const long double right = stack[top]->Data.FloatValue;
+      if (IsArithmetic(item.OpCode)) {
+        left.FloatValue = NumberArithmetic(item.OpCode, left.FloatValue, right);
+        --top;
+        continue;
+      }
+      if (IsComparison(item.OpCode)) {
+        CompareNumbers(item.OpCode, left, right);
+        --top;
+        continue;
+      }
+    }
+    top_ = top;
+    used_ = used;
+    RunItem(item);
+    top = top_;
+    used = used_;
   }
+  top_ = top;
+  used_ = used;
 }
 
-void TNiporlanParser::PushConstant(const TCommonData& value) {
-  TNiporlanItem& w = TakeWork();
-  w.ItemType = kItemConstant;
-  w.Data.Assign(value);
-  IntToDouble(w.Data);
-  Push(w);
+void TNiporlanParser::RunItem(const TNiporlanItem& item) {
+  switch (item.ItemType) {
+    case kItemOperator: Operate(item.OpCode); return;
+    case kItemCell:
+      if (!item.CellRef) RaiseBadItem();
+      PushCell(*item.CellRef);
+      return;
+    case kItemFunction: CallFunction(item.FuncName); return;
+    default: RaiseBadItem();
+  }
 }
 
 void TNiporlanParser::PushCell(const TSyntaxCell& cell) {

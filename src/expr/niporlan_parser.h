@@ -42,18 +42,35 @@ class TNiporlanParser : public TObject {
   size_t PoolSize() const { return work_.size(); }
 
  private:
-  TNiporlanItem& TakeWork();
-  void Push(TNiporlanItem& item);
-  TNiporlanItem& Pop();
-  TNiporlanItem& Peek();
+  TNiporlanItem& TakeWork() {
+    if (used_ == work_.size()) GrowWork();
+    return *work_[used_++];
+  }
+  void GrowWork();
+  void Push(TNiporlanItem& item) {
+    if (top_ == kStackSize) RaiseStackFull();
+    stack_[static_cast<size_t>(++top_)] = &item;
+  }
+  TNiporlanItem& Pop() {
+    if (top_ < 1) RaiseStackEmpty();
+    return *stack_[static_cast<size_t>(top_--)];
+  }
+  TNiporlanItem& Peek() {
+    if (top_ < 1) RaiseStackEmpty();
+    return *stack_[static_cast<size_t>(top_)];
+  }
+  [[noreturn]] static void RaiseStackFull();
+  [[noreturn]] static void RaiseStackEmpty();
   // What stack slot 1 holds after the lists of the current evaluation have run.
   const TCommonData& Bottom() const;
   // Runs the lists of formula (not empty), leaving the value in slot 1.
   void Run(const TNiporlan& formula);
 
-  void PushConstant(const TCommonData& value);
+  // An item other than a constant.
+  void RunItem(const TNiporlanItem& item);
   void PushCell(const TSyntaxCell& cell);
   void CallFunction(const std::string& name);
+  // The operators for values of any type.
   void Operate(int32_t opCode);
   void Arithmetic(int32_t opCode);
   void Compare(int32_t opCode);

@@ -2,6 +2,9 @@
 // the bounded stack and the failures it raises.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <random>
 #include <variant>
 
 #include "expr/niporlan_parser.h"
@@ -86,6 +89,13 @@ TEST_F(NiporlanTest, ValuesOnTheStack) {
       {"1+2*3-[A]", "double", "3"},
       {"-(2+3)", "double", "-5"},
       {"1.000001-1", "double", "0"},  // differences within 0.00001 are exactly 0
+      {"1.000001-1+5", "double", "5"},
+      {"10/0+1", "double", "1"},
+      {"[A]*2>7", "bool", "1"},
+      {"[A]=4.000001", "bool", "1"},
+      {"[A]*[A]-[A]", "double", "12"},
+      {"[A]>[A]", "bool", "0"},
+      {"[N]*2", "double", "0"},
       {"\"ab\"+\"cd\"", "string", "abcd"},
       {"\"A\"=\"a\"", "bool", "1"},  // strings compare ignoring case
       {"\"a\"<\"B\"", "bool", "1"},
@@ -109,6 +119,36 @@ TEST_F(NiporlanTest, ValuesOnTheStack) {
     TCommonData v = Evaluate(*f);
     EXPECT_EQ(DataTypeName(v.DataType), c.type) << c.formula;
     EXPECT_EQ(v.AsText(), c.text) << c.formula;
+  }
+}
+
+// Numbers give the same value checked and compiled, whatever path the evaluator takes
+// through a formula.
+TEST_F(NiporlanTest, ArithmeticAgreesWithChecking) {
+  std::mt19937 rng(7);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  const char* const numbers[] = {"0", "1", "2", "7", "10", "0.5", "2.25", "1000000", "0.000001"};
+  const char* const ops[] = {"+", "-", "*", "/"};
+  std::function<std::string(int)> expr = [&](int depth) {
+    std::string s;
+    int terms = 1 + pick(4);
+    for (int t = 0; t < terms; ++t) {
+      if (t > 0) s += ops[pick(4)];
+      if (depth > 0 && pick(3) == 0) s += "(" + expr(depth - 1) + ")";
+      else s += numbers[pick(9)];
+    }
+    return s;
+  };
+  for (int n = 0; n < 500; ++n) {
+    std::string formula = expr(4);
+    TCommonData direct;
+    ASSERT_EQ(parser.Calculate(formula, direct), 0) << formula;
+    long double expected = direct.DataType == kDataInt ? direct.IntValue : direct.FloatValue;
+    TCommonData compiled = Evaluate(*Compile(formula));
+    ASSERT_EQ(compiled.DataType, kDataDouble) << formula;
+    EXPECT_NEAR(static_cast<double>(compiled.FloatValue), static_cast<double>(expected),
+                1e-9 * std::max(1.0, std::fabs(static_cast<double>(expected))))
+        << formula;
   }
 }
 
