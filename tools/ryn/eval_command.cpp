@@ -85,13 +85,13 @@ int RunEval(std::span<const std::string_view> args, std::ostream& out, std::ostr
     return 1;
   }
   if (compiled) {
-    std::unique_ptr<TNiporlan> formula = parser.TakeCompiled();
+    std::unique_ptr<TNiporlan> program = parser.TakeCompiled();
     parser.SetCompile(false);
     parser.SetCheckOnly(false);
     try {
-      if (!formula) formula = std::make_unique<TNiporlan>();
-      if (condition) result.SetBool(parser.EvaluateCondition(*formula));
-      else parser.EvaluateValue(*formula, result);
+      if (!program) program = std::make_unique<TNiporlan>();
+      if (condition) result.SetBool(parser.EvaluateCondition(*program));
+      else parser.EvaluateValue(*program, result);
     } catch (const ERynError& e) {
       err << "error: " << ToUtf8(e.Message()) << '\n';
       return 1;
