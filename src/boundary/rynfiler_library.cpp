@@ -2,6 +2,7 @@
 // exchange file engine.
 #include "boundary/handle_list.h"
 #include "boundary/registration.h"
+#include "expr/common_functions.h"
 #include "platform/codepage.h"
 #include "rynengine/rynexport.h"
 #include "transport/registries.h"
@@ -19,6 +20,8 @@ void Start(LibraryRegistration& r) {
 }
 
 const LibraryStartup kStartup(&Start);
+// Every parser of the library finds the common functions in the global listener list.
+const TCommonFunctionsRegistration kCommonFunctions;
 
 }  // namespace
 }  // namespace ryn

@@ -42,7 +42,20 @@ int TSyntaxFunctions::IndexOf(const TSyntaxFunction* item) const {
 }
 
 TSyntaxFunction* TSyntaxFunctions::Find(std::string_view name) const {
-  std::string key = AsciiUpper(name);
+  // Formulas call functions by short ASCII names, once per record: fold those on the stack
+  // rather than through a string.
+  char folded[32];
+  std::string longKey;
+  std::string_view key;
+  if (name.size() <= sizeof folded &&
+      std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    std::transform(name.begin(), name.end(), folded,
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    key = std::string_view(folded, name.size());
+  } else {
+    longKey = AsciiUpper(name);
+    key = longKey;
+  }
   for (const auto& [k, f] : index_[Bucket(key)])
     if (k == key) return f;
   return nullptr;

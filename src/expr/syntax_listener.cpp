@@ -6,9 +6,7 @@
 
 namespace ryn {
 
-TSyntaxFunction* TCustomSyntaxFunctionListener::FindFunction(std::string_view name) {
-  return functions_.Find(AsciiUpper(name));
-}
+TSyntaxFunction* TCustomSyntaxFunctionListener::FindFunction(std::string_view name) { return functions_.Find(name); }
 
 int32_t TCustomSyntaxFunctionListener::Execute(std::string_view, std::span<const TCommonData* const>, bool,
                                                TCommonData&) {

@@ -13,6 +13,7 @@
 
 #include "expr/common_data.h"
 #include "expr/niporlan.h"
+#include "expr/niporlan_parser.h"
 #include "expr/syntax_listener.h"
 
 namespace ryn {
@@ -42,6 +43,12 @@ class TSyntaxParser : public TObject {
   // on. Null when there is none.
   std::unique_ptr<TNiporlan> TakeCompiled();
 
+  // Run a compiled formula with this parser's listeners and cell providers; failures
+  // raise ENiporlanError. An empty formula is the double 0, or true as a condition.
+  void EvaluateValue(const TNiporlan& formula, TCommonData& result) { niporlan_.EvaluateValue(formula, result); }
+  bool EvaluateCondition(const TNiporlan& formula) { return niporlan_.EvaluateCondition(formula); }
+  TNiporlanParser& Niporlan() { return niporlan_; }
+
   // The message for code: the first non-empty answer of the parser's function listeners,
   // the global listeners and the cell providers, else the fixed table.
   std::string ErrorText(int32_t code);
@@ -54,7 +61,15 @@ class TSyntaxParser : public TObject {
 
   void AddFunctionListener(const IntfPtr<ISyntaxFunctionListener>& listener);
   const SyntaxListenerList& FunctionListeners() const { return listeners_; }
+  // The listener that supplies name: the first global listener that has it, else the
+  // first of this parser's own; null when none has it.
+  ISyntaxFunctionListener* FindListener(std::string_view name) const;
   void AddCellProvider(const IntfPtr<ISyntaxCellProvider>& provider);
+  // Asks the cell providers for cell.Value (none when cells are disabled); false when no
+  // provider knows the cell.
+  bool FetchCellValue(TSyntaxCell& cell);
+  // Hands cell.Value to the first provider that knows the cell; false when none does.
+  bool StoreCellValue(const TSyntaxCell& cell);
   // Called once after every successful call.
   void AddFinishNotifier(std::function<void()> notifier);
 
@@ -103,7 +118,6 @@ class TSyntaxParser : public TObject {
   bool IntExpression(int32_t& out, bool sumOnly);
 
   // Function calls (syntax_parser_call.cpp).
-  ISyntaxFunctionListener* FindListener(std::string_view name) const;
   bool FunctionCall(const std::string& name, TSyntaxData& v);
   bool Argument(const TSyntaxFunctionParam* param, TSyntaxData& arg);
   bool PercentCall(TSyntaxData& v);
@@ -168,6 +182,8 @@ class TSyntaxParser : public TObject {
   int32_t code_ = 0;
   int32_t errorPos_ = 0;
   std::string shownText_;  // the text errorPos_ refers to
+
+  TNiporlanParser niporlan_{*this};
 
   std::vector<int32_t> rows_;
   std::vector<int32_t> cols_;

@@ -264,12 +264,19 @@ bool TSyntaxParser::CellRange(const TSyntaxCell& a, const TSyntaxCell& b, TSynta
   return true;
 }
 
-bool TSyntaxParser::ResolveCell(TSyntaxCell& cell) {
-  if (cellsEnabled_) {
-    for (const auto& p : providers_)
-      if (p->GetCellValue(cell)) return true;
-  }
-  return Fail(kErrUnknownSyntax);
+bool TSyntaxParser::ResolveCell(TSyntaxCell& cell) { return FetchCellValue(cell) || Fail(kErrUnknownSyntax); }
+
+bool TSyntaxParser::FetchCellValue(TSyntaxCell& cell) {
+  if (!cellsEnabled_) return false;
+  for (const auto& p : providers_)
+    if (p->GetCellValue(cell)) return true;
+  return false;
+}
+
+bool TSyntaxParser::StoreCellValue(const TSyntaxCell& cell) {
+  for (const auto& p : providers_)
+    if (p->SetCellValue(cell)) return true;
+  return false;
 }
 
 std::string TSyntaxParser::CellReading(const TSyntaxCell& cell) {

@@ -109,13 +109,7 @@ bool TSyntaxParser::Assignment(TSyntaxData& v) {
   if (!AtEnd()) return Fail(kErrExtraText);
   if (!Checking()) {
     cell.Value.Assign(v);
-    bool stored = false;
-    for (const auto& p : providers_)
-      if (p->SetCellValue(cell)) {
-        stored = true;
-        break;
-      }
-    if (!stored) return Fail(kErrUnknownSyntax);
+    if (!StoreCellValue(cell)) return Fail(kErrUnknownSyntax);
   }
   EmitOp(kOpAssign);
   return true;

@@ -62,8 +62,28 @@ expect 1 "" 'error 1: 未知语法或语法不支持'$'\n''ABS'$'\n''   !'$'\n' 
 if [[ ${RYNFILER_CODEPAGE:-GBK} == GBK ]]; then pad='      '; else pad='       '; fi
 expect 1 "" 'error 152: 数据类型不匹配'$'\n''"表"+1'$'\n'"$pad"'!'$'\n' eval '"表"+1'
 
+# Built-in functions: the common ones are global, the text ones belong to the parser.
+expect 0 "double${tab}3"$'\n' "" eval "ROUND(2.5)"
+expect 0 "string${tab}000ab"$'\n' "" eval 'FillLeft(2+3,"ab","0")'
+expect 0 "TDataTime${tab}2003-03-03"$'\n' "" eval "DATEADD(DATE(2003,1,31),0,1)"
+expect 0 "double${tab}-3"$'\n''四舍五入取整(-2.5)'$'\n' "" eval --describe "round(-2.5)"
+expect 1 "" 'error 202: 函数的参数不正确'$'\n''L$("A")'$'\n''      !'$'\n' eval 'L$("A")'
+
+# Compiled evaluation: every number is a double, strings compare ignoring case, a false
+# condition without ELSE is the condition itself.
+expect 0 "double${tab}3.5"$'\n' "" eval --compiled "7/2"
+expect 0 "double${tab}0"$'\n' "" eval --compiled "5/0"
+expect 0 "double${tab}2"$'\n' "" eval --compiled "6/3"
+expect 0 "double${tab}0"$'\n' "" eval --compiled ""
+expect 0 "bool${tab}1"$'\n' "" eval --compiled --condition '"A"="a"'
+expect 0 "bool${tab}0"$'\n' "" eval --condition '"A"="a"'
+expect 0 "bool${tab}0"$'\n' "" eval --compiled "IF 1>2 THEN 3"
+expect 0 "string${tab}ab"$'\n' "" eval --compiled 'IF 1<2 THEN Trim(" ab ") ELSE "x"'
+expect 0 "double${tab}1.23"$'\n' "" eval --compiled "ROUND(1.234*1,2)"
+expect 1 "" 'error 19: 缺少布尔值'$'\n''1+2'$'\n''   !'$'\n' eval --compiled --condition "1+2"
+
 expect_usage 0 out "Usage: ryn COMMAND [ARGUMENTS]" --help
-expect_usage 0 out "Usage: ryn eval [--condition] [--describe] [--] FORMULA" eval --help
+expect_usage 0 out "Usage: ryn eval [--condition] [--describe] [--compiled] [--] FORMULA" eval --help
 expect_usage 2 err "Usage: ryn COMMAND [ARGUMENTS]"
 expect_usage 2 err "ryn: unknown command frob" frob
 expect_usage 2 err "ryn eval: missing FORMULA" eval

@@ -5,8 +5,12 @@
 #include <vector>
 
 #include "eval_command.h"
+#include "expr/common_functions.h"
 
 namespace {
+
+// The common functions are there for every formula the program reads.
+const ryn::TCommonFunctionsRegistration kCommonFunctions;
 
 constexpr const char* kUsage =
     "Usage: ryn COMMAND [ARGUMENTS]\n"
