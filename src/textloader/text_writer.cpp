@@ -83,6 +83,13 @@ void TAFTextWriter::AppendFormatted(int index, std::string& out) const { AppendS
 
 namespace {
 
+// Whether text holds a byte marked in table.
+inline bool HasAnyOf(std::string_view text, const uint8_t* table) {
+  uint8_t any = 0;
+  for (char c : text) any |= table[static_cast<uint8_t>(c)];
+  return any != 0;
+}
+
 inline bool At(const char* p, const char* end, const std::string& mark) {
   const size_t n = mark.size();
   if (n == 0 || static_cast<size_t>(end - p) < n || *p != mark[0]) return false;
@@ -97,6 +104,13 @@ void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) con
   if (!quoting && !m.blocks) {
     out.append(value);
     return;
+  }
+  // Most values hold none of the bytes that matter: a branch-free pass tells.
+  if (!m.charWalk && !HasAnyOf(value, m.first)) {
+    if (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())]) {
+      out.append(value);
+      return;
+    }
   }
   bool special = false, quoteOrSpace = false;
   const char* p = value.data();
