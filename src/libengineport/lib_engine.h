@@ -89,7 +89,6 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   }
   // Passes a message to the attached sink, if any.
   void SendMessage(int32_t kind, std::string_view text);
-  RynHandle Handle() const { return FHandle; }
 
  private:
   static void RYN_CALL MessageCallback(intptr_t context, int32_t kind, const char* text);

@@ -32,7 +32,6 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   virtual void Unbind();
 
   void SetHandle(RynHandle handle) { FHandle = handle; }
-  RynHandle Handle() const { return FHandle; }
   int32_t Kind() const { return FKind; }
   int32_t RecordNo() const { return FRecordNo; }
   TLibTransEngine* Engine() const { return FEngine; }
@@ -41,7 +40,6 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   void InvalidateTypes() { FTypes.clear(); }
   // Outstanding references on the port or any of its fields.
   bool InUse() const { return ForwardedCount() > 0; }
-  size_t PoolSize() const { return FPool.size(); }
 
  protected:
   virtual std::unique_ptr<TLibTransField> NewField() = 0;

@@ -58,7 +58,6 @@ class TVariant {
   bool IsEmpty() const { return type_ == VarType::kEmpty; }
   bool IsNull() const { return type_ == VarType::kNull; }
   bool IsInteger() const;  // any of the integer kinds
-  bool IsFloat() const { return type_ == VarType::kSingle || type_ == VarType::kDouble; }
 
   // Direct access to the stored text of kString / kOleStr.
   const std::string& StringRef() const { return str_; }
