@@ -8,15 +8,15 @@
 
 namespace ryn {
 
-std::string FormatText(const std::string& pattern, ...) {
+std::string FormatText(const char* pattern, ...) {
   va_list args;
   va_start(args, pattern);
   va_list copy;
   va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, pattern.c_str(), copy);
+  int n = std::vsnprintf(nullptr, 0, pattern, copy);
   va_end(copy);
   std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, pattern.c_str(), args);
+  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, pattern, args);
   va_end(args);
   return out;
 }
@@ -77,7 +77,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   }
   FParent = 0;
   if (rc == kConfigDeclined) return false;
-  throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]"), static_cast<unsigned>(rc)));
+  throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]").c_str(), static_cast<unsigned>(rc)));
 }
 
 void TLibEngineConfig::Fina() {
@@ -205,7 +205,7 @@ bool TLibTransEngine::Init(int32_t engineType) {
   RynHandle handle = 0;
   int32_t rc = FEngineInit(engineType, &handle);
   if (rc != 0) {
-    SendMessage(3, FormatText(InitFailedText(), GetName().c_str(), static_cast<unsigned>(rc)));
+    SendMessage(3, FormatText(InitFailedText().c_str(), GetName().c_str(), static_cast<unsigned>(rc)));
     FActive = false;
     return false;
   }
@@ -225,7 +225,7 @@ bool TLibTransEngine::Init(int32_t engineType) {
   else return false;
   port->SetHandle(FHandle);
   if (!port->Bind()) {
-    SendMessage(3, FormatText(InitFailedText(), GetName().c_str(), static_cast<unsigned>(kPortBindFailed)));
+    SendMessage(3, FormatText(InitFailedText().c_str(), GetName().c_str(), static_cast<unsigned>(kPortBindFailed)));
     // Close the library's engine too: nothing could use it without a port.
     Retire();
     FEngineFina(FHandle);

@@ -118,6 +118,6 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
 };
 
 // Message texts in the process code page, formatted like printf.
-std::string FormatText(const std::string& pattern, ...);
+std::string FormatText(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace ryn

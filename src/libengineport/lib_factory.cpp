@@ -85,7 +85,7 @@ std::string TLibITransEngineFactory::GetDescription() { return TwoCallText(FEngi
 IntfPtr<ITransEngine> TLibITransEngineFactory::CreateEngine() {
   auto engine = MakeIntf<TLibTransEngine>(FLib, IntfPtr<IInterface>(static_cast<ITransEngineFactory*>(this)));
   if (!FLib || !engine->Bind())
-    throw ETransEngineError(FormatText(Ansi("%s\t\r\n初始化失败！"), GetName().c_str()));
+    throw ETransEngineError(FormatText(Ansi("%s\t\r\n初始化失败！").c_str(), GetName().c_str()));
   return engine;
 }
 

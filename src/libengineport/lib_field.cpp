@@ -60,7 +60,7 @@ int32_t TLibTransField::GetDataType() { return FDataType; }
 
 void TLibTransField::ConversionFailed() {
   if (TLibTransEngine* engine = FPort ? FPort->Engine() : nullptr)
-    engine->SendMessage(18, FormatText(Ansi("第%d行 %d列 数据格式转换失败！"), FPort->RecordNo(), FIndex));
+    engine->SendMessage(18, FormatText(Ansi("第%d行 %d列 数据格式转换失败！").c_str(), FPort->RecordNo(), FIndex));
 }
 
 // ---- reader ------------------------------------------------------------------------------

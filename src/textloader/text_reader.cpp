@@ -95,15 +95,18 @@ void TAFTextReader::ReadLine() {
       return;
     }
     if (streamDone_) {
-      // The last line: a trailing run of line-break bytes is a broken line break.
+      // The last line: a trailing run of line-break bytes is a broken line break. It is
+      // cut from the whole line, wherever the loads put its parts.
+      auto breakByte = [this](char c) { return lineBreak_.find(c) != std::string::npos; };
       const char* b = base + pos_;
       const char* e = base + end_;
-      while (e > b && lineBreak_.find(e[-1]) != std::string::npos) --e;
       pos_ = end_;
       if (assembled) {
         line_.append(b, static_cast<size_t>(e - b));
+        while (!line_.empty() && breakByte(line_.back())) line_.pop_back();
         Split(line_.data(), line_.data() + line_.size(), !st.sawQuote);
       } else {
+        while (e > b && breakByte(e[-1])) --e;
         Split(b, e, !st.sawQuote);
       }
       return;

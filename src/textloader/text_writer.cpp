@@ -83,6 +83,19 @@ void TAFTextWriter::AppendFormatted(int index, std::string& out) const { AppendS
 
 namespace {
 
+// Whether the last byte of text starts a character that the text does not complete.
+bool EndsInsideCharacter(std::string_view text, const CodePage& cp) {
+  if (text.empty() || !cp.IsLeadByte(static_cast<uint8_t>(text.back()))) return false;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  const char* last = p;
+  while (p < end) {
+    last = p;
+    p += cp.CharLength(p, end);
+  }
+  return end - last == 1;
+}
+
 // Whether text holds a byte marked in table.
 inline bool HasAnyOf(std::string_view text, const uint8_t* table) {
   uint8_t any = 0;
@@ -129,7 +142,11 @@ void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) con
     if (b == ' ' || At(p, end, quote_)) quoteOrSpace = true;
     p += cp ? cp->CharLength(p, end) : 1;
   }
-  if (special && m.blocks && (!m.blockCheck || m.blockCheck->KeepsBlockOpen(value))) {
+  // A value that ends in the first byte of a character would take the next mark (when
+  // that can follow a lead byte) into its last character: it goes in quotes, which
+  // cannot.
+  const bool dangling = cp && EndsInsideCharacter(value, *cp);
+  if (special && m.blocks && !dangling && (!m.blockCheck || m.blockCheck->KeepsBlockOpen(value))) {
     out += blockOpen_;
     out.append(value);
     out += blockClose_;
@@ -138,7 +155,7 @@ void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) con
   // A last byte that belongs to the line break would be taken for a broken line break at
   // the end of the text: quote it as well.
   bool endsLikeLineBreak = !value.empty() && m.lineBreakByte[static_cast<uint8_t>(value.back())];
-  if (quoting && (special || quoteOrSpace || endsLikeLineBreak)) {
+  if (quoting && (special || quoteOrSpace || endsLikeLineBreak || dangling)) {
     AppendQuoted(value, quote_, out);
     return;
   }

@@ -125,6 +125,16 @@ TEST(TextReaderTest, SplitIsIndependentOfTheWindow) {
   }
 }
 
+TEST(TextReaderTest, ABrokenLineBreakAtTheEndIsCutWhateverTheWindow) {
+  TAFTextReader r;
+  r.SetDelimiter(",");
+  r.SetQuote("");
+  const std::string text = std::string(40, 'x') + "\r=y\"\n";
+  for (size_t window : {1u, 17u, 4096u}) {
+    EXPECT_EQ(ReadAll(r, text, window), (Lines{{std::string(40, 'x') + "\r=y\""}})) << window;
+  }
+}
+
 TEST(TextReaderTest, DoubleByteCharactersAreNeverMarks) {
   if (!IsGbk()) GTEST_SKIP() << "needs a double-byte code page";
   // Characters whose trail bytes are "}", "{", "|", "=" and ";"-free but look like marks.

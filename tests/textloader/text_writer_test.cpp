@@ -95,6 +95,9 @@ TEST(TextWriterTest, DoubleByteTrailBytesAreNotMarks) {
   TAFTextWriter bars;
   bars.SetDelimiter("|");
   EXPECT_EQ(WriteLines(bars, {{"a\x81|", "b"}}), "a\x81||b");
+  // A value ending in a lone lead byte would swallow the "|" after it: quoted.
+  EXPECT_EQ(WriteLines(bars, {{"\xDE", ""}}), "\"\xDE\"|");
+  EXPECT_EQ(WriteLines(w, {{"k", "a=\xDE"}}), "k=\"a=\xDE\"") << "not a block: the close mark would be swallowed";
 }
 
 }  // namespace
