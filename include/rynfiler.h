@@ -259,6 +259,9 @@ typedef int32_t(RYN_CALL* RynSetBinary)(RynHandle engine, int32_t index, const v
    before unloading it (only when AppInit exists). Plain C calling convention. */
 typedef void (*RynAppInitProc)(void* application, void* screen);
 typedef void (*RynAppFinaProc)(void);
+/* Declared for engine libraries that define them (librynfiler.so does not). */
+RYN_API void AppInit(void* application, void* screen);
+RYN_API void AppFina(void);
 
 #ifdef __cplusplus
 }

@@ -210,3 +210,43 @@ TEST(LibEngineTest, WritesAnExchangeFileThroughTheLibrary) {
 
 }  // namespace
 }  // namespace ryn
+
+namespace ryn {
+namespace {
+
+TEST(LibEngineErrorsTest, ConfigurationAndFieldListErrors) {
+  // The library's engine has no wizard: its ConfigInit answers 0x10000004.
+  auto factory = Factory(Engines("memsource"));
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  IntfPtr<IEngineConfig> config = engine->GetConfig();
+  ASSERT_TRUE(config);
+  try {
+    config->Init(1234, true);
+    FAIL() << "no error";
+  } catch (const ETransConfigError& e) {
+    EXPECT_EQ(e.Message(), Ansi("引擎配置器初始化失败！错误码[10000004]"));
+  }
+  EXPECT_TRUE(config->IsBOF());
+  EXPECT_FALSE(config->GetPort()) << "no wizard open, no port";
+
+  // A destination port of a library without FieldSetCount and FieldSetType.
+  auto fixed = Factory(Engines("nosetcount"));
+  TLibExport port(nullptr, nullptr, fixed->Library());
+  ASSERT_TRUE(port.Bind());
+  try {
+    port.SetFieldCount(3);
+    FAIL() << "no error";
+  } catch (const ETransFieldsError& e) {
+    EXPECT_EQ(e.Message(), Ansi("列数不能改变！"));
+  }
+  try {
+    port.SetFieldType(0, 6);
+    FAIL() << "no error";
+  } catch (const ETransFieldsError& e) {
+    EXPECT_EQ(e.Message(), Ansi("列数据类型不能改变！"));
+  }
+}
+
+}  // namespace
+}  // namespace ryn
