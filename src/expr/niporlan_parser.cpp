@@ -76,18 +76,22 @@ inline long double NumberArithmetic(int32_t opCode, long double left, long doubl
 
 // A comparison (opCode one of them) of two doubles by Compare's rule for doubles; left
 // becomes the bool.
+// Whether a comparison operator holds for a three-way result c (<0, 0, >0).
+inline bool ComparisonHolds(int32_t opCode, int c) {
+  switch (opCode) {
+    case kOpEqual: return c == 0;
+    case kOpNotEqual: return c != 0;
+    case kOpGreater: return c > 0;
+    case kOpLess: return c < 0;
+    case kOpGreaterEqual: return c >= 0;
+    default: return c <= 0;
+  }
+}
+
 inline void CompareNumbers(int32_t opCode, TCommonData& left, long double right) {
   const long double a = left.FloatValue;
   const int c = std::fabs(a - right) < kTolerance ? 0 : (a < right ? -1 : 1);
-  bool r;
-  switch (opCode) {
-    case kOpEqual: r = c == 0; break;
-    case kOpNotEqual: r = c != 0; break;
-    case kOpGreater: r = c > 0; break;
-    case kOpLess: r = c < 0; break;
-    case kOpGreaterEqual: r = c >= 0; break;
-    default: r = c <= 0; break;
-  }
+  const bool r = ComparisonHolds(opCode, c);
   left.Clear();
   left.SetBool(r);
 }
@@ -356,15 +360,7 @@ void TNiporlanParser::Compare(int32_t opCode) {
   const TCommonData& right = Pop().Data;
   TCommonData& left = Peek().Data;
   const int c = left.Compare(right);
-  bool r = false;
-  switch (opCode) {
-    case kOpEqual: r = c == 0; break;
-    case kOpNotEqual: r = c != 0; break;
-    case kOpGreater: r = c > 0; break;
-    case kOpLess: r = c < 0; break;
-    case kOpGreaterEqual: r = c >= 0; break;
-    default: r = c <= 0; break;
-  }
+  const bool r = ComparisonHolds(opCode, c);
   left.Clear();
   left.SetBool(r);
 }
