@@ -15,8 +15,11 @@
  *    answer 1 or 0.
  *  - Result codes: 0 success; RYN_E_DIRECTION (direction not 1 or 2); RYN_E_HANDLE
  *    (unknown handle, or its port is not of the required kind); RYN_E_NOTHING (nothing to
- *    create); RYN_E_WIZARD_HANDLE (unknown handle for the wizard's page queries). Engines
- *    answer EngineSetOptions with their own nonzero codes.
+ *    create; also EngineInit when the process code page cannot be used); RYN_E_WRITE
+ *    (records already accepted could not be written, e.g. a full disk: the engine has
+ *    sent message 4135 to its message callback); RYN_E_FAILED (the engine failed in
+ *    another way, e.g. out of memory); RYN_E_WIZARD_HANDLE (unknown handle for the
+ *    wizard's page queries). Engines answer EngineSetOptions with their own nonzero codes.
  *  - Narrow text is bytes in the process code page (GBK unless the environment variable
  *    RYNFILER_CODEPAGE names another iconv encoding). Lengths of narrow text count bytes.
  *    Wide text is UTF-16 in native byte order.
@@ -29,7 +32,14 @@
  *    or field cannot be resolved the length is left unchanged and the result is 0.
  *  - No function lets an error escape; none keeps a pointer the caller passed in beyond
  *    the call, except the callbacks of EngineSetEvent.
+ *  - Handles are never issued twice in a process: a handle that was ended answers the
+ *    failure value for good, whatever is created later.
  *  - Calls on one engine are not serialized; the live-handle bookkeeping is thread-safe.
+ *    Ending a handle while another thread is inside a call on it is safe: the running
+ *    call completes, later calls answer their failure values, and the engine is closed
+ *    when the last running call returns.
+ *  - When the library is unloaded or the process ends with handles still open, every
+ *    engine is closed (a destination finishes its file) without calling any callback.
  *  - Callbacks and accessors travel as void*. C++ converts with reinterpret_cast; strict
  *    ISO C has no cast between object and function pointers: carry the value through a
  *    union of the two (the platforms this library runs on represent both alike).
@@ -84,6 +94,8 @@ typedef struct RynSystemTime {
 #define RYN_E_DIRECTION 0x10000002
 #define RYN_E_HANDLE 0x10000003
 #define RYN_E_NOTHING 0x10000004
+#define RYN_E_WRITE 0x10000005
+#define RYN_E_FAILED 0x10000006
 #define RYN_E_WIZARD_HANDLE 0x20000003
 
 /* Engine directions (also the bits of EngineGetType). */
@@ -144,7 +156,9 @@ RYN_API void RYN_CALL EngineSetEvent(RynHandle engine, intptr_t user, int32_t ki
 RYN_API int32_t RYN_CALL EngineGetOptions(RynHandle engine, char* buffer, int32_t* length);
 /* Applies a zero-terminated options text: 0 when accepted, the engine's own nonzero code
    otherwise (the exchange file engine: 0x10001003 when no file could be opened), or
-   RYN_E_HANDLE. */
+   RYN_E_HANDLE. RYN_E_WRITE when records of the file being replaced or restarted could
+   not be written (the settings are applied all the same), RYN_E_FAILED for any other
+   failure inside the engine. */
 RYN_API int32_t RYN_CALL EngineSetOptions(RynHandle engine, const char* options);
 /* 1 when the engine is configured enough to run, 0 when not, RYN_E_HANDLE. */
 RYN_API int32_t RYN_CALL EngineEstablished(RynHandle engine);

@@ -1,7 +1,7 @@
 // The typed field accessors that FieldGetProc hands out: getters read the current record
 // of a source port, setters write the record a destination port's Append started. Each
-// call resolves (handle, index) afresh; a missing field gives the accessor's missing-field
-// value and nothing is written.
+// call enters the handle and borrows the field from the engine's field table; a missing
+// field gives the accessor's missing-field value and nothing is written.
 #include <cstring>
 
 #include "boundary/firewall.h"
@@ -17,21 +17,39 @@ using namespace ryn;
 
 namespace {
 
-IntfPtr<IFieldReader> Reader(RynHandle h, int32_t index) { return ResolveField<IFieldReader>(h, index); }
-IntfPtr<IFieldWriter> Writer(RynHandle h, int32_t index) { return ResolveField<IFieldWriter>(h, index); }
+// The field of a call on handle h; null when the handle or the field is missing. Holds
+// what the field needs for the length of the statement that uses it.
+template <class FieldIntf>
+class FieldAccess {
+ public:
+  FieldAccess(RynHandle h, int32_t index) : call_(EnterEngine(h)) {
+    if (call_) field_ = FieldOf(call_, index, hold_);
+  }
+  explicit operator bool() const { return field_ != nullptr; }
+  FieldIntf* operator->() const { return field_; }
+  FieldIntf* get() const { return field_; }
+
+ private:
+  HandleCall call_;
+  IntfPtr<FieldIntf> hold_;
+  FieldIntf* field_ = nullptr;
+};
+
+using Reader = FieldAccess<IFieldReader>;
+using Writer = FieldAccess<IFieldWriter>;
 
 // ---- getters ---------------------------------------------------------------------------
 
 int32_t RYN_CALL GetText(RynHandle h, int32_t index, char* buffer, int32_t* length) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     return f ? PutBuffer<char>(f->GetAsString(), buffer, length) : 0;
   });
 }
 
 int32_t RYN_CALL GetOrdinal(RynHandle h, int32_t index) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     if (!f || f->IsEmpty()) return 0;
     switch (f->GetDataType()) {
       case kFtByte: return f->GetAsByte();
@@ -48,28 +66,28 @@ int32_t RYN_CALL GetOrdinal(RynHandle h, int32_t index) {
 
 int64_t RYN_CALL GetInt64(RynHandle h, int32_t index) {
   return Firewall<int64_t>(0, [&]() -> int64_t {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     return f && !f->IsEmpty() ? f->GetAsInt64() : 0;
   });
 }
 
 float RYN_CALL GetSingle(RynHandle h, int32_t index) {
   return Firewall<float>(0, [&]() -> float {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     return f && !f->IsEmpty() ? f->GetAsSingle() : 0;
   });
 }
 
 double RYN_CALL GetDouble(RynHandle h, int32_t index) {
   return Firewall<double>(0, [&]() -> double {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     return f && !f->IsEmpty() ? f->GetAsDouble() : 0;
   });
 }
 
 int32_t RYN_CALL GetExtendedText(RynHandle h, int32_t index, char* buffer, int32_t* length) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     if (!f || f->IsEmpty()) return 0;
     return PutBuffer<char>(FormatGeneral(f->GetAsExtended(), LocaleSettings().decimalSeparator), buffer, length);
   });
@@ -79,7 +97,7 @@ void RYN_CALL GetGuid(RynGuid* result, RynHandle h, int32_t index) {
   FirewallVoid([&] {
     if (!result) return;
     std::memset(result, 0, sizeof *result);
-    auto f = Reader(h, index);
+    Reader f(h, index);
     if (!f || f->IsEmpty()) return;
     TGUID g = f->GetAsGuid();
     std::memcpy(result, &g, sizeof *result);
@@ -90,7 +108,7 @@ void RYN_CALL GetDateTime(RynSystemTime* result, RynHandle h, int32_t index) {
   FirewallVoid([&] {
     if (!result) return;
     std::memset(result, 0, sizeof *result);
-    auto f = Reader(h, index);
+    Reader f(h, index);
     if (!f || f->IsEmpty()) return;
     SystemTime st = DateTimeToSystemTime(f->GetAsDateTime());
     std::memcpy(result, &st, sizeof *result);
@@ -99,7 +117,7 @@ void RYN_CALL GetDateTime(RynSystemTime* result, RynHandle h, int32_t index) {
 
 int32_t RYN_CALL GetWide(RynHandle h, int32_t index, char16_t* buffer, int32_t* chars) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto f = Reader(h, index);
+    Reader f(h, index);
     return f ? PutBuffer<char16_t>(f->GetAsWideString(), buffer, chars) : 0;
   });
 }
@@ -116,14 +134,14 @@ int32_t RYN_CALL GetBinary(RynHandle, int32_t, void*, int32_t, int32_t* last) {
 
 void RYN_CALL SetText(RynHandle h, int32_t index, const char* text, int32_t bytes) {
   FirewallVoid([&] {
-    if (auto f = Writer(h, index))
+    if (Writer f{h, index})
       f->SetAsString(text && bytes > 0 ? std::string_view(text, static_cast<size_t>(bytes)) : std::string_view());
   });
 }
 
 void RYN_CALL SetOrdinal(RynHandle h, int32_t index, int32_t value) {
   FirewallVoid([&] {
-    auto f = Writer(h, index);
+    Writer f(h, index);
     if (!f) return;
     switch (f->GetDataType()) {
       case kFtByte: f->SetAsByte(static_cast<uint8_t>(value)); break;
@@ -140,25 +158,25 @@ void RYN_CALL SetOrdinal(RynHandle h, int32_t index, int32_t value) {
 
 void RYN_CALL SetInt64(RynHandle h, int32_t index, int64_t value) {
   FirewallVoid([&] {
-    if (auto f = Writer(h, index)) f->SetAsInt64(value);
+    if (Writer f{h, index}) f->SetAsInt64(value);
   });
 }
 
 void RYN_CALL SetSingle(RynHandle h, int32_t index, float value) {
   FirewallVoid([&] {
-    if (auto f = Writer(h, index)) f->SetAsSingle(value);
+    if (Writer f{h, index}) f->SetAsSingle(value);
   });
 }
 
 void RYN_CALL SetDouble(RynHandle h, int32_t index, double value) {
   FirewallVoid([&] {
-    if (auto f = Writer(h, index)) f->SetAsDouble(value);
+    if (Writer f{h, index}) f->SetAsDouble(value);
   });
 }
 
 int32_t RYN_CALL SetExtendedText(RynHandle h, int32_t index, const char* text, int32_t bytes) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto f = Writer(h, index);
+    Writer f(h, index);
     if (!f) return 0;
     std::string value = text && bytes > 0 ? std::string(text, static_cast<size_t>(bytes)) : std::string();
     try {
@@ -173,7 +191,7 @@ int32_t RYN_CALL SetExtendedText(RynHandle h, int32_t index, const char* text, i
 void RYN_CALL SetGuid(RynHandle h, int32_t index, const RynGuid* value) {
   FirewallVoid([&] {
     if (!value) return;
-    if (auto f = Writer(h, index)) {
+    if (Writer f{h, index}) {
       TGUID g;
       std::memcpy(&g, value, sizeof g);
       f->SetAsGuid(g);
@@ -184,7 +202,7 @@ void RYN_CALL SetGuid(RynHandle h, int32_t index, const RynGuid* value) {
 void RYN_CALL SetDateTime(RynHandle h, int32_t index, const RynSystemTime* value) {
   FirewallVoid([&] {
     if (!value) return;
-    auto f = Writer(h, index);
+    Writer f(h, index);
     if (!f) return;
     SystemTime st;
     std::memcpy(&st, value, sizeof st);
@@ -195,7 +213,7 @@ void RYN_CALL SetDateTime(RynHandle h, int32_t index, const RynSystemTime* value
 
 int32_t RYN_CALL SetWide(RynHandle h, int32_t index, const char16_t* text, int32_t bytes) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto f = Writer(h, index);
+    Writer f(h, index);
     if (!f) return 0;
     size_t chars = text && bytes > 0 ? static_cast<size_t>(bytes) / 2 : 0;
     f->SetAsWideString(std::u16string_view(text ? text : u"", chars));

@@ -10,6 +10,10 @@
 
 namespace ryn {
 
+// From now on no adapter of this library calls a host back: the library is being
+// unloaded or the process is ending, and the callbacks' owners may be gone.
+void MuteHostCallbacks();
+
 class TLibTransLogAdapter final : public TInterfacedObject,
                                   public virtual ITransEvents,
                                   public virtual IImplementorAccess {

@@ -7,6 +7,8 @@
 #include "boundary/firewall.h"
 #include "boundary/registration.h"
 #include "boundary/resolve.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
 #include "rynfiler.h"
 #include "transport/object.h"
 
@@ -42,33 +44,30 @@ RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle) {
     else return RYN_E_DIRECTION;
     // Without a place for the handle the engine could never be reached or closed.
     if (!factory || !handle) return RYN_E_NOTHING;
+    // Texts in an encoding that cannot hold them would turn keys and names into "?".
+    if (Registration().startupFailed || !CodePageProblem().empty()) return RYN_E_NOTHING;
     IntfPtr<ITransEngine> engine = factory();
     if (!engine) return RYN_E_NOTHING;
     IntfPtr<TLibTransLogAdapter> adapter = MakeIntf<TLibTransLogAdapter>();
     engine->SetEvents(adapter.get());
-    *handle = HandleList().AddEngine(engine.get());
+    intptr_t h = HandleList().AddEngine(engine.get());
+    if (!h) return RYN_E_NOTHING;
+    *handle = h;
     return RYN_OK;
   });
 }
 
 RYN_API void RYN_CALL EngineFina(RynHandle engine) {
-  FirewallVoid([&] {
-    if (IntfPtr<ITransEngine> e = ResolveEngine(engine)) {
-      // The handle ends even when closing fails (the engine reported why).
-      try {
-        e->Fina();
-      } catch (...) {
-      }
-      HandleList().Remove(engine);
-    }
-  });
+  // The handle ends at once; the engine's Fina runs when no other call is inside it, and
+  // the handle ends even when closing fails (the engine reported why).
+  FirewallVoid([&] { HandleList().Retire(engine, THandleList::Kind::kEngine, true); });
 }
 
 RYN_API void RYN_CALL EngineSetEvent(RynHandle engine, intptr_t user, int32_t kind, void* callback) {
   FirewallVoid([&] {
-    IntfPtr<ITransEngine> e = ResolveEngine(engine);
-    if (!e) return;
-    auto adapter = dynamic_cast<TLibTransLogAdapter*>(ImplementorOf(e.Query<ITransEvents>().get()));
+    HandleCall call = EnterEngine(engine);
+    if (!call) return;
+    auto adapter = dynamic_cast<TLibTransLogAdapter*>(ImplementorOf(QueryIntf<ITransEvents>(call.Engine()).get()));
     if (!adapter) return;
     adapter->user = user;
     if (kind == RYN_EVENT_MESSAGE) adapter->messageProc = reinterpret_cast<RynMessageProc>(callback);
@@ -78,43 +77,50 @@ RYN_API void RYN_CALL EngineSetEvent(RynHandle engine, intptr_t user, int32_t ki
 
 RYN_API int32_t RYN_CALL EngineGetOptions(RynHandle engine, char* buffer, int32_t* length) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    IntfPtr<ITransEngine> e = ResolveEngine(engine);
-    if (!e) return 0;
-    return PutBuffer<char>(e->GetOptions(), buffer, length);
+    HandleCall call = EnterEngine(engine);
+    if (!call) return 0;
+    return PutBuffer<char>(call.Engine()->GetOptions(), buffer, length);
   });
 }
 
 RYN_API int32_t RYN_CALL EngineSetOptions(RynHandle engine, const char* options) {
-  return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
-    IntfPtr<ITransEngine> e = ResolveEngine(engine);
-    if (!e) return RYN_E_HANDLE;
-    return e->SetOptions(options ? std::string_view(options) : std::string_view());
-  });
+  try {
+    HandleCall call = EnterEngine(engine);
+    if (!call) return RYN_E_HANDLE;
+    return call.Engine()->SetOptions(options ? std::string_view(options) : std::string_view());
+  } catch (const EStreamError&) {
+    return RYN_E_WRITE;
+  } catch (...) {
+    return RYN_E_FAILED;
+  }
 }
 
 RYN_API int32_t RYN_CALL EngineEstablished(RynHandle engine) {
   return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
-    IntfPtr<ITransEngine> e = ResolveEngine(engine);
-    if (!e) return RYN_E_HANDLE;
-    return e->Established() ? 1 : 0;
+    HandleCall call = EnterEngine(engine);
+    if (!call) return RYN_E_HANDLE;
+    return call.Engine()->Established() ? 1 : 0;
   });
 }
 
 RYN_API void RYN_CALL MoveFirst(RynHandle engine) {
   FirewallVoid([&] {
-    if (auto port = ResolvePort<IImport>(engine)) port->MoveFirst();
+    if (HandleCall call = EnterEngine(engine))
+      if (auto port = PortOf<IImport>(call)) port->MoveFirst();
   });
 }
 
 RYN_API void RYN_CALL MoveNext(RynHandle engine) {
   FirewallVoid([&] {
-    if (auto port = ResolvePort<IImport>(engine)) port->MoveNext();
+    if (HandleCall call = EnterEngine(engine))
+      if (auto port = PortOf<IImport>(call)) port->MoveNext();
   });
 }
 
 RYN_API int32_t RYN_CALL IsEof(RynHandle engine) {
   return Firewall<int32_t>(-1, [&]() -> int32_t {
-    auto port = ResolvePort<IImport>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<IImport>(call) : nullptr;
     if (!port) return -1;
     return port->IsEof() ? 1 : 0;
   });
@@ -122,84 +128,86 @@ RYN_API int32_t RYN_CALL IsEof(RynHandle engine) {
 
 RYN_API int32_t RYN_CALL DataCount(RynHandle engine) {
   return Firewall<int32_t>(-1, [&]() -> int32_t {
-    auto port = ResolvePort<IImport>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<IImport>(call) : nullptr;
     return port ? port->DataCount() : -1;
   });
 }
 
 RYN_API void RYN_CALL Append(RynHandle engine) {
   FirewallVoid([&] {
-    if (auto port = ResolvePort<IExport>(engine)) port->Append();
+    if (HandleCall call = EnterEngine(engine))
+      if (auto port = PortOf<IExport>(call)) port->Append();
   });
 }
 
 RYN_API void RYN_CALL Post(RynHandle engine) {
   FirewallVoid([&] {
-    if (auto port = ResolvePort<IExport>(engine)) port->Post();
+    if (HandleCall call = EnterEngine(engine))
+      if (auto port = PortOf<IExport>(call)) port->Post();
   });
 }
 
 RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t option, RynHandle* config) {
   return Firewall<int32_t>(RYN_E_NOTHING, [&]() -> int32_t {
-    IntfPtr<ITransEngine> e = ResolveEngine(engine);
-    if (!e) return RYN_E_HANDLE;
+    HandleCall call = EnterEngine(engine);
+    if (!call) return RYN_E_HANDLE;
+    ITransEngine* e = call.Engine();
     int32_t type = e->GetEngineType();
     if (type != RYN_SOURCE && type != RYN_DESTINATION) return RYN_E_DIRECTION;
     IntfPtr<IEngineConfig> wizard = config ? e->GetConfig() : nullptr;
     if (!wizard) return RYN_E_NOTHING;
     wizard->Init(parent, (option & 0xFF) != 0);
-    *config = HandleList().AddConfig(wizard.get());
+    intptr_t h = HandleList().AddConfig(wizard.get());
+    if (!h) {
+      wizard->Fina();
+      return RYN_E_NOTHING;
+    }
+    *config = h;
     return RYN_OK;
   });
 }
 
 RYN_API void RYN_CALL ConfigFina(RynHandle config) {
-  FirewallVoid([&] {
-    if (auto c = HandleList().FindConfig(config)) {
-      try {
-        c->Fina();
-      } catch (...) {
-      }
-      HandleList().Remove(config);
-    }
-  });
+  FirewallVoid([&] { HandleList().Retire(config, THandleList::Kind::kConfig, true); });
 }
 
 RYN_API RynHandle RYN_CALL ConfigPort(RynHandle config) {
   return Firewall<RynHandle>(0, [&]() -> RynHandle {
-    auto c = HandleList().FindConfig(config);
-    if (!c) return 0;
-    auto engine = c->GetPort().Query<ITransEngine>();
-    return reinterpret_cast<RynHandle>(engine.get());
+    HandleCall call = EnterConfig(config);
+    if (!call) return 0;
+    // The wizard listed its engine when it opened; the host gets that handle.
+    auto engine = call.Config()->GetPort().Query<ITransEngine>();
+    return HandleList().HandleOf(engine.get());
   });
 }
 
 RYN_API int32_t RYN_CALL ConfigIsBOF(RynHandle config) {
   return Firewall<int32_t>(RYN_E_WIZARD_HANDLE, [&]() -> int32_t {
-    auto c = HandleList().FindConfig(config);
-    return c ? Truth(c->IsBOF()) : RYN_E_WIZARD_HANDLE;
+    HandleCall c = EnterConfig(config);
+    return c ? Truth(c.Config()->IsBOF()) : RYN_E_WIZARD_HANDLE;
   });
 }
 
 RYN_API int32_t RYN_CALL ConfigIsEOF(RynHandle config) {
   return Firewall<int32_t>(RYN_E_WIZARD_HANDLE, [&]() -> int32_t {
-    auto c = HandleList().FindConfig(config);
-    return c ? Truth(c->IsEOF()) : RYN_E_WIZARD_HANDLE;
+    HandleCall c = EnterConfig(config);
+    return c ? Truth(c.Config()->IsEOF()) : RYN_E_WIZARD_HANDLE;
   });
 }
 
 RYN_API int32_t RYN_CALL ConfigCheckSucceed(RynHandle config) {
   return Firewall<int32_t>(RYN_E_WIZARD_HANDLE, [&]() -> int32_t {
-    auto c = HandleList().FindConfig(config);
+    HandleCall c = EnterConfig(config);
     if (!c) return RYN_E_WIZARD_HANDLE;
-    return c->CheckSucceed() ? 0 : -1;
+    return c.Config()->CheckSucceed() ? 0 : -1;
   });
 }
 
 #define RYN_CONFIG_STEP(Name, Op)                               \
   RYN_API void RYN_CALL Name(RynHandle config) {                \
     FirewallVoid([&] {                                          \
-      if (auto c = HandleList().FindConfig(config)) c->Op();    \
+      if (HandleCall c = EnterConfig(config)) c.Config()->Op();    \
     });                                                         \
   }
 RYN_CONFIG_STEP(ConfigFirst, First)
@@ -211,14 +219,16 @@ RYN_CONFIG_STEP(ConfigUpdate, Update)
 
 RYN_API int32_t RYN_CALL FieldGetCount(RynHandle engine) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto port = ResolvePort<ITransPort>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<ITransPort>(call) : nullptr;
     return port ? port->GetFieldCount() : 0;
   });
 }
 
 RYN_API int32_t RYN_CALL FieldSetCount(RynHandle engine, int32_t count) {
   return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
-    auto port = ResolvePort<IExport>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<IExport>(call) : nullptr;
     if (!port) return RYN_E_HANDLE;
     port->SetFieldCount(count);
     return RYN_OK;
@@ -227,7 +237,8 @@ RYN_API int32_t RYN_CALL FieldSetCount(RynHandle engine, int32_t count) {
 
 RYN_API int32_t RYN_CALL FieldGetName(RynHandle engine, int32_t index, char* buffer, int32_t* length) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto port = ResolvePort<ITransPort>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<ITransPort>(call) : nullptr;
     if (!port) return 0;
     auto field = port->GetField(index);
     if (!field) return 0;
@@ -237,7 +248,8 @@ RYN_API int32_t RYN_CALL FieldGetName(RynHandle engine, int32_t index, char* buf
 
 RYN_API void RYN_CALL FieldSetName(RynHandle engine, int32_t index, const char* text, int32_t length) {
   FirewallVoid([&] {
-    auto port = ResolvePort<ITransPort>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<ITransPort>(call) : nullptr;
     if (!port) return;
     auto field = port->GetField(index);
     if (!field) return;
@@ -247,7 +259,8 @@ RYN_API void RYN_CALL FieldSetName(RynHandle engine, int32_t index, const char* 
 
 RYN_API int32_t RYN_CALL FieldGetType(RynHandle engine, int32_t index) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
-    auto port = ResolvePort<ITransPort>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<ITransPort>(call) : nullptr;
     if (!port) return 0;
     auto field = port->GetField(index);
     return field ? field->GetDataType() : 0;
@@ -256,13 +269,15 @@ RYN_API int32_t RYN_CALL FieldGetType(RynHandle engine, int32_t index) {
 
 RYN_API void RYN_CALL FieldSetType(RynHandle engine, int32_t index, int32_t type) {
   FirewallVoid([&] {
-    if (auto port = ResolvePort<IExport>(engine)) port->SetFieldType(index, type);
+    if (HandleCall call = EnterEngine(engine))
+      if (auto port = PortOf<IExport>(call)) port->SetFieldType(index, type);
   });
 }
 
 RYN_API int32_t RYN_CALL FieldFindbyName(RynHandle engine, const char* name) {
   return Firewall<int32_t>(-1, [&]() -> int32_t {
-    auto port = ResolvePort<ITransPort>(engine);
+    HandleCall call = EnterEngine(engine);
+    auto port = call ? PortOf<ITransPort>(call) : nullptr;
     if (!port || !name) return -1;
     auto field = port->FindField(name);
     return field ? field->GetIndex() : -1;
@@ -271,7 +286,10 @@ RYN_API int32_t RYN_CALL FieldFindbyName(RynHandle engine, const char* name) {
 
 RYN_API int32_t RYN_CALL FieldIsEmpty(RynHandle engine, int32_t index) {
   return Firewall<int32_t>(-1, [&]() -> int32_t {
-    auto field = ResolveField<IFieldReader>(engine, index);
+    HandleCall call = EnterEngine(engine);
+    if (!call) return -1;
+    IntfPtr<IFieldReader> hold;
+    IFieldReader* field = FieldOf(call, index, hold);
     if (!field) return -1;
     return field->IsEmpty() ? -1 : 0;
   });

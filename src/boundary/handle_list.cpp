@@ -1,61 +1,184 @@
 #include "boundary/handle_list.h"
 
+#include "boundary/event_adapter.h"
+
 namespace ryn {
+namespace {
 
-intptr_t THandleList::AddEngine(ITransEngine* engine) {
-  auto address = reinterpret_cast<intptr_t>(engine);
-  std::lock_guard<std::mutex> lock(mutex_);
-  entries_.push_back({address, engine, nullptr});
-  return address;
+// A slot's state word: generation in the high half, then the flags, then the number of
+// calls inside the slot. The generation grows by one each time the slot is freed; a
+// handle names a slot and the generation it was issued in.
+constexpr uint64_t kFree = 1ull << 31;     // no object in the slot
+constexpr uint64_t kRetired = 1ull << 30;  // handle ended, object not yet finished
+constexpr uint64_t kTaken = 1ull << 29;    // a leaving call is finishing the object
+constexpr uint64_t kCountMask = kTaken - 1;
+constexpr uint64_t kMaxGeneration = 1ull << 31;  // keeps handles positive
+
+constexpr uint64_t Generation(uint64_t state) { return state >> 32; }
+
+}  // namespace
+
+struct THandleList::Slot {
+  std::atomic<uint64_t> state{(1ull << 32) | kFree};
+  IntfPtr<ITransEngine> engine;
+  IntfPtr<IEngineConfig> config;
+  IntfPtr<IFieldTable> fields;
+  uint32_t index = 0;
+  bool finalize = true;
+};
+
+ITransEngine* THandleList::Call::Engine() const { return slot_->engine.get(); }
+IEngineConfig* THandleList::Call::Config() const { return slot_->config.get(); }
+IFieldTable* THandleList::Call::Fields() const { return slot_->fields.get(); }
+
+THandleList::THandleList() = default;
+
+THandleList::~THandleList() {
+  Clear();
+  for (auto& chunk : chunks_) delete[] chunk.load(std::memory_order_relaxed);
 }
 
-intptr_t THandleList::AddConfig(IEngineConfig* config) {
-  auto address = reinterpret_cast<intptr_t>(config);
-  std::lock_guard<std::mutex> lock(mutex_);
-  entries_.push_back({address, nullptr, config});
-  return address;
+THandleList::Slot* THandleList::SlotAt(uint32_t index) const {
+  if (index >= kMaxChunks * kChunkSize) return nullptr;
+  Slot* chunk = chunks_[index >> kChunkBits].load(std::memory_order_acquire);
+  return chunk ? &chunk[index & (kChunkSize - 1)] : nullptr;
 }
 
-IntfPtr<ITransEngine> THandleList::FindEngine(intptr_t handle) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& e : entries_)
-    if (e.address == handle && e.engine) return e.engine;
-  return nullptr;
-}
-
-IntfPtr<IEngineConfig> THandleList::FindConfig(intptr_t handle) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& e : entries_)
-    if (e.address == handle && e.config) return e.config;
-  return nullptr;
-}
-
-bool THandleList::Remove(intptr_t handle) {
-  Entry removed;
+intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
+  // Asked before the lock: the query calls into the object.
+  IntfPtr<IFieldTable> fields = engine ? QueryIntf<IFieldTable>(engine) : nullptr;
+  Slot* slot;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->address == handle) {
-        removed = std::move(*it);
-        entries_.erase(it);
-        break;
-      }
+    uint32_t index;
+    if (!free_.empty()) {
+      index = free_.back();
+      free_.pop_back();
+    } else {
+      if (used_ == kMaxChunks * kChunkSize) return 0;
+      index = used_++;
+      auto& chunk = chunks_[index >> kChunkBits];
+      if (!chunk.load(std::memory_order_relaxed)) chunk.store(new Slot[kChunkSize], std::memory_order_release);
     }
+    slot = SlotAt(index);
+    slot->index = index;
+    slot->engine = engine;
+    slot->config = config;
+    slot->fields = std::move(fields);
+    slot->finalize = true;
   }
-  // The reference goes outside the lock: releasing may run a destructor that calls back.
-  return removed.engine || removed.config;
+  // Publishing: a lookup that sees the slot in use also sees the objects written above.
+  uint64_t state = slot->state.fetch_and(~kFree, std::memory_order_acq_rel) & ~kFree;
+  live_.fetch_add(1, std::memory_order_relaxed);
+  return static_cast<intptr_t>((Generation(state) << 32) | (slot->index + 1ull));
 }
 
-size_t THandleList::Count() const {
+intptr_t THandleList::AddEngine(ITransEngine* engine) { return engine ? Add(engine, nullptr) : 0; }
+intptr_t THandleList::AddConfig(IEngineConfig* config) { return config ? Add(nullptr, config) : 0; }
+
+THandleList::Call THandleList::Enter(intptr_t handle, Kind kind) {
+  const auto h = static_cast<uint64_t>(handle);
+  const uint64_t generation = Generation(h);
+  const auto low = static_cast<uint32_t>(h);
+  if (low == 0 || generation == 0 || generation >= kMaxGeneration) return {};
+  Slot* slot = SlotAt(low - 1);
+  if (!slot) return {};
+  uint64_t old = slot->state.fetch_add(1, std::memory_order_acquire);
+  Call call(this, slot);  // leaves again on every failure below
+  if (Generation(old) != generation || (old & (kFree | kRetired))) return {};
+  if (kind == Kind::kEngine ? !slot->engine : !slot->config) return {};
+  return call;
+}
+
+void THandleList::Leave(Slot* slot) {
+  uint64_t old = slot->state.fetch_sub(1, std::memory_order_acq_rel);
+  if ((old & kCountMask) != 1 || (old & (kFree | kTaken)) || !(old & kRetired)) return;
+  // The last call inside an ended handle finishes its object; of several that may see
+  // the count reach zero, the one that sets kTaken does.
+  uint64_t cur = old - 1;
+  while (!(cur & (kTaken | kFree)) && (cur & kRetired)) {
+    if (slot->state.compare_exchange_weak(cur, cur | kTaken, std::memory_order_acq_rel)) {
+      Finish(slot);
+      return;
+    }
+  }
+}
+
+void THandleList::Finish(Slot* slot) {
+  if (slot->finalize) {
+    try {
+      if (slot->engine) slot->engine->Fina();
+      else if (slot->config) slot->config->Fina();
+    } catch (...) {
+      // The object reported what failed through its sink; the handle ends all the same.
+    }
+  }
+  IntfPtr<ITransEngine> engine;
+  IntfPtr<IEngineConfig> config;
+  IntfPtr<IFieldTable> fields;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine = std::move(slot->engine);
+    config = std::move(slot->config);
+    fields = std::move(slot->fields);
+    uint64_t cur = slot->state.load(std::memory_order_relaxed);
+    uint64_t next;
+    do {
+      next = ((Generation(cur) + 1) << 32) | kFree | (cur & kCountMask);
+    } while (!slot->state.compare_exchange_weak(cur, next, std::memory_order_acq_rel));
+    // A slot whose generations are used up is never handed out again.
+    if (Generation(next) < kMaxGeneration) free_.push_back(slot->index);
+  }
+  live_.fetch_sub(1, std::memory_order_relaxed);
+  // The references go outside the lock: releasing may run a destructor that calls back.
+}
+
+IntfPtr<ITransEngine> THandleList::FindEngine(intptr_t handle) {
+  Call call = Enter(handle, Kind::kEngine);
+  return call ? IntfPtr<ITransEngine>(call.Engine()) : nullptr;
+}
+
+IntfPtr<IEngineConfig> THandleList::FindConfig(intptr_t handle) {
+  Call call = Enter(handle, Kind::kConfig);
+  return call ? IntfPtr<IEngineConfig>(call.Config()) : nullptr;
+}
+
+intptr_t THandleList::HandleOf(const ITransEngine* engine) const {
+  if (!engine) return 0;
   std::lock_guard<std::mutex> lock(mutex_);
-  return entries_.size();
+  for (uint32_t i = 0; i < used_; ++i) {
+    Slot* slot = SlotAt(i);
+    uint64_t state = slot->state.load(std::memory_order_acquire);
+    if (!(state & (kFree | kRetired)) && slot->engine.get() == engine)
+      return static_cast<intptr_t>((Generation(state) << 32) | (i + 1ull));
+  }
+  return 0;
+}
+
+bool THandleList::Retire(intptr_t handle, Kind kind, bool finalize) {
+  Call call = Enter(handle, kind);
+  if (!call) return false;
+  uint64_t old = call.slot_->state.fetch_or(kRetired, std::memory_order_acq_rel);
+  if (old & kRetired) return false;  // another thread ended it first
+  // Nobody can finish the slot while this call is inside it.
+  call.slot_->finalize = finalize;
+  return true;
 }
 
 void THandleList::Clear() {
-  std::vector<Entry> old;
+  // Whoever registered callbacks may be gone already (process exit, library unload).
+  MuteHostCallbacks();
+  uint32_t used;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    old.swap(entries_);
+    used = used_;
+  }
+  for (uint32_t i = 0; i < used; ++i) {
+    Slot* slot = SlotAt(i);
+    uint64_t state = slot->state.load(std::memory_order_acquire);
+    if (state & (kFree | kRetired)) continue;
+    auto handle = static_cast<intptr_t>((Generation(state) << 32) | (i + 1ull));
+    if (!Retire(handle, Kind::kEngine, true)) Retire(handle, Kind::kConfig, true);
   }
 }
 

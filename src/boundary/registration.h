@@ -18,14 +18,22 @@ struct LibraryRegistration {
   std::string name;                              // EngineGetName
   std::string description;                       // EngineDiscription
   int32_t engineTypes = 0;                       // EngineGetType: bit 1 source, bit 2 destination
+  bool startupFailed = false;                    // EngineInit then creates nothing
 };
 
 LibraryRegistration& Registration();
 
 // Runs fn once when the library is loaded, before any export is called (a library's
-// start-up file uses this at namespace scope).
+// start-up file uses this at namespace scope). Loading a library must never end its
+// host: a failing start-up leaves a library that creates no engines.
 struct LibraryStartup {
-  explicit LibraryStartup(void (*fn)(LibraryRegistration&)) { fn(Registration()); }
+  explicit LibraryStartup(void (*fn)(LibraryRegistration&)) noexcept {
+    try {
+      fn(Registration());
+    } catch (...) {
+      Registration().startupFailed = true;
+    }
+  }
 };
 
 }  // namespace ryn

@@ -169,13 +169,56 @@ size_t CodePage::MultiByteLength(const char* p, const char* end) const {
   }
 }
 
-const CodePage& ProcessCodePage() {
-  static const CodePage page([] {
-    const char* env = std::getenv("RYNFILER_CODEPAGE");
-    return std::string(env && *env ? env : kDefaultCodePage);
-  }());
-  return page;
+namespace {
+
+// Whether the encoding holds every character of text (UTF-8) exactly.
+bool Holds(const std::string& encoding, std::string_view text) {
+  iconv_t cd = iconv_open(encoding.c_str(), kUtf8);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char* src = const_cast<char*>(text.data());
+  size_t srcLeft = text.size();
+  std::string out(text.size() * 4 + 16, '\0');
+  char* dst = out.data();
+  size_t dstLeft = out.size();
+  size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  // Some converters substitute instead of failing: count those as lost too.
+  return r == 0 && srcLeft == 0;
 }
+
+struct ProcessPage {
+  std::unique_ptr<CodePage> page;
+  std::string problem;
+};
+
+// Chosen once. An encoding that cannot serve is never fatal here (the library may be
+// loading inside a host): the texts fall back to UTF-8 and the problem is kept for the
+// entry points to refuse work with.
+const ProcessPage& Process() {
+  static const ProcessPage process = [] {
+    ProcessPage p;
+    const char* env = std::getenv("RYNFILER_CODEPAGE");
+    const std::string name(env && *env ? env : kDefaultCodePage);
+    try {
+      p.page = std::make_unique<CodePage>(name);
+    } catch (const std::exception&) {
+      p.problem = "RYNFILER_CODEPAGE=" + name + ": the system does not know this encoding";
+      p.page = std::make_unique<CodePage>(kUtf8);
+      return p;
+    }
+    // The system's own words (keys, messages, names) must survive the conversion.
+    if (!Holds(name, "\u6587\u4ef6\u540d\u9009\u62e9\u5217\u5b58\u50a8\u5199\u5165\u5931\u8d25"))
+      p.problem = "RYNFILER_CODEPAGE=" + name + ": this encoding cannot hold the system's Chinese texts";
+    return p;
+  }();
+  return process;
+}
+
+}  // namespace
+
+const CodePage& ProcessCodePage() { return *Process().page; }
+
+const std::string& CodePageProblem() { return Process().problem; }
 
 std::u16string ToWide(std::string_view narrow) {
   if (IsAscii(narrow)) return std::u16string(narrow.begin(), narrow.end());

@@ -47,8 +47,12 @@ class CodePage {
   uint8_t trail_[256] = {};
 };
 
-// The code page of this process, chosen once on first use.
+// The code page of this process, chosen once on first use; never fails. When the
+// configured encoding cannot serve (unknown, or unable to hold the system's texts),
+// CodePageProblem says why, and the library refuses to create engines.
 const CodePage& ProcessCodePage();
+// Empty when the process code page is usable; otherwise a message naming the variable.
+const std::string& CodePageProblem();
 
 // Conversions. Bytes that do not form a character become U+FFFD on the way to UTF-16;
 // characters the target cannot hold become "?".

@@ -128,6 +128,20 @@ struct IFieldWriter : virtual ITransField {
   virtual void LoadFromStream(TStream& stream) = 0;
 };
 
+// Uncounted access to the fields of an engine's current port, for the per-value path of
+// the exported accessors and of transfer loops: no reference is counted per value. A
+// pointer handed out is borrowed from the engine and valid while the caller holds the
+// engine and until its field list may change (options set, wizard update, field count or
+// type changed); a port that re-points one field object may hand out the same pointer
+// for every index, so use it before the next lookup. Null outside 0 <= index < count or
+// for the other direction.
+struct IFieldTable : virtual IInterface {
+  using Parent = IInterface;
+  static constexpr TGUID IID = GuidLiteral("{5C0E6F52-2B8D-4B51-9E0A-6F3A4C1D7B29}");
+  virtual IFieldReader* ReaderAt(int32_t index) = 0;
+  virtual IFieldWriter* WriterAt(int32_t index) = 0;
+};
+
 // Message kinds: the low two bits are the severity.
 constexpr int32_t kSeverityPlain = 0;
 constexpr int32_t kSeverityInfo = 1;

@@ -6,6 +6,7 @@
 
 #include "eval_command.h"
 #include "expr/common_functions.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -32,6 +33,11 @@ int main(int argc, char** argv) {
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
     return 0;
+  }
+  // Without a usable code page every text of the system would come out as "?".
+  if (const std::string& problem = ryn::CodePageProblem(); !problem.empty()) {
+    std::cerr << "ryn: " << problem << "\n";
+    return 2;
   }
   if (command == "eval") return ryn::tool::RunEval(std::span(args).subspan(1), std::cout, std::cerr);
   std::cerr << "ryn: unknown command " << command << "\n" << kUsage;
