@@ -45,7 +45,13 @@ int32_t TRynExport::QueryInterface(const TGUID& iid, void** obj) {
     FEvents->AddRef();
     return kS_OK;
   }
-  return QueryInterfaces<ITransEngine, IExport, IImplementorAccess>(this, iid, obj);
+  return QueryInterfaces<ITransEngine, IExport, IFieldTable, IImplementorAccess>(this, iid, obj);
+}
+
+IFieldWriter* TRynExport::WriterAt(int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= FSelectedColumns.size()) return nullptr;
+  FFieldWriter->FIndex = index;
+  return FFieldWriter.get();
 }
 
 IntfPtr<ITransField> TRynExport::GetField(int32_t index) {
@@ -67,19 +73,29 @@ void TRynExport::CloseFile() {
   if (file) file->Flush();
 }
 
-void TRynExport::OpenFile(std::string_view name) {
+bool TRynExport::CloseFileReported() {
+  try {
+    CloseFile();
+    return true;
+  } catch (const EStreamError&) {
+    // The descriptor is closed all the same; what it held is reported lost.
+    FTextWriter.SetStream(nullptr);
+    FFile.reset();
+    ReportWriteFailed();
+    return false;
+  }
+}
+
+bool TRynExport::OpenFile(std::string_view name) {
   FFileName = name;
   FHeaderWritten = false;
   // A file that is open is closed at once, without end marker.
-  try {
-    CloseFile();
-  } catch (const ERynError&) {
-  }
-  if (FFileName.empty()) return;
+  const bool closed = CloseFileReported();
+  if (FFileName.empty()) return closed;
   // A bare name lives in the current directory, like any relative name.
   std::string full = ExpandFileName(FFileName);
   std::string dir = ExtractFilePath(full);
-  if (!DirectoryExists(dir) && !ForceDirectories(dir)) return;
+  if (!DirectoryExists(dir) && !ForceDirectories(dir)) return closed;
   try {
     bool keep = FDataType != 0 && FileExists(full);
     auto file = std::make_unique<TFileStream>(full, keep ? FileMode::kOpenWrite : FileMode::kCreate, true);
@@ -89,9 +105,12 @@ void TRynExport::OpenFile(std::string_view name) {
   } catch (const ERynError&) {
     // Reported by the next Append or Post, and by SetOptions' result.
   }
+  return closed;
 }
 
-void TRynExport::SetFileName(std::string_view name) { OpenFile(name); }
+void TRynExport::SetFileName(std::string_view name) {
+  if (!OpenFile(name)) throw EStreamError(Ansi("存储文件写入失败!"));
+}
 
 void TRynExport::ReportNoFile() {
   if (FEvents) FEvents->OnMessage(kRynMsgFileOpenFailed, Ansi("存储文件打开失败!"));

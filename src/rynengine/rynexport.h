@@ -24,6 +24,9 @@ class TRynExport;
 constexpr int32_t kRynMsgFileOpenFailed = 4134;         // warning: "存储文件打开失败!"
 constexpr int32_t kRynMsgFileWriteFailed = 4135;        // error: "存储文件写入失败!"
 constexpr int32_t kRynOptionsNoFile = 0x10001003;       // SetOptions: no file is open
+// SetOptions: records already accepted could not be written (the sink heard 4135); the
+// same value as the exported layer's write-failure code.
+constexpr int32_t kRynOptionsWriteFailed = 0x10000005;
 const std::string& RynEngineName();         // "Ryn文件"
 const std::string& RynEngineDescription();  // "网络表Ryn数据文件"
 
@@ -49,6 +52,7 @@ class TRynWriter final : public TCustomFiledWriter {
 class TRynExport final : public TInterfacedObject,
                          public virtual ITransEngine,
                          public virtual IExport,
+                         public virtual IFieldTable,
                          public virtual IImplementorAccess {
  public:
   TRynExport();
@@ -78,6 +82,10 @@ class TRynExport final : public TInterfacedObject,
   void Append() override;
   void Post() override;
 
+  // IFieldTable: the one field object, re-pointed like GetField does, uncounted.
+  IFieldReader* ReaderAt(int32_t) override { return nullptr; }
+  IFieldWriter* WriterAt(int32_t index) override;
+
   // IImplementorAccess
   TObject* GetImplementor() override { return this; }
 
@@ -86,7 +94,9 @@ class TRynExport final : public TInterfacedObject,
   void SetYear(std::string_view v) { FYear = v; }
   void SetReportType(std::string_view v);
   void SetPeriod(std::string_view v) { FPeriod = v; }
-  // Sets the name and opens the file with the current data type's mode.
+  // Sets the name and opens the file with the current data type's mode. Raises
+  // EStreamError (after reporting 4135) when the previous file's records could not be
+  // written; the new file is opened all the same.
   void SetFileName(std::string_view name);
   void SetDataType(uint8_t n);
   void SetReportInfoText(std::string_view text) { FReportInfo.SetText(text); }
@@ -112,9 +122,12 @@ class TRynExport final : public TInterfacedObject,
   friend class TRynWriter;
 
   // Closes any open file (without end marker), takes the name, creates its directory
-  // and opens it by the data type's mode; a failure leaves no file open.
-  void OpenFile(std::string_view name);
+  // and opens it by the data type's mode; a failure to open leaves no file open. False
+  // when records of the previous file were lost on closing (reported as 4135).
+  bool OpenFile(std::string_view name);
   void CloseFile();
+  // Closes the file; a failed write is reported and answered with false.
+  bool CloseFileReported();
   void ReportNoFile();
   // A write failed (disk full, device error): the sink hears of it, the caller gets the
   // error, so no record is lost silently.

@@ -3,11 +3,13 @@
 #include <optional>
 
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/stream.h"
 #include "platform/text.h"
 #include "rynengine/report_types.h"
 #include "rynengine/rynexport.h"
 #include "textloader/text_reader.h"
+#include "textloader/text_writer.h"
 #include "transport/options_text.h"
 
 namespace ryn {
@@ -34,6 +36,41 @@ int ParseDataType(std::string_view text) {
   return v;
 }
 
+// The selected columns are lines "heading=field name", read with these rules.
+void ConfigureColumnsReader(TAFTextReader& reader) {
+  reader.SetDelimiter("=");
+  reader.SetTrimValues(true);
+}
+
+// Writes a heading or field name as it stands when the columns reader gives it back so
+// (what stored texts hold), and in quotes otherwise: a quote, a line break, an "=" in a
+// value or blanks at its ends.
+class ColumnsWriter final : public TAFTextWriter {
+ public:
+  explicit ColumnsWriter(TStream* stream) : TAFTextWriter(stream) { SetDelimiter("="); }
+
+ protected:
+  void AppendFormatted(int index, std::string& out) const override {
+    const std::string& text = GetValue(index);
+    if (ReadsBack(index == 0 ? text + "=v" : "k=" + text, index == 0 ? text : "k", index == 0 ? "v" : text))
+      out += text;
+    else
+      AppendQuoted(text, Quote(), out);
+  }
+
+ private:
+  static bool ReadsBack(const std::string& line, std::string_view name, std::string_view value) {
+    TMemoryStream stream(line + "\r\nk=v");
+    TAFTextReader reader;
+    ConfigureColumnsReader(reader);
+    reader.SetStream(&stream);
+    if (reader.Eof() || reader.ValueCount() != 2 || reader.GetValue(0) != name || reader.GetValue(1) != value)
+      return false;
+    reader.Next();
+    return !reader.Eof() && reader.GetValue(0) == "k" && reader.GetValue(1) == "v";
+  }
+};
+
 }  // namespace
 
 void TRynExport::SetReportType(std::string_view v) { FReportType = ReportTypeCode(ReportTypeName(v)); }
@@ -52,8 +89,7 @@ void TRynExport::SetDataType(uint8_t n) {
 void TRynExport::SetSelectedColumnsText(std::string_view text) {
   TMemoryStream stream{std::string(TrimBlanks(text))};
   TAFTextReader reader;
-  reader.SetDelimiter("=");
-  reader.SetTrimValues(true);
+  ConfigureColumnsReader(reader);
   reader.SetStream(&stream);
   for (; !reader.Eof(); reader.Next()) {
     std::string_view name = reader.GetValue(0);
@@ -71,12 +107,15 @@ void TRynExport::SetSelectedColumnsText(std::string_view text) {
 }
 
 std::string TRynExport::GetSelectedColumnsText() const {
-  std::string out;
-  for (size_t i = 0; i < FSelectedColumns.size(); ++i) {
-    if (i) out += "\r\n";
-    out += FSelectedColumns[i];
+  TMemoryStream stream;
+  ColumnsWriter writer(&stream);
+  for (const std::string& column : FSelectedColumns) {
+    writer.Clear();
+    writer.SetValue(0, LineName(column));
+    writer.SetValue(1, LineValue(column));
+    writer.WriteLine();
   }
-  return std::string(TrimBlanks(out));
+  return stream.TakeData();
 }
 
 std::string TRynExport::GetOptions() {
@@ -104,23 +143,34 @@ int32_t TRynExport::SetOptions(std::string_view options) {
   // in the mode of the final data type: a file of data type 1 or 2 is never emptied by
   // a name that stands before its data type.
   std::optional<std::string> fileName;
+  // Records of the file being let go that could not be written: reported (4135) at
+  // once, answered with a code of their own at the end.
+  bool lost = false;
   reader.RegisterHandler(KeyUnitCode(), [this](const std::string& v) { SetUnitCode(v); });
   reader.RegisterHandler(KeyYear(), [this](const std::string& v) { SetYear(v); });
   reader.RegisterHandler(KeyReportType(), [this](const std::string& v) { SetReportType(v); });
   reader.RegisterHandler(KeyPeriod(), [this](const std::string& v) { SetPeriod(v); });
-  reader.RegisterHandler(KeyFileName(), [this, &fileName](const std::string& v) {
+  reader.RegisterHandler(KeyFileName(), [this, &fileName, &lost](const std::string& v) {
     // Let go of the old file now, so that a data type applied later cannot cut it.
-    OpenFile("");
+    if (!OpenFile("")) lost = true;
     fileName = v;
   });
-  reader.RegisterHandler(KeyDataType(), [this](const std::string& v) {
+  reader.RegisterHandler(KeyDataType(), [this, &lost](const std::string& v) {
     int n = ParseDataType(v);
-    if (n >= 0 && n <= 2) SetDataType(static_cast<uint8_t>(n));
+    if (n < 0 || n > 2) return;
+    try {
+      SetDataType(static_cast<uint8_t>(n));
+    } catch (const EStreamError&) {
+      // Starting the file over flushes what it holds first.
+      ReportWriteFailed();
+      lost = true;
+    }
   });
   reader.RegisterHandler(KeyReportInfo(), [this](const std::string& v) { SetReportInfoText(v); });
   reader.RegisterHandler(KeySelectedColumns(), [this](const std::string& v) { SetSelectedColumnsText(v); });
   reader.Parse();
-  if (fileName) OpenFile(*fileName);
+  if (fileName && !OpenFile(*fileName)) lost = true;
+  if (lost) return kRynOptionsWriteFailed;
   return FFile ? 0 : kRynOptionsNoFile;
 }
 

@@ -196,6 +196,7 @@ void TAFTextReader::StorePlain(const char* lineStart, const char* b, const char*
   Span& s = NewSpan();
   s.offset = static_cast<size_t>(b - lineStart);
   s.length = static_cast<size_t>(e - b);
+  s.block = false;
 }
 
 void TAFTextReader::Store(const char* b, const char* e) {
@@ -207,8 +208,10 @@ void TAFTextReader::Store(const char* b, const char* e) {
   const size_t offset = values_.size();
   Span& span = NewSpan();
   span.offset = offset;
+  span.block = false;
   if (!blockOpen_.empty() && !blockClose_.empty() && raw.starts_with(blockOpen_) &&
       raw.size() >= blockOpen_.size() + blockClose_.size() && raw.ends_with(blockClose_)) {
+    span.block = true;
     values_.append(raw.substr(blockOpen_.size(), raw.size() - blockOpen_.size() - blockClose_.size()));
   } else if (quote_.empty() || raw.find(quote_[0]) == std::string_view::npos) {
     values_.append(raw);

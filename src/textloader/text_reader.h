@@ -60,6 +60,10 @@ class TAFTextReader {
     return std::string_view(values_.data() + s.offset, s.length);
   }
   int ValueCount() const { return count_; }
+  // Whether the value at index was written as a block (its marks removed).
+  bool IsBlock(int index) const {
+    return index >= 0 && index < count_ && spans_[static_cast<size_t>(index)].block;
+  }
 
   // The window size; tests shrink it to put reloads anywhere in a line. Kept above what
   // a decision of the scanner needs to see at once.
@@ -68,6 +72,7 @@ class TAFTextReader {
  private:
   struct Span {
     size_t offset, length;
+    bool block;
   };
 
   void Reconfigure();

@@ -92,7 +92,15 @@ void TOPtionsReader::Parse() {
   stopped_ = false;
   reader_->First();
   while (!reader_->Eof() && !stopped_) {
-    std::string value(reader_->GetValue(1));
+    std::string_view raw = reader_->GetValue(1);
+    // A block's content starts on the line after its opening mark: that line break and
+    // the tab the writer puts there belong to the form, not to the value.
+    if (reader_->IsBlock(1)) {
+      if (raw.starts_with('\r')) raw.remove_prefix(1);
+      if (raw.starts_with('\n')) raw.remove_prefix(1);
+      if (raw.starts_with('\t')) raw.remove_prefix(1);
+    }
+    std::string value(raw);
     auto it = handlers_.find(reader_->GetValue(0));
     if (it != handlers_.end()) it->second(value);
     reader_->Next();

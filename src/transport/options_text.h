@@ -45,7 +45,7 @@ class TOPtionsReader {
   // Keys match byte for byte; registering a key again replaces its handler.
   void RegisterHandler(std::string_view key, Handler handler);
   // Dispatches every entry in text order; entries without a handler are passed over. A
-  // block value reaches its handler with the CR LF TAB that opens the block.
+  // block value reaches its handler without the CR LF TAB that opens the block.
   void Parse();
   // Ends Parse before the next entry (for use inside a handler).
   void Stop() { stopped_ = true; }

@@ -241,6 +241,44 @@ TEST_F(RynExportTest, OptionsTextRoundTrip) {
   EXPECT_TRUE(b->Established());
 }
 
+// The options one engine gives carry another engine to the same settings, whatever bytes
+// they hold: "=" makes block values, quotes and blanks quoted ones.
+TEST_F(RynExportTest, OptionsCarryEveryValueToAnotherEngine) {
+  auto a = NewEngine(1, dir.Path("x=y/out.ryn"));
+  a->SelectedColumns() = {"A\"B=f1", " C =\"q\"", Opt("甲=x=y"), "D=d"};
+  a->SetUnitCode("a=b");
+  a->SetPeriod("{1}");
+  a->SetReportInfoText(Opt("[固定数据]\r\nA=a"));
+  ASSERT_TRUE(a->FileOpen());
+  std::string text = a->GetOptions();
+  a->Fina();
+
+  IntfPtr<TRynExport> b = MakeIntf<TRynExport>();
+  EXPECT_EQ(b->SetOptions(text), 0) << text;
+  EXPECT_EQ(b->UnitCode(), "a=b");
+  EXPECT_EQ(b->Period(), "{1}");
+  EXPECT_EQ(b->FileName(), dir.Path("x=y/out.ryn"));
+  EXPECT_EQ(b->SelectedColumns(), (std::vector<std::string>{"A\"B=f1", " C =\"q\"", Opt("甲=x=y"), "D=d"}));
+  EXPECT_EQ(b->GetReportInfoText(), a->GetReportInfoText());
+  EXPECT_EQ(b->GetOptions(), text);
+  Record(b.get(), {"1", "2", "3", "4"});
+  b->Fina();
+  EXPECT_EQ(Read("x=y/out.ryn"), "@@\r\n@\r\n\"A\"\"\"B\"\t\" C \"\t" + Opt("甲") + "\tD\r\na=b\t2023\tY\t{1}\t1\t2\t3\t4\r\n@@");
+}
+
+TEST_F(RynExportTest, SelectedColumnsTextReadsBackAsItWasWritten) {
+  IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+  std::vector<std::string> columns = {"A\"B=f1", "\"=\"", "a b=c d", " x= y ", "k=v=w", Opt("乙 列=field b")};
+  e->SelectedColumns() = columns;
+  std::string text = e->GetSelectedColumnsText();
+  IntfPtr<TRynExport> f = MakeIntf<TRynExport>();
+  f->SetSelectedColumnsText(text);
+  EXPECT_EQ(f->SelectedColumns(), columns) << text;
+  // What stored texts hold stays byte for byte: plain lines are written plainly.
+  e->SelectedColumns() = {"A=a", Opt("乙 列=field b")};
+  EXPECT_EQ(e->GetSelectedColumnsText(), Opt("A=a\r\n乙 列=field b"));
+}
+
 TEST_F(RynExportTest, OptionsNeverEmptyAFileOfDataType1Or2) {
   std::string path = dir.Path("keep.ryn");
   TempDir::Write(path, "@\r\nA\r\nold\r\n@@");
@@ -337,6 +375,43 @@ TEST(RynExportWriteTest, AFailedWriteIsReportedNotLost) {
   ASSERT_EQ(events->messages.size(), 1u);
   EXPECT_EQ(events->messages[0], std::make_pair(4135, Ansi("存储文件写入失败!")));
   EXPECT_EQ(SeverityOf(4135), kSeverityError);
+}
+
+// Records buffered for a file on a full device are lost when SetOptions lets the file go:
+// the sink hears of it and SetOptions does not answer success.
+TEST(RynExportWriteTest, LettingAFileGoReportsRecordsItCouldNotWrite) {
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
+  TempDir dir;
+  struct Case {
+    const char* name;
+    std::string options;
+    int32_t dataType;  // the engine's afterwards
+  } cases[] = {
+      {"another file", Ansi("文件名=") + dir.Path("next.ryn"), 1},
+      {"data type 0 starts the file over", Ansi("数据类型=0"), 0},
+  };
+  for (const auto& c : cases) {
+    auto events = MakeIntf<testing::RecordingEvents>();
+    IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+    e->SetEvents(events.get());
+    e->SetDataType(1);
+    e->SetSelectedColumnsText("A=a");
+    e->SetFileName("/dev/full");
+    for (int i = 0; i < 10; ++i) {
+      e->Append();
+      e->Post();
+    }
+    EXPECT_EQ(e->SetOptions(c.options), kRynOptionsWriteFailed) << c.name;
+    ASSERT_EQ(events->messages.size(), 1u) << c.name;
+    EXPECT_EQ(events->messages[0], std::make_pair(4135, Ansi("存储文件写入失败!"))) << c.name;
+    EXPECT_EQ(e->DataType(), c.dataType) << c.name;
+    e->SetEvents(nullptr);
+    try {
+      e->Fina();
+    } catch (const ERynError&) {
+    }
+  }
+  EXPECT_EQ(TempDir::Read(dir.Path("next.ryn")), "@@");
 }
 
 }  // namespace
