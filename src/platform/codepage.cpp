@@ -49,8 +49,9 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts in, replacing undecodable input units (of inUnit bytes) by replacement.
-  std::string Run(const char* in, size_t inLen, size_t inUnit, std::string_view replacement) {
+  // Converts in, replacing undecodable input units (of inUnit bytes) by replacement; when
+  // strict, the first such unit fails the whole conversion (ok set to false).
+  std::string Run(const char* in, size_t inLen, size_t inUnit, std::string_view replacement, bool* ok = nullptr) {
     std::string out;
     out.resize(inLen * 2 + 16);
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
@@ -65,6 +66,9 @@ class Converter {
       if (r != static_cast<size_t>(-1)) break;
       if (errno == E2BIG) {
         out.resize(out.size() * 2);
+      } else if (ok) {
+        *ok = false;
+        return std::string();
       } else {  // EILSEQ or EINVAL: skip one input unit and put the replacement
         size_t skip = srcLeft < inUnit ? srcLeft : inUnit;
         src += skip;
@@ -250,6 +254,18 @@ std::string ToUtf8(std::string_view narrow) {
   std::lock_guard<std::mutex> lock(Converters().lock);
   auto& c = Get(Converters().toUtf8, kUtf8, ProcessCodePage().Name().c_str());
   return c.Run(narrow.data(), narrow.size(), 1, "\xEF\xBF\xBD");
+}
+
+bool TryToUtf8(std::string_view narrow, std::string& out) {
+  if (IsAscii(narrow) || SameEncoding(ProcessCodePage().Name(), kUtf8)) {
+    out.assign(narrow);
+    return true;
+  }
+  std::lock_guard<std::mutex> lock(Converters().lock);
+  auto& c = Get(Converters().toUtf8, kUtf8, ProcessCodePage().Name().c_str());
+  bool ok = true;
+  out = c.Run(narrow.data(), narrow.size(), 1, "", &ok);
+  return ok;
 }
 
 const std::string& Ansi(std::string_view utf8Literal) {

@@ -60,6 +60,9 @@ std::u16string ToWide(std::string_view narrow);
 std::string ToNarrow(std::u16string_view wide);
 std::string FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::string_view narrow);
+// Exact conversion: false when narrow holds bytes that are no character of the process
+// code page (nothing is substituted).
+bool TryToUtf8(std::string_view narrow, std::string& out);
 
 // A text of the system, written as a UTF-8 source literal, in the process code page.
 // Converted once and cached for the life of the process; the reference stays valid.

@@ -10,12 +10,17 @@
 
 namespace ryn {
 
-LibHandle LoadLibraryFile(const std::string& path) {
+LibHandle LoadLibraryFile(const OsPath& path) {
   std::fenv_t env;
   std::fegetenv(&env);
-  void* lib = dlopen(ToOsPath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   std::fesetenv(&env);
   return lib;
+}
+
+LibHandle LoadLibraryFile(const std::string& path) {
+  OsPath os;
+  return ToOsPath(path, os) ? LoadLibraryFile(os) : nullptr;
 }
 
 void* GetProcAddress(LibHandle lib, const char* name) { return lib ? dlsym(lib, name) : nullptr; }
@@ -24,15 +29,25 @@ void FreeLibraryFile(LibHandle lib) {
   if (lib) dlclose(lib);
 }
 
-std::string OwnModulePath() {
+OsPath OwnModuleOsPath() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&OwnModulePath), &info) == 0 || !info.dli_fname) return std::string();
-  return ExpandFileName(FromOsPath(info.dli_fname));
+  if (dladdr(reinterpret_cast<void*>(&OwnModuleOsPath), &info) == 0 || !info.dli_fname) return OsPath{};
+  return ExpandFileName(OsPath{info.dli_fname});
 }
+
+std::string OwnModulePath() { return FromOsPath(OwnModuleOsPath()); }
 
 std::vector<DirEntry> ListDirectory(const std::string& path) {
   std::vector<DirEntry> out;
-  std::string os = ToOsPath(path);
+  OsPath folder;
+  if (!ToOsPath(path, folder)) return out;
+  for (OsDirEntry& e : ListDirectory(folder)) out.push_back({FromOsPath(e.name), e.isDirectory});
+  return out;
+}
+
+std::vector<OsDirEntry> ListDirectory(const OsPath& path) {
+  std::vector<OsDirEntry> out;
+  const std::string& os = path.bytes;
   DIR* dir = opendir(os.c_str());
   if (!dir) return out;
   while (dirent* e = readdir(dir)) {
@@ -43,7 +58,7 @@ std::vector<DirEntry> ListDirectory(const std::string& path) {
       struct stat st{};
       isDir = stat((os + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-    out.push_back({FromOsPath(name), isDir});
+    out.push_back({OsPath{std::move(name)}, isDir});
   }
   closedir(dir);
   return out;

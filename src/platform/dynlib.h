@@ -5,18 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace ryn {
 
 using LibHandle = void*;
 
-// Loads a shared library (path in the process code page); null when it does not load.
+// Loads a shared library (path in the file system's encoding, or a narrow name that is
+// converted exactly); null when it does not load.
 // The floating-point environment is saved before and restored after the load, so a
 // library's start-up cannot change this process's rounding or exception settings.
+LibHandle LoadLibraryFile(const OsPath& path);
 LibHandle LoadLibraryFile(const std::string& path);
 void* GetProcAddress(LibHandle lib, const char* name);
 void FreeLibraryFile(LibHandle lib);
 
-// The file of the module (executable or shared library) holding this code.
+// The file of the module (executable or shared library) holding this code, as the file
+// system names it, and its narrow form for showing.
+OsPath OwnModuleOsPath();
 std::string OwnModulePath();
 
 // The platform's library file suffix, ".so".
@@ -26,8 +32,13 @@ struct DirEntry {
   std::string name;  // process code page
   bool isDirectory;
 };
+struct OsDirEntry {
+  OsPath name;
+  bool isDirectory;
+};
 // The entries of a directory in the order the file system returns them, without "." and
 // ".."; empty when it cannot be read.
+std::vector<OsDirEntry> ListDirectory(const OsPath& path);
 std::vector<DirEntry> ListDirectory(const std::string& path);
 
 }  // namespace ryn

@@ -10,30 +10,33 @@
 
 namespace ryn {
 
-std::string ToOsPath(std::string_view path) { return ToUtf8(path); }
-std::string FromOsPath(std::string_view osPath) {
-  return FromUtf8(osPath);
-}
+bool ToOsPath(std::string_view name, OsPath& out) { return TryToUtf8(name, out.bytes); }
+std::string FromOsPath(const OsPath& path) { return FromUtf8(path.bytes); }
 
-std::string CurrentDirectory() {
+OsPath OsCurrentDirectory() {
   std::vector<char> buf(4096);
   while (::getcwd(buf.data(), buf.size()) == nullptr) {
-    if (errno != ERANGE) return "/";
+    if (errno != ERANGE) return OsPath{"/"};
     buf.resize(buf.size() * 2);
   }
-  return FromOsPath(buf.data());
+  return OsPath{buf.data()};
 }
 
-std::string ExpandFileName(std::string_view path) {
+std::string CurrentDirectory() { return FromOsPath(OsCurrentDirectory()); }
+
+namespace {
+
+// base + "/" + path unless path is absolute, with "." and ".." folded away. The separator
+// is ASCII, never a trail byte of GBK nor part of a longer UTF-8 character.
+std::string Expand(std::string_view path, const std::string& base) {
   std::string full;
   if (!path.empty() && path[0] == kPathDelim) {
     full = path;
   } else {
-    full = CurrentDirectory();
+    full = base;
     if (full.empty() || full.back() != kPathDelim) full += kPathDelim;
     full += path;
   }
-  // Fold "." and ".." segments; the separator is ASCII and cannot be a trail byte of GBK.
   std::vector<std::string> parts;
   size_t i = 1;
   bool trailing = full.size() > 1 && full.back() == kPathDelim;
@@ -54,6 +57,19 @@ std::string ExpandFileName(std::string_view path) {
   return out;
 }
 
+}  // namespace
+
+std::string ExpandFileName(std::string_view path) {
+  return Expand(path, !path.empty() && path[0] == kPathDelim ? std::string() : CurrentDirectory());
+}
+
+OsPath ExpandFileName(const OsPath& path) {
+  const bool absolute = !path.empty() && path.bytes[0] == kPathDelim;
+  return OsPath{Expand(path.bytes, absolute ? std::string() : OsCurrentDirectory().bytes)};
+}
+
+OsPath ExtractFilePath(const OsPath& path) { return OsPath{ExtractFilePath(std::string_view(path.bytes))}; }
+
 std::string ExtractFilePath(std::string_view path) {
   size_t pos = path.rfind(kPathDelim);
   return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
@@ -64,25 +80,40 @@ std::string ExtractFileName(std::string_view path) {
   return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
 }
 
-bool FileExists(std::string_view path) {
+bool FileExists(const OsPath& path) {
   struct stat st{};
-  return ::stat(ToOsPath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const OsPath& path) {
+  struct stat st{};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const OsPath& path) {
+  OsPath dir = path;
+  while (dir.bytes.size() > 1 && dir.bytes.back() == kPathDelim) dir.bytes.pop_back();
+  if (dir.empty()) return false;
+  if (DirectoryExists(dir)) return true;
+  OsPath parent = ExtractFilePath(dir);
+  if (!parent.empty() && parent != dir && !ForceDirectories(parent)) return false;
+  if (::mkdir(dir.c_str(), 0777) == 0) return true;
+  return errno == EEXIST && DirectoryExists(dir);
+}
+
+bool FileExists(std::string_view path) {
+  OsPath os;
+  return ToOsPath(path, os) && FileExists(os);
 }
 
 bool DirectoryExists(std::string_view path) {
-  struct stat st{};
-  return !path.empty() && ::stat(ToOsPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  OsPath os;
+  return ToOsPath(path, os) && DirectoryExists(os);
 }
 
 bool ForceDirectories(std::string_view path) {
-  std::string dir(path);
-  while (dir.size() > 1 && dir.back() == kPathDelim) dir.pop_back();
-  if (dir.empty()) return false;
-  if (DirectoryExists(dir)) return true;
-  std::string parent = ExtractFilePath(dir);
-  if (!parent.empty() && parent != dir && !ForceDirectories(parent)) return false;
-  if (::mkdir(ToOsPath(dir).c_str(), 0777) == 0) return true;
-  return errno == EEXIST && DirectoryExists(dir);
+  OsPath os;
+  return ToOsPath(path, os) && ForceDirectories(os);
 }
 
 }  // namespace ryn

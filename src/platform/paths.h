@@ -1,5 +1,8 @@
-// File names. The system holds paths as narrow text in the process code page; the file
-// system is asked in its own encoding (UTF-8), converted at this boundary. "/" separates.
+// File names. Names that hosts and users give are narrow text in the process code page;
+// the file system is asked in its own encoding (UTF-8). Paths the system finds itself (the
+// current directory, its own module, directory entries) stay in that encoding (OsPath),
+// so that characters outside the process code page are never turned into "?". "/"
+// separates in both.
 #pragma once
 
 #include <string>
@@ -9,8 +12,28 @@ namespace ryn {
 
 constexpr char kPathDelim = '/';
 
-std::string ToOsPath(std::string_view path);
-std::string FromOsPath(std::string_view osPath);
+// A path in the file system's encoding.
+struct OsPath {
+  std::string bytes;
+  const char* c_str() const { return bytes.c_str(); }
+  bool empty() const { return bytes.empty(); }
+  bool operator==(const OsPath&) const = default;
+};
+
+// The file system's form of a narrow name; false when the name holds bytes that are no
+// character of the process code page (such a name names no file: nothing is substituted).
+bool ToOsPath(std::string_view name, OsPath& out);
+// The narrow form for showing; characters the code page lacks become "?".
+std::string FromOsPath(const OsPath& path);
+
+OsPath OsCurrentDirectory();
+// The absolute form: relative paths are resolved against the current directory, "." and
+// ".." are folded away.
+OsPath ExpandFileName(const OsPath& path);
+OsPath ExtractFilePath(const OsPath& path);
+bool FileExists(const OsPath& path);
+bool DirectoryExists(const OsPath& path);
+bool ForceDirectories(const OsPath& path);
 
 std::string CurrentDirectory();
 // The absolute form of a path: relative paths are resolved against the current
@@ -20,6 +43,8 @@ std::string ExpandFileName(std::string_view path);
 std::string ExtractFilePath(std::string_view path);
 std::string ExtractFileName(std::string_view path);
 
+// The narrow forms ask the file system for the converted name; a name that does not
+// convert is no existing file or directory, and none is created for it.
 bool FileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
 // Creates a directory with every missing parent; true when it exists afterwards.

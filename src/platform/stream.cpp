@@ -51,8 +51,19 @@ constexpr size_t kWriteBuffer = 64 * 1024;
 std::string ErrnoText() { return std::strerror(errno); }
 }  // namespace
 
-TFileStream::TFileStream(const std::string& path, FileMode mode, bool exclusive) {
-  std::string osPath = ToOsPath(path);
+namespace {
+OsPath ConvertedName(const std::string& path) {
+  OsPath os;
+  if (!ToOsPath(path, os)) throw EFileOpenError("cannot open " + path + ": the name holds no valid text");
+  return os;
+}
+}  // namespace
+
+TFileStream::TFileStream(const std::string& path, FileMode mode, bool exclusive)
+    : TFileStream(ConvertedName(path), mode, exclusive) {}
+
+TFileStream::TFileStream(const OsPath& osPath, FileMode mode, bool exclusive) {
+  const std::string path = FromOsPath(osPath);
   int flags = O_CLOEXEC;
   switch (mode) {
     case FileMode::kCreate: flags |= O_WRONLY | O_CREAT; break;

@@ -10,6 +10,8 @@
 
 namespace ryn {
 
+struct OsPath;
+
 enum class SeekOrigin { kBegin, kCurrent, kEnd };
 
 class TStream {
@@ -62,6 +64,8 @@ class TFileStream final : public TStream {
   // Throws EFileOpenError when the file cannot be opened, or when exclusive is set and
   // another opener holds the file's lock. The path is narrow text of the process code page.
   TFileStream(const std::string& path, FileMode mode, bool exclusive);
+  // The same for a path in the file system's encoding.
+  TFileStream(const OsPath& path, FileMode mode, bool exclusive);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;

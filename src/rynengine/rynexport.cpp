@@ -92,9 +92,13 @@ bool TRynExport::OpenFile(std::string_view name) {
   // A file that is open is closed at once, without end marker.
   const bool closed = CloseFileReported();
   if (FFileName.empty()) return closed;
-  // A bare name lives in the current directory, like any relative name.
-  std::string full = ExpandFileName(FFileName);
-  std::string dir = ExtractFilePath(full);
+  // A bare name lives in the current directory, like any relative name. The directory
+  // is taken as the file system gives it: its name may hold characters the process code
+  // page lacks. A name that does not convert opens nothing.
+  OsPath full;
+  if (!ToOsPath(FFileName, full)) return closed;
+  full = ExpandFileName(full);
+  OsPath dir = ExtractFilePath(full);
   if (!DirectoryExists(dir) && !ForceDirectories(dir)) return closed;
   try {
     bool keep = FDataType != 0 && FileExists(full);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <unistd.h>
+
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -305,6 +308,33 @@ TEST_F(RynExportTest, OptionsOpenBareAndRelativeNamesInTheCurrentDirectory) {
   EXPECT_EQ(Read("rel/sub.ryn"), "@@");
   TempDir::Write(dir.Path("afile"), "");
   EXPECT_EQ(e->SetOptions(Opt("文件名=") + dir.Path("afile/x.ryn")), kRynOptionsNoFile);
+}
+
+// A current directory named with characters the process code page lacks is used as the
+// file system names it; a name the host gives that is no text of the code page opens
+// nothing and creates nothing.
+TEST_F(RynExportTest, RelativeNamesInADirectoryOutsideTheCodePage) {
+  const std::string here = dir.Path("\xED\x95\x9C\xEA\xB5\xAD\xF0\x9F\x98\x80");  // Korean and an emoji, UTF-8
+  std::filesystem::create_directories(here);
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(here.c_str()), 0);
+  IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+  EXPECT_EQ(e->SetOptions(Opt("文件名=sub/out.ryn")), 0);
+  e->Fina();
+  const bool gbk = ProcessCodePage().Kind() == CodePageKind::kDoubleByte;
+  if (gbk) {
+    EXPECT_EQ(e->SetOptions(Opt("文件名=") + "bad\x81.ryn"), kRynOptionsNoFile);
+  }
+  ASSERT_EQ(chdir(saved), 0);
+  EXPECT_EQ(TempDir::Read(here + "/sub/out.ryn"), "@@");
+  // Nothing else appeared anywhere: no folder of question marks, no substitute name.
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path())) {
+    ++entries;
+    EXPECT_EQ(entry.path().string().find('?'), std::string::npos) << entry.path();
+  }
+  EXPECT_EQ(entries, 3u);
 }
 
 TEST_F(RynExportTest, OptionValuesAndTheirHandlers) {
