@@ -105,22 +105,28 @@ RYN_API int32_t RYN_CALL EngineEstablished(RynHandle engine) {
 
 RYN_API void RYN_CALL MoveFirst(RynHandle engine) {
   FirewallVoid([&] {
-    if (HandleCall call = EnterEngine(engine))
-      if (auto port = PortOf<IImport>(call)) port->MoveFirst();
+    if (HandleCall call = EnterEngine(engine)) {
+      IntfPtr<IImport> hold;
+      if (IImport* port = RecordPort(call, hold)) port->MoveFirst();
+    }
   });
 }
 
 RYN_API void RYN_CALL MoveNext(RynHandle engine) {
   FirewallVoid([&] {
-    if (HandleCall call = EnterEngine(engine))
-      if (auto port = PortOf<IImport>(call)) port->MoveNext();
+    if (HandleCall call = EnterEngine(engine)) {
+      IntfPtr<IImport> hold;
+      if (IImport* port = RecordPort(call, hold)) port->MoveNext();
+    }
   });
 }
 
 RYN_API int32_t RYN_CALL IsEof(RynHandle engine) {
   return Firewall<int32_t>(-1, [&]() -> int32_t {
     HandleCall call = EnterEngine(engine);
-    auto port = call ? PortOf<IImport>(call) : nullptr;
+    if (!call) return -1;
+    IntfPtr<IImport> hold;
+    IImport* port = RecordPort(call, hold);
     if (!port) return -1;
     return port->IsEof() ? 1 : 0;
   });
@@ -136,15 +142,19 @@ RYN_API int32_t RYN_CALL DataCount(RynHandle engine) {
 
 RYN_API void RYN_CALL Append(RynHandle engine) {
   FirewallVoid([&] {
-    if (HandleCall call = EnterEngine(engine))
-      if (auto port = PortOf<IExport>(call)) port->Append();
+    if (HandleCall call = EnterEngine(engine)) {
+      IntfPtr<IExport> hold;
+      if (IExport* port = RecordPort(call, hold)) port->Append();
+    }
   });
 }
 
 RYN_API void RYN_CALL Post(RynHandle engine) {
   FirewallVoid([&] {
-    if (HandleCall call = EnterEngine(engine))
-      if (auto port = PortOf<IExport>(call)) port->Post();
+    if (HandleCall call = EnterEngine(engine)) {
+      IntfPtr<IExport> hold;
+      if (IExport* port = RecordPort(call, hold)) port->Post();
+    }
   });
 }
 

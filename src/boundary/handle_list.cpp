@@ -1,20 +1,110 @@
 #include "boundary/handle_list.h"
 
+#include <linux/membarrier.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "boundary/event_adapter.h"
 
 namespace ryn {
 namespace {
 
-// A slot's state word: generation in the high half, then the flags, then the number of
-// calls inside the slot. The generation grows by one each time the slot is freed; a
-// handle names a slot and the generation it was issued in.
+// A slot's state word: generation in the high half, then the flags. The generation grows
+// by one each time the slot is freed; a handle names a slot and the generation it was
+// issued in.
 constexpr uint64_t kFree = 1ull << 31;     // no object in the slot
 constexpr uint64_t kRetired = 1ull << 30;  // handle ended, object not yet finished
-constexpr uint64_t kTaken = 1ull << 29;    // a leaving call is finishing the object
-constexpr uint64_t kCountMask = kTaken - 1;
+constexpr uint64_t kTaken = 1ull << 29;    // a thread is finishing the object
 constexpr uint64_t kMaxGeneration = 1ull << 31;  // keeps handles positive
+constexpr int kMaxDepth = 16;
 
 constexpr uint64_t Generation(uint64_t state) { return state >> 32; }
+
+}  // namespace
+
+struct THandleList::Hazards {
+  std::atomic<const void*> slots[kMaxDepth] = {};
+  int depth = 0;                 // touched by the owning thread only
+  std::atomic<bool> owned{true};
+  Hazards* next = nullptr;       // fixed once the record is published
+};
+
+namespace {
+
+// Every thread's hazard record, kept in a list that only grows; a record is handed to
+// a new thread once its thread has ended. The barrier that makes the threads'
+// announcements visible is the kernel's process-wide membarrier when it is there (the
+// announcing side then needs no fence at all), a full fence on both sides otherwise.
+class HazardRegistry {
+ public:
+  static HazardRegistry& Get() {
+    static HazardRegistry registry;
+    return registry;
+  }
+
+  THandleList::Hazards* ForThisThread() {
+    // One pointer in static TLS: the lookup on every call is a single load.
+    static thread_local THandleList::Hazards* mine __attribute__((tls_model("initial-exec"))) = nullptr;
+    if (mine) [[likely]] return mine;
+    for (THandleList::Hazards* h = head_.load(std::memory_order_acquire); h && !mine; h = h->next) {
+      bool expected = false;
+      if (h->owned.compare_exchange_strong(expected, true, std::memory_order_acq_rel)) mine = h;
+    }
+    if (!mine) {
+      auto* h = new THandleList::Hazards;
+      h->next = head_.load(std::memory_order_relaxed);
+      while (!head_.compare_exchange_weak(h->next, h, std::memory_order_acq_rel)) {
+      }
+      mine = h;
+    }
+    // The record goes back when the thread ends.
+    if (keyMade_) pthread_setspecific(key_, mine);
+    return mine;
+  }
+
+  template <class F>
+  void ForEach(F&& f) const {
+    for (THandleList::Hazards* h = head_.load(std::memory_order_acquire); h; h = h->next) f(*h);
+  }
+
+  // Between an announcement and the check that follows it.
+  void ReaderFence() const {
+    if (membarrier_) std::atomic_signal_fence(std::memory_order_seq_cst);
+    else std::atomic_thread_fence(std::memory_order_seq_cst);
+  }
+  // Before reading other threads' announcements.
+  void WriterBarrier() const {
+    if (!membarrier_ || syscall(__NR_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) != 0)
+      std::atomic_thread_fence(std::memory_order_seq_cst);
+  }
+
+ private:
+  HazardRegistry()
+      : membarrier_(syscall(__NR_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0),
+        keyMade_(pthread_key_create(&key_, &ReleaseRecord) == 0) {}
+  // At unload: no thread may run the key's destructor of an unmapped library afterwards.
+  ~HazardRegistry() {
+    if (keyMade_) pthread_key_delete(key_);
+    for (THandleList::Hazards* h = head_.load(std::memory_order_acquire); h;) {
+      THandleList::Hazards* next = h->next;
+      delete h;
+      h = next;
+    }
+  }
+
+  static void ReleaseRecord(void* record) {
+    auto* h = static_cast<THandleList::Hazards*>(record);
+    h->depth = 0;
+    h->owned.store(false, std::memory_order_release);
+  }
+
+  std::atomic<THandleList::Hazards*> head_{nullptr};
+  // membarrier_ never changes after construction: readers rely on it to skip the fence.
+  const bool membarrier_;
+  pthread_key_t key_{};
+  const bool keyMade_;
+};
 
 }  // namespace
 
@@ -31,7 +121,8 @@ ITransEngine* THandleList::Call::Engine() const { return slot_->engine.get(); }
 IEngineConfig* THandleList::Call::Config() const { return slot_->config.get(); }
 IFieldTable* THandleList::Call::Fields() const { return slot_->fields.get(); }
 
-THandleList::THandleList() = default;
+// The registry is made first so that it outlives the list.
+THandleList::THandleList() { HazardRegistry::Get(); }
 
 THandleList::~THandleList() {
   Clear();
@@ -83,20 +174,41 @@ THandleList::Call THandleList::Enter(intptr_t handle, Kind kind) {
   if (low == 0 || generation == 0 || generation >= kMaxGeneration) return {};
   Slot* slot = SlotAt(low - 1);
   if (!slot) return {};
-  uint64_t old = slot->state.fetch_add(1, std::memory_order_acquire);
-  Call call(this, slot);  // leaves again on every failure below
-  if (Generation(old) != generation || (old & (kFree | kRetired))) return {};
+  HazardRegistry& registry = HazardRegistry::Get();
+  Hazards* hazards = registry.ForThisThread();
+  const int depth = hazards->depth;
+  if (depth >= kMaxDepth) return {};
+  // Announce first, check second: whoever ends the handle after our check sees us.
+  hazards->slots[depth].store(slot, std::memory_order_relaxed);
+  hazards->depth = depth + 1;
+  registry.ReaderFence();
+  const uint64_t state = slot->state.load(std::memory_order_acquire);
+  Call call(this, slot, hazards, depth);  // leaves again on every failure below
+  if (Generation(state) != generation || (state & (kFree | kRetired))) return {};
   if (kind == Kind::kEngine ? !slot->engine : !slot->config) return {};
   return call;
 }
 
-void THandleList::Leave(Slot* slot) {
-  uint64_t old = slot->state.fetch_sub(1, std::memory_order_acq_rel);
-  if ((old & kCountMask) != 1 || (old & (kFree | kTaken)) || !(old & kRetired)) return;
-  // The last call inside an ended handle finishes its object; of several that may see
-  // the count reach zero, the one that sets kTaken does.
-  uint64_t cur = old - 1;
-  while (!(cur & (kTaken | kFree)) && (cur & kRetired)) {
+void THandleList::Leave(Slot* slot, Hazards* hazards, int depth) {
+  hazards->slots[depth].store(nullptr, std::memory_order_release);
+  hazards->depth = depth;
+  HazardRegistry::Get().ReaderFence();
+  const uint64_t state = slot->state.load(std::memory_order_acquire);
+  if ((state & kRetired) && !(state & (kTaken | kFree))) TryFinish(slot);
+}
+
+void THandleList::TryFinish(Slot* slot) {
+  HazardRegistry& registry = HazardRegistry::Get();
+  registry.WriterBarrier();
+  bool inside = false;
+  registry.ForEach([&](const Hazards& h) {
+    for (const auto& s : h.slots)
+      if (s.load(std::memory_order_acquire) == slot) inside = true;
+  });
+  // The last thread to leave finishes it.
+  if (inside) return;
+  uint64_t cur = slot->state.load(std::memory_order_acquire);
+  while ((cur & kRetired) && !(cur & (kTaken | kFree))) {
     if (slot->state.compare_exchange_weak(cur, cur | kTaken, std::memory_order_acq_rel)) {
       Finish(slot);
       return;
@@ -121,11 +233,8 @@ void THandleList::Finish(Slot* slot) {
     engine = std::move(slot->engine);
     config = std::move(slot->config);
     fields = std::move(slot->fields);
-    uint64_t cur = slot->state.load(std::memory_order_relaxed);
-    uint64_t next;
-    do {
-      next = ((Generation(cur) + 1) << 32) | kFree | (cur & kCountMask);
-    } while (!slot->state.compare_exchange_weak(cur, next, std::memory_order_acq_rel));
+    const uint64_t next = ((Generation(slot->state.load(std::memory_order_relaxed)) + 1) << 32) | kFree;
+    slot->state.store(next, std::memory_order_release);
     // A slot whose generations are used up is never handed out again.
     if (Generation(next) < kMaxGeneration) free_.push_back(slot->index);
   }
@@ -160,7 +269,7 @@ bool THandleList::Retire(intptr_t handle, Kind kind, bool finalize) {
   if (!call) return false;
   uint64_t old = call.slot_->state.fetch_or(kRetired, std::memory_order_acq_rel);
   if (old & kRetired) return false;  // another thread ended it first
-  // Nobody can finish the slot while this call is inside it.
+  // Nobody finishes the slot while this call is inside it.
   call.slot_->finalize = finalize;
   return true;
 }

@@ -1,13 +1,17 @@
 // The live-handle list: every engine and wizard handed to a host as a handle, each entry
 // holding one reference. A handle is a number that is never issued twice in a process
 // (slot index and the slot's generation), so a released handle stays invalid for good
-// and never reaches a newer object. A lookup is a few atomic operations on its own slot
-// whatever the number of live handles; only adding and freeing slots take a lock.
+// and never reaches a newer object. A lookup reads its own slot whatever the number of
+// live handles; only adding and freeing slots take a lock.
 //
-// Every exported call on a handle enters its slot for the duration of the call. Ending a
-// handle (Retire) makes further lookups fail at once; the object's Fina runs when the
-// last call inside the slot leaves, so a call racing with the end of its handle either
-// completes or answers its failure value, and never meets a half-closed engine.
+// Every exported call on a handle enters its slot for the duration of the call: the
+// calling thread announces the slot in its own hazard record (a plain store, no locked
+// instruction), then checks the slot. Ending a handle (Retire) makes further lookups fail
+// at once; the object's Fina runs when no thread announces the slot any more (the ender
+// makes every thread's announcements visible with a process-wide memory barrier). A call
+// racing with the end of its handle therefore completes or answers its failure value,
+// and never meets a half-closed engine; a callback may end the handle of the call it
+// runs in (the engine closes when that call returns).
 #pragma once
 
 #include <atomic>
@@ -23,6 +27,8 @@ class THandleList {
   struct Slot;
 
  public:
+  struct Hazards;  // a thread's announcements of the slots it is inside
+
   enum class Kind : uint8_t { kEngine, kConfig };
 
   // One call inside a slot. Evaluates to false when the handle was no live handle of the
@@ -30,10 +36,12 @@ class THandleList {
   class Call {
    public:
     Call() = default;
-    Call(Call&& other) noexcept : list_(other.list_), slot_(other.slot_) { other.slot_ = nullptr; }
+    Call(Call&& other) noexcept : list_(other.list_), slot_(other.slot_), hazards_(other.hazards_), depth_(other.depth_) {
+      other.slot_ = nullptr;
+    }
     Call& operator=(Call&&) = delete;
     ~Call() {
-      if (slot_) list_->Leave(slot_);
+      if (slot_) list_->Leave(slot_, hazards_, depth_);
     }
     explicit operator bool() const { return slot_ != nullptr; }
     ITransEngine* Engine() const;
@@ -43,9 +51,12 @@ class THandleList {
 
    private:
     friend class THandleList;
-    Call(THandleList* list, Slot* slot) : list_(list), slot_(slot) {}
+    Call(THandleList* list, Slot* slot, Hazards* hazards, int depth)
+        : list_(list), slot_(slot), hazards_(hazards), depth_(depth) {}
     THandleList* list_ = nullptr;
     Slot* slot_ = nullptr;
+    Hazards* hazards_ = nullptr;
+    int depth_ = 0;
   };
 
   THandleList();
@@ -59,6 +70,8 @@ class THandleList {
   intptr_t AddEngine(ITransEngine* engine);
   intptr_t AddConfig(IEngineConfig* config);
 
+  // Enters the handle's slot for the life of the returned call. Calls nest up to 16 deep
+  // on one thread (callbacks calling back in); deeper ones are refused.
   Call Enter(intptr_t handle, Kind kind);
   // The listed object behind a handle of that kind, with a reference held; null when the
   // value is no such handle.
@@ -81,7 +94,9 @@ class THandleList {
   static constexpr uint32_t kChunkSize = 1u << kChunkBits;
   static constexpr uint32_t kMaxChunks = 1u << 14;  // 16 M slots
 
-  void Leave(Slot* slot);
+  void Leave(Slot* slot, Hazards* hazards, int depth);
+  // Finishes a retired slot unless some thread still announces it.
+  void TryFinish(Slot* slot);
   void Finish(Slot* slot);
   Slot* SlotAt(uint32_t index) const;
   intptr_t Add(ITransEngine* engine, IEngineConfig* config);

@@ -22,12 +22,31 @@ inline HandleCall EnterConfig(intptr_t handle) { return HandleList().Enter(handl
 // The engine's port queried for PortIntf; null when it has no such port.
 template <class PortIntf>
 IntfPtr<PortIntf> PortOf(const HandleCall& call) {
+  if (IFieldTable* table = call.Fields()) {
+    if constexpr (std::is_same_v<PortIntf, IImport>) return IntfPtr<IImport>(table->SourcePort());
+    if constexpr (std::is_same_v<PortIntf, IExport>) return IntfPtr<IExport>(table->DestinationPort());
+  }
   IntfPtr<ITransPort> port = call.Engine()->GetPort();
   if constexpr (std::is_same_v<PortIntf, ITransPort>) {
     return port;
   } else {
     return port.Query<PortIntf>();
   }
+}
+
+// The borrowed source or destination port of the call's engine for the record operations
+// (no reference counted); hold keeps the port of an engine without a field table.
+template <class PortIntf>
+PortIntf* RecordPort(const HandleCall& call, IntfPtr<PortIntf>& hold) {
+  if (IFieldTable* table = call.Fields()) {
+    if constexpr (std::is_same_v<PortIntf, IImport>) {
+      return table->SourcePort();
+    } else {
+      return table->DestinationPort();
+    }
+  }
+  hold = PortOf<PortIntf>(call);
+  return hold.get();
 }
 
 // The field at index of a source (IFieldReader) or destination (IFieldWriter) port,

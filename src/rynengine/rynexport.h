@@ -85,6 +85,8 @@ class TRynExport final : public TInterfacedObject,
   // IFieldTable: the one field object, re-pointed like GetField does, uncounted.
   IFieldReader* ReaderAt(int32_t) override { return nullptr; }
   IFieldWriter* WriterAt(int32_t index) override;
+  IImport* SourcePort() override { return nullptr; }
+  IExport* DestinationPort() override { return this; }
 
   // IImplementorAccess
   TObject* GetImplementor() override { return this; }

@@ -140,6 +140,10 @@ struct IFieldTable : virtual IInterface {
   static constexpr TGUID IID = GuidLiteral("{5C0E6F52-2B8D-4B51-9E0A-6F3A4C1D7B29}");
   virtual IFieldReader* ReaderAt(int32_t index) = 0;
   virtual IFieldWriter* WriterAt(int32_t index) = 0;
+  // The current port as a source or a destination, borrowed like the fields; null when
+  // the port is not of that kind.
+  virtual IImport* SourcePort() = 0;
+  virtual IExport* DestinationPort() = 0;
 };
 
 // Message kinds: the low two bits are the severity.
