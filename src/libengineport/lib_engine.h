@@ -81,7 +81,8 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   IntfPtr<IEngineConfig> GetConfig() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;
-  bool Established() override { return FEngineEstablished ? FEngineEstablished(FHandle) != 0 : true; }
+  // The library answers 1, 0 or its "unknown handle" code; only 1 lets the engine run.
+  bool Established() override { return FEngineEstablished ? FEngineEstablished(FHandle) == 1 : true; }
 
   // The field list may have changed: ports ask the library for field types again.
   void InvalidatePortTypes() {
