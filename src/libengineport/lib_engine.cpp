@@ -25,6 +25,9 @@ namespace {
 
 constexpr int32_t kPortBindFailed = 0x30000001;
 constexpr int32_t kOptionsUnsupported = 0x10001001;
+// Quiet "no" answers of ConfigInit: the engine has no wizard, or the library declined to
+// open it. Neither is an error a user could act on.
+constexpr int32_t kConfigNothing = 0x10000004;
 constexpr int32_t kConfigDeclined = 0x20000004;
 
 const std::string& InitFailedText() { return Ansi("引擎：%s，错误码：%X\r\n初始化失败！"); }
@@ -76,7 +79,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
     return true;
   }
   FParent = 0;
-  if (rc == kConfigDeclined) return false;
+  if (rc == kConfigNothing || rc == kConfigDeclined) return false;
   throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]").c_str(), static_cast<unsigned>(rc)));
 }
 
