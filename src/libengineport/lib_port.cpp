@@ -84,6 +84,8 @@ void TLibTransPort::Unbind() {
 void TLibImport::MoveFirst() {
   FMoveFirst(FHandle);
   FRecordNo = 1;
+  // A source may learn its field types only when it opens its records.
+  InvalidateTypes();
 }
 
 void TLibImport::MoveNext() {

@@ -36,7 +36,7 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   int32_t RecordNo() const { return FRecordNo; }
   TLibTransEngine* Engine() const { return FEngine; }
   // Forgets the type codes and accessors remembered per field index (the library's field
-  // list may have changed: new options, a wizard's update, new field types).
+  // list may have changed: new options, a wizard's update, new field types, records opened).
   void InvalidateTypes() { FTypes.clear(); }
   // Outstanding references on the port or any of its fields.
   bool InUse() const { return ForwardedCount() > 0; }

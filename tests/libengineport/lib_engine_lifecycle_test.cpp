@@ -35,5 +35,29 @@ TEST(LibEngineLifecycleTest, EstablishedOnlyWhenTheLibrarySaysSo) {
   EXPECT_TRUE(plain->Established());
 }
 
+TEST(LibEngineLifecycleTest, FieldTypesAreAskedAgainOnceRecordsAreOpened) {
+  // This library tells type 0 for every field until its records are opened.
+  IntfPtr<ITransEngine> engine = Factory(Engines("lazytypes"))->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  auto port = engine->GetPort().Query<IImport>();
+  for (int32_t index : {5, 6, 9, 14}) EXPECT_EQ(port->GetField(index)->GetDataType(), 0) << index;
+
+  const struct {
+    int32_t index;
+    int32_t type;
+    double value;
+  } opened[] = {{5, 6, -2000000000}, {6, 7, 9e18}, {9, 18, 0.1}, {14, 51, 45000.5}};
+  port->MoveFirst();
+  for (const auto& c : opened) {
+    auto field = port->GetField(c.index).Query<IFieldReader>();
+    EXPECT_EQ(field->GetDataType(), c.type) << c.index;
+    double value = c.type == 6    ? field->GetAsInteger()
+                   : c.type == 7  ? static_cast<double>(field->GetAsInt64())
+                   : c.type == 18 ? field->GetAsDouble()
+                                  : field->GetAsDateTime();
+    EXPECT_EQ(value, c.value) << c.index;
+  }
+}
+
 }  // namespace
 }  // namespace ryn

@@ -1,6 +1,8 @@
 // A test engine library: a source engine serving an in-memory table with a column of
 // every field type. Options: "rows=N" (default 3), "empty=R" (every value of row R is
 // empty), "long=R" (row R's text is 600 characters).
+// Built with TEST_LAZY_TYPES, the engine learns its field types only when its records are
+// opened: before the first MoveFirst every field tells type 0.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -43,7 +45,7 @@ class MemField final : public TCustomTransField, public virtual IFieldReader {
   MemField(MemSource* source, IInterface* owner, int32_t index);
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IFieldReader>(this, iid, obj); }
   std::string GetName() override { return kColumns[index_].name; }
-  int32_t GetDataType() override { return kColumns[index_].type; }
+  int32_t GetDataType() override;
   int32_t GetIndex() override { return index_; }
   bool IsEmpty() override;
   bool GetAsBoolean() override { return Row() % 2 == 1; }
@@ -132,12 +134,16 @@ class MemSource final : public TInterfacedObject,
     return static_cast<ITransField*>(fields_[static_cast<size_t>(index)].get());
   }
   int32_t DataCount() override { return rows_; }
-  void MoveFirst() override { row_ = 0; }
+  void MoveFirst() override {
+    row_ = 0;
+    opened_ = true;
+  }
   void MoveNext() override { ++row_; }
   bool IsEof() override { return row_ >= rows_; }
   TObject* GetImplementor() override { return this; }
 
   int32_t row_ = 0, rows_ = 3, emptyRow_ = -1, longRow_ = -1;
+  bool opened_ = false;
 
  private:
   IntfPtr<ITransEvents> events_;
@@ -148,6 +154,13 @@ MemField::MemField(MemSource* source, IInterface* owner, int32_t index)
     : TCustomTransField(owner), source_(source), index_(index) {}
 
 int32_t MemField::Row() const { return source_->row_; }
+
+int32_t MemField::GetDataType() {
+#ifdef TEST_LAZY_TYPES
+  if (!source_->opened_) return 0;
+#endif
+  return kColumns[index_].type;
+}
 
 bool MemField::IsEmpty() { return source_->row_ == source_->emptyRow_ || source_->row_ >= source_->rows_; }
 
