@@ -71,6 +71,8 @@ void TLibEngineConfig::Update() {
 bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   if (!FInit) return false;
   if (FParent != 0 && parent != FParent) Fina();
+  // A port is the port of one opening of the wizard: its handle is that opening's copy.
+  RetirePort(FPort, FRetiredPorts);
   FParent = parent;
   RynHandle config = 0;
   int32_t rc = FInit(FHandle, parent, option ? 1 : 0, &config);
@@ -87,11 +89,28 @@ void TLibEngineConfig::Fina() {
   if (FConfig != 0 && FFina) FFina(FConfig);
   FConfig = 0;
   FParent = 0;
+  RetirePort(FPort, FRetiredPorts);
+}
+
+void TLibEngineConfig::Retire() {
+  Fina();
+  FHandle = 0;
+  FInit = nullptr;
+  FFina = FUpdate = FNext = FPrevious = FFirst = FLast = nullptr;
+  FIsBOF = FIsEOF = FCheckSucceed = nullptr;
+  FConfigPort = nullptr;
+}
+
+bool TLibEngineConfig::InUse() const {
+  if (ForwardedCount() > 0 || (FPort && FPort->InUse())) return true;
+  for (const auto& p : FRetiredPorts)
+    if (p->InUse()) return true;
+  return false;
 }
 
 IntfPtr<ITransPort> TLibEngineConfig::GetPort() {
   if (FPort) return static_cast<ITransPort*>(FPort.get());
-  if (!FConfigPort) return nullptr;
+  if (!FConfigPort || FConfig == 0) return nullptr;
   RynHandle h = FConfigPort(FConfig);
   if (h == 0) return nullptr;
   std::unique_ptr<TLibTransPort> port;
@@ -246,12 +265,11 @@ void TLibTransEngine::Retire() {
     for (auto it = list.begin(); it != list.end();) it = (*it)->InUse() ? it + 1 : list.erase(it);
   };
   if (FConfig) {
-    FConfig->Fina();
+    FConfig->Retire();
     FRetiredConfigs.push_back(std::move(FConfig));
   }
-  if (FPort) FRetiredPorts.push_back(std::move(FPort));
   sweep(FRetiredConfigs);
-  sweep(FRetiredPorts);
+  RetirePort(FPort, FRetiredPorts);
 }
 
 void TLibTransEngine::Fina() {

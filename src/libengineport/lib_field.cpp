@@ -58,6 +58,17 @@ void TLibTransField::SetName(std::string_view name) {
 // As the library told it when the port handed the field out.
 int32_t TLibTransField::GetDataType() { return FDataType; }
 
+void TLibTransField::Retire() {
+  FHandle = 0;
+  FFieldGetName = nullptr;
+  FFieldSetName = nullptr;
+  FFieldGetType = nullptr;
+  FFieldIsEmpty = nullptr;
+  FAccessor = nullptr;
+  FDataType = 0;
+  FRetired = true;
+}
+
 void TLibTransField::ConversionFailed() {
   if (TLibTransEngine* engine = FPort ? FPort->Engine() : nullptr)
     engine->SendMessage(18, FormatText(Ansi("第%d行 %d列 数据格式转换失败！").c_str(), FPort->RecordNo(), FIndex));
@@ -66,7 +77,10 @@ void TLibTransField::ConversionFailed() {
 // ---- reader ------------------------------------------------------------------------------
 
 // A library without FieldIsEmpty has every value present.
-bool TLibFieldReader::IsEmpty() { return FFieldIsEmpty ? FFieldIsEmpty(FHandle, FIndex) != 0 : false; }
+bool TLibFieldReader::IsEmpty() {
+  if (FRetired) return true;
+  return FFieldIsEmpty ? FFieldIsEmpty(FHandle, FIndex) != 0 : false;
+}
 
 int32_t TLibFieldReader::Ordinal() {
   auto get = AccessorFor<RynGetOrdinal>({1, 2, 3, 4, 5, 6, 8});

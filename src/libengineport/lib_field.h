@@ -23,6 +23,10 @@ class TLibTransField : public TCollectObject, public virtual ITransField {
   int32_t GetDataType() override;
   int32_t GetIndex() override { return FIndex; }
 
+  // Forgets the library's handle and functions: the field reads empty values and writes
+  // nothing from now on (its port went out of service).
+  void Retire();
+
   // Set by the port when it hands the object out for an index.
   int32_t FIndex = 0;
   RynHandle FHandle = 0;
@@ -33,6 +37,7 @@ class TLibTransField : public TCollectObject, public virtual ITransField {
   int32_t FDataType = 0;      // the library's type code for the field
   int32_t FAccessorType = 0;  // the type code the accessor was asked for
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
+  bool FRetired = false;
 
  protected:
   // The accessor when it serves one of the given type codes (an accessor of another

@@ -2,11 +2,15 @@
 // again, and a library whose answers change once its records are opened.
 #include <gtest/gtest.h>
 
+#include "boundary/host_support.h"
 #include "libengineport/lib_engine.h"
 #include "libengineport/lib_factory.h"
+#include "support/temp_dir.h"
 
 namespace ryn {
 namespace {
+
+using testing::TempDir;
 
 std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + ".so"; }
 
@@ -57,6 +61,93 @@ TEST(LibEngineLifecycleTest, FieldTypesAreAskedAgainOnceRecordsAreOpened) {
                                   : field->GetAsDateTime();
     EXPECT_EQ(value, c.value) << c.index;
   }
+}
+
+TEST(LibEngineLifecycleTest, PortsAndFieldsHeldAcrossFinaAreInert) {
+  // This library hands its one engine out again, so the closed engine's handle comes back
+  // and names the open one.
+  IntfPtr<ITransEngine> engine = Factory(Engines("oneengine"))->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  auto oldPort = engine->GetPort().Query<IImport>();
+  oldPort->MoveFirst();
+  auto text = oldPort->GetField(15).Query<IFieldReader>();
+  auto integer = oldPort->GetField(5).Query<IFieldReader>();
+  ASSERT_EQ(text->GetAsString(), "row0");
+  engine->Fina();
+  ASSERT_TRUE(engine->Init(1));
+  auto port = engine->GetPort().Query<IImport>();
+  port->MoveFirst();
+  port->MoveNext();
+
+  EXPECT_EQ(text->GetAsString(), "");
+  EXPECT_TRUE(text->IsEmpty());
+  EXPECT_EQ(text->GetDataType(), 0);
+  EXPECT_EQ(integer->GetAsInteger(), 0);
+  EXPECT_EQ(oldPort->GetFieldCount(), 0);
+  EXPECT_FALSE(oldPort->FindField("text"));
+  EXPECT_TRUE(oldPort->IsEof());
+  EXPECT_EQ(oldPort->GetField(15).Query<IFieldReader>()->GetAsString(), "") << "a field handed out after Fina";
+  oldPort->MoveNext();
+  EXPECT_EQ(port->GetField(15).Query<IFieldReader>()->GetAsString(), "row1") << "the open engine's record stays";
+
+  // Writes through a destination port kept from the first file never reach the second.
+  TempDir dir;
+  IntfPtr<ITransEngine> writer = Factory(RYNFILER_LIBRARY)->CreateEngine();
+  ASSERT_TRUE(writer->Init(2));
+  ASSERT_EQ(writer->SetOptions(testing::ExportOptions(dir.Path("first.ryn"))), 0);
+  auto firstPort = writer->GetPort().Query<IExport>();
+  firstPort->SetFieldCount(2);
+  auto kept = firstPort->GetField(0).Query<IFieldWriter>();
+  writer->Fina();
+  ASSERT_TRUE(writer->Init(2));
+  ASSERT_EQ(writer->SetOptions(testing::ExportOptions(dir.Path("second.ryn"))), 0);
+  auto secondPort = writer->GetPort().Query<IExport>();
+  secondPort->SetFieldCount(2);
+  secondPort->Append();
+  kept->SetAsString("stale");
+  firstPort->Post();
+  firstPort->SetFieldCount(5);
+  secondPort->GetField(1).Query<IFieldWriter>()->SetAsString("y");
+  secondPort->Post();
+  writer->Fina();
+  EXPECT_EQ(TempDir::Read(dir.Path("second.ryn")), "@\r\nA\tB\r\n0001\t2023\tY\t12\t\ty\r\n@@");
+}
+
+TEST(LibEngineLifecycleTest, AReopenedWizardGivesItsOwnPort) {
+  // The library's wizard edits a working copy with a handle of its own per opening.
+  IntfPtr<ITransEngine> engine = Factory(Engines("wizard"))->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  engine->SetOptions("rows=4");
+  IntfPtr<IEngineConfig> config = engine->GetConfig();
+  ASSERT_TRUE(config);
+  ASSERT_TRUE(config->Init(1234, true));
+  auto first = config->GetPort().Query<IImport>();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->GetFieldCount(), 19);
+  EXPECT_EQ(first->DataCount(), 4);
+  config->Fina();
+  EXPECT_EQ(first->GetFieldCount(), 0) << "the closed wizard's copy is gone";
+  EXPECT_FALSE(config->GetPort()) << "no wizard open";
+
+  engine->SetOptions("rows=6");
+  // Opened again after closing, then with another parent window while open.
+  IntfPtr<IImport> port;
+  for (NativeWindow parent : {1234, 5678}) {
+    ASSERT_TRUE(config->Init(parent, true)) << parent;
+    port = config->GetPort().Query<IImport>();
+    ASSERT_TRUE(port) << parent;
+    EXPECT_EQ(port->GetFieldCount(), 19) << parent;
+    EXPECT_EQ(port->DataCount(), 6) << parent;
+  }
+
+  // A wizard kept from a closed engine stays closed.
+  engine->Fina();
+  ASSERT_TRUE(engine->Init(1));
+  EXPECT_EQ(port->GetFieldCount(), 0);
+  EXPECT_FALSE(config->Init(1234, true));
+  EXPECT_FALSE(config->GetPort());
+  ASSERT_TRUE(engine->GetConfig()->Init(1234, true));
+  EXPECT_EQ(engine->GetConfig()->GetPort()->GetFieldCount(), 19);
 }
 
 }  // namespace
