@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "libengineport/lib_api.h"
 #include "transport/collect_object.h"
@@ -51,6 +52,10 @@ class TLibTransField : public TCollectObject, public virtual ITransField {
   void ConversionFailed();
 
   TLibTransPort* FPort;
+  // Text goes through these, grown to the longest value seen, so that reading or writing
+  // a value costs no heap allocation once the field has warmed up.
+  std::string FText;
+  std::u16string FWideText;
 };
 
 class TLibFieldReader final : public TLibTransField, public virtual IFieldReader {
@@ -78,6 +83,8 @@ class TLibFieldReader final : public TLibTransField, public virtual IFieldReader
 
  private:
   int32_t Ordinal();
+  // The value as text, in FText; valid until the next read. Empty without a text accessor.
+  std::string_view TextValue();
 };
 
 class TLibFieldWriter final : public TLibTransField, public virtual IFieldWriter {
