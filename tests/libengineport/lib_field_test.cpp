@@ -162,7 +162,7 @@ TEST(LibFieldTest, TextBuffersKeepNoStaleBytes) {
 
   TLibFieldWriter w(nullptr, nullptr);
   Point(w, 65, &ReceiveText);
-  for (std::string value : {std::string(40, 'L'), std::string("ab"), std::string(), std::string("tab\tand\0zero")}) {
+  for (std::string value : {std::string(40, 'L'), std::string("ab"), std::string(), std::string("with\0zero", 9)}) {
     w.SetAsString(value);
     EXPECT_EQ(gReceived.text, value);
     EXPECT_EQ(gReceived.bytes, static_cast<int32_t>(value.size()));
