@@ -7,16 +7,16 @@
 #include <string_view>
 
 #include "libengineport/lib_api.h"
-#include "transport/collect_object.h"
+#include "libengineport/lib_collect_object.h"
 #include "transport/interfaces.h"
 
 namespace ryn {
 
 class TLibTransPort;
 
-class TLibTransField : public TCollectObject, public virtual ITransField {
+class TLibTransField : public TLibCollectObject, public virtual ITransField {
  public:
-  TLibTransField(IInterface* controller, TLibTransPort* port) : TCollectObject(controller), FPort(port) {}
+  TLibTransField(IInterface* controller, TLibTransPort* port) : TLibCollectObject(controller), FPort(port) {}
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<ITransField>(this, iid, obj); }
   std::string GetName() override;

@@ -22,7 +22,7 @@ IntfPtr<ITransField> TLibTransPort::FindField(std::string_view name) {
 IntfPtr<ITransField> TLibTransPort::GetField(int32_t index) {
   TLibTransField* field = nullptr;
   for (auto& f : FPool) {
-    if (f->ForwardedCount() == 0) {
+    if (!f->Held()) {
       field = f.get();
       break;
     }
@@ -83,7 +83,7 @@ void TLibTransPort::Unbind() {
   FFieldGetType = nullptr;
   FFieldGetProc = nullptr;
   // Freeing a field somebody holds would leave them a dangling one.
-  std::erase_if(FPool, [](const std::unique_ptr<TLibTransField>& f) { return f->ForwardedCount() == 0; });
+  std::erase_if(FPool, [](const std::unique_ptr<TLibTransField>& f) { return !f->Held(); });
   for (auto& f : FPool) f->Retire();
   FTypes.clear();
 }

@@ -6,19 +6,19 @@
 #include <vector>
 
 #include "libengineport/lib_api.h"
+#include "libengineport/lib_collect_object.h"
 #include "libengineport/lib_field.h"
-#include "transport/collect_object.h"
 #include "transport/interfaces.h"
 
 namespace ryn {
 
 class TLibTransEngine;
 
-class TLibTransPort : public TCollectObject, public virtual ITransPort {
+class TLibTransPort : public TLibCollectObject, public virtual ITransPort {
  public:
   // engine: the engine whose sink gets conversion messages; null for a wizard's port.
   TLibTransPort(IInterface* controller, TLibTransEngine* engine, LibHandle lib)
-      : TCollectObject(controller), FEngine(engine), FLib(lib) {}
+      : TLibCollectObject(controller), FEngine(engine), FLib(lib) {}
   ~TLibTransPort() override;
 
   int32_t GetFieldCount() override;
@@ -45,7 +45,7 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   // list may have changed: new options, a wizard's update, new field types, records opened).
   void InvalidateTypes() { FTypes.clear(); }
   // Outstanding references on the port or any of its fields.
-  bool InUse() const { return ForwardedCount() > 0; }
+  bool InUse() const { return Held(); }
 
  protected:
   virtual std::unique_ptr<TLibTransField> NewField() = 0;

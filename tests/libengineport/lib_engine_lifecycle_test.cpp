@@ -5,6 +5,7 @@
 #include "boundary/host_support.h"
 #include "libengineport/lib_engine.h"
 #include "libengineport/lib_factory.h"
+#include "platform/dynlib.h"
 #include "support/temp_dir.h"
 
 namespace ryn {
@@ -37,6 +38,47 @@ TEST(LibEngineLifecycleTest, EstablishedOnlyWhenTheLibrarySaysSo) {
   IntfPtr<ITransEngine> plain = Factory(Engines("minsource"))->CreateEngine();
   ASSERT_TRUE(plain->Init(1));
   EXPECT_TRUE(plain->Established());
+}
+
+TEST(LibEngineLifecycleTest, AHeldFieldOrPortKeepsTheEngineOpen) {
+  auto factory = Factory(Engines("wizard"));
+  auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(factory->Library(), "TestLiveHandles"));
+  ASSERT_TRUE(live);
+  // What is kept: two references on one field, a port, a wizard's port.
+  for (int kept = 0; kept < 3; ++kept) {
+    IntfPtr<ITransEngine> engine = factory->CreateEngine();
+    ASSERT_TRUE(engine->Init(1));
+    auto port = engine->GetPort().Query<IImport>();
+    port->MoveFirst();
+    IntfPtr<IFieldReader> field, again;
+    IntfPtr<ITransPort> wizardPort;
+    if (kept == 0) {
+      field = port->GetField(15).Query<IFieldReader>();
+      again = field;
+    }
+    if (kept == 2) {
+      ASSERT_TRUE(engine->GetConfig()->Init(1234, true));
+      wizardPort = engine->GetConfig()->GetPort();
+    }
+    if (kept != 1) port.Reset();
+    engine.Reset();
+    EXPECT_EQ(live(), kept == 2 ? 3 : 1) << kept;
+    if (field) {
+      EXPECT_EQ(field->GetAsString(), "row0");
+      field.Reset();
+      EXPECT_EQ(live(), 1) << "one reference is left";
+      again.Reset();
+    }
+    if (port) {
+      EXPECT_EQ(port->GetFieldCount(), 19);
+    }
+    if (wizardPort) {
+      EXPECT_EQ(wizardPort->GetFieldCount(), 19);
+    }
+    port.Reset();
+    wizardPort.Reset();
+    EXPECT_EQ(live(), 0) << kept;
+  }
 }
 
 TEST(LibEngineLifecycleTest, FieldTypesAreAskedAgainOnceRecordsAreOpened) {
