@@ -25,6 +25,9 @@ namespace {
 
 constexpr int32_t kPortBindFailed = 0x30000001;
 constexpr int32_t kOptionsUnsupported = 0x10001001;
+// Quiet "no" answers of ConfigInit: the engine has no wizard, or the library declined to
+// open it. Neither is an error a user could act on.
+constexpr int32_t kConfigNothing = 0x10000004;
 constexpr int32_t kConfigDeclined = 0x20000004;
 
 const std::string& InitFailedText() { return Ansi("引擎：%s，错误码：%X\r\n初始化失败！"); }
@@ -68,6 +71,8 @@ void TLibEngineConfig::Update() {
 bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   if (!FInit) return false;
   if (FParent != 0 && parent != FParent) Fina();
+  // A port is the port of one opening of the wizard: its handle is that opening's copy.
+  RetirePort(FPort, FRetiredPorts);
   FParent = parent;
   RynHandle config = 0;
   int32_t rc = FInit(FHandle, parent, option ? 1 : 0, &config);
@@ -76,7 +81,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
     return true;
   }
   FParent = 0;
-  if (rc == kConfigDeclined) return false;
+  if (rc == kConfigNothing || rc == kConfigDeclined) return false;
   throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]").c_str(), static_cast<unsigned>(rc)));
 }
 
@@ -84,11 +89,28 @@ void TLibEngineConfig::Fina() {
   if (FConfig != 0 && FFina) FFina(FConfig);
   FConfig = 0;
   FParent = 0;
+  RetirePort(FPort, FRetiredPorts);
+}
+
+void TLibEngineConfig::Retire() {
+  Fina();
+  FHandle = 0;
+  FInit = nullptr;
+  FFina = FUpdate = FNext = FPrevious = FFirst = FLast = nullptr;
+  FIsBOF = FIsEOF = FCheckSucceed = nullptr;
+  FConfigPort = nullptr;
+}
+
+bool TLibEngineConfig::InUse() const {
+  if (ForwardedCount() > 0 || (FPort && FPort->InUse())) return true;
+  for (const auto& p : FRetiredPorts)
+    if (p->InUse()) return true;
+  return false;
 }
 
 IntfPtr<ITransPort> TLibEngineConfig::GetPort() {
   if (FPort) return static_cast<ITransPort*>(FPort.get());
-  if (!FConfigPort) return nullptr;
+  if (!FConfigPort || FConfig == 0) return nullptr;
   RynHandle h = FConfigPort(FConfig);
   if (h == 0) return nullptr;
   std::unique_ptr<TLibTransPort> port;
@@ -243,12 +265,11 @@ void TLibTransEngine::Retire() {
     for (auto it = list.begin(); it != list.end();) it = (*it)->InUse() ? it + 1 : list.erase(it);
   };
   if (FConfig) {
-    FConfig->Fina();
+    FConfig->Retire();
     FRetiredConfigs.push_back(std::move(FConfig));
   }
-  if (FPort) FRetiredPorts.push_back(std::move(FPort));
   sweep(FRetiredConfigs);
-  sweep(FRetiredPorts);
+  RetirePort(FPort, FRetiredPorts);
 }
 
 void TLibTransEngine::Fina() {

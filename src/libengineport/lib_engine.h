@@ -40,7 +40,10 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
     FHandle = handle;
     FEngineType = engineType;
   }
-  bool InUse() const { return ForwardedCount() > 0 || (FPort && FPort->InUse()); }
+  // Closes the wizard and forgets the engine's handle and the library's functions: the
+  // engine was closed, and its handle may come back for another engine.
+  void Retire();
+  bool InUse() const;
 
  private:
   void Call(lib::ConfigProcFn fn) {
@@ -54,6 +57,7 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
   NativeWindow FParent = 0;
   RynHandle FConfig = 0;
   std::unique_ptr<TLibTransPort> FPort;
+  std::vector<std::unique_ptr<TLibTransPort>> FRetiredPorts;
   lib::ConfigInitFn FInit = nullptr;
   lib::ConfigProcFn FFina = nullptr, FUpdate = nullptr, FNext = nullptr, FPrevious = nullptr, FFirst = nullptr,
                     FLast = nullptr;
@@ -81,7 +85,8 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   IntfPtr<IEngineConfig> GetConfig() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;
-  bool Established() override { return FEngineEstablished ? FEngineEstablished(FHandle) != 0 : true; }
+  // The library answers 1, 0 or its "unknown handle" code; only 1 lets the engine run.
+  bool Established() override { return FEngineEstablished ? FEngineEstablished(FHandle) == 1 : true; }
 
   // The field list may have changed: ports ask the library for field types again.
   void InvalidatePortTypes() {
@@ -95,7 +100,7 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   static void RYN_CALL StatusCallback(intptr_t context, const char* caption, const char* text);
   IInterface* Controller() { return static_cast<ITransEngine*>(this); }
   // Takes the port and the configuration out of service. Objects a caller still holds
-  // stay alive (idle) until the engine goes, so a held field is never a dangling one.
+  // stay alive (inert) until the engine goes, so a held field is never a dangling one.
   void Retire();
 
   LibHandle FLib;

@@ -1,5 +1,8 @@
 #include "libengineport/lib_factory.h"
 
+#include <mutex>
+#include <unordered_map>
+
 #include "libengineport/lib_engine.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
@@ -12,6 +15,34 @@ namespace {
 
 void* gApplication = nullptr;
 void* gScreen = nullptr;
+
+// Factories per loaded module. Loading a file that is loaded already hands out the same
+// module, so a plug-in's start-up and finish hooks belong to the module, not to a factory:
+// AppFina while another factory still drives the module would pull its state away.
+// Never destroyed: factories may still go during the process's static teardown.
+struct ModuleUsers {
+  std::mutex lock;
+  std::unordered_map<LibHandle, int> count;
+};
+ModuleUsers& Users() {
+  static ModuleUsers* users = new ModuleUsers;
+  return *users;
+}
+
+// True for the first user of the module.
+bool AddModuleUser(LibHandle lib) {
+  std::lock_guard<std::mutex> guard(Users().lock);
+  return ++Users().count[lib] == 1;
+}
+
+// True when the last user of the module went.
+bool RemoveModuleUser(LibHandle lib) {
+  std::lock_guard<std::mutex> guard(Users().lock);
+  auto it = Users().count.find(lib);
+  if (it == Users().count.end() || --it->second > 0) return false;
+  Users().count.erase(it);
+  return true;
+}
 
 // Deep enough for any real layout; stops a link that points back up the tree.
 constexpr int kMaxScanDepth = 16;
@@ -53,7 +84,7 @@ void SetPluginAppObjects(void* application, void* screen) {
 
 TLibITransEngineFactory::~TLibITransEngineFactory() {
   if (!FLib) return;
-  if (FAppFina) FAppFina();
+  if (RemoveModuleUser(FLib) && FAppFina) FAppFina();
   FreeLibraryFile(FLib);
   FLib = nullptr;
 }
@@ -71,10 +102,8 @@ bool TLibITransEngineFactory::Load(const std::string& path) {
   }
   lib::Lookup(FLib, "EngineDiscription", FEngineDiscription);
   RynAppInitProc appInit = nullptr;
-  if (lib::Lookup(FLib, "AppInit", appInit)) {
-    lib::Lookup(FLib, "AppFina", FAppFina);
-    appInit(gApplication, gScreen);
-  }
+  if (lib::Lookup(FLib, "AppInit", appInit)) lib::Lookup(FLib, "AppFina", FAppFina);
+  if (AddModuleUser(FLib) && appInit) appInit(gApplication, gScreen);
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Finding engine libraries in a folder and registering one factory per accepted library.
 // A factory owns its loaded library: the library stays loaded as long as the factory (or
-// an engine it made) lives.
+// an engine it made) lives. A plug-in's AppInit runs when the first factory of its module
+// is accepted, its AppFina when the last one goes.
 #pragma once
 
 #include <string>
@@ -18,7 +19,7 @@ class TLibITransEngineFactory final : public TInterfacedObject, public virtual I
 
   // Loads the library and looks up its identity functions; false (nothing stays loaded)
   // when the file does not load or lacks EngineGetName or EngineGetType. An accepted
-  // library that exports AppInit gets it called.
+  // library that exports AppInit gets it called unless another factory uses the module.
   bool Load(const std::string& path);
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override {

@@ -1,5 +1,6 @@
 #include "libengineport/lib_field.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "libengineport/lib_engine.h"
@@ -15,22 +16,24 @@ namespace {
 
 constexpr int32_t kChunk = 512;
 
-// Reads a text through a getter with the buffer protocol: a first buffer of 512
-// characters, and once more with the size the library asked for.
+// The characters a library says it placed, never more than the room it was given.
+size_t Placed(int32_t len, int32_t capacity) { return static_cast<size_t>(len < 0 ? 0 : len < capacity ? len : capacity); }
+
+// Reads a text through a getter with the buffer protocol: a first buffer of at least 512
+// characters, and once more with the size the library asked for. The buffer keeps its
+// size, so a value that needed the second call once fits the first call afterwards.
 template <class Char, class Getter>
-std::basic_string<Char> ReadText(Getter get, RynHandle h, int32_t index) {
-  std::basic_string<Char> text(kChunk, Char());
-  int32_t len = kChunk;
-  if (get(h, index, text.data(), &len) != 0) {
-    text.resize(static_cast<size_t>(len < 0 ? 0 : len < kChunk ? len : kChunk));
-    return text;
-  }
+std::basic_string_view<Char> ReadText(Getter get, RynHandle h, int32_t index, std::basic_string<Char>& buffer) {
+  if (buffer.size() < static_cast<size_t>(kChunk)) buffer.resize(kChunk);
+  constexpr size_t kMaxCapacity = INT32_MAX;
+  const auto capacity = static_cast<int32_t>(buffer.size() < kMaxCapacity ? buffer.size() : kMaxCapacity);
+  int32_t len = capacity;
+  if (get(h, index, buffer.data(), &len) != 0) return {buffer.data(), Placed(len, capacity)};
   if (len <= 0) return {};
-  text.assign(static_cast<size_t>(len), Char());
-  int32_t capacity = len;
-  if (get(h, index, text.data(), &len) == 0) return {};
-  text.resize(static_cast<size_t>(len < 0 ? 0 : len < capacity ? len : capacity));
-  return text;
+  if (static_cast<size_t>(len) > buffer.size()) buffer.resize(static_cast<size_t>(len));
+  const int32_t asked = len;
+  if (get(h, index, buffer.data(), &len) == 0) return {};
+  return {buffer.data(), Placed(len, asked)};
 }
 
 }  // namespace
@@ -58,6 +61,17 @@ void TLibTransField::SetName(std::string_view name) {
 // As the library told it when the port handed the field out.
 int32_t TLibTransField::GetDataType() { return FDataType; }
 
+void TLibTransField::Retire() {
+  FHandle = 0;
+  FFieldGetName = nullptr;
+  FFieldSetName = nullptr;
+  FFieldGetType = nullptr;
+  FFieldIsEmpty = nullptr;
+  FAccessor = nullptr;
+  FDataType = 0;
+  FRetired = true;
+}
+
 void TLibTransField::ConversionFailed() {
   if (TLibTransEngine* engine = FPort ? FPort->Engine() : nullptr)
     engine->SendMessage(18, FormatText(Ansi("第%d行 %d列 数据格式转换失败！").c_str(), FPort->RecordNo(), FIndex));
@@ -66,7 +80,10 @@ void TLibTransField::ConversionFailed() {
 // ---- reader ------------------------------------------------------------------------------
 
 // A library without FieldIsEmpty has every value present.
-bool TLibFieldReader::IsEmpty() { return FFieldIsEmpty ? FFieldIsEmpty(FHandle, FIndex) != 0 : false; }
+bool TLibFieldReader::IsEmpty() {
+  if (FRetired) return true;
+  return FFieldIsEmpty ? FFieldIsEmpty(FHandle, FIndex) != 0 : false;
+}
 
 int32_t TLibFieldReader::Ordinal() {
   auto get = AccessorFor<RynGetOrdinal>({1, 2, 3, 4, 5, 6, 8});
@@ -92,7 +109,7 @@ double TLibFieldReader::GetAsDouble() {
 
 long double TLibFieldReader::GetAsExtended() {
   long double v;
-  if (TryTextToFloat(GetAsString(), v)) return v;
+  if (TryTextToFloat(TextValue(), v)) return v;
   ConversionFailed();
   return 0;
 }
@@ -121,14 +138,16 @@ TDateTime TLibFieldReader::GetAsDateTime() {
   return 0;
 }
 
-std::string TLibFieldReader::GetAsString() {
+std::string_view TLibFieldReader::TextValue() {
   auto get = AccessorFor<RynGetText>({0, 65, 19});
-  return get ? ReadText<char>(get, FHandle, FIndex) : std::string();
+  return get ? ReadText<char>(get, FHandle, FIndex, FText) : std::string_view();
 }
+
+std::string TLibFieldReader::GetAsString() { return std::string(TextValue()); }
 
 std::u16string TLibFieldReader::GetAsWideString() {
   auto get = AccessorFor<RynGetWide>({66});
-  return get ? ReadText<char16_t>(get, FHandle, FIndex) : std::u16string();
+  return get ? std::u16string(ReadText<char16_t>(get, FHandle, FIndex, FWideText)) : std::u16string();
 }
 
 bool TLibFieldReader::SaveToStream(TStream& stream) {
@@ -186,18 +205,19 @@ void TLibFieldWriter::SetAsDateTime(TDateTime value) {
 
 void TLibFieldWriter::SetAsString(std::string_view value) {
   // Zero-terminated as well as counted, as the contract promises the library.
-  std::string text(value);
   if (auto set = AccessorFor<RynSetText>({0, 65})) {
-    set(FHandle, FIndex, text.c_str(), static_cast<int32_t>(text.size()));
+    FText.assign(value);
+    set(FHandle, FIndex, FText.c_str(), static_cast<int32_t>(FText.size()));
   } else if (auto setExt = AccessorFor<RynSetExtendedText>({19})) {
-    setExt(FHandle, FIndex, text.c_str(), static_cast<int32_t>(text.size()));
+    FText.assign(value);
+    setExt(FHandle, FIndex, FText.c_str(), static_cast<int32_t>(FText.size()));
   }
 }
 
 void TLibFieldWriter::SetAsWideString(std::u16string_view value) {
   if (auto set = AccessorFor<RynSetWide>({66})) {
-    std::u16string text(value);
-    set(FHandle, FIndex, text.c_str(), static_cast<int32_t>(text.size() * 2));
+    FWideText.assign(value);
+    set(FHandle, FIndex, FWideText.c_str(), static_cast<int32_t>(FWideText.size() * 2));
   }
 }
 

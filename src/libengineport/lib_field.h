@@ -4,24 +4,29 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "libengineport/lib_api.h"
-#include "transport/collect_object.h"
+#include "libengineport/lib_collect_object.h"
 #include "transport/interfaces.h"
 
 namespace ryn {
 
 class TLibTransPort;
 
-class TLibTransField : public TCollectObject, public virtual ITransField {
+class TLibTransField : public TLibCollectObject, public virtual ITransField {
  public:
-  TLibTransField(IInterface* controller, TLibTransPort* port) : TCollectObject(controller), FPort(port) {}
+  TLibTransField(IInterface* controller, TLibTransPort* port) : TLibCollectObject(controller), FPort(port) {}
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<ITransField>(this, iid, obj); }
   std::string GetName() override;
   void SetName(std::string_view name) override;
   int32_t GetDataType() override;
   int32_t GetIndex() override { return FIndex; }
+
+  // Forgets the library's handle and functions: the field reads empty values and writes
+  // nothing from now on (its port went out of service).
+  void Retire();
 
   // Set by the port when it hands the object out for an index.
   int32_t FIndex = 0;
@@ -33,6 +38,7 @@ class TLibTransField : public TCollectObject, public virtual ITransField {
   int32_t FDataType = 0;      // the library's type code for the field
   int32_t FAccessorType = 0;  // the type code the accessor was asked for
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
+  bool FRetired = false;
 
  protected:
   // The accessor when it serves one of the given type codes (an accessor of another
@@ -46,6 +52,10 @@ class TLibTransField : public TCollectObject, public virtual ITransField {
   void ConversionFailed();
 
   TLibTransPort* FPort;
+  // Text goes through these, grown to the longest value seen, so that reading or writing
+  // a value costs no heap allocation once the field has warmed up.
+  std::string FText;
+  std::u16string FWideText;
 };
 
 class TLibFieldReader final : public TLibTransField, public virtual IFieldReader {
@@ -73,6 +83,8 @@ class TLibFieldReader final : public TLibTransField, public virtual IFieldReader
 
  private:
   int32_t Ordinal();
+  // The value as text, in FText; valid until the next read. Empty without a text accessor.
+  std::string_view TextValue();
 };
 
 class TLibFieldWriter final : public TLibTransField, public virtual IFieldWriter {

@@ -8,9 +8,11 @@ namespace ryn {
 
 TLibTransPort::~TLibTransPort() = default;
 
-int32_t TLibTransPort::GetFieldCount() { return FFieldGetCount(FHandle); }
+// A bound port has every required function; only a retired one lacks them.
+int32_t TLibTransPort::GetFieldCount() { return FFieldGetCount ? FFieldGetCount(FHandle) : 0; }
 
 IntfPtr<ITransField> TLibTransPort::FindField(std::string_view name) {
+  if (!FFieldFindbyName) return nullptr;
   int32_t index = FFieldFindbyName(FHandle, std::string(name).c_str());
   int32_t count = GetFieldCount();
   if (index >= 0 && (count == 0 || index < count)) return GetField(index);
@@ -20,7 +22,7 @@ IntfPtr<ITransField> TLibTransPort::FindField(std::string_view name) {
 IntfPtr<ITransField> TLibTransPort::GetField(int32_t index) {
   TLibTransField* field = nullptr;
   for (auto& f : FPool) {
-    if (f->ForwardedCount() == 0) {
+    if (!f->Held()) {
       field = f.get();
       break;
     }
@@ -35,6 +37,11 @@ IntfPtr<ITransField> TLibTransPort::GetField(int32_t index) {
 
 void TLibTransPort::InitField(TLibTransField* field, int32_t index) {
   field->FIndex = index;
+  if (FRetired) {
+    field->Retire();
+    return;
+  }
+  field->FRetired = false;
   field->FHandle = FHandle;
   field->FFieldGetName = FFieldGetName;
   field->FFieldSetName = FFieldSetName;
@@ -75,18 +82,40 @@ void TLibTransPort::Unbind() {
   FFieldSetName = nullptr;
   FFieldGetType = nullptr;
   FFieldGetProc = nullptr;
-  FPool.clear();
+  // Freeing a field somebody holds would leave them a dangling one.
+  std::erase_if(FPool, [](const std::unique_ptr<TLibTransField>& f) { return !f->Held(); });
+  for (auto& f : FPool) f->Retire();
   FTypes.clear();
+}
+
+void TLibTransPort::Retire() {
+  FRetired = true;
+  FHandle = 0;
+  // Its conversion messages would be about records of an engine that is gone.
+  FEngine = nullptr;
+  Unbind();
+}
+
+void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired) {
+  std::erase_if(retired, [](const std::unique_ptr<TLibTransPort>& p) { return !p->InUse(); });
+  if (!port) return;
+  port->Retire();
+  if (port->InUse()) retired.push_back(std::move(port));
+  port.reset();
 }
 
 // ---- source -----------------------------------------------------------------------------
 
 void TLibImport::MoveFirst() {
+  if (!FMoveFirst) return;
   FMoveFirst(FHandle);
   FRecordNo = 1;
+  // A source may learn its field types only when it opens its records.
+  InvalidateTypes();
 }
 
 void TLibImport::MoveNext() {
+  if (!FMoveNext) return;
   FMoveNext(FHandle);
   ++FRecordNo;
 }
@@ -123,12 +152,14 @@ std::unique_ptr<TLibTransField> TLibImport::NewField() {
 // ---- destination --------------------------------------------------------------------------
 
 void TLibExport::SetFieldCount(int32_t count) {
+  if (FRetired) return;
   if (!FFieldSetCount) throw ETransFieldsError(Ansi("列数不能改变！"));
   FFieldSetCount(FHandle, count);
   InvalidateTypes();
 }
 
 void TLibExport::SetFieldType(int32_t index, int32_t dataType) {
+  if (FRetired) return;
   if (!FFieldSetType) throw ETransFieldsError(Ansi("列数据类型不能改变！"));
   FFieldSetType(FHandle, index, dataType);
   InvalidateTypes();

@@ -6,19 +6,19 @@
 #include <vector>
 
 #include "libengineport/lib_api.h"
+#include "libengineport/lib_collect_object.h"
 #include "libengineport/lib_field.h"
-#include "transport/collect_object.h"
 #include "transport/interfaces.h"
 
 namespace ryn {
 
 class TLibTransEngine;
 
-class TLibTransPort : public TCollectObject, public virtual ITransPort {
+class TLibTransPort : public TLibCollectObject, public virtual ITransPort {
  public:
   // engine: the engine whose sink gets conversion messages; null for a wizard's port.
   TLibTransPort(IInterface* controller, TLibTransEngine* engine, LibHandle lib)
-      : TCollectObject(controller), FEngine(engine), FLib(lib) {}
+      : TLibCollectObject(controller), FEngine(engine), FLib(lib) {}
   ~TLibTransPort() override;
 
   int32_t GetFieldCount() override;
@@ -29,17 +29,23 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   virtual void InitField(TLibTransField* field, int32_t index);
   // Looks the port's functions up; false (and nothing kept) when a required one is missing.
   virtual bool Bind();
+  // Forgets every function address and frees the fields nobody holds; a held field stays
+  // a valid object but becomes inert.
   virtual void Unbind();
+  // Takes the port out of service when its handle ends (engine or wizard closed): the
+  // port and every field of it, held or handed out later, read empty values and write
+  // nothing. The handle may come back for another engine, so nothing may call with it.
+  void Retire();
 
   void SetHandle(RynHandle handle) { FHandle = handle; }
   int32_t Kind() const { return FKind; }
   int32_t RecordNo() const { return FRecordNo; }
   TLibTransEngine* Engine() const { return FEngine; }
   // Forgets the type codes and accessors remembered per field index (the library's field
-  // list may have changed: new options, a wizard's update, new field types).
+  // list may have changed: new options, a wizard's update, new field types, records opened).
   void InvalidateTypes() { FTypes.clear(); }
   // Outstanding references on the port or any of its fields.
-  bool InUse() const { return ForwardedCount() > 0; }
+  bool InUse() const { return Held(); }
 
  protected:
   virtual std::unique_ptr<TLibTransField> NewField() = 0;
@@ -49,6 +55,7 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   RynHandle FHandle = 0;
   int32_t FKind = 0;
   int32_t FRecordNo = 0;
+  bool FRetired = false;
   lib::HandleQueryFn FFieldGetCount = nullptr;
   lib::FieldFindbyNameFn FFieldFindbyName = nullptr;
   lib::FieldGetNameFn FFieldGetName = nullptr;
@@ -64,6 +71,10 @@ class TLibTransPort : public TCollectObject, public virtual ITransPort {
   std::vector<TypeEntry> FTypes;
 };
 
+// Retires the port (if any) and keeps it among the retired while a caller holds it or
+// one of its fields; retired ports nobody holds any more are freed.
+void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired);
+
 class TLibImport final : public TLibTransPort, public virtual IImport {
  public:
   using TLibTransPort::TLibTransPort;
@@ -72,7 +83,7 @@ class TLibImport final : public TLibTransPort, public virtual IImport {
   int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
   void MoveFirst() override;
   void MoveNext() override;
-  bool IsEof() override { return FIsEof(FHandle) != 0; }
+  bool IsEof() override { return FIsEof ? FIsEof(FHandle) != 0 : true; }
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
@@ -96,8 +107,12 @@ class TLibExport final : public TLibTransPort, public virtual IExport {
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IExport>(this, iid, obj); }
   void SetFieldCount(int32_t count) override;
   void SetFieldType(int32_t index, int32_t dataType) override;
-  void Append() override { FAppend(FHandle); }
-  void Post() override { FPost(FHandle); }
+  void Append() override {
+    if (FAppend) FAppend(FHandle);
+  }
+  void Post() override {
+    if (FPost) FPost(FHandle);
+  }
 
   bool Bind() override;
   void Unbind() override;

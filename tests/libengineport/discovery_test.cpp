@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -55,12 +56,33 @@ TEST_F(DiscoveryTest, ScansLibrariesAndLibraryNamedFoldersOnly) {
   EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\n");
 
   // Scanning again loads everything again; the registry keeps one factory per name and
-  // the refused ones go at once, unloading their libraries.
+  // the refused ones go at once. Loading a loaded file gives the same module, which the
+  // registered factory still uses: it is neither started again nor finished.
   ScanLibraryFolder(root_ + "/", "libself.so");
   EXPECT_EQ(GetTransEngineFactories().Count(), 3u);
-  EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\nMemSource AppInit\nMemSource AppFina\n");
+  EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\n");
   FreeTransEngineFactories();
-  EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\nMemSource AppInit\nMemSource AppFina\nMemSource AppFina\n");
+  EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\nMemSource AppFina\n");
+}
+
+TEST_F(DiscoveryTest, AppFinaWhenTheLastUserOfAModuleGoes) {
+  const std::string file = root_ + "/libmemsource.so";
+  for (bool firstGoesFirst : {true, false}) {
+    std::remove(log_.c_str());
+    auto first = MakeIntf<TLibITransEngineFactory>();
+    auto second = MakeIntf<TLibITransEngineFactory>();
+    ASSERT_TRUE(first->Load(file));
+    ASSERT_TRUE(second->Load(file));
+    ASSERT_EQ(first->Library(), second->Library());
+    IntfPtr<ITransEngine> engine = (firstGoesFirst ? second : first)->CreateEngine();
+    (firstGoesFirst ? first : second).Reset();
+    (firstGoesFirst ? second : first).Reset();
+    EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\n") << firstGoesFirst;
+    ASSERT_TRUE(engine->Init(1));
+    EXPECT_EQ(engine->GetPort()->GetFieldCount(), 19);
+    engine.Reset();
+    EXPECT_EQ(TempDir::Read(log_), "MemSource AppInit\nMemSource AppFina\n") << firstGoesFirst;
+  }
 }
 
 TEST_F(DiscoveryTest, SingleFilesAndMissingFolders) {

@@ -215,20 +215,33 @@ namespace ryn {
 namespace {
 
 TEST(LibEngineErrorsTest, ConfigurationAndFieldListErrors) {
-  // The library's engine has no wizard: its ConfigInit answers 0x10000004.
-  auto factory = Factory(Engines("memsource"));
-  IntfPtr<ITransEngine> engine = factory->CreateEngine();
-  ASSERT_TRUE(engine->Init(1));
-  IntfPtr<IEngineConfig> config = engine->GetConfig();
-  ASSERT_TRUE(config);
+  // Libraries whose engine has no wizard: ConfigInit answers 0x10000004, a quiet "no".
+  struct {
+    std::string library;
+    int32_t direction;
+  } const noWizard[] = {{Engines("memsource"), 1}, {RYNFILER_LIBRARY, 2}};
+  for (const auto& c : noWizard) {
+    auto factory = Factory(c.library);
+    IntfPtr<ITransEngine> engine = factory->CreateEngine();
+    ASSERT_TRUE(engine->Init(c.direction)) << c.library;
+    IntfPtr<IEngineConfig> config = engine->GetConfig();
+    ASSERT_TRUE(config) << c.library;
+    EXPECT_FALSE(config->Init(1234, true)) << c.library;
+    EXPECT_TRUE(config->IsBOF()) << c.library;
+    EXPECT_FALSE(config->GetPort()) << c.library << ": no wizard open, no port";
+  }
+
+  // Any other answer is an error: here the library does not know the engine handle.
+  auto memsource = Factory(Engines("memsource"));
+  TLibEngineConfig stray(nullptr, nullptr, memsource->Library());
+  ASSERT_TRUE(stray.Bind());
+  stray.SetEngine(0x5EED, 1);
   try {
-    config->Init(1234, true);
+    stray.Init(1234, true);
     FAIL() << "no error";
   } catch (const ETransConfigError& e) {
-    EXPECT_EQ(e.Message(), Ansi("引擎配置器初始化失败！错误码[10000004]"));
+    EXPECT_EQ(e.Message(), Ansi("引擎配置器初始化失败！错误码[10000003]"));
   }
-  EXPECT_TRUE(config->IsBOF());
-  EXPECT_FALSE(config->GetPort()) << "no wizard open, no port";
 
   // A destination port of a library without FieldSetCount and FieldSetType.
   auto fixed = Factory(Engines("nosetcount"));

@@ -58,6 +58,31 @@ int32_t RYN_CALL NeverLast(RynHandle, int32_t, void*, int32_t, int32_t* last) {
   return 0;
 }
 
+// The value in gText behind the buffer protocol; counts its calls.
+std::string gText;
+int32_t RYN_CALL ServeText(RynHandle, int32_t, char* buffer, int32_t* length) {
+  ++gCalls.count;
+  const auto n = static_cast<int32_t>(gText.size());
+  if (buffer && *length >= n) {
+    std::memcpy(buffer, gText.data(), gText.size());
+    *length = n;
+    return -1;
+  }
+  *length = n;
+  return 0;
+}
+
+// Records what a text setter was given, and whether the text was zero-terminated.
+struct Received {
+  std::string text;
+  int32_t bytes = 0;
+  bool terminated = false;
+};
+Received gReceived;
+void RYN_CALL ReceiveText(RynHandle, int32_t, const char* text, int32_t bytes) {
+  gReceived = {std::string(text, static_cast<size_t>(bytes)), bytes, text[bytes] == '\0'};
+}
+
 template <class Field, class Fn>
 void Point(Field& f, int32_t type, Fn fn) {
   f.FAccessorType = type;
@@ -110,6 +135,39 @@ TEST(LibFieldTest, ReadsThroughTheBufferProtocolAndChunks) {
   gCalls = {};
   EXPECT_TRUE(r.SaveToStream(out));
   EXPECT_EQ(gCalls.count, 1) << "a chunk of nothing ends the value";
+}
+
+TEST(LibFieldTest, TextBuffersKeepNoStaleBytes) {
+  // One field reads values of changing lengths; a value never shows bytes of a longer one
+  // before it, and a buffer grown once spares the second call afterwards.
+  TLibFieldReader r(nullptr, nullptr);
+  Point(r, 65, &ServeText);
+  const struct {
+    std::string value;
+    int calls;
+  } reads[] = {{std::string(600, 'v'), 2}, {std::string(600, 'w'), 1}, {"abc", 1}, {"", 1},
+               {std::string(700, 'x'), 2}, {"xyz", 1},   {std::string(20, 'y'), 1}};
+  for (const auto& c : reads) {
+    gText = c.value;
+    gCalls = {};
+    EXPECT_EQ(r.GetAsString(), c.value) << c.value.size();
+    EXPECT_EQ(gCalls.count, c.calls) << c.value.size();
+  }
+  Point(r, 19, &ServeText);
+  for (auto [text, value] : {std::pair<std::string, long double>{std::string(30, '1'), 1.11111111111111111111111111111e29L},
+                            {"12.25", 12.25L}}) {
+    gText = text;
+    EXPECT_EQ(r.GetAsExtended(), value) << text;
+  }
+
+  TLibFieldWriter w(nullptr, nullptr);
+  Point(w, 65, &ReceiveText);
+  for (std::string value : {std::string(40, 'L'), std::string("ab"), std::string(), std::string("with\0zero", 9)}) {
+    w.SetAsString(value);
+    EXPECT_EQ(gReceived.text, value);
+    EXPECT_EQ(gReceived.bytes, static_cast<int32_t>(value.size()));
+    EXPECT_TRUE(gReceived.terminated) << value;
+  }
 }
 
 TEST(LibFieldTest, AccessorsOfAnotherShapeAreNeverCalled) {

@@ -1,6 +1,10 @@
 // A test engine library: a source engine serving an in-memory table with a column of
 // every field type. Options: "rows=N" (default 3), "empty=R" (every value of row R is
 // empty), "long=R" (row R's text is 600 characters).
+// Built with TEST_LAZY_TYPES, the engine learns its field types only when its records are
+// opened: before the first MoveFirst every field tells type 0. Built with TEST_ONE_ENGINE,
+// the library has a single engine that every EngineInit hands out again, so the handle of
+// a closed engine comes back. Built with TEST_WIZARD, the engine has a wizard.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -43,7 +47,7 @@ class MemField final : public TCustomTransField, public virtual IFieldReader {
   MemField(MemSource* source, IInterface* owner, int32_t index);
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IFieldReader>(this, iid, obj); }
   std::string GetName() override { return kColumns[index_].name; }
-  int32_t GetDataType() override { return kColumns[index_].type; }
+  int32_t GetDataType() override;
   int32_t GetIndex() override { return index_; }
   bool IsEmpty() override;
   bool GetAsBoolean() override { return Row() % 2 == 1; }
@@ -104,7 +108,7 @@ class MemSource final : public TInterfacedObject,
   bool Init(int32_t direction) override { return direction == kDirectionSource; }
   bool IsActive() override { return true; }
   void Fina() override {}
-  IntfPtr<IEngineConfig> GetConfig() override { return nullptr; }
+  IntfPtr<IEngineConfig> GetConfig() override;
   std::string GetOptions() override {
     return "rows=" + std::to_string(rows_) + ";\r\nempty=" + std::to_string(emptyRow_) + ";\r\nlong=" + std::to_string(longRow_);
   }
@@ -132,22 +136,82 @@ class MemSource final : public TInterfacedObject,
     return static_cast<ITransField*>(fields_[static_cast<size_t>(index)].get());
   }
   int32_t DataCount() override { return rows_; }
-  void MoveFirst() override { row_ = 0; }
+  void MoveFirst() override {
+    row_ = 0;
+    opened_ = true;
+  }
   void MoveNext() override { ++row_; }
   bool IsEof() override { return row_ >= rows_; }
   TObject* GetImplementor() override { return this; }
 
   int32_t row_ = 0, rows_ = 3, emptyRow_ = -1, longRow_ = -1;
+  bool opened_ = false;
 
  private:
   IntfPtr<ITransEvents> events_;
+  IntfPtr<IEngineConfig> wizard_;
   std::vector<std::unique_ptr<MemField>> fields_;
 };
+
+// Edits a working copy of its engine that is listed as a handle of its own while the
+// wizard is open, as a real wizard does. Copies stay until the wizard goes, so no copy's
+// handle is ever handed out twice.
+class MemWizard final : public TInterfacedObject, public virtual IEngineConfig {
+ public:
+  explicit MemWizard(MemSource* engine) : engine_(engine) {}
+  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IEngineConfig>(this, iid, obj); }
+  bool Init(NativeWindow, bool) override {
+    Fina();
+    copy_ = MakeIntf<MemSource>();
+    copy_->rows_ = engine_->rows_;
+    copies_.push_back(copy_);
+    handle_ = HandleList().AddEngine(copy_.get());
+    return true;
+  }
+  void Fina() override {
+    if (copy_) HandleList().Remove(handle_);
+    copy_.Reset();
+  }
+  bool IsBOF() override { return true; }
+  bool IsEOF() override { return true; }
+  bool CheckSucceed() override { return true; }
+  void Update() override {
+    if (copy_) engine_->rows_ = copy_->rows_;
+  }
+  void First() override {}
+  void Last() override {}
+  void Next() override {}
+  void Previous() override {}
+  IntfPtr<ITransPort> GetPort() override {
+    if (!copy_) return nullptr;
+    return static_cast<IImport*>(copy_.get());
+  }
+
+ private:
+  MemSource* engine_;
+  IntfPtr<MemSource> copy_;
+  std::vector<IntfPtr<MemSource>> copies_;
+  intptr_t handle_ = 0;
+};
+
+IntfPtr<IEngineConfig> MemSource::GetConfig() {
+#ifdef TEST_WIZARD
+  if (!wizard_) wizard_ = MakeIntf<MemWizard>(this);
+#endif
+  return wizard_;
+}
 
 MemField::MemField(MemSource* source, IInterface* owner, int32_t index)
     : TCustomTransField(owner), source_(source), index_(index) {}
 
 int32_t MemField::Row() const { return source_->row_; }
+
+int32_t MemField::GetDataType() {
+#ifdef TEST_LAZY_TYPES
+  if (!source_->opened_) return 0;
+#endif
+  return kColumns[index_].type;
+}
 
 bool MemField::IsEmpty() { return source_->row_ == source_->emptyRow_ || source_->row_ >= source_->rows_; }
 
@@ -156,7 +220,14 @@ std::string MemField::GetAsString() {
   return (kColumns[index_].type == 0 ? "u" : "row") + std::to_string(Row());
 }
 
-IntfPtr<ITransEngine> CreateSource() { return MakeIntf<MemSource>(); }
+IntfPtr<ITransEngine> CreateSource() {
+#ifdef TEST_ONE_ENGINE
+  static IntfPtr<ITransEngine> one = MakeIntf<MemSource>();
+  return one;
+#else
+  return MakeIntf<MemSource>();
+#endif
+}
 
 void Start(LibraryRegistration& r) {
   r.sourceFactory = &CreateSource;

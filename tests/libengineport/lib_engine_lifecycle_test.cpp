@@ -1,0 +1,179 @@
+// The proxies across the life of a library engine: closing and reopening, wizards opened
+// again, and a library whose answers change once its records are opened.
+#include <gtest/gtest.h>
+
+#include "boundary/host_support.h"
+#include "libengineport/lib_engine.h"
+#include "libengineport/lib_factory.h"
+#include "platform/dynlib.h"
+#include "support/temp_dir.h"
+
+namespace ryn {
+namespace {
+
+using testing::TempDir;
+
+std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + ".so"; }
+
+IntfPtr<TLibITransEngineFactory> Factory(const std::string& file) {
+  auto f = MakeIntf<TLibITransEngineFactory>();
+  EXPECT_TRUE(f->Load(file)) << file;
+  return f;
+}
+
+TEST(LibEngineLifecycleTest, EstablishedOnlyWhenTheLibrarySaysSo) {
+  // The library answers 1, 0, or its "unknown handle" code for an engine not open.
+  auto factory = Factory(Engines("memsource"));
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  EXPECT_FALSE(engine->Established()) << "never opened";
+  ASSERT_TRUE(engine->Init(1));
+  EXPECT_TRUE(engine->Established()) << "three rows";
+  engine->SetOptions("rows=0");
+  EXPECT_FALSE(engine->Established()) << "no rows";
+  engine->SetOptions("rows=2");
+  engine->Fina();
+  EXPECT_FALSE(engine->Established()) << "closed";
+
+  // A library that cannot tell lets every engine run.
+  IntfPtr<ITransEngine> plain = Factory(Engines("minsource"))->CreateEngine();
+  ASSERT_TRUE(plain->Init(1));
+  EXPECT_TRUE(plain->Established());
+}
+
+TEST(LibEngineLifecycleTest, HeldFieldsAndPortsKeepTheEngineOpen) {
+  auto factory = Factory(Engines("wizard"));
+  auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(factory->Library(), "TestLiveHandles"));
+  ASSERT_TRUE(live);
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  auto port = engine->GetPort().Query<IImport>();
+  port->MoveFirst();
+  IntfPtr<IFieldReader> field = port->GetField(15).Query<IFieldReader>();
+  IntfPtr<IFieldReader> again = field;
+  ASSERT_TRUE(engine->GetConfig()->Init(1234, true));
+  IntfPtr<ITransPort> wizardPort = engine->GetConfig()->GetPort();
+  port.Reset();
+  engine.Reset();
+  EXPECT_EQ(live(), 3) << "the engine, its wizard and the wizard's copy";
+  EXPECT_EQ(field->GetAsString(), "row0");
+  EXPECT_EQ(wizardPort->GetFieldCount(), 19);
+  wizardPort.Reset();
+  field.Reset();
+  EXPECT_EQ(live(), 3) << "one field reference is left";
+  again.Reset();
+  EXPECT_EQ(live(), 0);
+}
+
+TEST(LibEngineLifecycleTest, FieldTypesAreAskedAgainOnceRecordsAreOpened) {
+  // This library tells type 0 for every field until its records are opened.
+  IntfPtr<ITransEngine> engine = Factory(Engines("lazytypes"))->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  auto port = engine->GetPort().Query<IImport>();
+  for (int32_t index : {5, 6, 9, 14}) EXPECT_EQ(port->GetField(index)->GetDataType(), 0) << index;
+
+  const struct {
+    int32_t index;
+    int32_t type;
+    double value;
+  } opened[] = {{5, 6, -2000000000}, {6, 7, 9e18}, {9, 18, 0.1}, {14, 51, 45000.5}};
+  port->MoveFirst();
+  for (const auto& c : opened) {
+    auto field = port->GetField(c.index).Query<IFieldReader>();
+    EXPECT_EQ(field->GetDataType(), c.type) << c.index;
+    double value = c.type == 6    ? field->GetAsInteger()
+                   : c.type == 7  ? static_cast<double>(field->GetAsInt64())
+                   : c.type == 18 ? field->GetAsDouble()
+                                  : field->GetAsDateTime();
+    EXPECT_EQ(value, c.value) << c.index;
+  }
+}
+
+TEST(LibEngineLifecycleTest, PortsAndFieldsHeldAcrossFinaAreInert) {
+  // This library hands its one engine out again, so the closed engine's handle comes back
+  // and names the open one.
+  IntfPtr<ITransEngine> engine = Factory(Engines("oneengine"))->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  auto oldPort = engine->GetPort().Query<IImport>();
+  oldPort->MoveFirst();
+  auto text = oldPort->GetField(15).Query<IFieldReader>();
+  auto integer = oldPort->GetField(5).Query<IFieldReader>();
+  ASSERT_EQ(text->GetAsString(), "row0");
+  engine->Fina();
+  ASSERT_TRUE(engine->Init(1));
+  auto port = engine->GetPort().Query<IImport>();
+  port->MoveFirst();
+  port->MoveNext();
+
+  EXPECT_EQ(text->GetAsString(), "");
+  EXPECT_TRUE(text->IsEmpty());
+  EXPECT_EQ(text->GetDataType(), 0);
+  EXPECT_EQ(integer->GetAsInteger(), 0);
+  EXPECT_EQ(oldPort->GetFieldCount(), 0);
+  EXPECT_FALSE(oldPort->FindField("text"));
+  EXPECT_TRUE(oldPort->IsEof());
+  EXPECT_EQ(oldPort->GetField(15).Query<IFieldReader>()->GetAsString(), "") << "a field handed out after Fina";
+  oldPort->MoveNext();
+  EXPECT_EQ(port->GetField(15).Query<IFieldReader>()->GetAsString(), "row1") << "the open engine's record stays";
+
+  // Writes through a destination port kept from the first file never reach the second.
+  TempDir dir;
+  IntfPtr<ITransEngine> writer = Factory(RYNFILER_LIBRARY)->CreateEngine();
+  ASSERT_TRUE(writer->Init(2));
+  ASSERT_EQ(writer->SetOptions(testing::ExportOptions(dir.Path("first.ryn"))), 0);
+  auto firstPort = writer->GetPort().Query<IExport>();
+  firstPort->SetFieldCount(2);
+  auto kept = firstPort->GetField(0).Query<IFieldWriter>();
+  writer->Fina();
+  ASSERT_TRUE(writer->Init(2));
+  ASSERT_EQ(writer->SetOptions(testing::ExportOptions(dir.Path("second.ryn"))), 0);
+  auto secondPort = writer->GetPort().Query<IExport>();
+  secondPort->SetFieldCount(2);
+  secondPort->Append();
+  kept->SetAsString("stale");
+  firstPort->Post();
+  firstPort->SetFieldCount(5);
+  secondPort->GetField(1).Query<IFieldWriter>()->SetAsString("y");
+  secondPort->Post();
+  writer->Fina();
+  EXPECT_EQ(TempDir::Read(dir.Path("second.ryn")), "@\r\nA\tB\r\n0001\t2023\tY\t12\t\ty\r\n@@");
+}
+
+TEST(LibEngineLifecycleTest, AReopenedWizardGivesItsOwnPort) {
+  // The library's wizard edits a working copy with a handle of its own per opening.
+  IntfPtr<ITransEngine> engine = Factory(Engines("wizard"))->CreateEngine();
+  ASSERT_TRUE(engine->Init(1));
+  engine->SetOptions("rows=4");
+  IntfPtr<IEngineConfig> config = engine->GetConfig();
+  ASSERT_TRUE(config);
+  ASSERT_TRUE(config->Init(1234, true));
+  auto first = config->GetPort().Query<IImport>();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->GetFieldCount(), 19);
+  EXPECT_EQ(first->DataCount(), 4);
+  config->Fina();
+  EXPECT_EQ(first->GetFieldCount(), 0) << "the closed wizard's copy is gone";
+  EXPECT_FALSE(config->GetPort()) << "no wizard open";
+
+  engine->SetOptions("rows=6");
+  // Opened again after closing, then with another parent window while open.
+  IntfPtr<IImport> port;
+  for (NativeWindow parent : {1234, 5678}) {
+    ASSERT_TRUE(config->Init(parent, true)) << parent;
+    port = config->GetPort().Query<IImport>();
+    ASSERT_TRUE(port) << parent;
+    EXPECT_EQ(port->GetFieldCount(), 19) << parent;
+    EXPECT_EQ(port->DataCount(), 6) << parent;
+  }
+
+  // A wizard kept from a closed engine stays closed.
+  engine->Fina();
+  ASSERT_TRUE(engine->Init(1));
+  EXPECT_EQ(port->GetFieldCount(), 0);
+  EXPECT_FALSE(config->Init(1234, true));
+  EXPECT_FALSE(config->GetPort());
+  ASSERT_TRUE(engine->GetConfig()->Init(1234, true));
+  EXPECT_EQ(engine->GetConfig()->GetPort()->GetFieldCount(), 19);
+}
+
+}  // namespace
+}  // namespace ryn
