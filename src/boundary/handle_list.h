@@ -84,6 +84,10 @@ class THandleList {
   // Fina runs (when finalize is set) and the reference goes. False when the handle was no
   // live handle of that kind.
   bool Retire(intptr_t handle, Kind kind, bool finalize);
+  // Ends the handle without the object's Fina (a wizard delisting its working engine).
+  bool Remove(intptr_t handle) {
+    return Retire(handle, Kind::kEngine, false) || Retire(handle, Kind::kConfig, false);
+  }
   // Live handles.
   size_t Count() const { return live_.load(std::memory_order_relaxed); }
   // Ends every handle, calling each object's Fina with host callbacks muted.
