@@ -1,7 +1,10 @@
 #include "expr/syntax_listener.h"
 
 #include <algorithm>
+#include <new>
 
+#include "expr/syntax_errors.h"
+#include "expr/text_limits.h"
 #include "platform/text.h"
 
 namespace ryn {
@@ -14,6 +17,20 @@ int32_t TCustomSyntaxFunctionListener::Execute(std::string_view, std::span<const
 }
 
 std::string TCustomSyntaxFunctionListener::GetErrorText(int32_t) { return {}; }
+
+int32_t ExecuteListener(ISyntaxFunctionListener& listener, std::string_view name,
+                        std::span<const TCommonData* const> args, bool check, TCommonData& result) {
+  int32_t code = 0;
+  try {
+    code = listener.Execute(name, args, check, result);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  } catch (...) {
+    return kErrBadArguments;
+  }
+  if (code == 0 && result.DataType == kDataString && result.StrValue.size() > kMaxFormulaText) return kErrBadArguments;
+  return code;
+}
 
 namespace {
 

@@ -93,7 +93,9 @@ class TSyntaxParser : public TObject {
   class Quiet;
   struct CellItemsSeen;
 
+  // Parse, with whatever escapes it (memory running out) turned into a code.
   int32_t Run(std::string_view formula, int mode, TCommonData& result);
+  int32_t Parse(std::string_view formula, int mode, TCommonData& result);
 
   // Formula, brace section and statements (syntax_parser.cpp, syntax_parser_statement.cpp).
   bool Formula(TCommonData& result);

@@ -68,7 +68,7 @@ bool TSyntaxParser::FunctionCall(const std::string& name, TSyntaxData& v) {
     Emit(std::make_unique<TNiporlanItem>(count));
   }
   v.SetVoid();
-  if (int32_t code = listener->Execute(name, args, Checking(), v)) return Fail(code);
+  if (int32_t code = ExecuteListener(*listener, name, args, Checking(), v)) return Fail(code);
   Emit(std::make_unique<TNiporlanItem>(name));
   Say(")");
   Next();
@@ -135,7 +135,7 @@ bool TSyntaxParser::PercentCall(TSyntaxData& v) {
   Emit(std::make_unique<TNiporlanItem>(arg));
   const TCommonData* args[] = {&arg};
   v.SetVoid();
-  if (int32_t code = listener->Execute("%", args, Checking(), v)) return Fail(code);
+  if (int32_t code = ExecuteListener(*listener, "%", args, Checking(), v)) return Fail(code);
   Emit(std::make_unique<TNiporlanItem>(std::string("%")));
   Say(f->Title.empty() ? f->Name : f->Title);
   Say("(" + arg.StrValue + ")");

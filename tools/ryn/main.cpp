@@ -1,11 +1,15 @@
 // ryn: the command-line host. Runs one command of the system from a shell; later commands
 // join "eval" here.
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string_view>
 #include <vector>
 
 #include "eval_command.h"
 #include "expr/common_functions.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
 
 namespace {
 
@@ -20,9 +24,7 @@ constexpr const char* kUsage =
     "\n"
     "Run \"ryn COMMAND --help\" for the arguments of a command.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::cerr << kUsage;
@@ -36,4 +38,22 @@ int main(int argc, char** argv) {
   if (command == "eval") return ryn::tool::RunEval(std::span(args).subspan(1), std::cout, std::cerr);
   std::cerr << "ryn: unknown command " << command << "\n" << kUsage;
   return 2;
+}
+
+}  // namespace
+
+// Whatever a command did not handle is reported, never left to abort the process.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "ryn: error: out of memory\n";
+  } catch (const ryn::ERynError& e) {
+    std::cerr << "ryn: error: " << ryn::ToUtf8(e.Message()) << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "ryn: error: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "ryn: error: unexpected failure\n";
+  }
+  return 1;
 }
