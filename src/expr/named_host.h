@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "expr/niporlan.h"
@@ -33,16 +34,21 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   void Forget();
 
  private:
-  // The field interface of the object a port handed out, asked for once per object: a
-  // port answers every lookup with an object of its own, or with one it re-points, and
-  // either way the same object gives the same interface.
+  // What the query of a field object for I answered, per index: a port hands out an
+  // object of its own per index, or one it re-points, or objects from a pool, and the same
+  // object of the same class answers with the same interface. Nothing is held: the slot
+  // is used only while the object itself is held.
   template <class I>
   struct FieldSlot {
-    ITransField* field = nullptr;
-    IntfPtr<I> intf;
+    const void* object = nullptr;
+    const std::type_info* type = nullptr;
+    I* intf = nullptr;
   };
+  // Looks the field up (held in field) and answers its I interface, or null. An interface
+  // that another object answers for is held in other.
   template <class I>
-  I* Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t index);
+  I* Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t index, IntfPtr<ITransField>& field,
+             IntfPtr<I>& other);
 
   int32_t Import(std::span<const TCommonData* const> args, bool check, TCommonData& result);
   int32_t SetExport(std::span<const TCommonData* const> args, bool check, TCommonData& result);

@@ -270,7 +270,7 @@ void TNiporlanParser::RunItem(const TNiporlanItem& item) {
       if (!item.CellRef) RaiseBadItem();
       PushCell(*item.CellRef);
       return;
-    case kItemFunction: CallFunction(item.FuncName); return;
+    case kItemFunction: CallFunction(item); return;
     default: RaiseBadItem();
   }
 }
@@ -291,12 +291,21 @@ void TNiporlanParser::PushCell(const TSyntaxCell& cell) {
   Push(w);
 }
 
-void TNiporlanParser::CallFunction(const std::string& name) {
-  ISyntaxFunctionListener* listener = owner_.FindListener(name);
-  TSyntaxFunction* f = listener ? listener->FindFunction(name) : nullptr;
-  if (f == nullptr) Raise(Ansi("没有找到函数“") + name + Ansi("”的侦听器！"));
-  // A listener may unregister itself while it computes.
-  IntfPtr<ISyntaxFunctionListener> keep(listener);
+void TNiporlanParser::CallFunction(const TNiporlanItem& item) {
+  const std::string& name = item.FuncName;
+  TNiporlanItem::Resolution& r = item.Resolved;
+  const uint64_t generation = SyntaxListenerGeneration();
+  if (r.generation != generation || r.parser != &owner_) {
+    bool global = false;
+    ISyntaxFunctionListener* found = owner_.FindListener(name, &global);
+    TSyntaxFunction* declared = found ? found->FindFunction(name) : nullptr;
+    if (declared == nullptr) Raise(Ansi("没有找到函数“") + name + Ansi("”的侦听器！"));
+    r = {&owner_, generation, found, declared, global};
+  }
+  ISyntaxFunctionListener* listener = r.listener;
+  TSyntaxFunction* f = r.function;
+  // A global listener may unregister itself while it computes; the parser's own stay.
+  IntfPtr<ISyntaxFunctionListener> keep(r.global ? listener : nullptr);
 
   size_t count = static_cast<size_t>(f->Count());
   if (f->Variadic) {

@@ -76,7 +76,7 @@ class TNiporlanParser : public TObject {
   // An item other than a constant.
   void RunItem(const TNiporlanItem& item);
   void PushCell(const TSyntaxCell& cell);
-  void CallFunction(const std::string& name);
+  void CallFunction(const TNiporlanItem& item);
   // The operators for values of any type.
   void Operate(int32_t opCode);
   void Arithmetic(int32_t opCode);

@@ -117,8 +117,9 @@ void TNVFunc::Forget() {
 }
 
 template <class I>
-I* TNVFunc::Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t index) {
-  IntfPtr<ITransField> field = port->GetField(index);
+I* TNVFunc::Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t index, IntfPtr<ITransField>& field,
+                    IntfPtr<I>& other) {
+  field = port->GetField(index);
   if (!field) return nullptr;
   // Ports of other libraries answer any index, so indexes beyond a sensible number share
   // the last slot.
@@ -126,17 +127,25 @@ I* TNVFunc::Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t 
   const size_t i = std::min(static_cast<size_t>(index), kMaxSlot);
   if (i >= slots.size()) slots.resize(i + 1);
   FieldSlot<I>& slot = slots[i];
-  if (slot.field != field.get()) {
-    slot.intf = field.Query<I>();
-    slot.field = field.get();
+  ITransField* f = field.get();
+  const void* object = dynamic_cast<const void*>(f);
+  const std::type_info* type = &typeid(*f);
+  if (slot.intf && slot.object == object && slot.type == type) return slot.intf;
+  IntfPtr<I> intf = field.Query<I>();
+  if (intf && dynamic_cast<const void*>(intf.get()) == object) {
+    slot = {object, type, intf.get()};
+    return intf.get();
   }
-  return slot.intf.get();
+  slot = {};
+  other = std::move(intf);
+  return other.get();
 }
 
 int32_t TNVFunc::Execute(std::string_view name, std::span<const TCommonData* const> args, bool check,
                          TCommonData& result) {
-  if (SameTextAscii(name, "Import")) return Import(args, check, result);
-  if (SameTextAscii(name, "SetExport")) return SetExport(args, check, result);
+  // Called per field and record with the upper-cased names of compiled formulas.
+  if (name == "IMPORT" || SameTextAscii(name, "Import")) return Import(args, check, result);
+  if (name == "SETEXPORT" || SameTextAscii(name, "SetExport")) return SetExport(args, check, result);
   return kErrNoFunction;
 }
 
@@ -146,7 +155,9 @@ int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TC
   if (index < 0) return kErrBadArguments;
   result.SetVoid();
   IImport* source = host_.Source.get();
-  IFieldReader* field = source ? Resolve(readers_, source, index) : nullptr;
+  IntfPtr<ITransField> held;
+  IntfPtr<IFieldReader> other;
+  IFieldReader* field = source ? Resolve(readers_, source, index, held, other) : nullptr;
   if (!field) return 0;
   const int32_t type = field->GetDataType();
   if (check) {
@@ -165,7 +176,9 @@ int32_t TNVFunc::SetExport(std::span<const TCommonData* const> args, bool check,
   result.SetVoid();
   if (check) return 0;
   IExport* dest = host_.Dest.get();
-  if (IFieldWriter* field = dest ? Resolve(writers_, dest, index) : nullptr) WriteField(*field, *args[1]);
+  IntfPtr<ITransField> held;
+  IntfPtr<IFieldWriter> other;
+  if (IFieldWriter* field = dest ? Resolve(writers_, dest, index, held, other) : nullptr) WriteField(*field, *args[1]);
   return 0;
 }
 

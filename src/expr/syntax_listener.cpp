@@ -1,6 +1,7 @@
 #include "expr/syntax_listener.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "expr/syntax_errors.h"
@@ -34,6 +35,8 @@ int32_t ExecuteListener(ISyntaxFunctionListener& listener, std::string_view name
 
 namespace {
 
+std::atomic<uint64_t> gGeneration{1};
+
 SyntaxListenerList& Listeners() {
   static SyntaxListenerList list;
   return list;
@@ -41,17 +44,23 @@ SyntaxListenerList& Listeners() {
 
 }  // namespace
 
+uint64_t SyntaxListenerGeneration() { return gGeneration.load(std::memory_order_relaxed); }
+
+void NoteSyntaxListenerChange() { gGeneration.fetch_add(1, std::memory_order_relaxed); }
+
 const SyntaxListenerList& GlobalSyntaxListeners() { return Listeners(); }
 
 void RegisterSyntaxListener(const IntfPtr<ISyntaxFunctionListener>& listener) {
   if (!listener) return;
   SyntaxListenerList& list = Listeners();
   if (std::find(list.begin(), list.end(), listener) == list.end()) list.push_back(listener);
+  NoteSyntaxListenerChange();
 }
 
 void UnregisterSyntaxListener(const IntfPtr<ISyntaxFunctionListener>& listener) {
   SyntaxListenerList& list = Listeners();
   list.erase(std::remove(list.begin(), list.end(), listener), list.end());
+  NoteSyntaxListenerChange();
 }
 
 }  // namespace ryn

@@ -32,6 +32,7 @@ std::unique_ptr<TNiporlan> TSyntaxParser::TakeCompiled() { return std::move(comp
 
 void TSyntaxParser::AddFunctionListener(const IntfPtr<ISyntaxFunctionListener>& listener) {
   if (listener) listeners_.push_back(listener);
+  NoteSyntaxListenerChange();
 }
 
 void TSyntaxParser::AddCellProvider(const IntfPtr<ISyntaxCellProvider>& provider) {

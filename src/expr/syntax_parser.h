@@ -62,8 +62,8 @@ class TSyntaxParser : public TObject {
   void AddFunctionListener(const IntfPtr<ISyntaxFunctionListener>& listener);
   const SyntaxListenerList& FunctionListeners() const { return listeners_; }
   // The listener that supplies name: the first global listener that has it, else the
-  // first of this parser's own; null when none has it.
-  ISyntaxFunctionListener* FindListener(std::string_view name) const;
+  // first of this parser's own; null when none has it. global tells which it was.
+  ISyntaxFunctionListener* FindListener(std::string_view name, bool* global = nullptr) const;
   void AddCellProvider(const IntfPtr<ISyntaxCellProvider>& provider);
   // Asks the cell providers for cell.Value (none when cells are disabled); false when no
   // provider knows the cell.

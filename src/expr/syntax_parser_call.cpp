@@ -16,9 +16,11 @@ bool IsPercentArgChar(unsigned char c) { return c == '.' || c == '_' || IsDigit(
 
 // The global listeners come first, so a program-wide function cannot be shadowed by a
 // parser's own.
-ISyntaxFunctionListener* TSyntaxParser::FindListener(std::string_view name) const {
+ISyntaxFunctionListener* TSyntaxParser::FindListener(std::string_view name, bool* global) const {
+  if (global) *global = true;
   for (const auto& l : GlobalSyntaxListeners())
     if (l->HasFunction(name)) return l.get();
+  if (global) *global = false;
   for (const auto& l : listeners_)
     if (l->HasFunction(name)) return l.get();
   return nullptr;
