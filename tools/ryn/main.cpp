@@ -1,12 +1,13 @@
-// ryn: the command-line host. Runs one command of the system from a shell; later commands
-// join "eval" here.
+// ryn: the command-line host. Runs one command of the system from a shell.
 #include <exception>
 #include <iostream>
 #include <new>
 #include <string_view>
 #include <vector>
 
+#include "engines_command.h"
 #include "eval_command.h"
+#include "transfer_command.h"
 #include "expr/common_functions.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -20,7 +21,9 @@ constexpr const char* kUsage =
     "Usage: ryn COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
-    "  eval   parse a formula and print its type and value\n"
+    "  engines    list the engines of the engine folder\n"
+    "  eval       parse a formula and print its type and value\n"
+    "  transfer   move the records of one engine into another\n"
     "\n"
     "Run \"ryn COMMAND --help\" for the arguments of a command.\n";
 
@@ -35,7 +38,10 @@ int Run(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
-  if (command == "eval") return ryn::tool::RunEval(std::span(args).subspan(1), std::cout, std::cerr);
+  auto rest = std::span(args).subspan(1);
+  if (command == "eval") return ryn::tool::RunEval(rest, std::cout, std::cerr);
+  if (command == "engines") return ryn::tool::RunEngines(rest, std::cout, std::cerr);
+  if (command == "transfer") return ryn::tool::RunTransfer(rest, std::cout, std::cerr);
   std::cerr << "ryn: unknown command " << command << "\n" << kUsage;
   return 2;
 }
