@@ -100,16 +100,7 @@ TEST_F(GridExportTest, FinaKeepsTheRecordsOnlyAndNothingWithoutThem) {
   EXPECT_EQ(grid->Text(1, 4), "g");
 }
 
-TEST_F(GridExportTest, EngineContract) {
-  EXPECT_EQ(engine->GetName(), "GridDataExport");
-  EXPECT_EQ(engine->GetEngineType(), 2);
-  EXPECT_TRUE(engine->Init(2));
-  EXPECT_FALSE(engine->Init(1));
-  EXPECT_TRUE(engine->IsActive());
-  EXPECT_TRUE(engine->Established());
-  EXPECT_FALSE(engine->GetConfig());
-  EXPECT_EQ(engine->GetOptions(), "");
-  EXPECT_EQ(engine->SetOptions("a=1"), 0);
+TEST_F(GridExportTest, SinkAndLifetime) {
   auto events = MakeIntf<testing::RecordingEvents>();
   EXPECT_FALSE(QueryIntf<ITransEvents>(static_cast<ITransEngine*>(engine.get())));
   engine->SetEvents(events.get());
