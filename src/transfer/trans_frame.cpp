@@ -37,7 +37,14 @@ TTransFrame::~TTransFrame() {
     host_->SetEvents(nullptr);
   }
   for (IntfPtr<ITransEngine>* engine : {&source_, &dest_}) {
-    if (*engine && (*engine)->IsActive()) (*engine)->Fina();
+    // A destination that cannot finish its output raises; the other engine is closed all
+    // the same and the sink hears of it.
+    try {
+      if (*engine && (*engine)->IsActive()) (*engine)->Fina();
+    } catch (const ERynError& e) {
+      Message(kSeverityError, e.Message());
+    } catch (...) {
+    }
   }
 }
 

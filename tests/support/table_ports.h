@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/error.h"
 #include "platform/float_format.h"
 #include "platform/stream.h"
 #include "transport/custom_field.h"
@@ -76,7 +77,7 @@ class TableSource final : public TInterfacedObject, public virtual ITransEngine,
   }
   std::string GetName() override { return "TableSource"; }
   int32_t GetEngineType() override { return types; }
-  IntfPtr<ITransPort> GetPort() override { return noPort ? nullptr : static_cast<IImport*>(this); }
+  IntfPtr<ITransPort> GetPort() override { return static_cast<IImport*>(this); }
   void SetEvents(ITransEvents* e) override { events = e; }
   bool Init(int32_t direction) override {
     ++inits;
@@ -112,7 +113,6 @@ class TableSource final : public TInterfacedObject, public virtual ITransEngine,
   int32_t types = kDirectionSource;
   bool active = false;
   bool canOpen = true;
-  bool noPort = false;
   int inits = 0;
   int finas = 0;
   IntfPtr<ITransEvents> events;
@@ -170,9 +170,11 @@ class TableDest final : public TInterfacedObject, public virtual ITransEngine, p
     return active;
   }
   bool IsActive() override { return active; }
+  // Raises what a full disk raises when finaFails is set.
   void Fina() override {
     ++finas;
     active = false;
+    if (finaFails) throw EStreamError("write failed: No space left on device");
   }
   IntfPtr<IEngineConfig> GetConfig() override { return nullptr; }
   std::string GetOptions() override { return {}; }
@@ -203,6 +205,7 @@ class TableDest final : public TInterfacedObject, public virtual ITransEngine, p
   std::vector<std::string> calls;
   int32_t types = kDirectionDestination;
   bool active = false;
+  bool finaFails = false;
   int inits = 0;
   int finas = 0;
   IntfPtr<ITransEvents> events;

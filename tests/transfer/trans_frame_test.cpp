@@ -147,6 +147,23 @@ TEST(TransFrame, ExecuteBuildsTheDefaultScriptAndReportsCompileErrors) {
   EXPECT_EQ(dest->finas, 1);
 }
 
+TEST(TransFrame, ADestinationThatCannotFinishIsReported) {
+  auto source = Source();
+  auto dest = Dest();
+  auto events = MakeIntf<RecordingEvents>();
+  dest->finaFails = true;
+  {
+    TTransFrame frame;
+    frame.SetEvents(events.get());
+    frame.SetExportEngine(dest.get(), true);
+    frame.SetImportEngine(source.get(), true);
+    frame.GetScriptHost();  // opens both
+  }
+  EXPECT_EQ(source->finas, 1);
+  EXPECT_EQ(dest->finas, 1);
+  EXPECT_EQ(events->messages, (Messages{{3, "write failed: No space left on device"}}));
+}
+
 TEST(TransFrame, WithoutAnyScriptHost) {
   auto events = MakeIntf<RecordingEvents>();
   {
