@@ -98,6 +98,7 @@ bool TLibITransEngineFactory::Load(const OsPath& path) {
   FLib = LoadLibraryFile(path);
   if (!FLib) return false;
   FPath = FromOsPath(path);
+  FOsPath = path;
   if (!lib::Lookup(FLib, "EngineGetName", FEngineGetName) || !lib::Lookup(FLib, "EngineGetType", FEngineGetType)) {
     FEngineGetName = nullptr;
     FEngineGetType = nullptr;

@@ -33,12 +33,14 @@ class TLibITransEngineFactory final : public TInterfacedObject, public virtual I
   // Raises ETransEngineError when the library's engine functions cannot be bound.
   IntfPtr<ITransEngine> CreateEngine() override;
 
-  // The library's file, in the narrow form for showing.
+  // The library's file, in the narrow form for showing, and as the file system names it.
   const std::string& Path() const { return FPath; }
+  const OsPath& FilePath() const { return FOsPath; }
   LibHandle Library() const { return FLib; }
 
  private:
   std::string FPath;
+  OsPath FOsPath;
   LibHandle FLib = nullptr;
   lib::EngineGetNameFn FEngineGetName = nullptr;
   lib::EngineGetTypeFn FEngineGetType = nullptr;

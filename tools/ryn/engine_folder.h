@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/paths.h"
+
 namespace ryn::tool {
 
-// The folder in the process code page; dirOption is UTF-8 as given on the command line.
-std::string EngineFolder(const std::optional<std::string_view>& dirOption);
+// The folder as the file system names it; dirOption as given on the command line.
+OsPath EngineFolder(const std::optional<std::string_view>& dirOption);
 
 }  // namespace ryn::tool

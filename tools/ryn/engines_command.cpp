@@ -48,15 +48,15 @@ int RunEngines(std::span<const std::string_view> args, std::ostream& out, std::o
     return 2;
   }
 
-  const std::string folder = EngineFolder(dir);
+  const OsPath folder = EngineFolder(dir);
   RegisterLibraryEngines(folder);
   std::vector<std::string> lines;
   GetTransEngineFactories().Enumerate(0, [&](ITransEngineFactory* f) {
     auto* lib = dynamic_cast<TLibITransEngineFactory*>(f);
     lines.push_back(ToUtf8(f->GetName()) + '\t' + Directions(f->GetEngineTypes()) + '\t' + ToUtf8(f->GetDescription()) +
-                    '\t' + (lib ? ToUtf8(lib->Path()) : std::string()));
+                    '\t' + (lib ? lib->FilePath().bytes : std::string()));
   });
-  if (lines.empty()) err << "ryn engines: no engine libraries in " << ToUtf8(folder) << "\n";
+  if (lines.empty()) err << "ryn engines: no engine libraries in " << folder.bytes << "\n";
   // Folders list their files in no particular order.
   std::sort(lines.begin(), lines.end());
   for (const std::string& line : lines) out << line << '\n';

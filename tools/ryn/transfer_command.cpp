@@ -132,12 +132,12 @@ std::optional<std::string> OptionsText(const std::optional<std::string_view>& te
 
 // Creates the engine of that name for the direction, attaches the sink, opens it and
 // applies its options.
-IntfPtr<ITransEngine> OpenEngine(std::string_view nameUtf8, int32_t direction, const std::string& folder,
+IntfPtr<ITransEngine> OpenEngine(std::string_view nameUtf8, int32_t direction, const OsPath& folder,
                                  ITransEvents* events, const std::optional<std::string>& options) {
   const std::string name = FromUtf8(nameUtf8);
   const char* role = direction == kDirectionSource ? "source" : "destination";
   IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(name);
-  if (!factory) throw Failure{"no engine named " + std::string(nameUtf8) + " in " + ToUtf8(folder), 1};
+  if (!factory) throw Failure{"no engine named " + std::string(nameUtf8) + " in " + folder.bytes, 1};
   if ((factory->GetEngineTypes() & direction) == 0)
     throw Failure{"engine " + std::string(nameUtf8) + " cannot be a " + role, 1};
   IntfPtr<ITransEngine> engine = factory->CreateEngine();
@@ -185,7 +185,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
   try {
     std::optional<std::string> fromOptions = OptionsText(s.fromOptions, s.fromOptionsFile);
     std::optional<std::string> toOptions = OptionsText(s.toOptions, s.toOptionsFile);
-    const std::string folder = EngineFolder(s.dir);
+    const OsPath folder = EngineFolder(s.dir);
     RegisterLibraryEngines(folder);
     IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, events.get(), fromOptions);
     IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, events.get(), toOptions);
