@@ -56,6 +56,11 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   TNamedHost& host_;
   std::vector<FieldSlot<IFieldReader>> readers_;
   std::vector<FieldSlot<IFieldWriter>> writers_;
+  // The ports' uncounted field tables, when they have one (asked once per port).
+  IFieldTable* Table(ITransPort* port, ITransPort*& asked, IntfPtr<IFieldTable>& table);
+  ITransPort* sourceAsked_ = nullptr;
+  ITransPort* destAsked_ = nullptr;
+  IntfPtr<IFieldTable> sourceTable_, destTable_;
 };
 
 class TNamedHost final : public TInterfacedObject,

@@ -114,6 +114,17 @@ TNVFunc::TNVFunc(TNamedHost& host) : host_(host) {
 void TNVFunc::Forget() {
   readers_.clear();
   writers_.clear();
+  sourceAsked_ = destAsked_ = nullptr;
+  sourceTable_.Reset();
+  destTable_.Reset();
+}
+
+IFieldTable* TNVFunc::Table(ITransPort* port, ITransPort*& asked, IntfPtr<IFieldTable>& table) {
+  if (port != asked) {
+    asked = port;
+    table = port ? QueryIntf<IFieldTable>(port) : nullptr;
+  }
+  return table.get();
 }
 
 template <class I>
@@ -157,7 +168,9 @@ int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TC
   IImport* source = host_.Source.get();
   IntfPtr<ITransField> held;
   IntfPtr<IFieldReader> other;
-  IFieldReader* field = source ? Resolve(readers_, source, index, held, other) : nullptr;
+  IFieldReader* field = nullptr;
+  if (IFieldTable* table = Table(source, sourceAsked_, sourceTable_)) field = table->ReaderAt(index);
+  else if (source) field = Resolve(readers_, source, index, held, other);
   if (!field) return 0;
   const int32_t type = field->GetDataType();
   if (check) {
@@ -178,7 +191,10 @@ int32_t TNVFunc::SetExport(std::span<const TCommonData* const> args, bool check,
   IExport* dest = host_.Dest.get();
   IntfPtr<ITransField> held;
   IntfPtr<IFieldWriter> other;
-  if (IFieldWriter* field = dest ? Resolve(writers_, dest, index, held, other) : nullptr) WriteField(*field, *args[1]);
+  IFieldWriter* field = nullptr;
+  if (IFieldTable* table = Table(dest, destAsked_, destTable_)) field = table->WriterAt(index);
+  else if (dest) field = Resolve(writers_, dest, index, held, other);
+  if (field) WriteField(*field, *args[1]);
   return 0;
 }
 

@@ -35,6 +35,34 @@ IntfPtr<ITransField> TLibTransPort::GetField(int32_t index) {
   return static_cast<ITransField*>(field);
 }
 
+TLibTransPort::TableEntry* TLibTransPort::TableField(int32_t index) {
+  // The same bound as the remembered types: ports of other libraries answer any index.
+  constexpr int32_t kTableSize = 4096;
+  if (index < 0 || index >= kTableSize || (!FRetired && !FFieldGetType)) return nullptr;
+  if (FTable.size() <= static_cast<size_t>(index)) FTable.resize(static_cast<size_t>(index) + 1);
+  TableEntry& entry = FTable[static_cast<size_t>(index)];
+  if (!entry.field) {
+    entry.field = NewField();
+    entry.reader = dynamic_cast<IFieldReader*>(entry.field.get());
+    entry.writer = dynamic_cast<IFieldWriter*>(entry.field.get());
+  }
+  if (entry.generation != FTableGeneration) {
+    InitField(entry.field.get(), index);
+    entry.generation = FTableGeneration;
+  }
+  return &entry;
+}
+
+IFieldReader* TLibTransPort::ReaderAt(int32_t index) {
+  TableEntry* entry = TableField(index);
+  return entry ? entry->reader : nullptr;
+}
+
+IFieldWriter* TLibTransPort::WriterAt(int32_t index) {
+  TableEntry* entry = TableField(index);
+  return entry ? entry->writer : nullptr;
+}
+
 void TLibTransPort::InitField(TLibTransField* field, int32_t index) {
   field->FIndex = index;
   if (FRetired) {
@@ -86,10 +114,12 @@ void TLibTransPort::Unbind() {
   std::erase_if(FPool, [](const std::unique_ptr<TLibTransField>& f) { return !f->Held(); });
   for (auto& f : FPool) f->Retire();
   FTypes.clear();
+  ++FTableGeneration;
 }
 
 void TLibTransPort::Retire() {
   FRetired = true;
+  ++FTableGeneration;
   FHandle = 0;
   // Its conversion messages would be about records of an engine that is gone.
   FEngine = nullptr;

@@ -14,7 +14,7 @@ namespace ryn {
 
 class TLibTransEngine;
 
-class TLibTransPort : public TLibCollectObject, public virtual ITransPort {
+class TLibTransPort : public TLibCollectObject, public virtual ITransPort, public virtual IFieldTable {
  public:
   // engine: the engine whose sink gets conversion messages; null for a wizard's port.
   TLibTransPort(IInterface* controller, TLibTransEngine* engine, LibHandle lib)
@@ -25,6 +25,13 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort {
   IntfPtr<ITransField> FindField(std::string_view name) override;
   // No range check: a library may not know its field count.
   IntfPtr<ITransField> GetField(int32_t index) override;
+
+  // IFieldTable: one field object per index owned by the port and never counted, for
+  // the per-value path of transfers; re-pointed whenever the field list may change.
+  IFieldReader* ReaderAt(int32_t index) override;
+  IFieldWriter* WriterAt(int32_t index) override;
+  IImport* SourcePort() override { return nullptr; }
+  IExport* DestinationPort() override { return nullptr; }
 
   virtual void InitField(TLibTransField* field, int32_t index);
   // Looks the port's functions up; false (and nothing kept) when a required one is missing.
@@ -43,7 +50,10 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort {
   TLibTransEngine* Engine() const { return FEngine; }
   // Forgets the type codes and accessors remembered per field index (the library's field
   // list may have changed: new options, a wizard's update, new field types, records opened).
-  void InvalidateTypes() { FTypes.clear(); }
+  void InvalidateTypes() {
+    FTypes.clear();
+    ++FTableGeneration;
+  }
   // Outstanding references on the port or any of its fields.
   bool InUse() const { return Held(); }
 
@@ -63,6 +73,17 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort {
   lib::FieldGetTypeFn FFieldGetType = nullptr;
   lib::FieldGetProcFn FFieldGetProc = nullptr;
   std::vector<std::unique_ptr<TLibTransField>> FPool;
+  // The field table: per index a field, its reader or writer interface, and the
+  // generation it was pointed in.
+  struct TableEntry {
+    std::unique_ptr<TLibTransField> field;
+    IFieldReader* reader = nullptr;
+    IFieldWriter* writer = nullptr;
+    uint32_t generation = 0;
+  };
+  TableEntry* TableField(int32_t index);
+  std::vector<TableEntry> FTable;
+  uint32_t FTableGeneration = 1;
   // Per field index: the library's type code (-1 not asked yet) and its accessor.
   struct TypeEntry {
     int32_t type = -1;
@@ -79,7 +100,10 @@ class TLibImport final : public TLibTransPort, public virtual IImport {
  public:
   using TLibTransPort::TLibTransPort;
 
-  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IImport>(this, iid, obj); }
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<IImport, IFieldTable>(this, iid, obj);
+  }
+  IImport* SourcePort() override { return this; }
   int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
   void MoveFirst() override;
   void MoveNext() override;
@@ -104,7 +128,10 @@ class TLibExport final : public TLibTransPort, public virtual IExport {
  public:
   using TLibTransPort::TLibTransPort;
 
-  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IExport>(this, iid, obj); }
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<IExport, IFieldTable>(this, iid, obj);
+  }
+  IExport* DestinationPort() override { return this; }
   void SetFieldCount(int32_t count) override;
   void SetFieldType(int32_t index, int32_t dataType) override;
   void Append() override {

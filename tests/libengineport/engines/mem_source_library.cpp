@@ -88,6 +88,7 @@ class MemField final : public TCustomTransField, public virtual IFieldReader {
 class MemSource final : public TInterfacedObject,
                         public virtual ITransEngine,
                         public virtual IImport,
+                        public virtual IFieldTable,
                         public virtual IImplementorAccess {
  public:
   MemSource() {
@@ -99,8 +100,14 @@ class MemSource final : public TInterfacedObject,
       events_->AddRef();
       return kS_OK;
     }
-    return QueryInterfaces<ITransEngine, IImport, IImplementorAccess>(this, iid, obj);
+    return QueryInterfaces<ITransEngine, IImport, IFieldTable, IImplementorAccess>(this, iid, obj);
   }
+  IFieldReader* ReaderAt(int32_t index) override {
+    return index >= 0 && index < kColumnCount ? fields_[static_cast<size_t>(index)].get() : nullptr;
+  }
+  IFieldWriter* WriterAt(int32_t) override { return nullptr; }
+  IImport* SourcePort() override { return this; }
+  IExport* DestinationPort() override { return nullptr; }
   std::string GetName() override { return TEST_ENGINE_NAME; }
   int32_t GetEngineType() override { return kDirectionSource; }
   IntfPtr<ITransPort> GetPort() override { return static_cast<IImport*>(this); }
