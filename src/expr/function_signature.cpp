@@ -13,15 +13,19 @@ std::string TypePrefix(int32_t type) {
 
 }  // namespace
 
-std::string SignatureText(const TSyntaxFunction& function) {
-  std::string s = Ansi("说明：") + function.Title + "\r\n";
-  s += Ansi("声明: ") + TypePrefix(function.ResultType) + function.Name + "(";
+std::string DeclarationText(const TSyntaxFunction& function) {
+  std::string s = TypePrefix(function.ResultType) + function.Name + "(";
   for (int i = 0; i < function.Count(); ++i) {
     const TSyntaxFunctionParam* p = function.Params(i);
     if (i > 0) s += ", ";
     s += TypePrefix(p->ParamType) + p->Name;
   }
-  s += ")\r\n\r\n";
+  return s + ")";
+}
+
+std::string SignatureText(const TSyntaxFunction& function) {
+  std::string s = Ansi("说明：") + function.Title + "\r\n";
+  s += Ansi("声明: ") + DeclarationText(function) + "\r\n\r\n";
   for (int i = 0; i < function.Count(); ++i) {
     const TSyntaxFunctionParam* p = function.Params(i);
     s += "\r\n" + Ansi("参数 ") + p->Name + ": " + p->Title;

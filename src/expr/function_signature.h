@@ -10,5 +10,7 @@ namespace ryn {
 
 // Lines end in CR LF; text is in the process code page.
 std::string SignatureText(const TSyntaxFunction& function);
+// The declaration line alone: "double ROUND(double value, double dec)".
+std::string DeclarationText(const TSyntaxFunction& function);
 
 }  // namespace ryn

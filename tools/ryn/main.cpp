@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engines_command.h"
+#include "functions_command.h"
 #include "eval_command.h"
 #include "transfer_command.h"
 #include "expr/common_functions.h"
@@ -23,9 +24,11 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  engines    list the engines of the engine folder\n"
     "  eval       parse a formula and print its type and value\n"
+    "  functions  list the built-in functions of the expression language\n"
     "  transfer   move the records of one engine into another\n"
     "\n"
-    "Run \"ryn COMMAND --help\" for the arguments of a command.\n";
+    "Run \"ryn COMMAND --help\" for the arguments of a command; \"ryn --version\" prints\n"
+    "the version and the process code page.\n";
 
 int Run(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -38,6 +41,12 @@ int Run(int argc, char** argv) {
     std::cout << kUsage;
     return 0;
   }
+  if (command == "--version") {
+    std::cout << "ryn " << RYNFILER_VERSION << "\ncode page: " << ryn::ProcessCodePage().Name();
+    if (!ryn::CodePageProblem().empty()) std::cout << " (unusable: " << ryn::CodePageProblem() << ")";
+    std::cout << "\n";
+    return 0;
+  }
   // Without a usable code page every text of the system would come out as "?".
   if (const std::string& problem = ryn::CodePageProblem(); !problem.empty()) {
     std::cerr << "ryn: " << problem << "\n";
@@ -47,6 +56,7 @@ int Run(int argc, char** argv) {
   if (command == "eval") return ryn::tool::RunEval(rest, std::cout, std::cerr);
   if (command == "engines") return ryn::tool::RunEngines(rest, std::cout, std::cerr);
   if (command == "transfer") return ryn::tool::RunTransfer(rest, std::cout, std::cerr);
+  if (command == "functions") return ryn::tool::RunFunctions(rest, std::cout, std::cerr);
   std::cerr << "ryn: unknown command " << command << "\n" << kUsage;
   return 2;
 }
