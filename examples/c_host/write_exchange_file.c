@@ -1,5 +1,6 @@
 /* A minimal host: loads librynfiler.so with dlopen, configures its exchange file engine
-   with an options text and writes two records through the exported functions.
+   with an options text, writes two records through the exported functions, and reads
+   the file back to check its bytes (a new file holds exactly one section).
 
    Usage: write_exchange_file LIBRARY OUTPUT_FILE */
 #include <dlfcn.h>
@@ -30,6 +31,24 @@ static int Bind(void* lib, const char* name, void* slot) {
   }
   memcpy(slot, &p, sizeof p);
   return 1;
+}
+
+/* What the file holds after this program ran once on a new file. */
+static const char kExpected[] =
+    "@\r\nItem\tAmount\r\n"
+    "110000\t2024\tY\t06\trice\t1200.5\r\n"
+    "110000\t2024\tY\t06\t\"wheat flour\"\t830\r\n"
+    "@@";
+
+/* 1 when the file holds exactly the expected bytes. */
+static int Check(const char* path) {
+  char bytes[sizeof kExpected + 64];
+  size_t n;
+  FILE* in = fopen(path, "rb");
+  if (!in) return 0;
+  n = fread(bytes, 1, sizeof bytes, in);
+  fclose(in);
+  return n == sizeof kExpected - 1 && memcmp(bytes, kExpected, n) == 0;
 }
 
 static void RYN_CALL OnMessage(intptr_t user, int32_t kind, const char* text) {
@@ -104,7 +123,11 @@ int main(int argc, char** argv) {
   setText(h, 1, "830", 3);
   f.Post(h);
   f.EngineFina(h);
-  printf("wrote 2 records\n");
   dlclose(lib);
+  if (!Check(argv[2])) {
+    fprintf(stderr, "%s does not hold the two records as expected (run on a new file)\n", argv[2]);
+    return 1;
+  }
+  printf("wrote 2 records to %s and read them back\n", argv[2]);
   return 0;
 }
