@@ -72,8 +72,9 @@ void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
       return;
     }
     // No character of the source, or none the target has: one "?" for the character.
-    size_t skip = 1;
-    if (fromUtf8_) {
+    // A character that the end of the text cut off is one "?" as well.
+    size_t skip = errno == EINVAL ? left : 1;
+    if (fromUtf8_ && skip == 1) {
       size_t n = Utf8CharLength(std::string_view(src, left));
       if (n > 0) skip = n;
     }
