@@ -1,6 +1,10 @@
 #include "common/transcoder.h"
 
 #include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include "platform/error.h"
 
@@ -9,7 +13,67 @@ namespace {
 
 const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
 
+// The bytes a UTF-8 character needs, from its first byte; 0 for no first byte.
+size_t Utf8Need(unsigned char b) {
+  return b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+}
+
+// True when s is the start of a UTF-8 character that more bytes would complete.
+bool Utf8Prefix(std::string_view s) {
+  size_t need = Utf8Need(static_cast<unsigned char>(s[0]));
+  if (need < 2 || s.size() >= need) return false;
+  for (size_t i = 1; i < s.size(); ++i)
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return false;
+  return true;
+}
+
 }  // namespace
+
+// Every character of the Basic Multilingual Plane in one target encoding, asked of iconv
+// once per process: converting text of mostly ASCII and common characters through it
+// costs a fraction of iconv's own per-character work.
+class TBmpTable {
+ public:
+  // Null when the target does not keep ASCII as it is (the table serves no such target).
+  static const TBmpTable* For(const std::string& target) {
+    static std::mutex mutex;
+    static std::map<std::string, std::unique_ptr<TBmpTable>> tables;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = tables.find(target);
+    if (it == tables.end()) it = tables.emplace(target, Build(target)).first;
+    return it->second.get();
+  }
+  // Low byte: the length (0: the target lacks the character); then up to 4 bytes.
+  uint64_t Entry(uint32_t codePoint) const { return entries_[codePoint]; }
+
+ private:
+  static std::unique_ptr<TBmpTable> Build(const std::string& target) {
+    iconv_t cd = iconv_open(target.c_str(), "UTF-16LE");
+    if (cd == kNoConversion) return nullptr;
+    auto table = std::make_unique<TBmpTable>();
+    for (uint32_t cp = 0; cp < 0x10000; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+      char in[2] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8)};
+      char out[8];
+      char* src = in;
+      char* dst = out;
+      size_t inLeft = 2, outLeft = sizeof out;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &src, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) continue;
+      size_t n = sizeof out - outLeft;
+      if (n == 0 || n > 4) continue;
+      uint64_t e = n;
+      for (size_t i = 0; i < n; ++i) e |= static_cast<uint64_t>(static_cast<unsigned char>(out[i])) << (8 * (i + 1));
+      table->entries_[cp] = e;
+    }
+    iconv_close(cd);
+    for (uint32_t c = 0; c < 0x80; ++c)
+      if (table->entries_[c] != (1u | (c << 8))) return nullptr;
+    return table;
+  }
+
+  uint64_t entries_[0x10000] = {};
+};
 
 std::string EncodingKey(std::string_view name) {
   std::string out;
@@ -30,20 +94,76 @@ bool CanTranscode(const std::string& to, const std::string& from) {
 TTranscoder::TTranscoder(const std::string& to, const std::string& from)
     : cd_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(EncodingKey(from) == "UTF8") {
   if (cd_ == kNoConversion) throw ERynError("cannot convert from " + from + " to " + to);
+  if (fromUtf8_) table_ = TBmpTable::For(to);
 }
 
 TTranscoder::~TTranscoder() { iconv_close(cd_); }
 
 void TTranscoder::Convert(std::string_view in, std::string& out) {
-  if (pending_.empty()) {
-    Run(in.data(), in.size(), out, false);
-    return;
+  std::string joined;
+  if (!pending_.empty()) {
+    // A copy of the chunk behind the waiting bytes: cheap next to the conversion itself.
+    joined = std::move(pending_);
+    pending_.clear();
+    joined.append(in);
+    in = joined;
   }
-  // A copy of the chunk behind the waiting bytes: cheap next to the conversion itself.
-  std::string joined = std::move(pending_);
-  pending_.clear();
-  joined.append(in);
-  Run(joined.data(), joined.size(), out, false);
+  if (table_) {
+    RunUtf8(in.data(), in.size(), out);
+  } else {
+    Run(in.data(), in.size(), out, false);
+  }
+}
+
+void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
+  size_t used = out.size();
+  out.resize(used + len * 2 + 16);  // no BMP character grows by more than its UTF-8 form
+  char* dst = out.data() + used;
+  size_t i = 0;
+  while (i < len) {
+    // ASCII stays as it is, eight bytes at a time where it can.
+    while (i + 8 <= len) {
+      uint64_t w;
+      std::memcpy(&w, in + i, 8);
+      if (w & 0x8080808080808080ull) break;
+      std::memcpy(dst, &w, 8);
+      dst += 8;
+      i += 8;
+    }
+    while (i < len && static_cast<unsigned char>(in[i]) < 0x80) *dst++ = in[i++];
+    if (i == len) break;
+    std::string_view rest(in + i, len - i);
+    size_t n = Utf8CharLength(rest);
+    if (n == 0) {
+      if (Utf8Prefix(rest)) {  // the character goes on in the next chunk
+        pending_.assign(rest);
+        break;
+      }
+      *dst++ = '?';
+      ++i;
+      continue;
+    }
+    uint32_t cp = static_cast<unsigned char>(in[i]) & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(in[i + k]) & 0x3F);
+    if (cp < 0x10000) {
+      uint64_t e = table_->Entry(cp);
+      size_t bytes = e & 0xFF;
+      if (bytes == 0) {
+        *dst++ = '?';
+      } else {
+        for (size_t k = 0; k < bytes; ++k) *dst++ = static_cast<char>((e >> (8 * (k + 1))) & 0xFF);
+      }
+    } else {
+      // Beyond the plane: iconv decides (GB18030 has such characters, GBK has none).
+      out.resize(static_cast<size_t>(dst - out.data()));
+      Run(in + i, n, out, true);
+      size_t at = out.size();
+      out.resize(at + (len - i) * 2 + 16);
+      dst = out.data() + at;
+    }
+    i += n;
+  }
+  out.resize(static_cast<size_t>(dst - out.data()));
 }
 
 void TTranscoder::Finish(std::string& out) {

@@ -6,10 +6,13 @@
 
 #include <iconv.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace ryn {
+
+class TBmpTable;
 
 class TTranscoder {
  public:
@@ -27,9 +30,13 @@ class TTranscoder {
 
  private:
   void Run(const char* in, size_t len, std::string& out, bool last);
+  // UTF-8 through the table of the target's characters; iconv only for characters beyond
+  // the table.
+  void RunUtf8(const char* in, size_t len, std::string& out);
 
   iconv_t cd_;
   bool fromUtf8_;
+  const TBmpTable* table_ = nullptr;
   std::string pending_;
 };
 

@@ -6,8 +6,10 @@
 
 namespace ryn {
 
-TCsvInput::TCsvInput(const std::string& path, const TCsvFormat& format)
-    : file_(std::make_unique<TFileStream>(path, FileMode::kOpenRead, false)) {
+TCsvInput::TCsvInput(const std::string& path, const TCsvFormat& format, bool counting)
+    : file_(std::make_unique<TFileStream>(path, FileMode::kOpenRead, false)),
+      counting_(counting),
+      delimiter_(format.delimiter) {
   const CodePage& cp = ProcessCodePage();
   fieldsInUtf8_ = cp.MayBeTrailByte(static_cast<uint8_t>(format.delimiter));
   parseEncoding_ = fieldsInUtf8_ ? "UTF-8" : cp.Name();
@@ -20,8 +22,13 @@ TCsvInput::~TCsvInput() = default;
 
 void TCsvInput::Decide(const std::string& encoding) {
   decided_ = true;
-  sourceUtf8_ = EncodingKey(encoding) == "UTF8";
-  if (EncodingKey(encoding) != EncodingKey(parseEncoding_))
+  const std::string key = EncodingKey(encoding);
+  sourceUtf8_ = key == "UTF8";
+  // In UTF-8 no byte of a longer character is below 0x80; in these double-byte encodings
+  // none is below 0x40 (0x30 in GB18030), where the usual delimiters lie.
+  const bool doubleByte = key == "GBK" || key == "CP936" || key == "GB2312" || key == "BIG5" || key == "GB18030";
+  if (counting_ && (sourceUtf8_ || (doubleByte && static_cast<unsigned char>(delimiter_) < 0x30))) return;
+  if (key != EncodingKey(parseEncoding_))
     transcoder_ = std::make_unique<TTranscoder>(parseEncoding_, encoding);
 }
 

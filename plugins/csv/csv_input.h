@@ -25,8 +25,10 @@ class TCsvInput {
  public:
   static constexpr size_t kChunkSize = 256 * 1024;
 
-  // Throws EFileOpenError when the file cannot be opened for reading.
-  TCsvInput(const std::string& path, const TCsvFormat& format);
+  // Throws EFileOpenError when the file cannot be opened for reading. For counting, text
+  // whose delimiter, quote and line ends are the same bytes without conversion is handed
+  // out unconverted.
+  TCsvInput(const std::string& path, const TCsvFormat& format, bool counting = false);
   ~TCsvInput();
   TCsvInput(const TCsvInput&) = delete;
   TCsvInput& operator=(const TCsvInput&) = delete;
@@ -51,6 +53,8 @@ class TCsvInput {
   bool sourceUtf8_ = false;
   bool first_ = true;
   bool finished_ = false;
+  bool counting_ = false;
+  char delimiter_ = ',';
 };
 
 }  // namespace ryn

@@ -1,18 +1,13 @@
 #include "csv/csv_records.h"
 
-#include <csv.h>
-
 #include <cstdint>
-#include <new>
+#include <cstring>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
 
 namespace ryn {
 namespace {
-
-// RFC 4180 keeps blanks around a field; libcsv would strip them.
-int NoBlanks(unsigned char) { return 0; }
 
 bool IsAscii(std::string_view s) {
   for (unsigned char c : s)
@@ -23,75 +18,107 @@ bool IsAscii(std::string_view s) {
 }  // namespace
 
 TCsvRecords::TCsvRecords(const std::string& path, const TCsvFormat& format)
-    : input_(path, format), parser_(std::make_unique<csv_parser>()) {
-  if (csv_init(parser_.get(), 0) != 0) throw std::bad_alloc();
-  csv_set_delim(parser_.get(), static_cast<unsigned char>(format.delimiter));
-  csv_set_space_func(parser_.get(), &NoBlanks);
-  csv_set_blk_size(parser_.get(), 4096);
-  convertFields_ = input_.FieldsInUtf8();
+    : input_(path, format), delimiter_(format.delimiter), convertFields_(input_.FieldsInUtf8()) {
+  stops_[static_cast<uint8_t>(delimiter_)] = 1;
+  stops_['\r'] = 1;
+  stops_['\n'] = 1;
 }
 
-TCsvRecords::~TCsvRecords() { csv_free(parser_.get()); }
+TCsvRecords::~TCsvRecords() = default;
 
-void TCsvRecords::OnField(void* data, size_t len, void* self) {
-  auto* r = static_cast<TCsvRecords*>(self);
-  std::string_view text(static_cast<const char*>(data), data ? len : 0);
-  if (r->convertFields_ && !IsAscii(text)) {
-    r->arena_ += FromUtf8(text);
-  } else {
-    r->arena_.append(text);
-  }
-  r->fieldEnds_.push_back(r->arena_.size());
-}
-
-void TCsvRecords::OnRecord(int, void* self) {
-  auto* r = static_cast<TCsvRecords*>(self);
-  r->recordEnds_.push_back(r->fieldEnds_.size());
-}
-
-void TCsvRecords::Compact() {
-  size_t doneFields = recordEnds_.empty() ? 0 : recordEnds_.back();
-  size_t doneBytes = doneFields == 0 ? 0 : fieldEnds_[doneFields - 1];
-  arena_.erase(0, doneBytes);
-  fieldEnds_.erase(fieldEnds_.begin(), fieldEnds_.begin() + static_cast<std::ptrdiff_t>(doneFields));
-  for (size_t& e : fieldEnds_) e -= doneBytes;
-  recordEnds_.clear();
-  next_ = 0;
-}
-
-void TCsvRecords::Fill() {
-  Compact();
-  std::string_view chunk;
-  while (recordEnds_.empty()) {
-    if (!input_.Next(chunk)) {
-      csv_fini(parser_.get(), &OnField, &OnRecord, this);
-      ended_ = true;
-      return;
+TCsvRecords::Split TCsvRecords::SplitRecord() {
+  fieldCount_ = 0;
+  copies_.clear();
+  const char* b = buffer_.data();
+  const size_t n = buffer_.size();
+  const char delim = delimiter_;
+  const bool final = final_;
+  size_t pos = pos_;
+  while (pos < n && (b[pos] == '\r' || b[pos] == '\n')) ++pos;
+  pos_ = pos;  // blank lines hold no record
+  if (pos == n) return final ? Split::kEnd : Split::kNeedInput;
+  for (;;) {
+    if (pos < n && b[pos] == '"') {
+      size_t seg = ++pos;
+      bool copied = false;
+      size_t end = n;
+      for (;;) {
+        const auto* q = static_cast<const char*>(std::memchr(b + pos, '"', n - pos));
+        if (!q) {
+          if (!final) return Split::kNeedInput;
+          pos = n;
+          break;
+        }
+        const auto qp = static_cast<size_t>(q - b);
+        if (qp + 1 == n) {  // a closing quote, or the first of a doubled pair
+          if (!final) return Split::kNeedInput;
+          pos = n;
+          end = qp;
+          break;
+        }
+        const char c = b[qp + 1];
+        if (c == delim || c == '\r' || c == '\n') {
+          end = qp;
+          pos = qp + 1;
+          break;
+        }
+        // A doubled quote stands for one; after a lone quote the character is kept too.
+        if (!copied) AddField(FieldRef{copies_.size(), 0, true});
+        copied = true;
+        copies_.append(b + seg, qp - seg);
+        copies_ += '"';
+        if (c != '"') copies_ += c;
+        pos = seg = qp + 2;
+      }
+      if (copied) {
+        copies_.append(b + seg, end - seg);
+        refs_[fieldCount_ - 1].length = copies_.size() - refs_[fieldCount_ - 1].offset;
+      } else {
+        AddField(FieldRef{seg, end - seg, false});
+      }
+    } else {
+      size_t e = pos;
+      while (e < n && !stops_[static_cast<uint8_t>(b[e])]) ++e;
+      if (e == n && !final) return Split::kNeedInput;
+      AddField(FieldRef{pos, e - pos, false});
+      pos = e;
     }
-    if (csv_parse(parser_.get(), chunk.data(), chunk.size(), &OnField, &OnRecord, this) != chunk.size())
-      throw std::bad_alloc();  // without strict mode libcsv stops early only when out of memory
+    if (pos == n) break;  // the text ends with the record
+    if (b[pos++] != delim) break;  // a line end
   }
+  pos_ = pos;
+  return Split::kRecord;
 }
 
 bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
-  if (next_ == recordEnds_.size()) {
-    if (ended_) return false;
-    Fill();
-    if (next_ == recordEnds_.size()) return false;
+  for (;;) {
+    Split split = SplitRecord();
+    if (split == Split::kEnd) return false;
+    if (split == Split::kRecord) break;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    std::string_view chunk;
+    if (input_.Next(chunk)) buffer_.append(chunk);
+    else final_ = true;
   }
-  size_t first = next_ == 0 ? 0 : recordEnds_[next_ - 1];
-  size_t last = recordEnds_[next_++];
   fields.clear();
-  size_t start = first == 0 ? 0 : fieldEnds_[first - 1];
-  for (size_t i = first; i < last; ++i) {
-    fields.emplace_back(arena_.data() + start, fieldEnds_[i] - start);
-    start = fieldEnds_[i];
+  for (size_t i = 0; i < fieldCount_; ++i) {
+    const FieldRef& f = refs_[i];
+    fields.emplace_back((f.copied ? copies_.data() : buffer_.data()) + f.offset, f.length);
+  }
+  if (convertFields_) {
+    converted_.resize(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (IsAscii(fields[i])) continue;
+      converted_[i] = FromUtf8(fields[i]);
+      fields[i] = converted_[i];
+    }
   }
   return true;
 }
 
 int64_t CountCsvRecords(const std::string& path, const TCsvFormat& format) {
-  // libcsv's states, walked without keeping a byte: a record ends at a line end outside
+  // The reader's states, walked without keeping a byte: a record ends at a line end outside
   // quotes once anything of it was seen; a quote opens a quoted field only at the start
   // of a field, and inside one a quote followed by anything but a quote, a delimiter or a
   // line end is kept and the field goes on.
@@ -113,15 +140,27 @@ int64_t CountCsvRecords(const std::string& path, const TCsvFormat& format) {
   cls['\r'] = kLineEnd;
   cls['\n'] = kLineEnd;
 
-  TCsvInput input(path, format);
+  TCsvInput input(path, format, true);
   int64_t records = 0;
   uint8_t state = kRowNotBegun;
   std::string_view chunk;
   while (input.Next(chunk)) {
-    for (unsigned char b : chunk) {
-      uint8_t c = cls[b];
+    const auto* p = reinterpret_cast<const unsigned char*>(chunk.data());
+    const auto* end = p + chunk.size();
+    while (p < end) {
+      if (state == kQuoted) {
+        // Only a quote ends the stretch of a quoted field.
+        p = static_cast<const unsigned char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+        if (!p) break;
+        ++p;
+        state = kQuoteInQuoted;
+        continue;
+      }
+      uint8_t c = cls[*p++];
       records += kEndsRecord[state][c];
       state = kNext[state][c];
+      if (state == kUnquoted)
+        while (p < end && cls[*p] == kOther) ++p;
     }
   }
   return records + (state != kRowNotBegun ? 1 : 0);

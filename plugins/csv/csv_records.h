@@ -1,8 +1,11 @@
-// The records of a CSV text, split by libcsv (RFC 4180: quoted fields, doubled quotes,
-// line breaks inside quotes, CR LF, LF or CR line ends; blank lines hold no record).
-// Every chunk of input is parsed at once into a batch of records kept back to back in
-// one buffer, which the caller walks record by record; blanks around fields are data.
-// CountCsvRecords counts the same records without keeping any field.
+// The records of a CSV text by RFC 4180 (quoted fields, doubled quotes, line breaks inside
+// quotes, CR LF, LF or CR line ends), read the way libcsv reads them where the RFC says
+// nothing: blank lines hold no record, blanks around fields are data, a quote inside an
+// unquoted field is a plain character, and a quoted field whose closing quote is
+// followed by anything but a delimiter or a line end keeps that quote and goes on.
+// Records are split one at a time out of a buffer of input; fields are views of the input
+// where they stand in it, and only fields with doubled quotes (or converted text) are
+// copied. CountCsvRecords counts the same records without keeping any field.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +15,6 @@
 #include <vector>
 
 #include "csv/csv_input.h"
-
-struct csv_parser;
 
 namespace ryn {
 
@@ -30,21 +31,34 @@ class TCsvRecords {
   bool Next(std::vector<std::string_view>& fields);
 
  private:
-  static void OnField(void* data, size_t len, void* self);
-  static void OnRecord(int, void* self);
-  // Parses input until a record is complete or the text ends.
-  void Fill();
-  // Drops the records already handed out, keeping the fields of an unfinished record.
-  void Compact();
+  // A field of the record: bytes of the input, or of the record's copies.
+  struct FieldRef {
+    size_t offset;
+    size_t length;
+    bool copied;
+  };
+  enum class Split { kRecord, kNeedInput, kEnd };
+
+  // Splits the record at pos_; without final_, a record that the buffered input's end
+  // cuts off waits for more input.
+  Split SplitRecord();
+  // The record's fields stay in place from record to record; only a longer record grows them.
+  void AddField(const FieldRef& f) {
+    if (fieldCount_ == refs_.size()) refs_.resize(refs_.size() * 2 + 16);
+    refs_[fieldCount_++] = f;
+  }
 
   TCsvInput input_;
-  std::unique_ptr<csv_parser> parser_;
-  std::string arena_;               // field bytes back to back
-  std::vector<size_t> fieldEnds_;   // end offset of each field in arena_
-  std::vector<size_t> recordEnds_;  // fields up to and including each complete record
-  size_t next_ = 0;                 // the next record of the batch to hand out
-  bool ended_ = false;
+  char delimiter_;
   bool convertFields_ = false;
+  uint8_t stops_[256] = {};  // bytes that end an unquoted field
+  std::string buffer_;       // input from the record not yet handed out
+  size_t pos_ = 0;           // where that record starts in buffer_
+  bool final_ = false;       // the input is all in buffer_
+  std::string copies_;       // fields that could not stay views of the input
+  std::vector<FieldRef> refs_;
+  size_t fieldCount_ = 0;
+  std::vector<std::string> converted_;
 };
 
 // The number of records Next would hand out, heading included. Throws like TCsvRecords.
