@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds twice (plain, and with AddressSanitizer +
-# UndefinedBehaviorSanitizer), warnings as errors, and runs the whole test suite in both.
+# UndefinedBehaviorSanitizer), warnings as errors, and runs the whole test suite in both;
+# then the thread-sharing suites under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,4 +20,9 @@ run build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build/sanitize -DCMAKE_BUILD_TYPE=Debug -DRYNFILER_SANITIZE=ON
+echo "== thread sanitizer: the suites that share handles and engines across threads =="
+cmake -S . -B build/tsan -G Ninja -DRYNFILER_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRYNFILER_TSAN=ON
+cmake --build build/tsan -j "$jobs" --target boundary_tests libengineport_tests
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/boundary/boundary_tests
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/libengineport/libengineport_tests
 echo "All tests passed."

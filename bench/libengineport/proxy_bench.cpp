@@ -1,5 +1,6 @@
 // Reading records of ten fields (integers, doubles, text) from an engine library through
-// the proxies, against calling the library's exported functions directly. Both report
+// the proxies, against calling the library's exported functions directly; and the whole
+// path from that library into an exchange file written by librynfiler.so. Both report
 // the heap allocations per record after the first record (the library's included), and
 // the run ends with the proxies' CPU time as a multiple of the direct calls'.
 #include <benchmark/benchmark.h>
@@ -15,6 +16,7 @@
 
 #include "libengineport/lib_api.h"
 #include "libengineport/lib_factory.h"
+#include "platform/codepage.h"
 #include "platform/dynlib.h"
 
 namespace {
@@ -62,6 +64,9 @@ double ReadAll(MoveFirst moveFirst, MoveNext moveNext, IsEof isEof, Read read) {
   return records > 0 ? static_cast<double>(allocations - before) / static_cast<double>(records) : 0;
 }
 
+// kHeld: the field interfaces are kept for the run (as a transfer keeps them), otherwise
+// looked up and queried for every value.
+template <bool kHeld>
 void BM_Proxies(benchmark::State& state) {
   double allocsPerRecord = 0;
   for (auto _ : state) {
@@ -69,12 +74,17 @@ void BM_Proxies(benchmark::State& state) {
     engine->Init(1);
     engine->SetOptions("rows=" + std::to_string(kRows));
     auto port = engine->GetPort().Query<ryn::IImport>();
+    std::vector<ryn::IntfPtr<ryn::IFieldReader>> held;
+    if (kHeld)
+      for (int32_t c : kColumns) held.push_back(port->GetField(c).Query<ryn::IFieldReader>());
     double sum = 0;
     size_t chars = 0;
     allocsPerRecord = ReadAll([&] { port->MoveFirst(); }, [&] { port->MoveNext(); }, [&] { return port->IsEof(); },
                               [&] {
-                                for (int32_t c : kColumns) {
-                                  auto f = port->GetField(c).Query<ryn::IFieldReader>();
+                                for (size_t i = 0; i < std::size(kColumns); ++i) {
+                                  ryn::IntfPtr<ryn::IFieldReader> looked;
+                                  if (!kHeld) looked = port->GetField(kColumns[i]).Query<ryn::IFieldReader>();
+                                  ryn::IFieldReader* f = kHeld ? held[i].get() : looked.get();
                                   switch (f->GetDataType()) {
                                     case 17: sum += f->GetAsSingle(); break;
                                     case 18: sum += f->GetAsDouble(); break;
@@ -87,6 +97,7 @@ void BM_Proxies(benchmark::State& state) {
                               });
     benchmark::DoNotOptimize(sum);
     benchmark::DoNotOptimize(chars);
+    held.clear();
     engine->Fina();
   }
   state.SetItemsProcessed(state.iterations() * kRows);
@@ -151,8 +162,53 @@ void BM_Direct(benchmark::State& state) {
   state.counters["allocs/record"] = allocsPerRecord;
 }
 
+// The whole path of a transfer without mapping: records read from the in-memory library
+// through the proxies and written through the proxies into the exchange file engine of
+// librynfiler.so, as text, the field interfaces of both ports kept for the run.
+void BM_WholePath(benchmark::State& state) {
+  static ryn::IntfPtr<ryn::TLibITransEngineFactory> destination = [] {
+    auto f = ryn::MakeIntf<ryn::TLibITransEngineFactory>();
+    f->Load(RYNFILER_LIBRARY);
+    return f;
+  }();
+  std::string options = ryn::Ansi("文件名") + "=/tmp/rynfiler-bench-whole.ryn;" + ryn::Ansi("数据类型") + "=0;" +
+                        ryn::Ansi("选择列") + "={";
+  for (int i = 0; i < 10; ++i) options += (i ? "\r\nC" : "C") + std::to_string(i) + "=f" + std::to_string(i);
+  options += "}";
+  double allocsPerRecord = 0;
+  for (auto _ : state) {
+    ryn::IntfPtr<ryn::ITransEngine> source = Factory()->CreateEngine();
+    source->Init(1);
+    source->SetOptions("rows=" + std::to_string(kRows));
+    ryn::IntfPtr<ryn::ITransEngine> target = destination->CreateEngine();
+    target->Init(2);
+    if (target->SetOptions(options) != 0) state.SkipWithError("the exchange file did not open");
+    auto in = source->GetPort().Query<ryn::IImport>();
+    auto out = target->GetPort().Query<ryn::IExport>();
+    std::vector<ryn::IntfPtr<ryn::IFieldReader>> readers;
+    std::vector<ryn::IntfPtr<ryn::IFieldWriter>> writers;
+    for (int i = 0; i < 10; ++i) {
+      readers.push_back(in->GetField(kColumns[i]).Query<ryn::IFieldReader>());
+      writers.push_back(out->GetField(i).Query<ryn::IFieldWriter>());
+    }
+    allocsPerRecord = ReadAll([&] { in->MoveFirst(); }, [&] { in->MoveNext(); }, [&] { return in->IsEof(); }, [&] {
+      out->Append();
+      for (int i = 0; i < 10; ++i) writers[static_cast<size_t>(i)]->SetAsString(readers[static_cast<size_t>(i)]->GetAsString());
+      out->Post();
+    });
+    readers.clear();
+    writers.clear();
+    target->Fina();
+    source->Fina();
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+  state.counters["allocs/record"] = allocsPerRecord;
+}
+
 BENCHMARK(BM_Direct)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Proxies)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Proxies<false>)->Name("BM_Proxies")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Proxies<true>)->Name("BM_ProxiesHeld")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WholePath)->Unit(benchmark::kMillisecond);
 
 // The console report, then the proxies' CPU time over the direct calls' (minimum and
 // median of the repetitions), the figure to read: both lines come from the same run.
@@ -166,10 +222,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    auto direct = cpu_.find("BM_Direct"), proxies = cpu_.find("BM_Proxies");
-    if (direct == cpu_.end() || proxies == cpu_.end()) return;
-    std::printf("proxies / direct CPU time: min %.3f, median %.3f\n", Min(proxies->second) / Min(direct->second),
-                Median(proxies->second) / Median(direct->second));
+    auto direct = cpu_.find("BM_Direct");
+    if (direct == cpu_.end()) return;
+    for (const char* name : {"BM_Proxies", "BM_ProxiesHeld"}) {
+      auto proxies = cpu_.find(name);
+      if (proxies == cpu_.end()) continue;
+      std::printf("%s / direct CPU time: min %.3f, median %.3f\n", name, Min(proxies->second) / Min(direct->second),
+                  Median(proxies->second) / Median(direct->second));
+    }
   }
 
  private:

@@ -8,27 +8,14 @@
 #include "boundary/event_adapter.h"
 
 namespace ryn {
-namespace {
+namespace handles {
 
-// A slot's state word: generation in the high half, then the flags. The generation grows
-// by one each time the slot is freed; a handle names a slot and the generation it was
-// issued in.
-constexpr uint64_t kFree = 1ull << 31;     // no object in the slot
-constexpr uint64_t kRetired = 1ull << 30;  // handle ended, object not yet finished
-constexpr uint64_t kTaken = 1ull << 29;    // a thread is finishing the object
-constexpr uint64_t kMaxGeneration = 1ull << 31;  // keeps handles positive
-constexpr int kMaxDepth = 16;
+thread_local Hazards* tThreadHazards __attribute__((tls_model("initial-exec"))) = nullptr;
+bool gMembarrier = false;
 
-constexpr uint64_t Generation(uint64_t state) { return state >> 32; }
+}  // namespace handles
 
-}  // namespace
-
-struct THandleList::Hazards {
-  std::atomic<const void*> slots[kMaxDepth] = {};
-  int depth = 0;                 // touched by the owning thread only
-  std::atomic<bool> owned{true};
-  Hazards* next = nullptr;       // fixed once the record is published
-};
+using namespace handles;
 
 namespace {
 
@@ -43,16 +30,14 @@ class HazardRegistry {
     return registry;
   }
 
-  THandleList::Hazards* ForThisThread() {
-    // One pointer in static TLS: the lookup on every call is a single load.
-    static thread_local THandleList::Hazards* mine __attribute__((tls_model("initial-exec"))) = nullptr;
-    if (mine) [[likely]] return mine;
-    for (THandleList::Hazards* h = head_.load(std::memory_order_acquire); h && !mine; h = h->next) {
+  Hazards* ForThisThread() {
+    Hazards* mine = nullptr;
+    for (Hazards* h = head_.load(std::memory_order_acquire); h && !mine; h = h->next) {
       bool expected = false;
       if (h->owned.compare_exchange_strong(expected, true, std::memory_order_acq_rel)) mine = h;
     }
     if (!mine) {
-      auto* h = new THandleList::Hazards;
+      auto* h = new Hazards;
       h->next = head_.load(std::memory_order_relaxed);
       while (!head_.compare_exchange_weak(h->next, h, std::memory_order_acq_rel)) {
       }
@@ -60,66 +45,49 @@ class HazardRegistry {
     }
     // The record goes back when the thread ends.
     if (keyMade_) pthread_setspecific(key_, mine);
+    tThreadHazards = mine;
     return mine;
   }
 
   template <class F>
   void ForEach(F&& f) const {
-    for (THandleList::Hazards* h = head_.load(std::memory_order_acquire); h; h = h->next) f(*h);
+    for (Hazards* h = head_.load(std::memory_order_acquire); h; h = h->next) f(*h);
   }
 
-  // Between an announcement and the check that follows it.
-  void ReaderFence() const {
-    if (membarrier_) std::atomic_signal_fence(std::memory_order_seq_cst);
-    else std::atomic_thread_fence(std::memory_order_seq_cst);
-  }
   // Before reading other threads' announcements.
   void WriterBarrier() const {
-    if (!membarrier_ || syscall(__NR_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) != 0)
+    if (!gMembarrier || syscall(__NR_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) != 0)
       std::atomic_thread_fence(std::memory_order_seq_cst);
   }
 
  private:
-  HazardRegistry()
-      : membarrier_(syscall(__NR_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0),
-        keyMade_(pthread_key_create(&key_, &ReleaseRecord) == 0) {}
+  HazardRegistry() : keyMade_(pthread_key_create(&key_, &ReleaseRecord) == 0) {
+    gMembarrier = syscall(__NR_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+  }
   // At unload: no thread may run the key's destructor of an unmapped library afterwards.
   ~HazardRegistry() {
     if (keyMade_) pthread_key_delete(key_);
-    for (THandleList::Hazards* h = head_.load(std::memory_order_acquire); h;) {
-      THandleList::Hazards* next = h->next;
+    for (Hazards* h = head_.load(std::memory_order_acquire); h;) {
+      Hazards* next = h->next;
       delete h;
       h = next;
     }
   }
 
   static void ReleaseRecord(void* record) {
-    auto* h = static_cast<THandleList::Hazards*>(record);
+    auto* h = static_cast<Hazards*>(record);
     h->depth = 0;
     h->owned.store(false, std::memory_order_release);
   }
 
-  std::atomic<THandleList::Hazards*> head_{nullptr};
-  // membarrier_ never changes after construction: readers rely on it to skip the fence.
-  const bool membarrier_;
+  std::atomic<Hazards*> head_{nullptr};
   pthread_key_t key_{};
   const bool keyMade_;
 };
 
 }  // namespace
 
-struct THandleList::Slot {
-  std::atomic<uint64_t> state{(1ull << 32) | kFree};
-  IntfPtr<ITransEngine> engine;
-  IntfPtr<IEngineConfig> config;
-  IntfPtr<IFieldTable> fields;
-  uint32_t index = 0;
-  bool finalize = true;
-};
-
-ITransEngine* THandleList::Call::Engine() const { return slot_->engine.get(); }
-IEngineConfig* THandleList::Call::Config() const { return slot_->config.get(); }
-IFieldTable* THandleList::Call::Fields() const { return slot_->fields.get(); }
+Hazards* handles::RegisterThisThread() { return HazardRegistry::Get().ForThisThread(); }
 
 // The registry is made first so that it outlives the list.
 THandleList::THandleList() { HazardRegistry::Get(); }
@@ -127,12 +95,6 @@ THandleList::THandleList() { HazardRegistry::Get(); }
 THandleList::~THandleList() {
   Clear();
   for (auto& chunk : chunks_) delete[] chunk.load(std::memory_order_relaxed);
-}
-
-THandleList::Slot* THandleList::SlotAt(uint32_t index) const {
-  if (index >= kMaxChunks * kChunkSize) return nullptr;
-  Slot* chunk = chunks_[index >> kChunkBits].load(std::memory_order_acquire);
-  return chunk ? &chunk[index & (kChunkSize - 1)] : nullptr;
 }
 
 intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
@@ -166,36 +128,6 @@ intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
 
 intptr_t THandleList::AddEngine(ITransEngine* engine) { return engine ? Add(engine, nullptr) : 0; }
 intptr_t THandleList::AddConfig(IEngineConfig* config) { return config ? Add(nullptr, config) : 0; }
-
-THandleList::Call THandleList::Enter(intptr_t handle, Kind kind) {
-  const auto h = static_cast<uint64_t>(handle);
-  const uint64_t generation = Generation(h);
-  const auto low = static_cast<uint32_t>(h);
-  if (low == 0 || generation == 0 || generation >= kMaxGeneration) return {};
-  Slot* slot = SlotAt(low - 1);
-  if (!slot) return {};
-  HazardRegistry& registry = HazardRegistry::Get();
-  Hazards* hazards = registry.ForThisThread();
-  const int depth = hazards->depth;
-  if (depth >= kMaxDepth) return {};
-  // Announce first, check second: whoever ends the handle after our check sees us.
-  hazards->slots[depth].store(slot, std::memory_order_relaxed);
-  hazards->depth = depth + 1;
-  registry.ReaderFence();
-  const uint64_t state = slot->state.load(std::memory_order_acquire);
-  Call call(this, slot, hazards, depth);  // leaves again on every failure below
-  if (Generation(state) != generation || (state & (kFree | kRetired))) return {};
-  if (kind == Kind::kEngine ? !slot->engine : !slot->config) return {};
-  return call;
-}
-
-void THandleList::Leave(Slot* slot, Hazards* hazards, int depth) {
-  hazards->slots[depth].store(nullptr, std::memory_order_release);
-  hazards->depth = depth;
-  HazardRegistry::Get().ReaderFence();
-  const uint64_t state = slot->state.load(std::memory_order_acquire);
-  if ((state & kRetired) && !(state & (kTaken | kFree))) TryFinish(slot);
-}
 
 void THandleList::TryFinish(Slot* slot) {
   HazardRegistry& registry = HazardRegistry::Get();
@@ -289,11 +221,6 @@ void THandleList::Clear() {
     auto handle = static_cast<intptr_t>((Generation(state) << 32) | (i + 1ull));
     if (!Retire(handle, Kind::kEngine, true)) Retire(handle, Kind::kConfig, true);
   }
-}
-
-THandleList& HandleList() {
-  static THandleList list;
-  return list;
 }
 
 }  // namespace ryn

@@ -23,11 +23,48 @@
 
 namespace ryn {
 
+namespace handles {
+
+// A slot's state word: generation in the high half, then the flags. The generation grows
+// by one each time the slot is freed; a handle names a slot and the generation it was
+// issued in.
+constexpr uint64_t kFree = 1ull << 31;     // no object in the slot
+constexpr uint64_t kRetired = 1ull << 30;  // handle ended, object not yet finished
+constexpr uint64_t kTaken = 1ull << 29;    // a thread is finishing the object
+constexpr uint64_t kMaxGeneration = 1ull << 31;  // keeps handles positive
+constexpr int kMaxDepth = 16;
+
+constexpr uint64_t Generation(uint64_t state) { return state >> 32; }
+
+// A thread's announcements of the slots it is inside, innermost last.
+struct Hazards {
+  std::atomic<const void*> slots[kMaxDepth] = {};
+  int depth = 0;                  // touched by the owning thread only
+  std::atomic<bool> owned{true};  // false once the thread has ended
+  Hazards* next = nullptr;        // fixed once the record is published
+};
+
+// The calling thread's record, null until it first enters a slot.
+extern thread_local Hazards* tThreadHazards __attribute__((tls_model("initial-exec")));
+// Registers a record for the calling thread.
+Hazards* RegisterThisThread();
+// Whether the kernel's process-wide barrier serves the enders; decided before the first
+// handle is issued and never changed (the announcing side then needs no fence).
+extern bool gMembarrier;
+
+// Between an announcement (or its withdrawal) and the check of the slot that follows.
+inline void ReaderFence() {
+  if (gMembarrier) std::atomic_signal_fence(std::memory_order_seq_cst);
+  else std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+
+}  // namespace handles
+
 class THandleList {
   struct Slot;
 
  public:
-  struct Hazards;  // a thread's announcements of the slots it is inside
+  using Hazards = handles::Hazards;
 
   enum class Kind : uint8_t { kEngine, kConfig };
 
@@ -84,6 +121,10 @@ class THandleList {
   // Fina runs (when finalize is set) and the reference goes. False when the handle was no
   // live handle of that kind.
   bool Retire(intptr_t handle, Kind kind, bool finalize);
+  // Ends the handle without the object's Fina (a wizard delisting its working engine).
+  bool Remove(intptr_t handle) {
+    return Retire(handle, Kind::kEngine, false) || Retire(handle, Kind::kConfig, false);
+  }
   // Live handles.
   size_t Count() const { return live_.load(std::memory_order_relaxed); }
   // Ends every handle, calling each object's Fina with host callbacks muted.
@@ -108,7 +149,65 @@ class THandleList {
   std::atomic<size_t> live_{0};
 };
 
+struct THandleList::Slot {
+  std::atomic<uint64_t> state{(1ull << 32) | handles::kFree};
+  IntfPtr<ITransEngine> engine;
+  IntfPtr<IEngineConfig> config;
+  IntfPtr<IFieldTable> fields;
+  uint32_t index = 0;
+  bool finalize = true;
+};
+
+inline THandleList::Slot* THandleList::SlotAt(uint32_t index) const {
+  if (index >= kMaxChunks * kChunkSize) return nullptr;
+  Slot* chunk = chunks_[index >> kChunkBits].load(std::memory_order_acquire);
+  return chunk ? &chunk[index & (kChunkSize - 1)] : nullptr;
+}
+
+inline ITransEngine* THandleList::Call::Engine() const { return slot_->engine.get(); }
+inline IEngineConfig* THandleList::Call::Config() const { return slot_->config.get(); }
+inline IFieldTable* THandleList::Call::Fields() const { return slot_->fields.get(); }
+
+// Every exported call goes through these two: kept inline so that a call costs a few
+// plain loads and stores.
+inline THandleList::Call THandleList::Enter(intptr_t handle, Kind kind) {
+  using namespace handles;
+  const auto h = static_cast<uint64_t>(handle);
+  const uint64_t generation = Generation(h);
+  const auto low = static_cast<uint32_t>(h);
+  if (low == 0 || generation == 0 || generation >= kMaxGeneration) return {};
+  Slot* slot = SlotAt(low - 1);
+  if (!slot) return {};
+  Hazards* hazards = tThreadHazards;
+  if (!hazards) [[unlikely]]
+    hazards = RegisterThisThread();
+  const int depth = hazards->depth;
+  if (depth >= kMaxDepth) return {};
+  // Announce first, check second: whoever ends the handle after our check sees us.
+  hazards->slots[depth].store(slot, std::memory_order_relaxed);
+  hazards->depth = depth + 1;
+  ReaderFence();
+  const uint64_t state = slot->state.load(std::memory_order_acquire);
+  Call call(this, slot, hazards, depth);  // leaves again on every failure below
+  if (Generation(state) != generation || (state & (kFree | kRetired))) return {};
+  if (kind == Kind::kEngine ? !slot->engine : !slot->config) return {};
+  return call;
+}
+
+inline void THandleList::Leave(Slot* slot, Hazards* hazards, int depth) {
+  using namespace handles;
+  hazards->slots[depth].store(nullptr, std::memory_order_release);
+  hazards->depth = depth;
+  ReaderFence();
+  const uint64_t state = slot->state.load(std::memory_order_acquire);
+  if ((state & kRetired) && !(state & (kTaken | kFree))) [[unlikely]]
+    TryFinish(slot);
+}
+
 // The library's list, created on first use; ending the library ends its handles.
-THandleList& HandleList();
+inline THandleList& HandleList() {
+  static THandleList list;
+  return list;
+}
 
 }  // namespace ryn

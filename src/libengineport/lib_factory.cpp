@@ -64,14 +64,14 @@ std::string TwoCallText(lib::EngineGetNameFn fn) {
   return text;
 }
 
-void Scan(const std::string& folder, const std::string& selfName, int depth) {
+void Scan(const OsPath& folder, const OsPath& selfName, int depth) {
   if (depth > kMaxScanDepth) return;
-  std::string dir = folder;
+  std::string dir = folder.bytes;
   if (dir.empty() || dir.back() != kPathDelim) dir += kPathDelim;
-  for (const DirEntry& e : ListDirectory(dir)) {
-    if (!HasLibrarySuffix(e.name) || SameTextLocale(e.name, selfName)) continue;
-    if (e.isDirectory) Scan(dir + e.name, selfName, depth + 1);
-    else RegisterLibraryEngine(dir + e.name);
+  for (const OsDirEntry& e : ListDirectory(OsPath{dir})) {
+    if (!HasLibrarySuffix(e.name.bytes) || SameTextAscii(e.name.bytes, selfName.bytes)) continue;
+    if (e.isDirectory) Scan(OsPath{dir + e.name.bytes}, selfName, depth + 1);
+    else RegisterLibraryEngine(OsPath{dir + e.name.bytes});
   }
 }
 
@@ -90,9 +90,14 @@ TLibITransEngineFactory::~TLibITransEngineFactory() {
 }
 
 bool TLibITransEngineFactory::Load(const std::string& path) {
+  OsPath os;
+  return ToOsPath(path, os) && Load(os);
+}
+
+bool TLibITransEngineFactory::Load(const OsPath& path) {
   FLib = LoadLibraryFile(path);
   if (!FLib) return false;
-  FPath = path;
+  FPath = FromOsPath(path);
   if (!lib::Lookup(FLib, "EngineGetName", FEngineGetName) || !lib::Lookup(FLib, "EngineGetType", FEngineGetType)) {
     FEngineGetName = nullptr;
     FEngineGetType = nullptr;
@@ -118,11 +123,28 @@ IntfPtr<ITransEngine> TLibITransEngineFactory::CreateEngine() {
   return engine;
 }
 
-void RegisterLibraryEngines(const std::string& folder) { ScanLibraryFolder(folder, ExtractFileName(OwnModulePath())); }
+void RegisterLibraryEngines(const OsPath& folder) {
+  ScanLibraryFolder(folder, OsPath{ExtractFileName(OwnModuleOsPath().bytes)});
+}
 
-void ScanLibraryFolder(const std::string& folder, const std::string& selfName) { Scan(folder, selfName, 0); }
+void RegisterLibraryEngines(const std::string& folder) {
+  OsPath os;
+  if (ToOsPath(folder, os)) RegisterLibraryEngines(os);
+}
+
+void ScanLibraryFolder(const OsPath& folder, const OsPath& selfName) { Scan(folder, selfName, 0); }
+
+void ScanLibraryFolder(const std::string& folder, const std::string& selfName) {
+  OsPath os, self;
+  if (ToOsPath(folder, os) && ToOsPath(selfName, self)) Scan(os, self, 0);
+}
 
 int32_t RegisterLibraryEngine(const std::string& path) {
+  OsPath os;
+  return ToOsPath(path, os) ? RegisterLibraryEngine(os) : -1;
+}
+
+int32_t RegisterLibraryEngine(const OsPath& path) {
   IntfPtr<TLibITransEngineFactory> factory = MakeIntf<TLibITransEngineFactory>();
   if (!factory->Load(path)) return -1;
   // A factory the registry refuses goes with this reference, unloading its library.

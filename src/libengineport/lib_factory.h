@@ -7,6 +7,7 @@
 #include <string>
 
 #include "libengineport/lib_api.h"
+#include "platform/paths.h"
 #include "transport/interfaces.h"
 #include "transport/object.h"
 
@@ -20,6 +21,7 @@ class TLibITransEngineFactory final : public TInterfacedObject, public virtual I
   // Loads the library and looks up its identity functions; false (nothing stays loaded)
   // when the file does not load or lacks EngineGetName or EngineGetType. An accepted
   // library that exports AppInit gets it called unless another factory uses the module.
+  bool Load(const OsPath& path);
   bool Load(const std::string& path);
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override {
@@ -31,6 +33,7 @@ class TLibITransEngineFactory final : public TInterfacedObject, public virtual I
   // Raises ETransEngineError when the library's engine functions cannot be bound.
   IntfPtr<ITransEngine> CreateEngine() override;
 
+  // The library's file, in the narrow form for showing.
   const std::string& Path() const { return FPath; }
   LibHandle Library() const { return FLib; }
 
@@ -45,11 +48,16 @@ class TLibITransEngineFactory final : public TInterfacedObject, public virtual I
 
 // Scans a folder (and, recursively, subfolders named like libraries) for files with the
 // library suffix, skipping this library itself, and registers each accepted library.
+// The folder is walked in the file system's encoding, so that names outside the process
+// code page load as they are; a narrow folder name is converted exactly.
+void RegisterLibraryEngines(const OsPath& folder);
 void RegisterLibraryEngines(const std::string& folder);
 // The same scan with the name of the library to skip given (compared ignoring case).
+void ScanLibraryFolder(const OsPath& folder, const OsPath& selfName);
 void ScanLibraryFolder(const std::string& folder, const std::string& selfName);
 // Tries one library file: the index it got in the engine-factory registry, or -1 when it
 // was rejected or its engine name is registered already (it is unloaded then).
+int32_t RegisterLibraryEngine(const OsPath& path);
 int32_t RegisterLibraryEngine(const std::string& path);
 
 // The objects passed to a plug-in's AppInit (none until a user-interface layer sets them).

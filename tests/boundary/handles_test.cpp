@@ -143,6 +143,26 @@ TEST(HandlesTest, AHandleEndedFromInsideItsOwnCallback) {
   EXPECT_EQ(host.messages, 1);
 }
 
+// Columns changed between records: the next values land by the new column list.
+TEST(HandlesTest, ColumnsChangedBetweenRecordsTakeTheNextValues) {
+  TempDir dir;
+  std::string path = dir.Path("cols.ryn");
+  RynHandle h = NewEngine();
+  ASSERT_EQ(EngineSetOptions(h, ExportOptions(path, 0).c_str()), 0);
+  auto record = [&](std::vector<std::string> values) {
+    Append(h);
+    for (size_t i = 0; i < values.size(); ++i)
+      setText(h, static_cast<int32_t>(i), values[i].data(), static_cast<int32_t>(values[i].size()));
+    Post(h);
+  };
+  record({"a1", "b1"});
+  ASSERT_EQ(EngineSetOptions(h, (Ansi("选择列") + "={A=\r\nC=c}").c_str()), 0);  // A goes, C comes after B
+  EXPECT_EQ(FieldGetCount(h), 2);
+  record({"b2", "c2", "beyond"});
+  EngineFina(h);
+  EXPECT_EQ(TempDir::Read(path), "A\tB\r\n0001\t2023\tY\t12\ta1\tb1\r\n0001\t2023\tY\t12\tb2\tc2\r\n@@");
+}
+
 TEST(HandlesTest, SetOptionsAnswersAWriteFailureWithItsOwnCode) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
   testing::HostLog log;

@@ -117,5 +117,15 @@ TEST(OwnModuleTest, KnowsItsOwnFile) {
   EXPECT_NE(self.find("libengineport_tests"), std::string::npos) << self;
 }
 
+// A folder named with characters the process code page lacks (as this library's own
+// folder may be) is scanned as the file system names it: the libraries in it load.
+TEST_F(DiscoveryTest, FoldersOutsideTheCodePageAreScannedAsTheyAre) {
+  const std::string folder = dir_.Path("\xED\x95\x9C\xEA\xB5\xAD");  // Korean, UTF-8
+  fs::create_directories(folder);
+  fs::copy_file(Built("memsource"), folder + "/libmemsource.so");
+  ScanLibraryFolder(OsPath{folder}, OsPath{"libself.so"});
+  EXPECT_EQ(RegisteredNames(), (std::set<std::string>{"MemSource"}));
+}
+
 }  // namespace
 }  // namespace ryn
