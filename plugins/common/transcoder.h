@@ -27,6 +27,12 @@ class TTranscoder {
   void Convert(std::string_view in, std::string& out);
   // The stream ended: waiting bytes become "?".
   void Finish(std::string& out);
+  // A whole text on its own: out is replaced by its conversion.
+  void ConvertAll(std::string_view in, std::string& out) {
+    out.clear();
+    Convert(in, out);
+    Finish(out);
+  }
 
  private:
   void Run(const char* in, size_t len, std::string& out, bool last);

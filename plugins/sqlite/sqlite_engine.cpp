@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "common/message_text.h"
+#include "common/transcoder.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
@@ -72,7 +73,11 @@ std::string SqliteTableQuery(std::string_view table) {
   return q;
 }
 
-TSqliteSource::TSqliteSource() = default;
+TSqliteSource::TSqliteSource() {
+  if (EncodingKey(ProcessCodePage().Name()) != "UTF8")
+    toCodePage_ = std::make_unique<TTranscoder>(ProcessCodePage().Name(), "UTF-8");
+}
+
 TSqliteSource::~TSqliteSource() { Close(); }
 
 void TSqliteSource::Close() {
@@ -262,10 +267,10 @@ void TSqliteSource::Load() {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
         std::string_view utf8(p ? p : "", p ? static_cast<size_t>(sqlite3_column_bytes(stmt_, col)) : 0);
         v.kind = TSourceValue::Kind::kText;
-        if (IsAscii(utf8)) {
+        if (!toCodePage_ || IsAscii(utf8)) {
           v.text = utf8;
         } else {
-          text_[i] = FromUtf8(utf8);
+          toCodePage_->ConvertAll(utf8, text_[i]);
           v.text = text_[i];
         }
         break;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace ryn {
+
+class TTranscoder;
 
 // SetOptions results of this engine.
 constexpr int32_t kSqliteOptionsNoDatabase = 0x10003001;  // no database named
@@ -66,6 +69,7 @@ class TSqliteSource final : public TRecordSource {
   sqlite3_stmt* stmt_ = nullptr;
   std::vector<int32_t> types_;
   std::vector<std::string> text_;  // converted text of the current row, per column
+  std::unique_ptr<TTranscoder> toCodePage_;  // null when the process code page is UTF-8
   int64_t count_ = -2;             // -2: not counted yet
   int32_t recordNo_ = 0;
   bool eof_ = true;

@@ -166,15 +166,5 @@ TEST_F(SqliteEngineTest, OptionsComeBackAsGiven) {
   EXPECT_EQ(r.rows, (std::vector<Row>{{V("1")}}));
 }
 
-TEST(SqliteDeclaredTypeTest, MapsDeclarationsLikeSqliteAffinity) {
-  const std::vector<std::pair<const char*, int32_t>> cases = {
-      {"INTEGER", 7}, {"bigint", 7},     {"UNSIGNED BIG INT", 7}, {"REAL", 18},      {"FLOAT", 18},
-      {"DOUBLE", 18}, {"NUMERIC", 18},   {"DECIMAL(10,5)", 18},   {"TEXT", 65},      {"VARCHAR(255)", 65},
-      {"NCHAR(5)", 65}, {"CLOB", 65},    {"BLOB", 67},            {"DATE", 50},      {"datetime", 51},
-      {"TIMESTAMP", 51}, {"BOOLEAN", 0}, {"", 0},                 {"POINT", 7}};
-  for (const auto& [decl, type] : cases) EXPECT_EQ(SqliteDeclaredType(decl), type) << decl;
-  EXPECT_EQ(SqliteTableQuery("a\"b c"), "SELECT * FROM \"a\"\"b c\"");
-}
-
 }  // namespace
 }  // namespace ryn
