@@ -13,6 +13,10 @@
 
 namespace ryn {
 
+struct ISyntaxFunctionListener;
+class TSyntaxFunction;
+class TSyntaxParser;
+
 // Item kinds.
 constexpr int32_t kItemOperator = 0;
 constexpr int32_t kItemFunction = 1;
@@ -55,6 +59,19 @@ class TNiporlanItem : public TObject {
   // The constant; while evaluating, the value the item carries on the stack.
   TCommonData Data;
   std::unique_ptr<TSyntaxCell> CellRef;  // kind kItemCell only
+
+  // A function item remembers the listener and declaration that the evaluator found for
+  // it, for the parser that found them, while no listener list or declaration list has
+  // changed since (ResolvedGeneration; 0 before the first evaluation). Finding them costs
+  // more than most functions do.
+  struct Resolution {
+    const TSyntaxParser* parser = nullptr;
+    uint64_t generation = 0;
+    ISyntaxFunctionListener* listener = nullptr;
+    TSyntaxFunction* function = nullptr;
+    bool global = false;  // a global listener: it may unregister itself while it computes
+  };
+  mutable Resolution Resolved;
 };
 
 using TNiporlanItems = std::vector<std::unique_ptr<TNiporlanItem>>;

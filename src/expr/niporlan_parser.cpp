@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <span>
+#include <stdexcept>
 
 #include "expr/syntax_errors.h"
 #include "expr/syntax_parser.h"
+#include "expr/text_limits.h"
 #include "platform/codepage.h"
 
 namespace ryn {
@@ -17,6 +20,10 @@ constexpr long double kTolerance = 0.00001L;
 [[noreturn, gnu::cold, gnu::noinline]] void Raise(std::string message) { throw ENiporlanError(std::move(message)); }
 
 [[noreturn, gnu::cold, gnu::noinline]] void RaiseBadItem() { Raise(Ansi("不正确的NiporlanItem.Type！")); }
+
+[[noreturn, gnu::cold, gnu::noinline]] void RaiseTextTooLong(TSyntaxParser& owner) {
+  Raise(owner.ErrorText(kErrTextTooLong));
+}
 
 // TCommonData::Assign for the values that move on every evaluation. FloatValue travels as
 // bytes, which costs less than an 80-bit load and store, and an empty string is left alone
@@ -145,18 +152,50 @@ void TNiporlanParser::Run(const TNiporlan& formula) {
   // without an ELSE part yields the condition itself), so it must not hold a value of an
   // earlier evaluation.
   stack_[1] = nullptr;
-  if (formula.HasCondition()) {
-    RunItems(formula.CondItems);
-    RunItems(Bottom().BoolValue ? formula.ThenItems : formula.ElseItems);
-  } else {
-    RunItems(formula.ThenItems);
+  try {
+    if (formula.HasCondition()) {
+      RunList(formula.CondItems);
+      RunList(Bottom().BoolValue ? formula.ThenItems : formula.ElseItems);
+    } else {
+      RunList(formula.ThenItems);
+    }
+  } catch (...) {
+    RaiseEscaped();
   }
+}
+
+void TNiporlanParser::RunItems(const TNiporlanItems& items) {
+  try {
+    RunList(items);
+  } catch (...) {
+    RaiseEscaped();
+  }
+}
+
+void TNiporlanParser::RaiseEscaped() {
+  try {
+    throw;
+  } catch (const ENiporlanError&) {
+    throw;
+  } catch (const ERynError& e) {
+    Raise(e.Message());
+  } catch (const std::bad_alloc&) {
+    Raise(owner_.ErrorText(kErrOutOfMemory));
+  } catch (const std::length_error&) {
+    Raise(owner_.ErrorText(kErrOutOfMemory));
+  } catch (...) {
+    Raise(owner_.ErrorText(kErrUnknownSyntax));
+  }
+}
+
+void TNiporlanParser::RaiseFunctionFailed(const std::string& name, const std::string& text) {
+  Raise(Ansi("函数“") + name + Ansi("”出错：") + text);
 }
 
 // Constants, and arithmetic and comparisons of doubles, most of what formulas are made of,
 // run here on local copies of the stack top and the pool mark; every other item goes
 // through RunItem. The results are those of the general operators.
-void TNiporlanParser::RunItems(const TNiporlanItems& items) {
+void TNiporlanParser::RunList(const TNiporlanItems& items) {
   int top = 0;
   size_t used = 0;
   TNiporlanItem** const stack = stack_.data();
@@ -231,7 +270,7 @@ void TNiporlanParser::RunItem(const TNiporlanItem& item) {
       if (!item.CellRef) RaiseBadItem();
       PushCell(*item.CellRef);
       return;
-    case kItemFunction: CallFunction(item.FuncName); return;
+    case kItemFunction: CallFunction(item); return;
     default: RaiseBadItem();
   }
 }
@@ -252,12 +291,21 @@ void TNiporlanParser::PushCell(const TSyntaxCell& cell) {
   Push(w);
 }
 
-void TNiporlanParser::CallFunction(const std::string& name) {
-  ISyntaxFunctionListener* listener = owner_.FindListener(name);
-  TSyntaxFunction* f = listener ? listener->FindFunction(name) : nullptr;
-  if (f == nullptr) Raise(Ansi("没有找到函数“") + name + Ansi("”的侦听器！"));
-  // A listener may unregister itself while it computes.
-  IntfPtr<ISyntaxFunctionListener> keep(listener);
+void TNiporlanParser::CallFunction(const TNiporlanItem& item) {
+  const std::string& name = item.FuncName;
+  TNiporlanItem::Resolution& r = item.Resolved;
+  const uint64_t generation = SyntaxListenerGeneration();
+  if (r.generation != generation || r.parser != &owner_) {
+    bool global = false;
+    ISyntaxFunctionListener* found = owner_.FindListener(name, &global);
+    TSyntaxFunction* declared = found ? found->FindFunction(name) : nullptr;
+    if (declared == nullptr) Raise(Ansi("没有找到函数“") + name + Ansi("”的侦听器！"));
+    r = {&owner_, generation, found, declared, global};
+  }
+  ISyntaxFunctionListener* listener = r.listener;
+  TSyntaxFunction* f = r.function;
+  // A global listener may unregister itself while it computes; the parser's own stay.
+  IntfPtr<ISyntaxFunctionListener> keep(r.global ? listener : nullptr);
 
   size_t count = static_cast<size_t>(f->Count());
   if (f->Variadic) {
@@ -282,10 +330,21 @@ void TNiporlanParser::CallFunction(const std::string& name) {
   result.DataType = kDataDouble;
   result.IsNull = false;
   result.Clear();
-  if (int32_t code = listener->Execute(name, std::span(args_.data(), count), false, result)) {
-    // Writing a made-up value into the record would hide the failure.
-    Raise(Ansi("函数“") + name + Ansi("”出错：") + owner_.ErrorText(code));
+  int32_t code = 0;
+  try {
+    code = listener->Execute(name, std::span(args_.data(), count), false, result);
+  } catch (const ENiporlanError&) {
+    throw;
+  } catch (const ERynError& e) {
+    RaiseFunctionFailed(name, e.Message());
+  } catch (const std::bad_alloc&) {
+    code = kErrOutOfMemory;
+  } catch (...) {
+    code = kErrBadArguments;
   }
+  if (code == 0 && result.DataType == kDataString && result.StrValue.size() > kMaxFormulaText) code = kErrBadArguments;
+  // Writing a made-up value into the record would hide the failure.
+  if (code) RaiseFunctionFailed(name, owner_.ErrorText(code));
   IntToDouble(result);
   result.ClearIfNull();
   Push(w);
@@ -340,7 +399,10 @@ void TNiporlanParser::Arithmetic(int32_t opCode) {
     switch (opCode) {
       case kOpAdd:
         if (left.DataType == kDataDouble) left.FloatValue += r;
-        else if (left.DataType == kDataString) left.StrValue += right.StrValue;
+        else if (left.DataType == kDataString) {
+          if (left.StrValue.size() + right.StrValue.size() > kMaxFormulaText) RaiseTextTooLong(owner_);
+          left.StrValue += right.StrValue;
+        }
         break;
       case kOpSubtract:
         if (left.DataType == kDataDouble) {

@@ -38,6 +38,9 @@ class TNiporlanParser : public TObject {
   // Evaluates one list from an empty stack. The value is left in stack slot 1.
   void RunItems(const TNiporlanItems& items);
 
+  // ENiporlanError is the only exception that leaves the evaluator: a failure of a
+  // function, a cell provider or the memory becomes one, with the text the user sees.
+
   // Work items created so far (they are reused by every later run).
   size_t PoolSize() const { return work_.size(); }
 
@@ -65,11 +68,15 @@ class TNiporlanParser : public TObject {
   const TCommonData& Bottom() const;
   // Runs the lists of formula (not empty), leaving the value in slot 1.
   void Run(const TNiporlan& formula);
+  void RunList(const TNiporlanItems& items);
+  // Called in a catch block: raises what is being handled as an ENiporlanError.
+  [[noreturn]] void RaiseEscaped();
+  [[noreturn]] void RaiseFunctionFailed(const std::string& name, const std::string& text);
 
   // An item other than a constant.
   void RunItem(const TNiporlanItem& item);
   void PushCell(const TSyntaxCell& cell);
-  void CallFunction(const std::string& name);
+  void CallFunction(const TNiporlanItem& item);
   // The operators for values of any type.
   void Operate(int32_t opCode);
   void Arithmetic(int32_t opCode);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "expr/syntax_errors.h"
+#include "expr/text_limits.h"
 #include "platform/codepage.h"
 #include "platform/locale_settings.h"
 #include "platform/text.h"
@@ -88,12 +89,15 @@ int32_t TStrFunc::Execute(std::string_view name, FunctionArgs args, bool check, 
       if (!IsNumber(*args[0]) || args[1]->DataType != kDataString || !IsStringOrMissing(*args[2]))
         return kErrBadArguments;
       if (check) break;
+      if (IntArg(*args[0]) > 0 && static_cast<size_t>(IntArg(*args[0])) > kMaxFormulaText) return kErrBadArguments;
       result.SetString(Fill(args, it->fn == StrFn::kFillLeft));
       return 0;
     case StrFn::kFormatDate: {
       if (args[0]->DataType != kDataDate || !IsStringOrMissing(*args[1])) return kErrBadArguments;
       const TCommonData& format = *args[1];
       const bool given = !format.IsNull && !format.StrValue.empty();
+      // A pattern letter prints at most two bytes, so the pattern is what must be bounded.
+      if (format.StrValue.size() > kMaxFormulaText / 2) return kErrBadArguments;
       result.SetString(FormatDateTime(given ? std::string_view(format.StrValue) : kDefaultDateFormat,
                                       args[0]->DateValue, LocaleSettings()));
       return 0;

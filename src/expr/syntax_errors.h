@@ -58,6 +58,10 @@ constexpr int32_t kErrStatTwice = 162;
 constexpr int32_t kErrDimensionTwice = 163;
 constexpr int32_t kErrNoFunction = 201;
 constexpr int32_t kErrBadArguments = 202;
+// Beyond the fixed table: a concatenation whose text would pass kMaxFormulaText
+// (text_limits.h), and memory that ran out while a formula was read or computed.
+constexpr int32_t kErrTextTooLong = 164;
+constexpr int32_t kErrOutOfMemory = 165;
 
 // The fixed message of code in the process code page; empty for a code without one.
 std::string SyntaxErrorMessage(int32_t code);

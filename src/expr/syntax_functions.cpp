@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "expr/syntax_listener.h"
 #include "platform/text.h"
 
 namespace ryn {
@@ -81,6 +82,7 @@ void TSyntaxFunctions::Clear() {
 }
 
 void TSyntaxFunctions::Notify(TSyntaxFunction* item, Change change) {
+  NoteSyntaxListenerChange();
   if (change == Change::kAdded) {
     std::string key = AsciiUpper(item->Name);
     index_[Bucket(key)].emplace_back(std::move(key), item);

@@ -66,6 +66,18 @@ struct ISyntaxCellProvider : virtual IInterface {
 
 using SyntaxListenerList = std::vector<IntfPtr<ISyntaxFunctionListener>>;
 
+// Counts changes of any listener list or declaration list (starting at 1), so that what a
+// name resolves to can be remembered until the next change. A listener's HasFunction and
+// FindFunction answers may change only with its declarations.
+uint64_t SyntaxListenerGeneration();
+void NoteSyntaxListenerChange();
+
+// listener->Execute for the parser, which reports failures only as codes: memory that
+// runs out is 165, anything else the listener throws, or a text result longer than
+// kMaxFormulaText (text_limits.h), is the function's argument error 202.
+int32_t ExecuteListener(ISyntaxFunctionListener& listener, std::string_view name,
+                        std::span<const TCommonData* const> args, bool check, TCommonData& result);
+
 // The process-wide listeners, in registration order. Read without locking: register and
 // unregister at start-up and shut-down, not while formulas are being parsed.
 const SyntaxListenerList& GlobalSyntaxListeners();

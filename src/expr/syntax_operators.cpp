@@ -5,6 +5,7 @@
 
 #include "expr/niporlan.h"
 #include "expr/syntax_errors.h"
+#include "expr/text_limits.h"
 
 namespace ryn {
 namespace {
@@ -65,6 +66,7 @@ int32_t Arithmetic(int32_t op, TCommonData& left, TCommonData right) {
   int32_t rt = right.DataType;
   if (lt == kDataString || rt == kDataString) {
     if (lt != rt || op != kOpAdd) return kErrTypeMismatch;
+    if (left.StrValue.size() + right.StrValue.size() > kMaxFormulaText) return kErrTextTooLong;
     left.StrValue += right.StrValue;
     return 0;
   }

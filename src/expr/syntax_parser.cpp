@@ -1,6 +1,8 @@
 #include "expr/syntax_parser.h"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "expr/syntax_errors.h"
 #include "expr/syntax_parser_internal.h"
@@ -30,6 +32,7 @@ std::unique_ptr<TNiporlan> TSyntaxParser::TakeCompiled() { return std::move(comp
 
 void TSyntaxParser::AddFunctionListener(const IntfPtr<ISyntaxFunctionListener>& listener) {
   if (listener) listeners_.push_back(listener);
+  NoteSyntaxListenerChange();
 }
 
 void TSyntaxParser::AddCellProvider(const IntfPtr<ISyntaxCellProvider>& provider) {
@@ -62,6 +65,25 @@ std::string TSyntaxParser::LastErrorText() {
 }
 
 int32_t TSyntaxParser::Run(std::string_view formula, int mode, TCommonData& result) {
+  int32_t code = 0;
+  try {
+    return Parse(formula, mode, result);
+  } catch (const std::bad_alloc&) {
+    code = kErrOutOfMemory;
+  } catch (const std::length_error&) {
+    code = kErrOutOfMemory;
+  } catch (...) {
+    code = kErrUnknownSyntax;
+  }
+  // Scopes have put the pool and the output flags back; what was compiled is no formula.
+  if (compiled_) compiled_->Clear();
+  code_ = code;
+  errorPos_ = static_cast<int32_t>(pos_);
+  shownText_ = text_;
+  return code_;
+}
+
+int32_t TSyntaxParser::Parse(std::string_view formula, int mode, TCommonData& result) {
   code_ = 0;
   errorPos_ = 0;
   mode_ = mode;

@@ -62,8 +62,8 @@ class TSyntaxParser : public TObject {
   void AddFunctionListener(const IntfPtr<ISyntaxFunctionListener>& listener);
   const SyntaxListenerList& FunctionListeners() const { return listeners_; }
   // The listener that supplies name: the first global listener that has it, else the
-  // first of this parser's own; null when none has it.
-  ISyntaxFunctionListener* FindListener(std::string_view name) const;
+  // first of this parser's own; null when none has it. global tells which it was.
+  ISyntaxFunctionListener* FindListener(std::string_view name, bool* global = nullptr) const;
   void AddCellProvider(const IntfPtr<ISyntaxCellProvider>& provider);
   // Asks the cell providers for cell.Value (none when cells are disabled); false when no
   // provider knows the cell.
@@ -93,7 +93,9 @@ class TSyntaxParser : public TObject {
   class Quiet;
   struct CellItemsSeen;
 
+  // Parse, with whatever escapes it (memory running out) turned into a code.
   int32_t Run(std::string_view formula, int mode, TCommonData& result);
+  int32_t Parse(std::string_view formula, int mode, TCommonData& result);
 
   // Formula, brace section and statements (syntax_parser.cpp, syntax_parser_statement.cpp).
   bool Formula(TCommonData& result);

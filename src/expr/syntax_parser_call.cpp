@@ -16,9 +16,11 @@ bool IsPercentArgChar(unsigned char c) { return c == '.' || c == '_' || IsDigit(
 
 // The global listeners come first, so a program-wide function cannot be shadowed by a
 // parser's own.
-ISyntaxFunctionListener* TSyntaxParser::FindListener(std::string_view name) const {
+ISyntaxFunctionListener* TSyntaxParser::FindListener(std::string_view name, bool* global) const {
+  if (global) *global = true;
   for (const auto& l : GlobalSyntaxListeners())
     if (l->HasFunction(name)) return l.get();
+  if (global) *global = false;
   for (const auto& l : listeners_)
     if (l->HasFunction(name)) return l.get();
   return nullptr;
@@ -68,7 +70,7 @@ bool TSyntaxParser::FunctionCall(const std::string& name, TSyntaxData& v) {
     Emit(std::make_unique<TNiporlanItem>(count));
   }
   v.SetVoid();
-  if (int32_t code = listener->Execute(name, args, Checking(), v)) return Fail(code);
+  if (int32_t code = ExecuteListener(*listener, name, args, Checking(), v)) return Fail(code);
   Emit(std::make_unique<TNiporlanItem>(name));
   Say(")");
   Next();
@@ -135,7 +137,7 @@ bool TSyntaxParser::PercentCall(TSyntaxData& v) {
   Emit(std::make_unique<TNiporlanItem>(arg));
   const TCommonData* args[] = {&arg};
   v.SetVoid();
-  if (int32_t code = listener->Execute("%", args, Checking(), v)) return Fail(code);
+  if (int32_t code = ExecuteListener(*listener, "%", args, Checking(), v)) return Fail(code);
   Emit(std::make_unique<TNiporlanItem>(std::string("%")));
   Say(f->Title.empty() ? f->Name : f->Title);
   Say("(" + arg.StrValue + ")");

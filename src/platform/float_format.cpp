@@ -1,5 +1,6 @@
 #include "platform/float_format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,9 +15,17 @@ std::string FormatGeneral(long double value, char decimalSeparator, int precisio
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
 
-  // Round to the significant digits: d.ddd...e[+-]x
+  // Round to the significant digits: d.ddd...e[+-]x. Both conversions round the exact
+  // binary value correctly (ties to even), so they give the same digits; the one for
+  // doubles costs a fraction of printf, and most numbers formatted are doubles.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*Le", precision - 1, value);
+  const double asDouble = static_cast<double>(value);
+  if (precision <= 17 && static_cast<long double>(asDouble) == value) {
+    auto r = std::to_chars(buf, buf + sizeof buf - 1, asDouble, std::chars_format::scientific, precision - 1);
+    *r.ptr = '\0';
+  } else {
+    std::snprintf(buf, sizeof buf, "%.*Le", precision - 1, value);
+  }
   const char* p = buf;
   bool negative = *p == '-';
   if (negative) ++p;

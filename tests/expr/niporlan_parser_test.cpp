@@ -272,6 +272,45 @@ TEST_F(NiporlanTest, FunctionFailuresRaise) {
   EXPECT_EQ(RaisedBy(failing), Ansi("函数“FAIL”出错：测试失败"));
 }
 
+// GONE() answering a value of its own.
+class ValueListener : public TCustomSyntaxFunctionListener {
+ public:
+  explicit ValueListener(int32_t v) : v_(v) { functions_.Add("GONE", "").ResultType = kDataInt; }
+  int32_t Execute(std::string_view, std::span<const TCommonData* const>, bool, TCommonData& r) override {
+    r.SetInt(v_);
+    return 0;
+  }
+
+ private:
+  int32_t v_;
+};
+
+// A compiled call remembers its listener, but never past a change of the listeners.
+TEST_F(NiporlanTest, CallsFollowChangesOfTheListeners) {
+  auto own = MakeIntf<ValueListener>(1);
+  parser.AddFunctionListener(own);
+  std::unique_ptr<TNiporlan> f = Compile("GONE()+0");
+  EXPECT_EQ(Evaluate(*f).AsText(), "1");
+  IntfPtr<ISyntaxFunctionListener> global = MakeIntf<ValueListener>(2);
+  RegisterSyntaxListener(global);  // global listeners come first
+  EXPECT_EQ(Evaluate(*f).AsText(), "2");
+  UnregisterSyntaxListener(global);
+  EXPECT_EQ(Evaluate(*f).AsText(), "1");
+
+  // Another parser has listeners of its own.
+  TSyntaxParser other;
+  TCommonData v;
+  EXPECT_THROW(other.EvaluateValue(*f, v), ENiporlanError);
+  other.AddFunctionListener(MakeIntf<ValueListener>(3));
+  other.EvaluateValue(*f, v);
+  EXPECT_EQ(v.AsText(), "3");
+  EXPECT_EQ(Evaluate(*f).AsText(), "1");
+
+  // A declaration taken out of its listener is gone.
+  ASSERT_TRUE(own->GetFunctions().Delete(0));
+  EXPECT_EQ(RaisedBy(*f), Ansi("没有找到函数“GONE”的侦听器！"));
+}
+
 TEST_F(NiporlanTest, RepeatedRunsReuseTheirWorkItems) {
   std::unique_ptr<TNiporlan> f = Compile("IF 1<2 THEN SUMOF(1,2)*3 ELSE 0");
   EXPECT_EQ(Evaluate(*f).AsText(), "9");

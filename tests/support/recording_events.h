@@ -18,13 +18,14 @@ class RecordingEvents : public TInterfacedObject, public virtual ITransEvents {
   }
   void OnProgress(uint8_t kind, int32_t value, bool& cont) override {
     progress.emplace_back(kind, value);
-    if (stopAt >= 0 && value >= stopAt) cont = false;
+    if (kind == kProgressStart ? stopAtStart : kind == kProgressStep && stopAt >= 0 && value >= stopAt) cont = false;
   }
 
   std::vector<std::pair<int32_t, std::string>> messages;
   std::vector<std::pair<std::string, std::string>> statuses;
   std::vector<std::pair<int, int32_t>> progress;
-  int32_t stopAt = -1;
+  int32_t stopAt = -1;      // asks to stop at this position or later
+  bool stopAtStart = false;  // asks to stop when the total is announced
 };
 
 }  // namespace ryn::testing

@@ -6,6 +6,16 @@ ryn=$1
 errfile=$(mktemp)
 trap 'rm -f "$errfile"' EXIT
 failures=0
+mem_limit=""
+
+# ryn under the memory limit mem_limit (KiB of address space) when it is set.
+run_ryn() {
+  if [[ -n $mem_limit ]]; then
+    (ulimit -v "$mem_limit" && exec "$ryn" "$@")
+  else
+    "$ryn" "$@"
+  fi
+}
 
 # expect STATUS STDOUT STDERR ARGS...
 expect() {
@@ -13,7 +23,7 @@ expect() {
   shift 3
   local got_out got_err got_status
   # The trailing "x" keeps trailing line feeds, which $(...) would drop.
-  got_out=$("$ryn" "$@" 2>"$errfile"; rc=$?; printf x; exit $rc)
+  got_out=$(run_ryn "$@" 2>"$errfile"; rc=$?; printf x; exit $rc)
   got_status=$?
   got_out=${got_out%x}
   got_err=$(cat "$errfile"; printf x)
@@ -81,6 +91,21 @@ expect 0 "bool${tab}0"$'\n' "" eval --compiled "IF 1>2 THEN 3"
 expect 0 "string${tab}ab"$'\n' "" eval --compiled 'IF 1<2 THEN Trim(" ab ") ELSE "x"'
 expect 0 "double${tab}1.23"$'\n' "" eval --compiled "ROUND(1.234*1,2)"
 expect 1 "" 'error 19: 缺少布尔值'$'\n''1+2'$'\n''   !'$'\n' eval --compiled --condition "1+2"
+
+# Texts a formula computes are bounded; memory that runs out is an error, never an abort.
+# (AddressSanitizer reserves more address space than any such limit allows.)
+if [[ -z ${RYN_TEST_NO_ULIMIT:-} ]]; then
+  mem_limit=40000
+  expect 1 "" 'error 202: 函数的参数不正确'$'\n''FILLLEFT(2147483647,"a")'$'\n''                       !'$'\n' \
+    eval 'FillLeft(2147483647,"a")'
+  expect 1 "" 'error: 函数“FILLRIGHT”出错：函数的参数不正确'$'\n' eval --compiled 'FillRight(2147483647,"a")'
+  expect 1 "" 'error 165: 内存不足'$'\n''LEN(FILLLEFT(67108864,"a"))'$'\n''                         !'$'\n' \
+    eval 'LEN(FillLeft(67108864,"a"))'
+  expect 1 "" 'error: 函数“FILLLEFT”出错：内存不足'$'\n' eval --compiled 'LEN(FillLeft(67108864,"a"))'
+  mem_limit=""
+fi
+expect 1 "" 'error 164: 文本长度超出上限（64MB）'$'\n''FILLLEFT(67108864,"a")+"b"'$'\n''                          !'$'\n' \
+  eval 'FillLeft(67108864,"a")+"b"'
 
 expect_usage 0 out "Usage: ryn COMMAND [ARGUMENTS]" --help
 expect_usage 0 out "Usage: ryn eval [--condition] [--describe] [--compiled] [--] FORMULA" eval --help

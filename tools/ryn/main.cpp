@@ -1,12 +1,16 @@
-// ryn: the command-line host. Runs one command of the system from a shell; later commands
-// join "eval" here.
+// ryn: the command-line host. Runs one command of the system from a shell.
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string_view>
 #include <vector>
 
+#include "engines_command.h"
 #include "eval_command.h"
+#include "transfer_command.h"
 #include "expr/common_functions.h"
 #include "platform/codepage.h"
+#include "platform/error.h"
 
 namespace {
 
@@ -17,13 +21,13 @@ constexpr const char* kUsage =
     "Usage: ryn COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
-    "  eval   parse a formula and print its type and value\n"
+    "  engines    list the engines of the engine folder\n"
+    "  eval       parse a formula and print its type and value\n"
+    "  transfer   move the records of one engine into another\n"
     "\n"
     "Run \"ryn COMMAND --help\" for the arguments of a command.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) {
     std::cerr << kUsage;
@@ -39,7 +43,28 @@ int main(int argc, char** argv) {
     std::cerr << "ryn: " << problem << "\n";
     return 2;
   }
-  if (command == "eval") return ryn::tool::RunEval(std::span(args).subspan(1), std::cout, std::cerr);
+  auto rest = std::span(args).subspan(1);
+  if (command == "eval") return ryn::tool::RunEval(rest, std::cout, std::cerr);
+  if (command == "engines") return ryn::tool::RunEngines(rest, std::cout, std::cerr);
+  if (command == "transfer") return ryn::tool::RunTransfer(rest, std::cout, std::cerr);
   std::cerr << "ryn: unknown command " << command << "\n" << kUsage;
   return 2;
+}
+
+}  // namespace
+
+// Whatever a command did not handle is reported, never left to abort the process.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "ryn: error: out of memory\n";
+  } catch (const ryn::ERynError& e) {
+    std::cerr << "ryn: error: " << ryn::ToUtf8(e.Message()) << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "ryn: error: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "ryn: error: unexpected failure\n";
+  }
+  return 1;
 }

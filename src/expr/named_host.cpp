@@ -1,0 +1,227 @@
+#include "expr/named_host.h"
+
+#include <set>
+
+#include "expr/niporlan_parser.h"
+#include "expr/script_lines.h"
+#include "expr/str_functions.h"
+#include "platform/codepage.h"
+#include "platform/text.h"
+#include "transport/field_types.h"
+#include "transport/registries.h"
+
+namespace ryn {
+namespace {
+
+std::string ExportLine(int32_t dest, int32_t source) {
+  return "Export(" + std::to_string(dest) + ")=Import(" + std::to_string(source) + ")";
+}
+
+int32_t TypeOf(ITransPort& port, int32_t index) {
+  IntfPtr<ITransField> f = port.GetField(index);
+  return f ? f->GetDataType() : 0;
+}
+
+}  // namespace
+
+const std::string& NamedHostName() { return Ansi("赋值公式"); }
+
+std::string TNamedHostFactory::GetName() { return NamedHostName(); }
+
+void RegisterNamedHostFactory() {
+  SetBuiltinScriptHostFactory([] {
+    static const IntfPtr<IScriptHostFactory> factory = MakeIntf<TNamedHostFactory>();
+    return factory;
+  });
+}
+
+TNamedHost::TNamedHost() : NVFuncs(MakeIntf<TNVFunc>(*this)), StrFuncs(MakeIntf<TStrFunc>()) {
+  Parser.AddFunctionListener(StrFuncs);
+  Parser.AddFunctionListener(NVFuncs);
+}
+
+TNamedHost::~TNamedHost() = default;
+
+void TNamedHost::SetSourcePort(IImport* source) {
+  const int32_t count = source ? source->GetFieldCount() : 0;
+  if (source != Source.get()) {
+    if (Source) Script.clear();
+    Source = source;
+    NVFuncs->Forget();
+  } else if (count != SourceFieldCount && DestFieldCount == 0) {
+    Script.clear();
+  }
+  SourceFieldCount = count;
+}
+
+void TNamedHost::SetDestinationPort(IExport* dest) {
+  const int32_t count = dest ? dest->GetFieldCount() : 0;
+  if (dest != Dest.get()) {
+    if (Dest) Script.clear();
+    Dest = dest;
+    NVFuncs->Forget();
+  } else if (count != DestFieldCount) {
+    Script.clear();
+  }
+  DestFieldCount = count;
+}
+
+void TNamedHost::SetScript(std::string_view text) {
+  Script.clear();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    Script.emplace_back(text.substr(start, end - start));
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+}
+
+std::string TNamedHost::GetScript() {
+  std::string text;
+  for (const std::string& line : Script) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+bool TNamedHost::IsEmpty() {
+  for (const std::string& line : Script)
+    if (!TrimBlanks(line).empty()) return false;
+  return true;
+}
+
+std::string TNamedHost::GetName() { return NamedHostName(); }
+
+void TNamedHost::Message(int32_t kind, const std::string& text) {
+  if (Events) Events->OnMessage(kind, text);
+}
+
+bool TNamedHost::Progress(uint8_t kind, int32_t value) {
+  bool cont = true;
+  if (Events) Events->OnProgress(kind, value, cont);
+  return cont;
+}
+
+bool TNamedHost::Compile() {
+  FilterFormula.reset();
+  Mappings.clear();
+  Parser.SetCheckOnly(true);
+  Parser.SetCompile(true);
+  for (const std::string& line : Script) {
+    TScriptLine parsed = ParseScriptLine(line);
+    if (parsed.kind == TScriptLine::Kind::kBlank) continue;
+    if (parsed.kind == TScriptLine::Kind::kInvalid) {
+      Message(kSeverityWarning, "<" + parsed.trimmed + Ansi(">表达式无效！"));
+      continue;
+    }
+    TCommonData ignored;
+    const bool filter = parsed.kind == TScriptLine::Kind::kFilter;
+    int32_t code = filter ? Parser.CheckCondition(parsed.formula, ignored) : Parser.Calculate(parsed.formula, ignored);
+    if (code != 0) {
+      Message(kSeverityError, Parser.LastErrorText());
+      return false;
+    }
+    std::unique_ptr<TNiporlan> compiled = Parser.TakeCompiled();
+    if (!compiled) compiled = std::make_unique<TNiporlan>();
+    if (filter) FilterFormula = std::move(compiled);
+    else Mappings.push_back(std::move(compiled));
+  }
+  return true;
+}
+
+void TNamedHost::CreateDestinationFields() {
+  const int32_t count = Source->GetFieldCount();
+  Dest->SetFieldCount(count);
+  for (int32_t i = 0; i < count; ++i) {
+    IntfPtr<ITransField> source = Source->GetField(i);
+    if (!source) continue;
+    const int32_t type = source->GetDataType();
+    const std::string name = source->GetName();
+    // A port may hand out one field object that every lookup re-points, so each use of a
+    // destination field follows its own lookup.
+    if (IntfPtr<ITransField> dest = Dest->GetField(i); dest && dest->GetDataType() == kFtUnknown)
+      Dest->SetFieldType(i, type);
+    if (IntfPtr<ITransField> dest = Dest->GetField(i)) dest->SetName(name);
+  }
+}
+
+void TNamedHost::Execute() {
+  ReadCount = 0;
+  WrittenCount = 0;
+  if (!Source) Message(kSeverityError, Ansi("缺少导入引擎"));
+  if (!Dest) Message(kSeverityError, Ansi("缺少导出引擎"));
+  if (!Source || !Dest) return;
+  if (Dest->GetFieldCount() == 0) CreateDestinationFields();
+  Parser.SetCheckOnly(false);
+  Parser.SetCompile(false);
+  int32_t recordNo = 1;
+  if (Mappings.empty()) {
+    Message(kSeverityInfo, Ansi("没有映射关系"));
+    return;
+  }
+  if (!Progress(kProgressStart, Source->DataCount())) return;
+
+  // Holds the ports for the run even if a message handler detaches them.
+  IntfPtr<IImport> source = Source;
+  IntfPtr<IExport> dest = Dest;
+  for (source->MoveFirst(); !source->IsEof();) {
+    if (!FilterFormula || Parser.EvaluateCondition(*FilterFormula)) {
+      dest->Append();
+      for (size_t j = 0; j < Mappings.size(); ++j) {
+        try {
+          TCommonData ignored;
+          Parser.EvaluateValue(*Mappings[j], ignored);
+        } catch (const ENiporlanError&) {
+          Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
+                                        Ansi("列处有错误发生！"));
+        }
+      }
+      dest->Post();
+      ++WrittenCount;
+    }
+    source->MoveNext();
+    ReadCount = recordNo;
+    if (!Progress(kProgressStep, recordNo)) break;
+    ++recordNo;
+  }
+  Progress(kProgressEnd, 0);
+  NVFuncs->Forget();
+}
+
+void TNamedHost::BuildDefaultScript() {
+  if (!Source || !Dest) return;
+  Source->MoveFirst();
+  const int32_t sourceCount = Source->GetFieldCount();
+  const int32_t destCount = Dest->GetFieldCount();
+  if (destCount == 0) {
+    CreateDestinationFields();
+    for (int32_t i = 0; i < sourceCount; ++i) Script.push_back(ExportLine(i, i));
+    return;
+  }
+  std::set<int32_t> used;
+  auto firstUnused = [&](auto accept) -> int32_t {
+    for (int32_t i = 0; i < sourceCount; ++i)
+      if (!used.count(i) && accept(i)) return i;
+    return -1;
+  };
+  for (int32_t j = 0; j < destCount; ++j) {
+    if (static_cast<int32_t>(used.size()) >= sourceCount) break;
+    const int32_t destType = TypeOf(*Dest, j);
+    int32_t chosen;
+    if (destType != kFtUnknown) {
+      chosen = firstUnused([&](int32_t i) { return TypeOf(*Source, i) == destType; });
+      if (chosen < 0) chosen = firstUnused([&](int32_t i) { return IsTypeCompatible(TypeOf(*Source, i), destType); });
+      if (chosen < 0) continue;
+    } else {
+      chosen = firstUnused([](int32_t) { return true; });
+      Dest->SetFieldType(j, TypeOf(*Source, chosen));
+    }
+    used.insert(chosen);
+    Script.push_back(ExportLine(j, chosen));
+  }
+}
+
+}  // namespace ryn

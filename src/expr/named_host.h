@@ -1,0 +1,141 @@
+// TNamedHost, the script host "赋值公式": moves the records of a source port into a
+// destination port, computing every destination field from a mapping script whose lines
+// are compiled once and evaluated per record. TNVFunc gives the script its two functions,
+// Import(i) (the source field i of the current record) and SetExport(i, v); the factory
+// makes hosts for the script-host registry.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "expr/niporlan.h"
+#include "expr/syntax_listener.h"
+#include "expr/syntax_parser.h"
+#include "transport/interfaces.h"
+#include "transport/object.h"
+
+namespace ryn {
+
+class TNamedHost;
+
+class TNVFunc final : public TCustomSyntaxFunctionListener {
+ public:
+  // host: not counted; the host owns this listener.
+  explicit TNVFunc(TNamedHost& host);
+  // 202 for a wrong argument count or an index that is not a number of 0 or more, 201
+  // for a name it does not declare. Import of an index without a readable field is an
+  // empty void value.
+  int32_t Execute(std::string_view name, std::span<const TCommonData* const> args, bool check,
+                  TCommonData& result) override;
+  // Forgets the field interfaces remembered between calls (the ports changed).
+  void Forget();
+
+ private:
+  // What the query of a field object for I answered, per index: a port hands out an
+  // object of its own per index, or one it re-points, or objects from a pool, and the same
+  // object of the same class answers with the same interface. Nothing is held: the slot
+  // is used only while the object itself is held.
+  template <class I>
+  struct FieldSlot {
+    const void* object = nullptr;
+    const std::type_info* type = nullptr;
+    I* intf = nullptr;
+  };
+  // Looks the field up (held in field) and answers its I interface, or null. An interface
+  // that another object answers for is held in other.
+  template <class I>
+  I* Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t index, IntfPtr<ITransField>& field,
+             IntfPtr<I>& other);
+
+  int32_t Import(std::span<const TCommonData* const> args, bool check, TCommonData& result);
+  int32_t SetExport(std::span<const TCommonData* const> args, bool check, TCommonData& result);
+
+  TNamedHost& host_;
+  std::vector<FieldSlot<IFieldReader>> readers_;
+  std::vector<FieldSlot<IFieldWriter>> writers_;
+};
+
+class TNamedHost final : public TInterfacedObject,
+                         public virtual ITransScriptHost,
+                         public virtual IImplementorAccess {
+ public:
+  TNamedHost();
+  ~TNamedHost() override;
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<ITransScriptHost, IImplementorAccess>(this, iid, obj);
+  }
+
+  // A different port replaces the attached one and clears the script when one was
+  // attached before; the same port again clears it when its field count changed (for the
+  // source only while the destination had no fields).
+  void SetSourcePort(IImport* source) override;
+  void SetDestinationPort(IExport* dest) override;
+  void SetEvents(ITransEvents* events) override { Events = events; }
+  // Lines separated by CR LF (a lone LF or CR also ends a line).
+  void SetScript(std::string_view text) override;
+  // Appends "Export(j)=Import(i)" lines: by equal type first, then by compatible type;
+  // a destination without fields gets one per source field.
+  void BuildDefaultScript() override;
+  // Runs the transfer with the formulas of the last Compile.
+  void Execute() override;
+  IntfPtr<IImport> GetSourcePort() override { return Source; }
+  IntfPtr<IExport> GetDestinationPort() override { return Dest; }
+  bool IsEmpty() override;
+  std::string GetName() override;
+  std::string GetScript() override;
+  // Checks and compiles every line; false (after an error message with the caret text)
+  // at the first line that does not compile.
+  bool Compile() override;
+  IntfPtr<IInterface> GetConfig() override { return nullptr; }
+  TObject* GetImplementor() override { return this; }
+
+  // Of the last Execute: records read from the source and records posted.
+  int32_t RecordsRead() const { return ReadCount; }
+  int32_t RecordsWritten() const { return WrittenCount; }
+  TSyntaxParser& SyntaxParser() { return Parser; }
+
+ private:
+  friend class TNVFunc;
+
+  void Message(int32_t kind, const std::string& text);
+  // The sink's answer; true without a sink.
+  bool Progress(uint8_t kind, int32_t value);
+  // Gives an empty destination one field per source field, typed and named after it.
+  void CreateDestinationFields();
+
+  std::vector<std::string> Script;
+  std::vector<std::unique_ptr<TNiporlan>> Mappings;
+  TSyntaxParser Parser;
+  IntfPtr<TNVFunc> NVFuncs;
+  IntfPtr<ISyntaxFunctionListener> StrFuncs;
+  std::unique_ptr<TNiporlan> FilterFormula;
+  IntfPtr<ITransEvents> Events;
+  IntfPtr<IImport> Source;
+  IntfPtr<IExport> Dest;
+  int32_t SourceFieldCount = 0;
+  int32_t DestFieldCount = 0;
+  int32_t ReadCount = 0;
+  int32_t WrittenCount = 0;
+};
+
+class TNamedHostFactory final : public TInterfacedObject, public virtual IScriptHostFactory {
+ public:
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<IScriptHostFactory>(this, iid, obj);
+  }
+  std::string GetName() override;
+  IntfPtr<ITransScriptHost> CreateHost() override { return MakeIntf<TNamedHost>(); }
+};
+
+// "赋值公式", the name of the host and its factory.
+const std::string& NamedHostName();
+
+// Makes the host's factory the built-in one of the script-host registry, so that the
+// registry finds it by name whenever it exists (also after it was freed and made again).
+void RegisterNamedHostFactory();
+
+}  // namespace ryn

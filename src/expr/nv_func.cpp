@@ -1,0 +1,185 @@
+// Import and SetExport, the two functions through which a mapping formula reads the
+// source record and writes the destination record. Both run once per field and record,
+// so a field's interface is asked for once per field object, not on every call.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "expr/function_args.h"
+#include "expr/named_host.h"
+#include "expr/syntax_errors.h"
+#include "platform/codepage.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+#include "transport/field_types.h"
+#include "transport/field_values.h"
+#include "transport/guid.h"
+
+namespace ryn {
+namespace {
+
+// An index argument: an int of 0 or more, or a double of 0 or more rounded to the nearest
+// integer; -1 for anything else.
+int32_t IndexArg(const TCommonData& v) {
+  if (v.DataType == kDataInt) return v.IntValue >= 0 ? v.IntValue : -1;
+  if (v.DataType == kDataDouble && v.FloatValue >= 0) return IntArg(v);
+  return -1;
+}
+
+// The value type Import gives for a field type code while only checking.
+int32_t ImportType(int32_t fieldType) {
+  switch (fieldType) {
+    case kFtByte: case kFtWord: case kFtShortInt: case kFtSmallInt: case kFtInteger: return kDataInt;
+    case kFtLongWord: case kFtInt64: case kFtSingle: case kFtDouble: case kFtExtended: return kDataDouble;
+    case kFtBoolean: return kDataBool;
+    case kFtTime: case kFtDate: case kFtDateTime: return kDataDate;
+    case kFtGuid: case kFtString: case kFtWideString: case kFtBinary: case kFtUnknown: return kDataString;
+    default: return kDataVoid;
+  }
+}
+
+void ReadField(IFieldReader& f, int32_t type, TCommonData& result) {
+  switch (type) {
+    case kFtByte: result.SetInt(f.GetAsByte()); return;
+    case kFtWord: result.SetInt(f.GetAsWord()); return;
+    case kFtShortInt: result.SetInt(f.GetAsShortInt()); return;
+    case kFtSmallInt: result.SetInt(f.GetAsSmallInt()); return;
+    case kFtInteger: result.SetInt(f.GetAsInteger()); return;
+    case kFtLongWord: result.SetDouble(f.GetAsLongWord()); return;
+    case kFtInt64: result.SetDouble(static_cast<long double>(f.GetAsInt64())); return;
+    case kFtSingle: result.SetDouble(f.GetAsSingle()); return;
+    case kFtDouble: result.SetDouble(f.GetAsDouble()); return;
+    case kFtExtended: result.SetDouble(f.GetAsExtended()); return;
+    case kFtBoolean: result.SetBool(f.GetAsBoolean()); return;
+    case kFtTime: case kFtDate: case kFtDateTime: result.SetDate(f.GetAsDateTime()); return;
+    case kFtGuid: result.SetString(GuidToString(f.GetAsGuid())); return;
+    case kFtWideString: result.SetString(ToNarrow(f.GetAsWideString())); return;
+    case kFtBinary: {
+      TMemoryStream stream;
+      f.SaveToStream(stream);
+      result.SetString(stream.TakeData());
+      return;
+    }
+    default: result.SetString(f.GetAsString()); return;
+  }
+}
+
+// Destination types whose setters take a number's digits: integers and text.
+bool TakesDigits(int32_t type) {
+  return (type >= kFtByte && type <= kFtInt64) || type == kFtUnknown || type == kFtString || type == kFtWideString;
+}
+
+// A number on the stack is an 80-bit double, which holds every 64-bit integer exactly; as
+// a 64-bit double it would lose the last digits of large identifiers and amounts, so a
+// whole number goes to integer and text fields as an integer.
+TVariant NumberVariant(long double x, int32_t fieldType) {
+  constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
+  if (TakesDigits(fieldType) && x >= -kLimit && x < kLimit && x == std::trunc(x))
+    return TVariant(static_cast<int64_t>(x));
+  return TVariant(static_cast<double>(x));
+}
+
+void WriteField(IFieldWriter& f, const TCommonData& v) {
+  // A null value (an empty optional argument, a cell without content) is no value.
+  if (v.IsNull) return;
+  switch (v.DataType) {
+    case kDataString: {
+      if (v.StrValue.empty()) return;
+      int32_t type = f.GetDataType();
+      // What the value assignment does for text into a text field, without the variant.
+      if (type == kFtString || type == kFtUnknown) f.SetAsString(v.StrValue);
+      else AssignVariant(&f, TVariant(v.StrValue));
+      return;
+    }
+    case kDataInt: AssignVariant(&f, TVariant(v.IntValue)); return;
+    case kDataDouble: AssignVariant(&f, NumberVariant(v.FloatValue, f.GetDataType())); return;
+    case kDataBool: AssignVariant(&f, TVariant(v.BoolValue)); return;
+    case kDataDate: AssignVariant(&f, TVariant::Date(v.DateValue)); return;
+    default: return;
+  }
+}
+
+}  // namespace
+
+TNVFunc::TNVFunc(TNamedHost& host) : host_(host) {
+  TSyntaxFunction& import = functions_.Add("Import", Ansi("导入"));
+  import.AddParam("Index", Ansi("索引号"), false, false, kDataInt);
+  import.ResultType = kDataVoid;
+  TSyntaxFunction& setExport = functions_.Add("SetExport", Ansi("导出"));
+  setExport.AddParam("Index", Ansi("索引号"), false, false, kDataInt)
+      .AddParam("Value", Ansi("值"), false, false, kDataVoid);
+  setExport.ResultType = kDataVoid;
+}
+
+void TNVFunc::Forget() {
+  readers_.clear();
+  writers_.clear();
+}
+
+template <class I>
+I* TNVFunc::Resolve(std::vector<FieldSlot<I>>& slots, ITransPort* port, int32_t index, IntfPtr<ITransField>& field,
+                    IntfPtr<I>& other) {
+  field = port->GetField(index);
+  if (!field) return nullptr;
+  // Ports of other libraries answer any index, so indexes beyond a sensible number share
+  // the last slot.
+  constexpr size_t kMaxSlot = 4096;
+  const size_t i = std::min(static_cast<size_t>(index), kMaxSlot);
+  if (i >= slots.size()) slots.resize(i + 1);
+  FieldSlot<I>& slot = slots[i];
+  ITransField* f = field.get();
+  const void* object = dynamic_cast<const void*>(f);
+  const std::type_info* type = &typeid(*f);
+  if (slot.intf && slot.object == object && slot.type == type) return slot.intf;
+  IntfPtr<I> intf = field.Query<I>();
+  if (intf && dynamic_cast<const void*>(intf.get()) == object) {
+    slot = {object, type, intf.get()};
+    return intf.get();
+  }
+  slot = {};
+  other = std::move(intf);
+  return other.get();
+}
+
+int32_t TNVFunc::Execute(std::string_view name, std::span<const TCommonData* const> args, bool check,
+                         TCommonData& result) {
+  // Called per field and record with the upper-cased names of compiled formulas.
+  if (name == "IMPORT" || SameTextAscii(name, "Import")) return Import(args, check, result);
+  if (name == "SETEXPORT" || SameTextAscii(name, "SetExport")) return SetExport(args, check, result);
+  return kErrNoFunction;
+}
+
+int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TCommonData& result) {
+  if (args.size() != 1 || !args[0]) return kErrBadArguments;
+  const int32_t index = IndexArg(*args[0]);
+  if (index < 0) return kErrBadArguments;
+  result.SetVoid();
+  IImport* source = host_.Source.get();
+  IntfPtr<ITransField> held;
+  IntfPtr<IFieldReader> other;
+  IFieldReader* field = source ? Resolve(readers_, source, index, held, other) : nullptr;
+  if (!field) return 0;
+  const int32_t type = field->GetDataType();
+  if (check) {
+    result.DataType = ImportType(type);
+    result.Clear();
+    return 0;
+  }
+  ReadField(*field, type, result);
+  return 0;
+}
+
+int32_t TNVFunc::SetExport(std::span<const TCommonData* const> args, bool check, TCommonData& result) {
+  if (args.size() != 2 || !args[0] || !args[1]) return kErrBadArguments;
+  const int32_t index = IndexArg(*args[0]);
+  if (index < 0) return kErrBadArguments;
+  result.SetVoid();
+  if (check) return 0;
+  IExport* dest = host_.Dest.get();
+  IntfPtr<ITransField> held;
+  IntfPtr<IFieldWriter> other;
+  if (IFieldWriter* field = dest ? Resolve(writers_, dest, index, held, other) : nullptr) WriteField(*field, *args[1]);
+  return 0;
+}
+
+}  // namespace ryn

@@ -1,0 +1,142 @@
+#include "transfer/trans_frame.h"
+
+#include "expr/named_host.h"
+#include "platform/codepage.h"
+#include "transport/errors.h"
+#include "transport/registries.h"
+
+namespace ryn {
+
+struct TTransFrame::Side {
+  std::string_view word;  // UTF-8: "导入" or "导出"
+  int32_t direction;
+  IntfPtr<ITransEngine> TTransFrame::*engine;
+  bool TTransFrame::*replaceable;
+};
+
+const TTransFrame::Side TTransFrame::kSourceSide{"导入", kDirectionSource, &TTransFrame::source_,
+                                                 &TTransFrame::sourceReplaceable_};
+const TTransFrame::Side TTransFrame::kDestSide{"导出", kDirectionDestination, &TTransFrame::dest_,
+                                               &TTransFrame::destReplaceable_};
+
+namespace {
+
+const std::string& Word(std::string_view utf8) { return Ansi(utf8); }
+
+}  // namespace
+
+TTransFrame::TTransFrame() {
+  // The built-in host must be found by name whenever a transfer is set up.
+  RegisterNamedHostFactory();
+}
+
+TTransFrame::~TTransFrame() {
+  if (host_) {
+    host_->SetSourcePort(nullptr);
+    host_->SetDestinationPort(nullptr);
+    host_->SetEvents(nullptr);
+  }
+  for (IntfPtr<ITransEngine>* engine : {&source_, &dest_}) {
+    // A destination that cannot finish its output raises; the other engine is closed all
+    // the same and the sink hears of it.
+    try {
+      if (*engine && (*engine)->IsActive()) (*engine)->Fina();
+    } catch (const ERynError& e) {
+      Message(kSeverityError, e.Message());
+    } catch (...) {
+    }
+  }
+}
+
+bool TTransFrame::ShowWizard() {
+  // The transfer wizard comes with the UI layer: it will be created here, given this
+  // frame, shown modally and freed, the answer being whether it closed with OK.
+  return false;
+}
+
+void TTransFrame::Message(int32_t kind, const std::string& text) {
+  if (events_) events_->OnMessage(kind, text);
+}
+
+IntfPtr<ITransPort> TTransFrame::OpenPort(const Side& side, ITransEngine* engine) {
+  if (!engine->IsActive() && !engine->Init(side.direction)) return nullptr;
+  IntfPtr<ITransPort> port = engine->GetPort();
+  if (!port) return nullptr;
+  if (side.direction == kDirectionSource) return IntfPtr<ITransPort>(port.Query<IImport>());
+  return IntfPtr<ITransPort>(port.Query<IExport>());
+}
+
+void TTransFrame::Connect(const Side& side, ITransPort* port) {
+  if (side.direction == kDirectionSource) host_->SetSourcePort(QueryIntf<IImport>(port).get());
+  else host_->SetDestinationPort(QueryIntf<IExport>(port).get());
+}
+
+void TTransFrame::SetEngine(const Side& side, ITransEngine* engine, bool replaceable) {
+  IntfPtr<ITransEngine>& current = this->*side.engine;
+  bool& currentReplaceable = this->*side.replaceable;
+  if (current && !currentReplaceable) throw ETransFrameError(Word(side.word) + Ansi("引擎不能重置！"));
+  if (engine && (engine->GetEngineType() & side.direction) == 0)
+    throw ETransFrameError(Word(side.word) + Ansi("引擎无效！"));
+  if (host_) Connect(side, nullptr);
+  current = engine;
+  currentReplaceable = replaceable || !engine;
+  if (!engine) return;
+  engine->SetEvents(events_.get());
+  if (!host_) return;
+  if (!engine->IsActive() && !engine->Init(side.direction)) return;
+  IntfPtr<ITransPort> port = engine->GetPort();
+  Connect(side, port.get());
+}
+
+void TTransFrame::SetImportEngine(ITransEngine* engine, bool replaceable) { SetEngine(kSourceSide, engine, replaceable); }
+
+void TTransFrame::SetExportEngine(ITransEngine* engine, bool replaceable) { SetEngine(kDestSide, engine, replaceable); }
+
+void TTransFrame::SetEvents(ITransEvents* events) {
+  if (events == events_.get()) return;
+  events_ = events;
+  if (source_) source_->SetEvents(events);
+  if (dest_) dest_->SetEvents(events);
+  if (host_) host_->SetEvents(events);
+}
+
+IntfPtr<ITransScriptHost> TTransFrame::GetScriptHost() {
+  if (!host_ && GetTransScriptHosts().Count() > 0) {
+    if (IntfPtr<ITransScriptHost> first = GetTransScriptHosts().CreateByIndex(0)) SelectScriptHost(first->GetName());
+  }
+  return host_;
+}
+
+void TTransFrame::SelectScriptHost(std::string_view name) {
+  host_ = GetTransScriptHosts().FindByName(name);
+  if (!host_) {
+    Message(kSeverityWarning, std::string(name) + Ansi("脚本解释器没找到"));
+    return;
+  }
+  for (const Side* side : {&kSourceSide, &kDestSide}) {
+    ITransEngine* engine = (this->*side->engine).get();
+    if (!engine) continue;
+    if (IntfPtr<ITransPort> port = OpenPort(*side, engine)) Connect(*side, port.get());
+    else Message(kSeverityError, Word(side->word) + Ansi("引擎无效！"));
+  }
+  host_->SetEvents(events_.get());
+}
+
+void TTransFrame::Execute() {
+  IntfPtr<ITransScriptHost> host = GetScriptHost();
+  if (!host) {
+    Message(kSeverityError, Ansi("脚本解释器没找到"));
+    return;
+  }
+  if (host->IsEmpty()) host->BuildDefaultScript();
+  if (!events_) {
+    // The progress log window comes with the UI layer: it will be created here for this
+    // frame and shown modally; it attaches itself as the sink, compiles and runs the host
+    // and detaches when it is freed. Until then a run without a sink moves nothing.
+    return;
+  }
+  if (host->Compile()) host->Execute();
+  else Message(kSeverityError, Ansi("脚本语法检查出现错误"));
+}
+
+}  // namespace ryn

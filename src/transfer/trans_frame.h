@@ -1,0 +1,64 @@
+// TTransFrame ties one transfer together: a source engine, a destination engine, the
+// script host that holds the field mapping and runs the record loop, and the event sink
+// that hears what happens. Its owner sets the engines, lets the user configure them and
+// runs the transfer. Failures of the owner's requests raise ETransFrameError; problems
+// of the run go to the sink.
+#pragma once
+
+#include <string_view>
+
+#include "transport/interfaces.h"
+
+namespace ryn {
+
+class TTransFrame {
+ public:
+  TTransFrame();
+  // Detaches the host from the engines and the sink, and closes every engine that is open.
+  ~TTransFrame();
+  TTransFrame(const TTransFrame&) = delete;
+  TTransFrame& operator=(const TTransFrame&) = delete;
+
+  // Shows the transfer wizard; true when it closed with OK. There is no wizard yet, so
+  // nothing is shown and the answer is false.
+  bool ShowWizard();
+  // Runs the transfer with the selected host, building its default script when the
+  // script is blank. Without a sink nothing runs yet (the progress window will run it).
+  void Execute();
+  // Raise ETransFrameError when the engine may not be replaced or serves the other
+  // direction. A null engine clears the side.
+  void SetImportEngine(ITransEngine* engine, bool replaceable);
+  void SetExportEngine(ITransEngine* engine, bool replaceable);
+  void SetEvents(ITransEvents* events);
+  // The selected host; the first registered one is selected when none is yet. May be null.
+  IntfPtr<ITransScriptHost> GetScriptHost();
+  // Makes a new host of the factory of that name (ignoring case) the selected one and
+  // connects it to the engines; with no such factory no host is selected.
+  void SelectScriptHost(std::string_view name);
+
+  ITransEngine* ImportEngine() const { return source_.get(); }
+  ITransEngine* ExportEngine() const { return dest_.get(); }
+  ITransEvents* Events() const { return events_.get(); }
+  bool ImportReplaceable() const { return sourceReplaceable_; }
+  bool ExportReplaceable() const { return destReplaceable_; }
+
+ private:
+  struct Side;
+  static const Side kSourceSide;
+  static const Side kDestSide;
+  void SetEngine(const Side& side, ITransEngine* engine, bool replaceable);
+  // Opens the engine for the side's direction unless it is open; its port as the side's
+  // port interface, or null.
+  static IntfPtr<ITransPort> OpenPort(const Side& side, ITransEngine* engine);
+  void Connect(const Side& side, ITransPort* port);
+  void Message(int32_t kind, const std::string& text);
+
+  IntfPtr<ITransEngine> source_;
+  IntfPtr<ITransEngine> dest_;
+  IntfPtr<ITransEvents> events_;
+  bool sourceReplaceable_ = true;
+  bool destReplaceable_ = true;
+  IntfPtr<ITransScriptHost> host_;
+};
+
+}  // namespace ryn

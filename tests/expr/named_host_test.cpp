@@ -1,0 +1,282 @@
+// The script host: compiling a mapping script, moving records, the default script and the
+// rules by which attaching ports clears the script.
+#include <gtest/gtest.h>
+
+#include "expr/common_functions.h"
+#include "expr/named_host.h"
+#include "platform/codepage.h"
+#include "support/recording_events.h"
+#include "support/table_ports.h"
+#include "transport/registries.h"
+
+namespace ryn {
+namespace {
+
+using testing::Column;
+using testing::RecordingEvents;
+using testing::TableDest;
+using testing::TableSource;
+using Records = std::vector<std::vector<std::string>>;
+using Messages = std::vector<std::pair<int32_t, std::string>>;
+using Progress = std::vector<std::pair<int, int32_t>>;
+
+class NamedHostTest : public ::testing::Test {
+ protected:
+  // Columns: 0 int, 1 text, 2 int64, 3 double, 4 date, 5 bool.
+  IntfPtr<TableSource> MakeSource(int rows, bool oneField = false) {
+    std::vector<std::vector<std::string>> data;
+    for (int r = 1; r <= rows; ++r)
+      data.push_back({std::to_string(r * 10), "t" + std::to_string(r), "900000000000000000" + std::to_string(r),
+                      "0." + std::to_string(r), std::to_string(45000 + r), r % 2 ? "1" : "0"});
+    return MakeIntf<TableSource>(
+        std::vector<Column>{{"n", 6}, {"s", 65}, {"big", 7}, {"d", 18}, {"day", 50}, {"flag", 8}}, std::move(data),
+        oneField);
+  }
+
+  void Attach(TableSource* source, TableDest* dest) {
+    host->SetEvents(events.get());
+    host->SetSourcePort(source);
+    host->SetDestinationPort(dest);
+  }
+
+  // Compiles and runs script; false when it did not compile.
+  bool Run(const std::string& script) {
+    host->SetScript(Ansi(script));
+    if (!host->Compile()) return false;
+    host->Execute();
+    return true;
+  }
+
+  TCommonFunctionsRegistration common;
+  IntfPtr<TNamedHost> host = MakeIntf<TNamedHost>();
+  IntfPtr<RecordingEvents> events = MakeIntf<RecordingEvents>();
+};
+
+TEST_F(NamedHostTest, MovesRecordsByTypeIntoTypedFields) {
+  auto source = MakeSource(2);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{
+      {"a", 65}, {"b", 65}, {"c", 7}, {"d", 65}, {"e", 65}, {"f", 6}, {"g", 18}, {"h", 65}, {"i", 65}, {"j", 8}});
+  Attach(source.get(), dest.get());
+  ASSERT_TRUE(Run("Export(0)=Import(0)*2\r\n"
+                  "Export(1)=Import(1) + \"!\"\r\n"
+                  "Export(2)=Import(2)\r\n"
+                  "Export(3)=Import(2)\r\n"
+                  "Export(4)=Import(4)\r\n"
+                  "Export(5)=Import(3)*10\r\n"
+                  "Export(6)=Import(3)\r\n"
+                  "Export(7)=Import(5)\r\n"
+                  "Export(8)=IF Import(0)>10 THEN \"big\" ELSE \"small\"\r\n"
+                  "Export(9)=Import(0)>10\r\n"));
+  EXPECT_EQ(events->messages, Messages{});
+  // Large integers keep every digit; a date into text is its date form.
+  EXPECT_EQ(dest->records,
+            (Records{{"20", "t1!", "9000000000000000001", "9000000000000000001", "2023-03-16", "1", "0.1", "True",
+                      "small", "false"},
+                     {"40", "t2!", "9000000000000000002", "9000000000000000002", "2023-03-17", "2", "0.2", "False",
+                      "big", "true"}}));
+  EXPECT_EQ(host->RecordsRead(), 2);
+  EXPECT_EQ(host->RecordsWritten(), 2);
+  EXPECT_EQ(events->progress, (Progress{{1, 2}, {2, 1}, {2, 2}, {3, 0}}));
+}
+
+TEST_F(NamedHostTest, FilterEmptyValuesAndMissingFields) {
+  auto source = MakeSource(3);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}});
+  Attach(source.get(), dest.get());
+
+  // False for every record: no records, but the full progress.
+  ASSERT_TRUE(Run("Filter=Import(0)>1000\r\nExport(0)=Import(1)"));
+  EXPECT_EQ(dest->records, Records{});
+  EXPECT_EQ(events->progress, (Progress{{1, 3}, {2, 1}, {2, 2}, {2, 3}, {3, 0}}));
+  EXPECT_EQ(host->RecordsRead(), 3);
+  EXPECT_EQ(host->RecordsWritten(), 0);
+
+  // A later filter line replaces an earlier one; an empty string and a field that does
+  // not exist leave the destination field as it was.
+  ASSERT_TRUE(Run("Filter=Import(0)>1000\r\n"
+                  "Filter=Import(0)<>20\r\n"
+                  "Export(0)=Import(1)\r\n"
+                  "Export(0)=\"\"\r\n"
+                  "Export(1)=Import(99)\r\n"
+                  "Export(7)=Import(1)"));
+  EXPECT_EQ(dest->records, (Records{{"t1", ""}, {"t3", ""}}));
+  EXPECT_EQ(events->messages, Messages{});
+}
+
+TEST_F(NamedHostTest, CompileReportsInvalidLinesAndStopsAtTheFirstError) {
+  auto source = MakeSource(1);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}});
+  Attach(source.get(), dest.get());
+  host->SetScript(Ansi("Exp(1)=Import(0)\r\n\r\nExport(0)=\r\nExport(0)=Import(0)\r\nExport(0)=Import(1)*2\r\n"
+                       "Export(0)=Import(0)+"));
+  EXPECT_FALSE(host->Compile());
+  // Type errors show at compile time because Import types follow the source fields.
+  EXPECT_EQ(events->messages,
+            (Messages{{2, Ansi("<Exp(1)=Import(0)>表达式无效！")},
+                      {2, Ansi("<Export(0)=>表达式无效！")},
+                      {3, Ansi("数据类型不匹配\r\nSETEXPORT(0, IMPORT(1)*2)\r\n                        !")}}));
+
+  events->messages.clear();
+  host->SetScript("Export(0)=Import(-1)\r\nExport(0)=Import(0)+");
+  EXPECT_FALSE(host->Compile());
+  EXPECT_EQ(events->messages, (Messages{{3, Ansi("函数的参数不正确\r\nSETEXPORT(0, IMPORT(-1))\r\n                      !")}}));
+
+  // Without mappings nothing moves and nothing is announced.
+  events->messages.clear();
+  host->SetScript("Exp(1)=1");
+  EXPECT_TRUE(host->Compile());
+  host->Execute();
+  EXPECT_EQ(events->messages, (Messages{{2, Ansi("<Exp(1)=1>表达式无效！")}, {1, Ansi("没有映射关系")}}));
+  EXPECT_EQ(events->progress, Progress{});
+}
+
+TEST_F(NamedHostTest, ErrorsInAMappingAreReportedByRecordAndColumn) {
+  std::vector<std::vector<std::string>> data;
+  for (int r = 1; r <= 6; ++r) data.push_back({r == 5 ? "2147483647" : "3", "x"});
+  auto source = MakeIntf<TableSource>(std::vector<Column>{{"n", 6}, {"s", 65}}, data);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}, {"c", 65}});
+  Attach(source.get(), dest.get());
+  ASSERT_TRUE(Run("Export(0)=Import(1)\r\nExport(1)=Import(0)\r\nExport(2)=FillLeft(Import(0),Import(1))"));
+  EXPECT_EQ(events->messages, (Messages{{2, Ansi("在5行3列处有错误发生！")}}));
+  // The record is posted all the same, with what the other mappings wrote.
+  ASSERT_EQ(dest->records.size(), 6u);
+  EXPECT_EQ(dest->records[3], (std::vector<std::string>{"x", "3", "  x"}));
+  EXPECT_EQ(dest->records[4], (std::vector<std::string>{"x", "2147483647", "  x"}));
+}
+
+TEST_F(NamedHostTest, MissingPortsAndCancellation) {
+  host->SetEvents(events.get());
+  host->SetScript("Export(0)=1");
+  ASSERT_TRUE(host->Compile());
+  host->Execute();
+  EXPECT_EQ(events->messages, (Messages{{3, Ansi("缺少导入引擎")}, {3, Ansi("缺少导出引擎")}}));
+  EXPECT_EQ(events->progress, Progress{});
+
+  auto source = MakeSource(5);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}});
+  Attach(source.get(), dest.get());
+  events->messages.clear();
+  events->stopAt = 2;
+  ASSERT_TRUE(Run("Export(0)=Import(0)"));
+  EXPECT_EQ(dest->records, (Records{{"10"}, {"20"}}));
+  EXPECT_EQ(events->progress, (Progress{{1, 5}, {2, 1}, {2, 2}, {3, 0}}));
+  // A cancel at the announcement moves nothing.
+  events->progress.clear();
+  events->stopAtStart = true;
+  host->Execute();
+  EXPECT_EQ(dest->records.size(), 2u);
+  EXPECT_EQ(events->progress, (Progress{{1, 5}}));
+}
+
+TEST_F(NamedHostTest, OneRepointedSourceFieldServesEveryIndex) {
+  auto source = MakeSource(2, /*oneField=*/true);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}});
+  Attach(source.get(), dest.get());
+  ASSERT_TRUE(Run("Export(1)=Import(1)\r\nExport(0)=Import(0)+Import(3)"));
+  EXPECT_EQ(dest->records, (Records{{"10.1", "t1"}, {"20.2", "t2"}}));
+}
+
+TEST_F(NamedHostTest, DefaultScript) {
+  struct Case {
+    std::vector<Column> source;
+    std::vector<Column> dest;
+    std::string script;
+    std::vector<int32_t> destTypes;  // afterwards
+  } cases[] = {
+      // Equal types first, then compatible ones.
+      {{{"i", 6}, {"s", 65}}, {{"a", 65}, {"b", 6}}, "Export(0)=Import(1)\r\nExport(1)=Import(0)\r\n", {65, 6}},
+      // A date cannot feed an integer; an untyped destination field takes the source's type.
+      {{{"d", 50}, {"f", 18}, {"g", 33}},
+       {{"a", 6}, {"b", 0}, {"c", 65}},
+       "Export(0)=Import(1)\r\nExport(1)=Import(0)\r\nExport(2)=Import(2)\r\n",
+       {6, 50, 65}},
+      // Nothing compatible for the first fields; it stops when the source runs out.
+      {{{"d", 50}}, {{"a", 6}, {"b", 8}, {"c", 65}}, "Export(2)=Import(0)\r\n", {6, 8, 65}},
+      {{{"s", 65}}, {{"a", 49}, {"b", 65}}, "Export(0)=Import(0)\r\n", {49, 65}},
+      {{{"b", 8}}, {{"a", 0}, {"b", 0}}, "Export(0)=Import(0)\r\n", {8, 0}},
+  };
+  for (const Case& c : cases) {
+    auto host = MakeIntf<TNamedHost>();
+    auto source = MakeIntf<TableSource>(c.source, std::vector<std::vector<std::string>>{});
+    auto dest = MakeIntf<TableDest>(c.dest);
+    host->BuildDefaultScript();
+    EXPECT_TRUE(host->IsEmpty());  // needs both ports
+    host->SetSourcePort(source.get());
+    host->SetDestinationPort(dest.get());
+    host->BuildDefaultScript();
+    EXPECT_EQ(host->GetScript(), c.script);
+    std::vector<int32_t> types;
+    for (const Column& col : dest->columns_) types.push_back(col.type);
+    EXPECT_EQ(types, c.destTypes) << c.script;
+  }
+
+  // A destination without fields gets one per source field, typed and named after it.
+  auto source = MakeIntf<TableSource>(std::vector<Column>{{"x", 6}, {"y", 65}}, std::vector<std::vector<std::string>>{});
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{});
+  host->SetSourcePort(source.get());
+  host->SetDestinationPort(dest.get());
+  host->BuildDefaultScript();
+  EXPECT_EQ(host->GetScript(), "Export(0)=Import(0)\r\nExport(1)=Import(1)\r\n");
+  EXPECT_EQ(dest->calls, (std::vector<std::string>{"SetFieldCount(2)", "SetFieldType(0,6)", "SetName(0,x)",
+                                                   "SetFieldType(1,65)", "SetName(1,y)"}));
+}
+
+TEST_F(NamedHostTest, AttachingPortsClearsTheScript) {
+  auto s1 = MakeSource(1);
+  auto s2 = MakeSource(1);
+  auto d1 = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}});
+  auto d2 = MakeIntf<TableDest>(std::vector<Column>{});
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    bool cleared;
+  } steps[] = {
+      {"first source", [&] { host->SetSourcePort(s1.get()); }, false},
+      {"first destination", [&] { host->SetDestinationPort(d1.get()); }, false},
+      {"same source", [&] { host->SetSourcePort(s1.get()); }, false},
+      {"same destination", [&] { host->SetDestinationPort(d1.get()); }, false},
+      {"same destination, more fields",
+       [&] {
+         d1->columns_.push_back({"b", 65});
+         host->SetDestinationPort(d1.get());
+       },
+       true},
+      {"another source", [&] { host->SetSourcePort(s2.get()); }, true},
+      {"no destination", [&] { host->SetDestinationPort(nullptr); }, true},
+      {"empty destination", [&] { host->SetDestinationPort(d2.get()); }, false},
+      // Only while the destination has no fields does a changed source count clear it.
+      {"same source, more fields",
+       [&] {
+         s2->columns_.push_back({"z", 65});
+         host->SetSourcePort(s2.get());
+       },
+       true},
+      {"destination with fields", [&] { host->SetDestinationPort(d1.get()); }, true},
+      {"same source, more fields again",
+       [&] {
+         s2->columns_.push_back({"w", 65});
+         host->SetSourcePort(s2.get());
+       },
+       false},
+  };
+  for (const Step& s : steps) {
+    host->SetScript("Export(0)=1");
+    s.act();
+    EXPECT_EQ(host->IsEmpty(), s.cleared) << s.what;
+  }
+  EXPECT_EQ(host->GetName(), Ansi("赋值公式"));
+}
+
+TEST(NamedHostFactory, RegisteredByName) {
+  RegisterNamedHostFactory();
+  FreeTransScriptHosts();  // a registry made again still has it
+  IntfPtr<ITransScriptHost> h = GetTransScriptHosts().FindByName(Ansi("赋值公式"));
+  ASSERT_TRUE(h);
+  EXPECT_TRUE(dynamic_cast<TNamedHost*>(ImplementorOf(h.get())));
+  EXPECT_EQ(GetTransScriptHosts().Count(), 1);
+  RegisterNamedHostFactory();
+  EXPECT_EQ(GetTransScriptHosts().Count(), 1);
+}
+
+}  // namespace
+}  // namespace ryn

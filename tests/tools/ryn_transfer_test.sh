@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# `ryn engines` and `ryn transfer` over an engine folder holding the exchange file library
+# and the in-memory test source library: the exact output files (in the process code
+# page), the messages, the exit statuses, and Ctrl-C in the middle of a transfer.
+# Arguments: ryn, librynfiler.so, the test source library.
+set -u
+ryn=$1
+rynlib=$2
+memlib=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+engines=$work/engines
+mkdir -p "$engines" "$work/out"
+ln -s "$rynlib" "$engines/librynfiler.so"
+ln -s "$memlib" "$engines/libmemsource.so"
+failures=0
+
+fail() {
+  failures=$((failures + 1))
+  printf 'FAIL: %s\n' "$*"
+}
+
+# Text of the system as the process code page writes it.
+native() {
+  if [[ ${RYNFILER_CODEPAGE:-GBK} == GBK ]]; then printf '%s' "$1" | iconv -f UTF-8 -t GBK; else printf '%s' "$1"; fi
+}
+
+# run ARGS...: sets status, out and err.
+run() {
+  out=$("$ryn" "$@" 2>"$work/err"; rc=$?; printf x; exit $rc)
+  status=$?
+  out=${out%x}
+  err=$(cat "$work/err"; printf x)
+  err=${err%x}
+}
+
+# check WHAT STATUS STDOUT STDERR
+check() {
+  if [[ $status != "$2" || $out != "$3" || $err != "$4" ]]; then
+    fail "$1"
+    printf '  status %s (want %s)\n  stdout %q (want %q)\n  stderr %q (want %q)\n' "$status" "$2" "$out" "$3" "$err" "$4"
+  fi
+}
+
+# check_file WHAT FILE EXPECTED_UTF8
+check_file() {
+  if ! cmp -s "$2" <(native "$3"); then
+    fail "$1: file"
+    printf '  got  %q\n  want %q\n' "$(od -An -c "$2" | tr -s ' ')" "$(native "$3" | od -An -c | tr -s ' ')"
+  fi
+}
+
+crlf=$'\r\n'
+tab=$'\t'
+# The exchange file engine's options (UTF-8, as a user writes them).
+to_options() {  # FILE DATATYPE COLUMNS...
+  local file=$1 type=$2
+  shift 2
+  local cols="" c
+  for c in "$@"; do cols+=${cols:+$'\r\n'}$c; done
+  printf '单位标识=0001;\r\n年度=2023;\r\n报表类型=Y;\r\n时期=12;\r\n文件名=%s;\r\n数据类型=%s;\r\n选择列={\r\n\t%s}' \
+    "$file" "$type" "$cols" >"$work/to.txt"
+}
+
+# ---- ryn engines ----
+run engines --dir "$engines"
+check "engines --dir" 0 "MemSource${tab}source${tab}内存表${tab}$engines/libmemsource.so"$'\n'"Ryn文件${tab}destination${tab}网络表Ryn数据文件${tab}$engines/librynfiler.so"$'\n' ""
+out=$(RYNFILER_PLUGIN_DIR=$engines "$ryn" engines | cut -f1 | tr '\n' ' ')
+[[ $out == "MemSource Ryn文件 " ]] || fail "RYNFILER_PLUGIN_DIR: $out"
+# By default: lib/rynfiler beside the executable's folder, which holds the libraries we build.
+out=$(env -u RYNFILER_PLUGIN_DIR "$ryn" engines | cut -f1,2)
+[[ $out == "Ryn文件${tab}destination" ]] || fail "default engine folder: $out"
+run engines --dir "$work/nothing"
+check "empty folder" 0 "" "ryn engines: no engine libraries in $work/nothing"$'\n'
+run engines --dir
+[[ $status == 2 && $err == "ryn engines: missing value of --dir"* ]] || fail "engines --dir without value: $status $err"
+
+# ---- a transfer with mappings and a filter, byte for byte ----
+to_options "$work/out/report.ryn" 1 "编号=a" "金额=b" "宽=c" "日期=d" "x=e"
+run transfer --dir "$engines" --from memsource --to RYN文件 --from-options "rows=3" --to-options-file "$work/to.txt" \
+  --map 'Export(0)=Import(15)' --map 'Export(1)=Import(5)*2' --map 'Export(2)=Import(16)' \
+  --map 'Export(3)=Import(13)' --map 'Export(4)=Import(9)' --filter 'Import(3)<>-101' --quiet
+check "transfer" 0 "3 records read, 2 written"$'\n' ""
+check_file "transfer" "$work/out/report.ryn" \
+  "@${crlf}编号${tab}金额${tab}宽${tab}日期${tab}x${crlf}0001${tab}2023${tab}Y${tab}12${tab}row0${tab}-4000000000${tab}宽0${tab}2023-03-15${tab}0.1${crlf}0001${tab}2023${tab}Y${tab}12${tab}row2${tab}-3999999996${tab}宽2${tab}2023-03-17${tab}2.1${crlf}@@"
+
+# ---- the default script: text first, then the first compatible fields ----
+to_options "$work/out/default.ryn" 0 "A=a" "B=b" "C=c"
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt"
+check "default script" 0 "2 records read, 2 written"$'\n' ""
+check_file "default script" "$work/out/default.ryn" \
+  "A${tab}B${tab}C${crlf}0001${tab}2023${tab}Y${tab}12${tab}row0${tab}200${tab}60000${crlf}0001${tab}2023${tab}Y${tab}12${tab}row1${tab}201${tab}60001${crlf}@@"
+
+# ---- a script file (UTF-8) with warnings: an invalid line, a failing mapping ----
+to_options "$work/out/script.ryn" 0 "A=a" "B=b"
+printf 'Export(0)="甲"+Import(18)\r\nExp(1)=2\r\nExport(1)=FillLeft(Import(7)*-2147483647+2,"x")\n' >"$work/script.txt"
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt" \
+  --script "$work/script.txt"
+check "script file" 0 "2 records read, 2 written"$'\n' "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！"$'\n'
+check_file "script file" "$work/out/script.ryn" \
+  "A${tab}B${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u0${tab}\" x\"${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u1${tab}${crlf}@@"
+
+# ---- failures ----
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options "数据类型=1"
+check "refused options" 1 "" "ryn transfer: engine Ryn文件 refused its options (code 0x10001003)"$'\n'
+to_options "$work/out/bad.ryn" 0 "A=a"
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(0)=Import(1)+"a"'
+check "script that does not compile" 1 "0 records read, 0 written"$'\n' \
+  "错误: 数据类型不匹配"$'\n'"SETEXPORT(0, IMPORT(1)+\"a\")"$'\n'"                          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
+run transfer --dir "$engines" --from Nope --to Ryn文件
+check "unknown engine" 1 "" "ryn transfer: no engine named Nope in $engines"$'\n'
+run transfer --dir "$engines" --from Ryn文件 --to MemSource
+check "wrong direction" 1 "" "ryn transfer: engine Ryn文件 cannot be a source"$'\n'
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/missing.txt"
+check "missing options file" 1 "" "ryn transfer: cannot read $work/missing.txt"$'\n'
+for args in "--to x" "--from x" "--from x --to y --script s --map m" "--from x --to y --bogus" \
+  "--from x --to y --to-options a --to-options-file b" "--from x --to y --map"; do
+  # shellcheck disable=SC2086
+  run transfer $args
+  [[ $status == 2 && $err == "ryn transfer: "* && $err == *"Usage: ryn transfer"* ]] || fail "usage: $args -> $status $err"
+done
+
+# ---- Ctrl-C: the transfer stops at a record and the destination is closed properly ----
+to_options "$work/out/stopped.ryn" 0 "A=a"
+"$ryn" transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=100000000" \
+  --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' >"$work/stop.out" 2>"$work/stop.err" &
+pid=$!
+# Progress lines come once a second; the first one shows the records are moving.
+for _ in $(seq 600); do
+  [[ -s $work/stop.err ]] && break
+  sleep 0.1
+done
+kill -INT $pid
+wait $pid
+status=$?
+read -r n _ _ m _ <"$work/stop.out"
+[[ $status == 130 ]] || fail "Ctrl-C: status $status"
+[[ $(tail -n 1 "$work/stop.err") == "ryn transfer: stopped by the user" ]] || fail "Ctrl-C: $(cat "$work/stop.err")"
+[[ $n == "$m" && $n -gt 0 && $n -lt 100000000 ]] || fail "Ctrl-C: $(cat "$work/stop.out")"
+[[ $(tail -c 4 "$work/out/stopped.ryn" | od -An -c | tr -d ' ') == '\r\n@@' ]] || fail "Ctrl-C: no end marker"
+lines=$(tr -cd '\n' <"$work/out/stopped.ryn" | wc -c)
+[[ $lines == $((n + 1)) ]] || fail "Ctrl-C: $lines line breaks for $n records"
+
+if ((failures > 0)); then
+  echo "$failures case(s) failed"
+  exit 1
+fi
+echo "all cases passed"

@@ -1,0 +1,184 @@
+// The transfer frame: which engines it takes, how it connects them to the selected script
+// host, what it tells the sink, and that it closes the engines when it goes.
+#include <gtest/gtest.h>
+
+#include "expr/common_functions.h"
+#include "expr/named_host.h"
+#include "platform/codepage.h"
+#include "support/recording_events.h"
+#include "support/table_ports.h"
+#include "transfer/trans_frame.h"
+#include "transport/errors.h"
+#include "transport/registries.h"
+
+namespace ryn {
+namespace {
+
+using testing::Column;
+using testing::RecordingEvents;
+using testing::TableDest;
+using testing::TableSource;
+using Messages = std::vector<std::pair<int32_t, std::string>>;
+
+IntfPtr<TableSource> Source(int32_t types = kDirectionSource) {
+  auto s = MakeIntf<TableSource>(std::vector<Column>{{"a", 6}, {"b", 65}},
+                                 std::vector<std::vector<std::string>>{{"1", "x"}, {"2", "y"}});
+  s->types = types;
+  return s;
+}
+
+IntfPtr<TableDest> Dest(int32_t types = kDirectionDestination) {
+  auto d = MakeIntf<TableDest>(std::vector<Column>{{"p", 65}, {"q", 6}});
+  d->types = types;
+  return d;
+}
+
+// The message of the ETransFrameError that act raises; "" when it raises none.
+template <class F>
+std::string Raised(F act) {
+  try {
+    act();
+  } catch (const ETransFrameError& e) {
+    return e.Message();
+  }
+  return "";
+}
+
+TEST(TransFrame, WhichEnginesItTakes) {
+  auto s1 = Source();
+  auto s3 = Source(3);
+  auto wrong = Source(kDirectionDestination);
+  auto d1 = Dest();
+  auto d2 = Dest();
+  TTransFrame frame;
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    std::string raised;  // UTF-8
+  } cases[] = {
+      {"source serving only destinations", [&] { frame.SetImportEngine(wrong.get(), true); }, "导入引擎无效！"},
+      {"source serving both directions", [&] { frame.SetImportEngine(s3.get(), true); }, ""},
+      {"replace a replaceable source", [&] { frame.SetImportEngine(s1.get(), false); }, ""},
+      {"replace a fixed source", [&] { frame.SetImportEngine(s3.get(), true); }, "导入引擎不能重置！"},
+      {"clear a fixed source", [&] { frame.SetImportEngine(nullptr, true); }, "导入引擎不能重置！"},
+      {"destination of the wrong direction", [&] { frame.SetExportEngine(s1.get(), true); }, "导出引擎无效！"},
+      {"fixed destination", [&] { frame.SetExportEngine(d1.get(), false); }, ""},
+      {"another destination", [&] { frame.SetExportEngine(d2.get(), true); }, "导出引擎不能重置！"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Raised(c.act), c.raised.empty() ? "" : Ansi(c.raised)) << c.what;
+  // A refused engine changes nothing.
+  EXPECT_EQ(frame.ImportEngine(), static_cast<ITransEngine*>(s1.get()));
+  EXPECT_EQ(frame.ExportEngine(), static_cast<ITransEngine*>(d1.get()));
+  EXPECT_FALSE(frame.ImportReplaceable());
+  EXPECT_FALSE(frame.ExportReplaceable());
+}
+
+TEST(TransFrame, HostSelectionConnectsTheEngines) {
+  auto source = Source();
+  auto dest = Dest();
+  auto events = MakeIntf<RecordingEvents>();
+  TTransFrame frame;
+  frame.SetEvents(events.get());
+  EXPECT_EQ(source->events, nullptr);
+  frame.SetImportEngine(source.get(), true);
+  EXPECT_EQ(source->events.get(), static_cast<ITransEvents*>(events.get()));
+  EXPECT_EQ(source->inits, 0);  // nothing opens an engine before a host is selected
+
+  // The first registered host is selected and opens the engine set before it.
+  IntfPtr<ITransScriptHost> host = frame.GetScriptHost();
+  ASSERT_TRUE(host);
+  EXPECT_EQ(host->GetName(), Ansi("赋值公式"));
+  EXPECT_EQ(source->inits, 1);
+  EXPECT_EQ(host->GetSourcePort().get(), static_cast<IImport*>(source.get()));
+  EXPECT_EQ(frame.GetScriptHost(), host);
+
+  // An engine set after the host is connected at once; clearing it clears the host's side.
+  frame.SetExportEngine(dest.get(), true);
+  EXPECT_EQ(host->GetDestinationPort().get(), static_cast<IExport*>(dest.get()));
+  frame.SetImportEngine(nullptr, false);
+  EXPECT_FALSE(host->GetSourcePort());
+  EXPECT_TRUE(frame.ImportReplaceable());
+
+  // A source that cannot be opened gives the host no port; re-selecting reports it.
+  auto closed = Source();
+  closed->canOpen = false;
+  frame.SetImportEngine(closed.get(), true);
+  EXPECT_FALSE(host->GetSourcePort());
+  frame.SelectScriptHost(Ansi("赋值公式"));
+  IntfPtr<ITransScriptHost> second = frame.GetScriptHost();
+  EXPECT_NE(second, host);
+  EXPECT_EQ(second->GetDestinationPort().get(), static_cast<IExport*>(dest.get()));
+  EXPECT_EQ(events->messages, (Messages{{3, Ansi("导入引擎无效！")}}));
+
+  // An unknown name leaves no host selected until one is asked for again.
+  events->messages.clear();
+  frame.SelectScriptHost("Basic");
+  EXPECT_EQ(events->messages, (Messages{{2, "Basic" + Ansi("脚本解释器没找到")}}));
+  EXPECT_TRUE(frame.GetScriptHost());
+}
+
+TEST(TransFrame, ExecuteBuildsTheDefaultScriptAndReportsCompileErrors) {
+  TCommonFunctionsRegistration common;
+  auto source = Source();
+  auto dest = Dest();
+  auto events = MakeIntf<RecordingEvents>();
+  {
+    TTransFrame frame;
+    frame.SetImportEngine(source.get(), true);
+    frame.SetExportEngine(dest.get(), true);
+    frame.Execute();  // without a sink nothing moves yet
+    EXPECT_TRUE(dest->records.empty());
+    frame.SetEvents(events.get());
+    IntfPtr<ITransScriptHost> host = frame.GetScriptHost();
+    host->SetScript(" \r\n ");
+    frame.Execute();
+    EXPECT_EQ(host->GetScript(), " \r\n \r\nExport(0)=Import(1)\r\nExport(1)=Import(0)\r\n");
+    EXPECT_EQ(dest->records, (std::vector<std::vector<std::string>>{{"x", "1"}, {"y", "2"}}));
+
+    host->SetScript("Export(0)=Import(");
+    frame.Execute();
+    ASSERT_FALSE(events->messages.empty());
+    EXPECT_EQ(events->messages.back(), (std::pair<int32_t, std::string>{3, Ansi("脚本语法检查出现错误")}));
+    EXPECT_EQ(dest->records.size(), 2u);
+    EXPECT_EQ(source->finas, 0);
+  }
+  // The frame closed both engines it had opened.
+  EXPECT_EQ(source->finas, 1);
+  EXPECT_EQ(dest->finas, 1);
+}
+
+TEST(TransFrame, ADestinationThatCannotFinishIsReported) {
+  auto source = Source();
+  auto dest = Dest();
+  auto events = MakeIntf<RecordingEvents>();
+  dest->finaFails = true;
+  {
+    TTransFrame frame;
+    frame.SetEvents(events.get());
+    frame.SetExportEngine(dest.get(), true);
+    frame.SetImportEngine(source.get(), true);
+    frame.GetScriptHost();  // opens both
+  }
+  EXPECT_EQ(source->finas, 1);
+  EXPECT_EQ(dest->finas, 1);
+  EXPECT_EQ(events->messages, (Messages{{3, "write failed: No space left on device"}}));
+}
+
+TEST(TransFrame, WithoutAnyScriptHost) {
+  auto events = MakeIntf<RecordingEvents>();
+  {
+    TTransFrame frame;
+    SetBuiltinScriptHostFactory(nullptr);
+    FreeTransScriptHosts();
+    frame.Execute();  // no sink: nobody hears of it
+    frame.SetEvents(events.get());
+    frame.Execute();
+    EXPECT_FALSE(frame.GetScriptHost());
+  }
+  EXPECT_EQ(events->messages, (Messages{{3, Ansi("脚本解释器没找到")}}));
+  RegisterNamedHostFactory();
+  EXPECT_TRUE(GetTransScriptHosts().FindByName(NamedHostName()));
+}
+
+}  // namespace
+}  // namespace ryn

@@ -1,0 +1,48 @@
+// Reading the options of a `ryn` command: "--name VALUE" or "--name=VALUE" for options with
+// a value, "--name" for flags.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ryn::tool {
+
+class ArgReader {
+ public:
+  explicit ArgReader(std::span<const std::string_view> args) : args_(args) {}
+
+  bool Done() const { return i_ >= args_.size(); }
+  std::string_view Current() const { return args_[i_]; }
+  // Steps over a flag or an argument that nothing else took.
+  void Skip() { ++i_; }
+  bool Flag(std::string_view name) {
+    if (Current() != name) return false;
+    ++i_;
+    return true;
+  }
+  // The value of option name at the current argument; sets missing (and stays on the
+  // option) when it stands last without a value.
+  std::optional<std::string_view> Value(std::string_view name, bool& missing) {
+    std::string_view a = Current();
+    if (a.size() > name.size() && a.starts_with(name) && a[name.size()] == '=') {
+      ++i_;
+      return a.substr(name.size() + 1);
+    }
+    if (a != name) return std::nullopt;
+    if (i_ + 1 >= args_.size()) {
+      missing = true;
+      return std::nullopt;
+    }
+    i_ += 2;
+    return args_[i_ - 1];
+  }
+
+ private:
+  std::span<const std::string_view> args_;
+  size_t i_ = 0;
+};
+
+}  // namespace ryn::tool

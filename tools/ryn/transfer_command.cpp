@@ -1,0 +1,220 @@
+#include "transfer_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "console_events.h"
+#include "engine_folder.h"
+#include "expr/named_host.h"
+#include "libengineport/lib_factory.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "tool_args.h"
+#include "transfer/trans_frame.h"
+#include "transport/registries.h"
+
+namespace ryn::tool {
+
+const char* const kTransferUsage =
+    "Usage: ryn transfer --from NAME --to NAME [--from-options TEXT | --from-options-file FILE]\n"
+    "                    [--to-options TEXT | --to-options-file FILE]\n"
+    "                    [--script FILE | [--map LINE]... [--filter EXPR]] [--dir DIR] [--quiet]\n"
+    "\n"
+    "Moves the records of the source engine NAME (--from) into the destination engine\n"
+    "NAME (--to), both found by name, ignoring case, in the engine folder (see\n"
+    "\"ryn engines --help\"). Each engine is opened and given its options text, if any.\n"
+    "The mapping script is read from FILE, or made of the --map lines (\"Export(1)=\n"
+    "Import(0)\") with the condition of --filter; without them every destination field\n"
+    "takes the first source field of its type. Texts and files are UTF-8.\n"
+    "Messages and progress go to stderr (no progress with --quiet), the number of\n"
+    "records read and written to stdout. Ctrl-C stops after the current record; the\n"
+    "destination is closed properly.\n"
+    "Exit status: 0 done, 1 an error was reported or the script did not compile,\n"
+    "2 usage error, 130 stopped by Ctrl-C.\n";
+
+namespace {
+
+struct Settings {
+  std::optional<std::string_view> from, to, dir;
+  std::optional<std::string_view> fromOptions, fromOptionsFile, toOptions, toOptionsFile;
+  std::optional<std::string_view> script, filter;
+  std::vector<std::string_view> maps;
+  bool quiet = false;
+};
+
+// A failure that ends the command with its message and status.
+struct Failure {
+  std::string message;
+  int status;
+};
+
+int Usage(std::ostream& err, std::string_view problem) {
+  err << "ryn transfer: " << problem << "\n" << kTransferUsage;
+  return 2;
+}
+
+// The usage problem, or empty when the arguments make a command.
+std::string Parse(std::span<const std::string_view> args, Settings& s, bool& help) {
+  ArgReader reader(args);
+  struct Named {
+    const char* name;
+    std::optional<std::string_view> Settings::*slot;
+  };
+  const Named named[] = {
+      {"--from", &Settings::from},
+      {"--to", &Settings::to},
+      {"--dir", &Settings::dir},
+      {"--from-options", &Settings::fromOptions},
+      {"--from-options-file", &Settings::fromOptionsFile},
+      {"--to-options", &Settings::toOptions},
+      {"--to-options-file", &Settings::toOptionsFile},
+      {"--script", &Settings::script},
+      {"--filter", &Settings::filter},
+  };
+  while (!reader.Done()) {
+    if (reader.Flag("--help") || reader.Flag("-h")) {
+      help = true;
+      return {};
+    }
+    if (reader.Flag("--quiet")) {
+      s.quiet = true;
+      continue;
+    }
+    bool missing = false;
+    bool taken = false;
+    for (const Named& n : named) {
+      if (auto v = reader.Value(n.name, missing)) {
+        if (s.*n.slot) return std::string(n.name) + " given twice";
+        s.*n.slot = v;
+        taken = true;
+        break;
+      }
+      if (missing) return "missing value of " + std::string(n.name);
+    }
+    if (taken) continue;
+    if (auto v = reader.Value("--map", missing)) {
+      s.maps.push_back(*v);
+      continue;
+    }
+    if (missing) return "missing value of --map";
+    return "unexpected argument " + std::string(reader.Current());
+  }
+  if (!s.from) return "missing --from";
+  if (!s.to) return "missing --to";
+  if (s.fromOptions && s.fromOptionsFile) return "--from-options and --from-options-file exclude each other";
+  if (s.toOptions && s.toOptionsFile) return "--to-options and --to-options-file exclude each other";
+  if (s.script && (s.filter || !s.maps.empty())) return "--script excludes --map and --filter";
+  return {};
+}
+
+// A UTF-8 file's text in the process code page.
+std::string ReadTextFile(std::string_view path) {
+  std::ifstream in(std::string(path), std::ios::binary);
+  if (!in) throw Failure{"cannot read " + std::string(path), 1};
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+  return FromUtf8(bytes);
+}
+
+std::optional<std::string> OptionsText(const std::optional<std::string_view>& text,
+                                       const std::optional<std::string_view>& file) {
+  if (text) return FromUtf8(*text);
+  if (file) return ReadTextFile(*file);
+  return std::nullopt;
+}
+
+// Creates the engine of that name for the direction, attaches the sink, opens it and
+// applies its options.
+IntfPtr<ITransEngine> OpenEngine(std::string_view nameUtf8, int32_t direction, const std::string& folder,
+                                 ITransEvents* events, const std::optional<std::string>& options) {
+  const std::string name = FromUtf8(nameUtf8);
+  const char* role = direction == kDirectionSource ? "source" : "destination";
+  IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(name);
+  if (!factory) throw Failure{"no engine named " + std::string(nameUtf8) + " in " + ToUtf8(folder), 1};
+  if ((factory->GetEngineTypes() & direction) == 0)
+    throw Failure{"engine " + std::string(nameUtf8) + " cannot be a " + role, 1};
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  engine->SetEvents(events);
+  if (!engine->Init(direction)) throw Failure{"engine " + std::string(nameUtf8) + " does not open as a " + role, 1};
+  if (options) {
+    if (int32_t code = engine->SetOptions(*options)) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
+      engine->Fina();
+      throw Failure{"engine " + std::string(nameUtf8) + " refused its options (code " + hex + ")", 1};
+    }
+  }
+  return engine;
+}
+
+// The mapping script of the command line, or empty for the host's default.
+std::string ScriptText(const Settings& s, ITransScriptHost& host) {
+  if (s.script) return ReadTextFile(*s.script);
+  std::string text;
+  if (s.filter) text += "Filter=" + FromUtf8(*s.filter) + "\r\n";
+  if (s.maps.empty() && s.filter) {
+    // A filter alone keeps the default mapping.
+    host.BuildDefaultScript();
+    return text + host.GetScript();
+  }
+  for (std::string_view m : s.maps) text += FromUtf8(m) + "\r\n";
+  return text;
+}
+
+}  // namespace
+
+int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+  Settings s;
+  bool help = false;
+  if (std::string problem = Parse(args, s, help); !problem.empty()) return Usage(err, problem);
+  if (help) return out << kTransferUsage, 0;
+
+  const ProgressStyle style = s.quiet ? ProgressStyle::kNone
+                              : ::isatty(STDERR_FILENO) ? ProgressStyle::kBar
+                                                        : ProgressStyle::kLines;
+  auto events = MakeIntf<TConsoleEvents>(err, style);
+  IntfPtr<ITransScriptHost> host;
+  bool started = false;
+  try {
+    std::optional<std::string> fromOptions = OptionsText(s.fromOptions, s.fromOptionsFile);
+    std::optional<std::string> toOptions = OptionsText(s.toOptions, s.toOptionsFile);
+    const std::string folder = EngineFolder(s.dir);
+    RegisterLibraryEngines(folder);
+    IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, events.get(), fromOptions);
+    IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, events.get(), toOptions);
+    // Ctrl-C from here on asks the transfer to stop; the frame closes both engines when
+    // it goes, whatever happened before.
+    TConsoleEvents::InterruptScope interrupts;
+    TTransFrame frame;
+    frame.SetEvents(events.get());
+    frame.SetImportEngine(source.get(), true);
+    frame.SetExportEngine(dest.get(), true);
+    host = frame.GetScriptHost();
+    if (host) host->SetScript(ScriptText(s, *host));
+    started = true;
+    frame.Execute();
+  } catch (const Failure& f) {
+    err << "ryn transfer: " << f.message << "\n";
+    return f.status;
+  } catch (const ERynError& e) {
+    // The frame has closed the engines by now; what stopped the command is an error.
+    events->OnMessage(kSeverityError, e.Message());
+    if (!started) return 1;
+  }
+  if (auto* named = host ? dynamic_cast<TNamedHost*>(ImplementorOf(host.get())) : nullptr)
+    out << named->RecordsRead() << " records read, " << named->RecordsWritten() << " written\n";
+  if (events->Stopped()) {
+    err << "ryn transfer: stopped by the user\n";
+    return 130;
+  }
+  return events->ErrorSeen() ? 1 : 0;
+}
+
+}  // namespace ryn::tool
