@@ -17,7 +17,7 @@ std::string ExecutablePath() {
   for (;;) {
     ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
     if (n < 0) return std::string();
-    if (static_cast<size_t>(n) < buf.size()) return FromOsPath(std::string_view(buf.data(), static_cast<size_t>(n)));
+    if (static_cast<size_t>(n) < buf.size()) return FromOsPath(OsPath{std::string(buf.data(), static_cast<size_t>(n))});
     buf.resize(buf.size() * 2);
   }
 }
@@ -25,8 +25,8 @@ std::string ExecutablePath() {
 }  // namespace
 
 std::string EngineFolder(const std::optional<std::string_view>& dirOption) {
-  if (dirOption) return ExpandFileName(FromOsPath(*dirOption));
-  if (const char* env = std::getenv("RYNFILER_PLUGIN_DIR"); env && *env) return ExpandFileName(FromOsPath(env));
+  if (dirOption) return ExpandFileName(FromOsPath(OsPath{std::string(*dirOption)}));
+  if (const char* env = std::getenv("RYNFILER_PLUGIN_DIR"); env && *env) return ExpandFileName(FromOsPath(OsPath{env}));
   return ExpandFileName(ExtractFilePath(ExecutablePath()) + "../lib/rynfiler");
 }
 
