@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "csv/csv_engine.h"
-#include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
 #include "plugins/source_host.h"
 #include "support/temp_dir.h"
-#include "transport/registries.h"
 
 namespace ryn {
 namespace {
@@ -207,20 +205,6 @@ TEST(CsvEngineTest, StreamsLargeFilesAcrossChunkSeams) {
           << i;
     }
   }
-}
-
-TEST(CsvEngineTest, TheEngineFolderOffersBothSources) {
-  FreeTransEngineFactories();
-  ScanLibraryFolder(RYNFILER_ENGINE_DIR, "");
-  std::vector<std::tuple<std::string, std::string, int32_t>> found;
-  GetTransEngineFactories().Enumerate(1, [&](ITransEngineFactory* f) {
-    found.emplace_back(f->GetName(), f->GetDescription(), f->GetEngineTypes());
-  });
-  std::sort(found.begin(), found.end());
-  EXPECT_EQ(found, (std::vector<std::tuple<std::string, std::string, int32_t>>{
-                       {Gbk("CSV文件"), Gbk("逗号分隔的文本文件"), 1},
-                       {Gbk("SQLite数据库"), Gbk("SQLite数据库中的表或查询结果"), 1}}));
-  FreeTransEngineFactories();
 }
 
 }  // namespace

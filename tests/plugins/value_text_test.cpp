@@ -64,15 +64,5 @@ TEST(ValueTextTest, TranscoderJoinsCharactersCutBetweenChunks) {
   EXPECT_EQ(out, "x?");
 }
 
-TEST(ValueTextTest, JudgesUtf8WithoutHoldingACutCharacterAgainstIt) {
-  EXPECT_EQ(JudgeUtf8("plain, ascii\r\n"), Utf8Verdict::kAscii);
-  EXPECT_EQ(JudgeUtf8("名称"), Utf8Verdict::kUtf8);
-  EXPECT_EQ(JudgeUtf8(std::string("名称").substr(0, 4)), Utf8Verdict::kUtf8);
-  EXPECT_EQ(JudgeUtf8("\xC3\xA9" "a\xB0\x7C"), Utf8Verdict::kNotUtf8);
-  EXPECT_EQ(JudgeUtf8("\xC0\x80"), Utf8Verdict::kNotUtf8);        // overlong
-  EXPECT_EQ(JudgeUtf8("\xED\xA0\x80"), Utf8Verdict::kNotUtf8);    // surrogate
-  EXPECT_EQ(JudgeUtf8("\xC4\xFA\xBA\xC3"), Utf8Verdict::kNotUtf8);  // GBK text
-}
-
 }  // namespace
 }  // namespace ryn
