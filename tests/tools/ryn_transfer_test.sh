@@ -69,7 +69,8 @@ out=$(RYNFILER_PLUGIN_DIR=$engines "$ryn" engines | cut -f1 | tr '\n' ' ')
 [[ $out == "MemSource Ryn文件 " ]] || fail "RYNFILER_PLUGIN_DIR: $out"
 # By default: lib/rynfiler beside the executable's folder, which holds the libraries we build.
 out=$(env -u RYNFILER_PLUGIN_DIR "$ryn" engines | cut -f1,2)
-[[ $out == "Ryn文件${tab}destination" ]] || fail "default engine folder: $out"
+[[ $out == "CSV文件${tab}source"$'\n'"Ryn文件${tab}destination"$'\n'"SQLite数据库${tab}source" ]] ||
+  fail "default engine folder: $out"
 run engines --dir "$work/nothing"
 check "empty folder" 0 "" "ryn engines: no engine libraries in $work/nothing"$'\n'
 run engines --dir

@@ -1,0 +1,164 @@
+#include "common/source_engine.h"
+
+#include <cmath>
+
+#include "common/value_text.h"
+#include "platform/codepage.h"
+#include "platform/float_format.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+
+namespace ryn {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+}  // namespace
+
+TSourceField::TSourceField(TRecordSource* source, int32_t index, int32_t type, std::string name)
+    : TCustomTransField(source), source_(source), index_(index), type_(type) {
+  SetName(name);
+}
+
+const TSourceValue& TSourceField::Value() const {
+  static const TSourceValue kNone;
+  // A field kept by a caller across a change of the field list reads as empty.
+  return retired_ ? kNone : source_->ValueAt(index_);
+}
+
+int64_t TSourceField::GetAsInt64() {
+  const TSourceValue& v = Value();
+  switch (v.kind) {
+    case TSourceValue::Kind::kInteger: return v.integer;
+    case TSourceValue::Kind::kReal:
+    case TSourceValue::Kind::kDateTime:
+      // Beyond the 64-bit range a conversion would be undefined; such values read as 0.
+      return std::isfinite(v.real) && std::fabs(v.real) < 9.2e18 ? static_cast<int64_t>(v.real) : 0;
+    case TSourceValue::Kind::kText: {
+      int64_t i = 0;
+      double d = 0;
+      if (ParseInteger(v.text, i)) return i;
+      if (ParseDecimal(v.text, d) && std::fabs(d) < 9.2e18) return static_cast<int64_t>(d);
+      return 0;
+    }
+    default: return 0;
+  }
+}
+
+double TSourceField::GetAsDouble() {
+  const TSourceValue& v = Value();
+  switch (v.kind) {
+    case TSourceValue::Kind::kInteger: return static_cast<double>(v.integer);
+    case TSourceValue::Kind::kReal:
+    case TSourceValue::Kind::kDateTime: return v.real;
+    case TSourceValue::Kind::kText: {
+      double d = 0;
+      return ParseDecimal(v.text, d) ? d : 0;
+    }
+    default: return 0;
+  }
+}
+
+TDateTime TSourceField::GetAsDateTime() {
+  const TSourceValue& v = Value();
+  switch (v.kind) {
+    case TSourceValue::Kind::kDateTime:
+    case TSourceValue::Kind::kReal: return v.real;
+    case TSourceValue::Kind::kInteger: return static_cast<double>(v.integer);
+    case TSourceValue::Kind::kText: {
+      TDateTime d = 0;
+      return ParseIsoDateTime(v.text, d) ? d : 0;
+    }
+    default: return 0;
+  }
+}
+
+std::string TSourceField::GetAsString() {
+  const TSourceValue& v = Value();
+  switch (v.kind) {
+    case TSourceValue::Kind::kText: return std::string(v.text);
+    case TSourceValue::Kind::kInteger: return std::to_string(v.integer);
+    case TSourceValue::Kind::kReal: return FormatGeneral(v.real);
+    case TSourceValue::Kind::kDateTime:
+      // The source's own text when it has one: it is what the user wrote.
+      if (!v.text.empty()) return std::string(v.text);
+      return IsoDateTimeText(v.real, type_ != 50);
+    case TSourceValue::Kind::kBlob: {
+      // Binary bytes are no text of any code page; their hexadecimal form is.
+      std::string hex;
+      hex.reserve(v.text.size() * 2);
+      for (unsigned char c : v.text) {
+        hex += kHex[c >> 4];
+        hex += kHex[c & 15];
+      }
+      return hex;
+    }
+    default: return std::string();
+  }
+}
+
+std::u16string TSourceField::GetAsWideString() { return ToWide(GetAsString()); }
+
+bool TSourceField::SaveToStream(TStream& stream) {
+  const TSourceValue& v = Value();
+  if (v.kind == TSourceValue::Kind::kBlob || v.kind == TSourceValue::Kind::kText) {
+    stream.WriteText(v.text);
+  } else if (v.kind != TSourceValue::Kind::kEmpty) {
+    stream.WriteText(GetAsString());
+  }
+  return true;
+}
+
+TRecordSource::~TRecordSource() = default;
+
+int32_t TRecordSource::QueryInterface(const TGUID& iid, void** obj) {
+  // An engine with a sink attached answers for the sink, as the exported EngineSetEvent
+  // expects.
+  if (iid == ITransEvents::IID && obj && events_) {
+    *obj = events_.get();
+    events_->AddRef();
+    return kS_OK;
+  }
+  return QueryInterfaces<ITransEngine, IImport, IFieldTable, IImplementorAccess>(this, iid, obj);
+}
+
+IntfPtr<ITransField> TRecordSource::FindField(std::string_view name) {
+  for (auto& f : fields_)
+    if (SameTextAscii(f->GetName(), name)) return static_cast<ITransField*>(f.get());
+  return nullptr;
+}
+
+IntfPtr<ITransField> TRecordSource::GetField(int32_t index) {
+  if (index < 0 || index >= GetFieldCount()) return nullptr;
+  return static_cast<ITransField*>(fields_[static_cast<size_t>(index)].get());
+}
+
+IFieldReader* TRecordSource::ReaderAt(int32_t index) {
+  if (index < 0 || index >= GetFieldCount()) return nullptr;
+  return fields_[static_cast<size_t>(index)].get();
+}
+
+void TRecordSource::SetColumns(const std::vector<TSourceColumn>& columns) {
+  // A field somebody still holds must outlive the list it came from.
+  for (auto& f : fields_) {
+    if (f->ForwardedCount() > 0) {
+      f->Retire();
+      retired_.push_back(std::move(f));
+    }
+  }
+  fields_.clear();
+  fields_.reserve(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i)
+    fields_.push_back(std::make_unique<TSourceField>(this, static_cast<int32_t>(i), columns[i].type, columns[i].name));
+  values_.assign(columns.size(), TSourceValue{});
+}
+
+void TRecordSource::ClearValues() {
+  for (auto& v : values_) v = TSourceValue{};
+}
+
+void TRecordSource::Report(int32_t kind, std::string_view text) {
+  if (events_) events_->OnMessage(kind, text);
+}
+
+}  // namespace ryn

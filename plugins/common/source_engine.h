@@ -1,0 +1,127 @@
+// The shared shape of our source engine libraries: an engine that is its own source port,
+// one field object per column reading the current record's values, and the uncounted
+// field table the exported getters use. A concrete source fills the column list when its
+// options are set and the value row on every move.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transport/custom_field.h"
+#include "transport/interfaces.h"
+#include "transport/object.h"
+
+namespace ryn {
+
+// One value of the current record. Text is in the process code page and stays valid
+// until the record moves.
+struct TSourceValue {
+  enum class Kind : uint8_t { kEmpty, kText, kInteger, kReal, kDateTime, kBlob };
+  Kind kind = Kind::kEmpty;
+  std::string_view text;  // kText, kBlob
+  int64_t integer = 0;    // kInteger
+  double real = 0;        // kReal; kDateTime as days since 1899-12-30
+};
+
+class TRecordSource;
+
+class TSourceField final : public TCustomTransField, public virtual IFieldReader {
+ public:
+  TSourceField(TRecordSource* source, int32_t index, int32_t type, std::string name);
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<IFieldReader>(this, iid, obj);
+  }
+  int32_t GetDataType() override { return type_; }
+  int32_t GetIndex() override { return index_; }
+
+  bool IsEmpty() override { return Value().kind == TSourceValue::Kind::kEmpty; }
+  bool GetAsBoolean() override { return GetAsInt64() != 0; }
+  uint8_t GetAsByte() override { return static_cast<uint8_t>(GetAsInt64()); }
+  uint16_t GetAsWord() override { return static_cast<uint16_t>(GetAsInt64()); }
+  uint32_t GetAsLongWord() override { return static_cast<uint32_t>(GetAsInt64()); }
+  int8_t GetAsShortInt() override { return static_cast<int8_t>(GetAsInt64()); }
+  int16_t GetAsSmallInt() override { return static_cast<int16_t>(GetAsInt64()); }
+  int32_t GetAsInteger() override { return static_cast<int32_t>(GetAsInt64()); }
+  int64_t GetAsInt64() override;
+  float GetAsSingle() override { return static_cast<float>(GetAsDouble()); }
+  double GetAsDouble() override;
+  long double GetAsExtended() override { return GetAsDouble(); }
+  TGUID GetAsGuid() override { return TGUID{}; }
+  TDateTime GetAsDateTime() override;
+  std::string GetAsString() override;
+  std::u16string GetAsWideString() override;
+  bool SaveToStream(TStream& stream) override;
+
+  // The field left its engine's field list; it reads as empty from now on.
+  void Retire() { retired_ = true; }
+
+ private:
+  const TSourceValue& Value() const;
+
+  TRecordSource* source_;
+  int32_t index_;
+  int32_t type_;
+  bool retired_ = false;
+};
+
+// A column as a concrete source describes it.
+struct TSourceColumn {
+  std::string name;  // empty: the default name "列(n)"
+  int32_t type = 65;
+};
+
+class TRecordSource : public TInterfacedObject,
+                      public virtual ITransEngine,
+                      public virtual IImport,
+                      public virtual IFieldTable,
+                      public virtual IImplementorAccess {
+ public:
+  int32_t QueryInterface(const TGUID& iid, void** obj) override;
+
+  // ITransEngine (the concrete source gives the name, options and record moves)
+  int32_t GetEngineType() override { return kDirectionSource; }
+  IntfPtr<ITransPort> GetPort() override { return static_cast<IImport*>(this); }
+  void SetEvents(ITransEvents* events) override { events_ = events; }
+  bool Init(int32_t direction) override { return direction == kDirectionSource; }
+  bool IsActive() override { return true; }
+  IntfPtr<IEngineConfig> GetConfig() override { return nullptr; }
+
+  // ITransPort
+  int32_t GetFieldCount() override { return static_cast<int32_t>(fields_.size()); }
+  IntfPtr<ITransField> FindField(std::string_view name) override;
+  IntfPtr<ITransField> GetField(int32_t index) override;
+
+  // IFieldTable
+  IFieldReader* ReaderAt(int32_t index) override;
+  IFieldWriter* WriterAt(int32_t) override { return nullptr; }
+  IImport* SourcePort() override { return this; }
+  IExport* DestinationPort() override { return nullptr; }
+
+  // IImplementorAccess
+  TObject* GetImplementor() override { return this; }
+
+  const TSourceValue& ValueAt(int32_t index) const { return values_[static_cast<size_t>(index)]; }
+
+ protected:
+  TRecordSource() = default;
+  ~TRecordSource() override;
+
+  // Replaces the field list; the value row gets one empty value per column.
+  void SetColumns(const std::vector<TSourceColumn>& columns);
+  std::vector<TSourceValue>& Values() { return values_; }
+  void ClearValues();
+  // Sends a message to the attached sink, if any.
+  void Report(int32_t kind, std::string_view text);
+
+ private:
+  IntfPtr<ITransEvents> events_;
+  std::vector<std::unique_ptr<TSourceField>> fields_;
+  std::vector<std::unique_ptr<TSourceField>> retired_;
+  std::vector<TSourceValue> values_;
+};
+
+}  // namespace ryn

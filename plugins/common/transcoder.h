@@ -1,0 +1,61 @@
+// Converting a stream of text between encodings a chunk at a time, so that a file is
+// never held whole: a character split across two chunks is completed from the next one,
+// and bytes that form no character of the source (or a character the target lacks)
+// become "?".
+#pragma once
+
+#include <iconv.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ryn {
+
+class TBmpTable;
+
+class TTranscoder {
+ public:
+  // Throws ERynError when iconv knows no such conversion.
+  TTranscoder(const std::string& to, const std::string& from);
+  ~TTranscoder();
+  TTranscoder(const TTranscoder&) = delete;
+  TTranscoder& operator=(const TTranscoder&) = delete;
+
+  // Appends the conversion of in to out; the bytes of a character that in ends inside
+  // wait for the next call.
+  void Convert(std::string_view in, std::string& out);
+  // The stream ended: waiting bytes become "?".
+  void Finish(std::string& out);
+  // A whole text on its own: out is replaced by its conversion.
+  void ConvertAll(std::string_view in, std::string& out) {
+    out.clear();
+    Convert(in, out);
+    Finish(out);
+  }
+
+ private:
+  void Run(const char* in, size_t len, std::string& out, bool last);
+  // UTF-8 through the table of the target's characters; iconv only for characters beyond
+  // the table.
+  void RunUtf8(const char* in, size_t len, std::string& out);
+
+  iconv_t cd_;
+  bool fromUtf8_;
+  const TBmpTable* table_ = nullptr;
+  std::string pending_;
+};
+
+// True when iconv converts between the two encodings.
+bool CanTranscode(const std::string& to, const std::string& from);
+// Upper case without "-" and "_": "utf-8" and "UTF8" name the same encoding.
+std::string EncodingKey(std::string_view name);
+
+enum class Utf8Verdict { kAscii, kUtf8, kNotUtf8 };
+// Whether bytes read as UTF-8; a character cut off by the end of the bytes counts as
+// valid, since the rest of it may follow.
+Utf8Verdict JudgeUtf8(std::string_view bytes);
+// Length of the UTF-8 character at the start of s, 0 when none starts there.
+size_t Utf8CharLength(std::string_view s);
+
+}  // namespace ryn

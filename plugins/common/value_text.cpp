@@ -1,0 +1,124 @@
+#include "common/value_text.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace ryn {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads exactly n digits at pos.
+bool Digits(std::string_view s, size_t& pos, size_t n, int& out) {
+  if (s.size() - pos < n) return false;
+  int v = 0;
+  for (size_t i = 0; i < n; ++i) {
+    char c = s[pos + i];
+    if (!IsDigit(c)) return false;
+    v = v * 10 + (c - '0');
+  }
+  pos += n;
+  out = v;
+  return true;
+}
+
+bool DatePart(std::string_view s, size_t& pos, DateTimeParts& parts) {
+  return Digits(s, pos, 4, parts.year) && pos < s.size() && s[pos++] == '-' && Digits(s, pos, 2, parts.month) &&
+         pos < s.size() && s[pos++] == '-' && Digits(s, pos, 2, parts.day);
+}
+
+}  // namespace
+
+bool ParseInteger(std::string_view text, int64_t& out) {
+  if (text.empty()) return false;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  // from_chars takes "-" but not "+"
+  if (*b == '+') {
+    if (++b == e || !IsDigit(*b)) return false;
+  } else if (*b == '-') {
+    if (e - b < 2 || !IsDigit(b[1])) return false;
+  } else if (!IsDigit(*b)) {
+    return false;
+  }
+  int64_t v = 0;
+  auto [p, ec] = std::from_chars(b, e, v);
+  if (ec != std::errc() || p != e) return false;
+  out = v;
+  return true;
+}
+
+bool ParseDecimal(std::string_view text, double& out) {
+  size_t i = 0, n = text.size();
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t intDigits = 0, fracDigits = 0;
+  while (i < n && IsDigit(text[i])) ++i, ++intDigits;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && IsDigit(text[i])) ++i, ++fracDigits;
+  }
+  if (intDigits + fracDigits == 0) return false;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t expDigits = 0;
+    while (i < n && IsDigit(text[i])) ++i, ++expDigits;
+    if (expDigits == 0) return false;
+  }
+  if (i != n) return false;
+  const char* b = text.data();
+  if (*b == '+') ++b;
+  double v = 0;
+  auto [p, ec] = std::from_chars(b, text.data() + n, v);
+  if (ec != std::errc() || p != text.data() + n) return false;
+  out = v;
+  return true;
+}
+
+bool ParseIsoDate(std::string_view text, TDateTime& out) {
+  DateTimeParts parts;
+  size_t pos = 0;
+  if (!DatePart(text, pos, parts) || pos != text.size()) return false;
+  return TryEncodeDate(parts.year, parts.month, parts.day, out);
+}
+
+bool ParseIsoDateTime(std::string_view text, TDateTime& out) {
+  DateTimeParts parts;
+  size_t pos = 0;
+  if (!DatePart(text, pos, parts)) return false;
+  if (pos < text.size() && (text[pos] == ' ' || text[pos] == 'T')) {
+    ++pos;
+    if (!Digits(text, pos, 2, parts.hour) || pos >= text.size() || text[pos++] != ':' ||
+        !Digits(text, pos, 2, parts.minute))
+      return false;
+    if (pos < text.size() && text[pos] == ':') {
+      ++pos;
+      if (!Digits(text, pos, 2, parts.second)) return false;
+      if (pos < text.size() && text[pos] == '.') {
+        ++pos;
+        int scale = 100;
+        size_t start = pos;
+        while (pos < text.size() && IsDigit(text[pos])) {
+          parts.millisecond += (text[pos] - '0') * scale;
+          scale /= 10;
+          ++pos;
+        }
+        if (pos == start) return false;
+      }
+    }
+    if (pos < text.size() && text[pos] == 'Z') ++pos;
+  }
+  if (pos != text.size()) return false;
+  return TryEncodeDateTime(parts, out);
+}
+
+std::string IsoDateTimeText(TDateTime value, bool withTime) {
+  DateTimeParts p = DecodeDateTime(value);
+  char buf[32];
+  int n = withTime ? std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                                   p.minute, p.second)
+                   : std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day);
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+}  // namespace ryn

@@ -1,0 +1,28 @@
+// Reading numbers and ISO dates out of the text of a source value, and their text forms.
+// The readers take the whole text or nothing: no blanks, no thousands separators, no
+// trailing characters, so that a column's type is only ever inferred from values that
+// read back exactly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/datetime.h"
+
+namespace ryn {
+
+// Optional sign and decimal digits, within 64 bits.
+bool ParseInteger(std::string_view text, int64_t& out);
+// Optional sign, digits with at most one decimal point (a digit on at least one side),
+// optional exponent.
+bool ParseDecimal(std::string_view text, double& out);
+// Exactly yyyy-mm-dd naming a real day.
+bool ParseIsoDate(std::string_view text, TDateTime& out);
+// yyyy-mm-dd, optionally followed by " " or "T" and hh:nn, hh:nn:ss or hh:nn:ss.fff (more
+// fraction digits are cut to milliseconds), optionally ending in "Z".
+bool ParseIsoDateTime(std::string_view text, TDateTime& out);
+// "yyyy-mm-dd", or "yyyy-mm-dd hh:nn:ss" when withTime is set.
+std::string IsoDateTimeText(TDateTime value, bool withTime);
+
+}  // namespace ryn

@@ -1,0 +1,275 @@
+#include "csv/csv_engine.h"
+
+#include "common/message_text.h"
+#include "common/transcoder.h"
+#include "common/value_text.h"
+#include "csv/csv_records.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+#include "transport/options_text.h"
+
+namespace ryn {
+namespace {
+
+const std::string& KeyFileName() { return Ansi("文件名"); }
+const std::string& KeyDelimiter() { return Ansi("分隔符"); }
+const std::string& KeyHeaderRow() { return Ansi("列名行"); }
+const std::string& KeyEncoding() { return Ansi("编码"); }
+const std::string& KeyInferTypes() { return Ansi("类型推断"); }
+const std::string& AutomaticEncoding() { return Ansi("自动"); }
+
+constexpr int32_t kTypeInt64 = 7;
+constexpr int32_t kTypeDouble = 18;
+constexpr int32_t kTypeDate = 50;
+constexpr int32_t kTypeText = 65;
+
+// "0" or "1"; anything else is no switch value.
+bool ParseSwitch(std::string_view text, bool& out) {
+  if (text == "0" || text == "1") {
+    out = text == "1";
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const std::string& CsvEngineName() { return Ansi("CSV文件"); }
+const std::string& CsvEngineDescription() { return Ansi("逗号分隔的文本文件"); }
+
+TCsvSource::TCsvSource() = default;
+TCsvSource::~TCsvSource() = default;
+
+void TCsvSource::Fina() {
+  records_.reset();
+  eof_ = true;
+  ClearValues();
+}
+
+std::string TCsvSource::GetOptions() {
+  TMemoryStream stream;
+  TOptionsWriter w(&stream);
+  if (!fileName_.empty()) w.WriteOption(KeyFileName(), fileName_);
+  w.WriteOption(KeyDelimiter(), format_.delimiter == '\t' ? std::string("TAB") : std::string(1, format_.delimiter));
+  w.WriteOption(KeyHeaderRow(), format_.headerRow ? "1" : "0");
+  w.WriteOption(KeyEncoding(), encodingText_.empty() ? AutomaticEncoding() : encodingText_);
+  w.WriteOption(KeyInferTypes(), inferTypes_ ? "1" : "0");
+  return stream.TakeData();
+}
+
+int32_t TCsvSource::SetOptions(std::string_view options) {
+  TMemoryStream stream{std::string(options)};
+  TOPtionsReader reader(&stream);
+  // The first value that cannot be taken is reported; the others still apply.
+  std::string badKey, badValue;
+  auto bad = [&](const std::string& key, const std::string& value) {
+    if (badKey.empty()) badKey = key, badValue = value;
+  };
+  reader.RegisterHandler(KeyFileName(), [this](const std::string& v) { fileName_ = v; });
+  reader.RegisterHandler(KeyDelimiter(), [&](const std::string& v) {
+    if (v.empty()) format_.delimiter = ',';
+    else if (SameTextAscii(v, "TAB")) format_.delimiter = '\t';
+    // One byte of ASCII that is no quote and no line end: libcsv splits at single bytes.
+    else if (v.size() == 1 && static_cast<unsigned char>(v[0]) < 0x80 && v[0] != '"' && v[0] != '\r' && v[0] != '\n')
+      format_.delimiter = v[0];
+    else bad(KeyDelimiter(), v);
+  });
+  reader.RegisterHandler(KeyHeaderRow(), [&](const std::string& v) {
+    if (!ParseSwitch(v, format_.headerRow)) bad(KeyHeaderRow(), v);
+  });
+  reader.RegisterHandler(KeyEncoding(), [&](const std::string& v) {
+    if (v.empty() || v == AutomaticEncoding()) {
+      encodingText_.clear();
+    } else if (CanTranscode(ProcessCodePage().Name(), v)) {
+      encodingText_ = v;
+    } else {
+      bad(KeyEncoding(), v);
+    }
+  });
+  reader.RegisterHandler(KeyInferTypes(), [&](const std::string& v) {
+    if (!ParseSwitch(v, inferTypes_)) bad(KeyInferTypes(), v);
+  });
+  reader.Parse();
+  format_.encoding = encodingText_;
+
+  Fina();
+  ready_ = false;
+  count_ = -2;
+  warnedShort_ = warnedLong_ = false;
+  SetColumns({});
+  if (!badKey.empty()) {
+    Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值无效：%s").c_str(), badKey.c_str(), badValue.c_str()));
+    return kCsvOptionsBadValue;
+  }
+  if (fileName_.empty()) {
+    Report(kCsvMsgOptions, Ansi("没有指定CSV文件名！"));
+    return kCsvOptionsNoFile;
+  }
+  return Open();
+}
+
+int32_t TCsvSource::Open() {
+  std::vector<TSourceColumn> columns;
+  try {
+    TCsvRecords records(fileName_, format_);
+    std::vector<std::string_view> first;
+    if (records.Next(first)) {
+      for (std::string_view name : first)
+        columns.push_back(TSourceColumn{format_.headerRow ? std::string(TrimBlanks(name)) : std::string(), kTypeText});
+    }
+    if (inferTypes_) {
+      if (!format_.headerRow) {
+        // Without a heading the first record is data, and the sample starts with it.
+        TCsvRecords again(fileName_, format_);
+        InferTypes(again, columns);
+      } else {
+        InferTypes(records, columns);
+      }
+    }
+  } catch (const ERynError& e) {
+    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    return kCsvOptionsOpenFailed;
+  }
+  types_.clear();
+  for (const auto& c : columns) types_.push_back(c.type);
+  SetColumns(columns);
+  ready_ = true;
+  return 0;
+}
+
+void TCsvSource::InferTypes(TCsvRecords& records, std::vector<TSourceColumn>& columns) {
+  struct Seen {
+    bool any = false, integer = true, decimal = true, date = true;
+  };
+  std::vector<Seen> seen(columns.size());
+  std::vector<std::string_view> record;
+  for (int32_t n = 0; n < kCsvTypeSample && records.Next(record); ++n) {
+    for (size_t i = 0; i < seen.size() && i < record.size(); ++i) {
+      std::string_view v = record[i];
+      if (v.empty()) continue;
+      Seen& s = seen[i];
+      s.any = true;
+      int64_t iv;
+      double dv;
+      TDateTime tv;
+      if (s.integer && !ParseInteger(v, iv)) s.integer = false;
+      if (s.decimal && !s.integer && !ParseDecimal(v, dv)) s.decimal = false;
+      if (s.date && !ParseIsoDate(v, tv)) s.date = false;
+    }
+  }
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const Seen& s = seen[i];
+    columns[i].type = !s.any       ? kTypeText
+                      : s.integer ? kTypeInt64
+                      : s.decimal ? kTypeDouble
+                      : s.date    ? kTypeDate
+                                  : kTypeText;
+  }
+}
+
+int32_t TCsvSource::DataCount() {
+  if (!ready_) return -1;
+  if (count_ == -2) {
+    try {
+      int64_t n = CountCsvRecords(fileName_, format_);
+      if (format_.headerRow && n > 0) --n;
+      count_ = n > INT32_MAX ? -1 : n;
+    } catch (const ERynError&) {
+      count_ = -1;
+    }
+  }
+  return static_cast<int32_t>(count_);
+}
+
+void TCsvSource::MoveFirst() {
+  records_.reset();
+  recordNo_ = 0;
+  eof_ = true;
+  ClearValues();
+  if (!ready_) return;
+  try {
+    records_ = std::make_unique<TCsvRecords>(fileName_, format_);
+    if (format_.headerRow && !records_->Next(record_)) {
+      records_.reset();
+      return;
+    }
+  } catch (const ERynError& e) {
+    records_.reset();
+    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    return;
+  }
+  Advance();
+}
+
+void TCsvSource::MoveNext() {
+  if (!eof_) Advance();
+}
+
+void TCsvSource::Advance() {
+  bool more = false;
+  try {
+    more = records_ && records_->Next(record_);
+  } catch (const ERynError& e) {
+    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+  }
+  if (!more) {
+    records_.reset();
+    eof_ = true;
+    ClearValues();
+    return;
+  }
+  eof_ = false;
+  ++recordNo_;
+  Load();
+}
+
+void TCsvSource::Load() {
+  std::vector<TSourceValue>& values = Values();
+  const size_t columns = values.size();
+  if (record_.size() < columns && !warnedShort_) {
+    warnedShort_ = true;
+    Report(kCsvMsgShortRecord, Format(Ansi("CSV文件第%d行只有%d列，缺少的列读作空值").c_str(), recordNo_,
+                                      static_cast<int>(record_.size())));
+  } else if (record_.size() > columns && !warnedLong_) {
+    warnedLong_ = true;
+    Report(kCsvMsgLongRecord, Format(Ansi("CSV文件第%d行有%d列，多出的列被忽略").c_str(), recordNo_,
+                                     static_cast<int>(record_.size())));
+  }
+  for (size_t i = 0; i < columns; ++i) {
+    TSourceValue& v = values[i];
+    std::string_view text = i < record_.size() ? record_[i] : std::string_view();
+    v.text = text;
+    if (text.empty()) {
+      v.kind = TSourceValue::Kind::kEmpty;
+      continue;
+    }
+    bool ok = true;
+    switch (types_[i]) {
+      case kTypeInt64:
+        v.kind = TSourceValue::Kind::kInteger;
+        ok = ParseInteger(text, v.integer);
+        break;
+      case kTypeDouble:
+        v.kind = TSourceValue::Kind::kReal;
+        ok = ParseDecimal(text, v.real);
+        break;
+      case kTypeDate:
+        v.kind = TSourceValue::Kind::kDateTime;
+        ok = ParseIsoDate(text, v.real);
+        break;
+      default: v.kind = TSourceValue::Kind::kText; break;
+    }
+    if (!ok) {
+      v = TSourceValue{};
+      ConversionFailed(static_cast<int32_t>(i));
+    }
+  }
+}
+
+void TCsvSource::ConversionFailed(int32_t column) {
+  Report(kCsvMsgConversion, Format(Ansi("第%d行 %d列 数据格式转换失败！").c_str(), recordNo_, column));
+}
+
+}  // namespace ryn

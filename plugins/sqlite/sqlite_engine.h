@@ -1,0 +1,78 @@
+// TSqliteSource, the SQLite database engine: a source that steps through the result of
+// one SELECT (or of every row of one table) in a database opened read-only. Field names
+// come from the result columns, types from the declared column types, else from the
+// storage class of the first row's values.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/source_engine.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ryn {
+
+class TTranscoder;
+
+// SetOptions results of this engine.
+constexpr int32_t kSqliteOptionsNoDatabase = 0x10003001;  // no database named
+constexpr int32_t kSqliteOptionsOpenFailed = 0x10003002;  // the database cannot be opened
+constexpr int32_t kSqliteOptionsBadQuery = 0x10003003;    // neither a query nor a table, or SQLite refused it
+
+constexpr int32_t kSqliteMsgError = 3;        // options refused, reading failed
+constexpr int32_t kSqliteMsgConversion = 18;  // a date column's value is no ISO date
+
+const std::string& SqliteEngineName();         // "SQLite数据库"
+const std::string& SqliteEngineDescription();  // "SQLite数据库中的表或查询结果"
+
+// The field type code for a declared column type; 0 when the declaration tells nothing
+// (the values' storage class decides then).
+int32_t SqliteDeclaredType(std::string_view declared);
+// The SELECT that reads every row of a table, the name quoted as an SQL identifier.
+std::string SqliteTableQuery(std::string_view table);
+
+class TSqliteSource final : public TRecordSource {
+ public:
+  TSqliteSource();
+  ~TSqliteSource() override;
+
+  std::string GetName() override { return SqliteEngineName(); }
+  void Fina() override;
+  std::string GetOptions() override;
+  int32_t SetOptions(std::string_view options) override;
+  bool Established() override { return ready_; }
+
+  int32_t DataCount() override;
+  void MoveFirst() override;
+  void MoveNext() override;
+  bool IsEof() override { return eof_; }
+
+ private:
+  // Opens the database and prepares the query; on failure reports SQLite's text and
+  // answers the result code.
+  int32_t Connect();
+  void Close();
+  // The query in UTF-8, without the ";" and blanks that may end it.
+  std::string QueryUtf8() const;
+  void Step();
+  void Load();
+  int32_t Fail(int32_t code, const std::string& pattern, const std::string& detail);
+
+  std::string database_, query_, table_;
+  bool ready_ = false;
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::vector<int32_t> types_;
+  std::vector<std::string> text_;  // converted text of the current row, per column
+  std::unique_ptr<TTranscoder> toCodePage_;  // null when the process code page is UTF-8
+  int64_t count_ = -2;             // -2: not counted yet
+  int32_t recordNo_ = 0;
+  bool eof_ = true;
+};
+
+}  // namespace ryn

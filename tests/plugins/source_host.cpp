@@ -1,0 +1,169 @@
+#include "plugins/source_host.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/value_text.h"
+#include "libengineport/lib_factory.h"
+#include "platform/float_format.h"
+#include "support/recording_events.h"
+
+namespace ryn::testing {
+namespace {
+
+void RYN_CALL LogMessage(intptr_t user, int32_t kind, const char* text) {
+  reinterpret_cast<Messages*>(user)->emplace_back(kind, text);
+}
+
+template <class Get>
+std::string TwoCalls(Get get) {
+  int32_t len = 0;
+  get(nullptr, &len);
+  std::string s(static_cast<size_t>(len), '\0');
+  if (len > 0) {
+    EXPECT_EQ(get(s.data(), &len), -1);
+  }
+  s.resize(static_cast<size_t>(len));
+  return s;
+}
+
+// Values are compared as text; each type is read with its own getter, as a transfer does.
+std::string DateText(const RynSystemTime& r, int32_t type) {
+  SystemTime st;
+  std::memcpy(&st, &r, sizeof st);
+  TDateTime d = 0;
+  EXPECT_TRUE(SystemTimeToDateTime(st, d));
+  return IsoDateTimeText(d, type == 51);
+}
+
+}  // namespace
+
+Value V(const char* text) {
+  if (std::string_view(text) == "~") return std::nullopt;
+  return std::string(text);
+}
+
+ExportedLibrary::ExportedLibrary(const std::string& path) : lib_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+  EXPECT_TRUE(lib_) << dlerror();
+}
+
+ExportedLibrary::~ExportedLibrary() {
+  if (lib_) dlclose(lib_);
+}
+
+void* ExportedLibrary::Symbol(const char* name) const {
+  void* p = lib_ ? dlsym(lib_, name) : nullptr;
+  EXPECT_TRUE(p) << name;
+  return p;
+}
+
+RynHandle ExportedLibrary::Open(Messages* messages) const {
+  RynHandle h = 0;
+  EXPECT_EQ(Get<int32_t (*)(int32_t, RynHandle*)>("EngineInit")(RYN_SOURCE, &h), 0);
+  Get<void (*)(RynHandle, intptr_t, int32_t, void*)>("EngineSetEvent")(
+      h, reinterpret_cast<intptr_t>(messages), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&LogMessage));
+  return h;
+}
+
+void ExportedLibrary::Close(RynHandle h) const { Get<void (*)(RynHandle)>("EngineFina")(h); }
+
+SourceRead ReadExported(const std::string& library, const std::string& options) {
+  ExportedLibrary lib(library);
+  SourceRead r;
+  RynHandle h = lib.Open(&r.messages);
+  r.rc = lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str());
+  r.established = lib.Get<int32_t (*)(RynHandle)>("EngineEstablished")(h);
+  r.options = TwoCalls([&](char* b, int32_t* n) {
+    return lib.Get<int32_t (*)(RynHandle, char*, int32_t*)>("EngineGetOptions")(h, b, n);
+  });
+  auto getName = lib.Get<int32_t (*)(RynHandle, int32_t, char*, int32_t*)>("FieldGetName");
+  auto getType = lib.Get<int32_t (*)(RynHandle, int32_t)>("FieldGetType");
+  auto proc = lib.Get<void* (*)(int32_t, int32_t)>("FieldGetProc");
+  auto isEmpty = lib.Get<int32_t (*)(RynHandle, int32_t)>("FieldIsEmpty");
+  const int32_t n = lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h);
+  for (int32_t i = 0; i < n; ++i) {
+    r.names.push_back(TwoCalls([&](char* b, int32_t* len) { return getName(h, i, b, len); }));
+    r.types.push_back(getType(h, i));
+  }
+  r.count = lib.Get<int32_t (*)(RynHandle)>("DataCount")(h);
+  auto text = reinterpret_cast<RynGetText>(proc(RYN_SOURCE, 65));
+  auto int64 = reinterpret_cast<RynGetInt64>(proc(RYN_SOURCE, 7));
+  auto real = reinterpret_cast<RynGetDouble>(proc(RYN_SOURCE, 18));
+  auto date = reinterpret_cast<RynGetDateTime>(proc(RYN_SOURCE, 50));
+  auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
+  auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
+  lib.Get<void (*)(RynHandle)>("MoveFirst")(h);
+  while (isEof(h) == 0) {
+    Row row;
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t type = r.types[static_cast<size_t>(i)];
+      RynSystemTime st{};
+      if (isEmpty(h, i) == -1) {
+        row.push_back(std::nullopt);
+      } else if (type == 7) {
+        row.push_back(std::to_string(int64(h, i)));
+      } else if (type == 18) {
+        row.push_back(FormatGeneral(real(h, i)));
+      } else if (type == 50 || type == 51) {
+        date(&st, h, i);
+        row.push_back(DateText(st, type));
+      } else if (type == 67) {
+        row.push_back("blob");
+      } else {
+        row.push_back(TwoCalls([&](char* b, int32_t* len) { return text(h, i, b, len); }));
+      }
+    }
+    r.rows.push_back(std::move(row));
+    moveNext(h);
+  }
+  lib.Close(h);
+  return r;
+}
+
+SourceRead ReadProxied(const std::string& library, const std::string& options) {
+  SourceRead r;
+  auto factory = MakeIntf<TLibITransEngineFactory>();
+  if (!factory->Load(library)) {
+    ADD_FAILURE() << library;
+    return r;
+  }
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  auto events = MakeIntf<RecordingEvents>();
+  engine->SetEvents(events.get());
+  EXPECT_TRUE(engine->Init(RYN_SOURCE));
+  r.rc = engine->SetOptions(options);
+  r.established = engine->Established() ? 1 : 0;
+  r.options = engine->GetOptions();
+  auto port = engine->GetPort().Query<IImport>();
+  EXPECT_TRUE(port);
+  if (port) {
+    const int32_t n = port->GetFieldCount();
+    for (int32_t i = 0; i < n; ++i) {
+      auto f = port->GetField(i);
+      r.names.push_back(f->GetName());
+      r.types.push_back(f->GetDataType());
+    }
+    r.count = port->DataCount();
+    for (port->MoveFirst(); !port->IsEof(); port->MoveNext()) {
+      Row row;
+      for (int32_t i = 0; i < n; ++i) {
+        auto f = port->GetField(i).Query<IFieldReader>();
+        const int32_t type = f->GetDataType();
+        if (f->IsEmpty()) row.push_back(std::nullopt);
+        else if (type == 7) row.push_back(std::to_string(f->GetAsInt64()));
+        else if (type == 18) row.push_back(FormatGeneral(f->GetAsDouble()));
+        else if (type == 50 || type == 51) row.push_back(IsoDateTimeText(f->GetAsDateTime(), type == 51));
+        else if (type == 67) row.push_back("blob");
+        else row.push_back(f->GetAsString());
+      }
+      r.rows.push_back(std::move(row));
+    }
+  }
+  engine->Fina();
+  r.messages = events->messages;
+  return r;
+}
+
+}  // namespace ryn::testing

@@ -1,0 +1,62 @@
+// Reading a whole source engine library two ways: as a host does, through the library's
+// exported functions, and as the framework does, through the proxies of the plug-in port.
+// Both ways must see the same fields, records and messages.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "rynfiler.h"
+
+namespace ryn::testing {
+
+using Value = std::optional<std::string>;  // nullopt: the value is empty
+using Row = std::vector<Value>;
+using Messages = std::vector<std::pair<int32_t, std::string>>;
+
+struct SourceRead {
+  int32_t rc = -1;           // SetOptions
+  int32_t established = -1;  // 1 or 0
+  std::vector<std::string> names;
+  std::vector<int32_t> types;
+  int32_t count = -2;  // DataCount
+  std::vector<Row> rows;
+  Messages messages;
+  std::string options;  // GetOptions after SetOptions
+
+  bool operator==(const SourceRead&) const = default;
+};
+
+// The exported functions of a loaded engine library.
+class ExportedLibrary {
+ public:
+  explicit ExportedLibrary(const std::string& path);
+  ~ExportedLibrary();
+  ExportedLibrary(const ExportedLibrary&) = delete;
+  ExportedLibrary& operator=(const ExportedLibrary&) = delete;
+
+  template <class Fn>
+  Fn Get(const char* name) const {
+    return reinterpret_cast<Fn>(Symbol(name));
+  }
+  void* Symbol(const char* name) const;
+
+  // An engine of direction 1 with message callbacks logging into messages.
+  RynHandle Open(Messages* messages) const;
+  void Close(RynHandle h) const;
+
+ private:
+  void* lib_;
+};
+
+SourceRead ReadExported(const std::string& library, const std::string& options);
+SourceRead ReadProxied(const std::string& library, const std::string& options);
+
+// A text value written as 'x' so that expectations can be brief: "" is empty text, "~" an
+// empty value.
+Value V(const char* text);
+
+}  // namespace ryn::testing

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "common/transcoder.h"
+#include "common/value_text.h"
+
+namespace ryn {
+namespace {
+
+// What counts as a number or a date decides a column's type: only text that reads back
+// exactly does.
+TEST(ValueTextTest, ReadsWholeNumbersDecimalsAndIsoDatesOnly) {
+  struct Case {
+    const char* text;
+    bool integer, decimal, date;
+  };
+  const Case cases[] = {
+      {"0", true, true, false},          {"-17", true, true, false},        {"+5", true, true, false},
+      {"9223372036854775807", true, true, false}, {"9223372036854775808", false, true, false},
+      {"+-5", false, false, false},      {"-", false, false, false},        {"1.", false, true, false},
+      {".5", false, true, false},        {"1e5", false, true, false},       {"1e", false, false, false},
+      {"1.2.3", false, false, false},    {" 1", false, false, false},       {"1,000", false, false, false},
+      {"0x10", false, false, false},     {"inf", false, false, false},      {"nan", false, false, false},
+      {"2024-02-29", false, false, true}, {"2023-02-29", false, false, false}, {"2024-2-9", false, false, false},
+      {"2024-01-01 ", false, false, false}, {"", false, false, false},
+  };
+  for (const Case& c : cases) {
+    int64_t i;
+    double d;
+    TDateTime t;
+    EXPECT_EQ(ParseInteger(c.text, i), c.integer) << c.text;
+    EXPECT_EQ(ParseDecimal(c.text, d), c.decimal) << c.text;
+    EXPECT_EQ(ParseIsoDate(c.text, t), c.date) << c.text;
+  }
+  TDateTime t = 0;
+  ASSERT_TRUE(ParseIsoDateTime("2024-03-05T06:07:08.123456Z", t));
+  DateTimeParts p = DecodeDateTime(t);
+  EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second, p.millisecond}),
+            (std::vector<int>{2024, 3, 5, 6, 7, 8, 123}));
+  EXPECT_TRUE(ParseIsoDateTime("2024-03-05 06:07", t));
+  EXPECT_FALSE(ParseIsoDateTime("2024-03-05 6:07", t));
+  EXPECT_FALSE(ParseIsoDateTime("2024-03-05 24:00:00", t));
+  EXPECT_EQ(IsoDateTimeText(t, true), "2024-03-05 06:07:00");
+}
+
+// A character cut by a chunk's end is completed from the next chunk, whatever the cut.
+TEST(ValueTextTest, TranscoderJoinsCharactersCutBetweenChunks) {
+  const std::string utf8 = "a甲\xF0\x9F\x98\x80乙b";  // the emoji has no GBK form
+  const std::string whole = "a\xBC\xD7?\xD2\xD2" "b";
+  for (size_t cut1 = 0; cut1 <= utf8.size(); ++cut1) {
+    for (size_t cut2 = cut1; cut2 <= utf8.size(); ++cut2) {
+      TTranscoder t("GBK", "UTF-8");
+      std::string out;
+      t.Convert(std::string_view(utf8).substr(0, cut1), out);
+      t.Convert(std::string_view(utf8).substr(cut1, cut2 - cut1), out);
+      t.Convert(std::string_view(utf8).substr(cut2), out);
+      t.Finish(out);
+      ASSERT_EQ(out, whole) << cut1 << " " << cut2;
+    }
+  }
+  TTranscoder broken("GBK", "UTF-8");
+  std::string out;
+  broken.Convert("x\xE7\x94", out);  // the file ends inside a character
+  broken.Finish(out);
+  EXPECT_EQ(out, "x?");
+}
+
+}  // namespace
+}  // namespace ryn
