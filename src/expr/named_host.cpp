@@ -13,6 +13,32 @@
 namespace ryn {
 namespace {
 
+// The indexes of a formula that is exactly SetExport(i, Import(j)) with two decimal
+// indexes (blanks and letter case aside); {-1, -1} for any other formula.
+std::pair<int32_t, int32_t> PlainCopy(std::string_view formula) {
+  std::string s;
+  for (char c : formula) {
+    if (static_cast<unsigned char>(c) <= 32) continue;
+    s += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  auto number = [&](size_t& at) -> int32_t {
+    size_t start = at;
+    int64_t v = 0;
+    while (at < s.size() && s[at] >= '0' && s[at] <= '9' && at - start < 9) v = v * 10 + (s[at++] - '0');
+    return at > start && (at >= s.size() || s[at] < '0' || s[at] > '9') ? static_cast<int32_t>(v) : -1;
+  };
+  constexpr std::string_view kHead = "SETEXPORT(", kMiddle = ",IMPORT(", kTail = "))";
+  size_t at = 0;
+  if (s.compare(0, kHead.size(), kHead) != 0) return {-1, -1};
+  at = kHead.size();
+  int32_t dest = number(at);
+  if (dest < 0 || s.compare(at, kMiddle.size(), kMiddle) != 0) return {-1, -1};
+  at += kMiddle.size();
+  int32_t source = number(at);
+  if (source < 0 || s.compare(at, std::string::npos, kTail) != 0) return {-1, -1};
+  return {dest, source};
+}
+
 std::string ExportLine(int32_t dest, int32_t source) {
   return "Export(" + std::to_string(dest) + ")=Import(" + std::to_string(source) + ")";
 }
@@ -108,6 +134,7 @@ bool TNamedHost::Progress(uint8_t kind, int32_t value) {
 bool TNamedHost::Compile() {
   FilterFormula.reset();
   Mappings.clear();
+  Copies.clear();
   Parser.SetCheckOnly(true);
   Parser.SetCompile(true);
   for (const std::string& line : Script) {
@@ -126,8 +153,12 @@ bool TNamedHost::Compile() {
     }
     std::unique_ptr<TNiporlan> compiled = Parser.TakeCompiled();
     if (!compiled) compiled = std::make_unique<TNiporlan>();
-    if (filter) FilterFormula = std::move(compiled);
-    else Mappings.push_back(std::move(compiled));
+    if (filter) {
+      FilterFormula = std::move(compiled);
+    } else {
+      Mappings.push_back(std::move(compiled));
+      Copies.push_back(PlainCopy(parsed.formula));
+    }
   }
   return true;
 }
@@ -172,8 +203,20 @@ void TNamedHost::Execute() {
       dest->Append();
       for (size_t j = 0; j < Mappings.size(); ++j) {
         try {
-          TCommonData ignored;
-          Parser.EvaluateValue(*Mappings[j], ignored);
+          if (const auto [to, from] = Copies[j]; to >= 0) {
+            // The most common line runs without the evaluator; a failure is the same
+            // failure the evaluator would report for it.
+            try {
+              NVFuncs->Copy(to, from);
+            } catch (const ENiporlanError&) {
+              throw;
+            } catch (...) {
+              throw ENiporlanError(Ansi("函数“SetExport”出错"));
+            }
+          } else {
+            TCommonData ignored;
+            Parser.EvaluateValue(*Mappings[j], ignored);
+          }
         } catch (const ENiporlanError&) {
           Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
                                         Ansi("列处有错误发生！"));

@@ -32,8 +32,15 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
                   TCommonData& result) override;
   // Forgets the field interfaces remembered between calls (the ports changed).
   void Forget();
+  // What the compiled SetExport(dest, Import(source)) does, without the evaluator: the
+  // value takes the same way (an integer becomes a double, as on the evaluator's stack).
+  // Raises what reading or writing the fields raises.
+  void Copy(int32_t dest, int32_t source);
 
  private:
+  void ImportValue(int32_t index, TCommonData& result);
+  void ExportValue(int32_t index, const TCommonData& value);
+  TCommonData copyValue_;  // reused by Copy: no allocation per value
   // What the query of a field object for I answered, per index: a port hands out an
   // object of its own per index, or one it re-points, or objects from a pool, and the same
   // object of the same class answers with the same interface. Nothing is held: the slot
@@ -114,6 +121,9 @@ class TNamedHost final : public TInterfacedObject,
 
   std::vector<std::string> Script;
   std::vector<std::unique_ptr<TNiporlan>> Mappings;
+  // Per mapping: the destination and source index of a plain copy line
+  // "Export(i)=Import(j)", which runs without the evaluator; -1 for any other line.
+  std::vector<std::pair<int32_t, int32_t>> Copies;
   TSyntaxParser Parser;
   IntfPtr<TNVFunc> NVFuncs;
   IntfPtr<ISyntaxFunctionListener> StrFuncs;

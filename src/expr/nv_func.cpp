@@ -160,10 +160,7 @@ int32_t TNVFunc::Execute(std::string_view name, std::span<const TCommonData* con
   return kErrNoFunction;
 }
 
-int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TCommonData& result) {
-  if (args.size() != 1 || !args[0]) return kErrBadArguments;
-  const int32_t index = IndexArg(*args[0]);
-  if (index < 0) return kErrBadArguments;
+void TNVFunc::ImportValue(int32_t index, TCommonData& result) {
   result.SetVoid();
   IImport* source = host_.Source.get();
   IntfPtr<ITransField> held;
@@ -171,14 +168,46 @@ int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TC
   IFieldReader* field = nullptr;
   if (IFieldTable* table = Table(source, sourceAsked_, sourceTable_)) field = table->ReaderAt(index);
   else if (source) field = Resolve(readers_, source, index, held, other);
-  if (!field) return 0;
-  const int32_t type = field->GetDataType();
+  if (field) ReadField(*field, field->GetDataType(), result);
+}
+
+void TNVFunc::ExportValue(int32_t index, const TCommonData& value) {
+  IExport* dest = host_.Dest.get();
+  IntfPtr<ITransField> held;
+  IntfPtr<IFieldWriter> other;
+  IFieldWriter* field = nullptr;
+  if (IFieldTable* table = Table(dest, destAsked_, destTable_)) field = table->WriterAt(index);
+  else if (dest) field = Resolve(writers_, dest, index, held, other);
+  if (field) WriteField(*field, value);
+}
+
+void TNVFunc::Copy(int32_t dest, int32_t source) {
+  TCommonData& v = copyValue_;
+  ImportValue(source, v);
+  if (v.DataType == kDataInt) {
+    v.FloatValue = v.IntValue;
+    v.DataType = kDataDouble;
+  }
+  v.ClearIfNull();
+  ExportValue(dest, v);
+}
+
+int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TCommonData& result) {
+  if (args.size() != 1 || !args[0]) return kErrBadArguments;
+  const int32_t index = IndexArg(*args[0]);
+  if (index < 0) return kErrBadArguments;
   if (check) {
-    result.DataType = ImportType(type);
+    result.SetVoid();
+    IImport* source = host_.Source.get();
+    IntfPtr<ITransField> held;
+    IntfPtr<IFieldReader> other;
+    IFieldReader* field = source ? Resolve(readers_, source, index, held, other) : nullptr;
+    if (!field) return 0;
+    result.DataType = ImportType(field->GetDataType());
     result.Clear();
     return 0;
   }
-  ReadField(*field, type, result);
+  ImportValue(index, result);
   return 0;
 }
 
@@ -188,13 +217,7 @@ int32_t TNVFunc::SetExport(std::span<const TCommonData* const> args, bool check,
   if (index < 0) return kErrBadArguments;
   result.SetVoid();
   if (check) return 0;
-  IExport* dest = host_.Dest.get();
-  IntfPtr<ITransField> held;
-  IntfPtr<IFieldWriter> other;
-  IFieldWriter* field = nullptr;
-  if (IFieldTable* table = Table(dest, destAsked_, destTable_)) field = table->WriterAt(index);
-  else if (dest) field = Resolve(writers_, dest, index, held, other);
-  if (field) WriteField(*field, *args[1]);
+  ExportValue(index, *args[1]);
   return 0;
 }
 

@@ -278,5 +278,37 @@ TEST(NamedHostFactory, RegisteredByName) {
   EXPECT_EQ(GetTransScriptHosts().Count(), 1);
 }
 
+// Plain copy lines run without the evaluator; what they write must be what the evaluator
+// writes for the same line, for every pairing of source and destination types.
+TEST_F(NamedHostTest, PlainCopiesWriteWhatTheEvaluatorWrites) {
+  const std::vector<Column> destColumns = {{"text", 65}, {"int", 6}, {"int64", 7}, {"double", 18},
+                                           {"date", 50}, {"bool", 8}, {"untyped", 0}};
+  auto run = [&](bool plain) {
+    auto source = MakeSource(3);
+    auto dest = MakeIntf<TableDest>(destColumns);
+    IntfPtr<TNamedHost> h = MakeIntf<TNamedHost>();
+    h->SetEvents(events.get());
+    h->SetSourcePort(source.get());
+    h->SetDestinationPort(dest.get());
+    std::string script;
+    // Every source column into every destination column, one record of lines per pairing;
+    // "(Import(j))" is the same formula to the evaluator but no plain copy.
+    for (int s = 0; s < 6; ++s) {
+      script.clear();
+      for (int d = 0; d < static_cast<int>(destColumns.size()); ++d)
+        script += "Export(" + std::to_string(d) + ")=" + (plain ? "Import(" : "(Import(") + std::to_string(s) +
+                  (plain ? ")" : "))") + "\r\n";
+      h->SetScript(script);
+      EXPECT_TRUE(h->Compile());
+      h->Execute();
+    }
+    return dest->records;
+  };
+  Records viaEvaluator = run(false);
+  Records plain = run(true);
+  ASSERT_EQ(plain.size(), 18u);
+  EXPECT_EQ(plain, viaEvaluator);
+}
+
 }  // namespace
 }  // namespace ryn
