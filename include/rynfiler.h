@@ -49,8 +49,19 @@
 
 #include <stdint.h>
 
-#ifndef __cplusplus
-#include <uchar.h> /* char16_t */
+/* A UTF-16 code unit. C11 and C++11 have char16_t; older compilers get the integer type
+   of the same size and representation, so the header serves C99 and C++98 as well. */
+#if defined(__cplusplus)
+#if __cplusplus >= 201103L
+typedef char16_t RynChar16;
+#else
+typedef uint16_t RynChar16;
+#endif
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#include <uchar.h>
+typedef char16_t RynChar16;
+#else
+typedef uint16_t RynChar16;
 #endif
 
 #ifdef __cplusplus
@@ -243,7 +254,7 @@ typedef void(RYN_CALL* RynGetGuid)(RynGuid* result, RynHandle engine, int32_t in
 /* 49-51: all zero when missing or empty. */
 typedef void(RYN_CALL* RynGetDateTime)(RynSystemTime* result, RynHandle engine, int32_t index);
 /* 66: the buffer protocol counted in UTF-16 characters. */
-typedef int32_t(RYN_CALL* RynGetWide)(RynHandle engine, int32_t index, char16_t* buffer, int32_t* chars);
+typedef int32_t(RYN_CALL* RynGetWide)(RynHandle engine, int32_t index, RynChar16* buffer, int32_t* chars);
 /* 67: call until *last is nonzero, appending each chunk; returns the bytes placed. */
 typedef int32_t(RYN_CALL* RynGetBinary)(RynHandle engine, int32_t index, void* buffer, int32_t capacity,
                                        int32_t* last);
@@ -261,7 +272,7 @@ typedef int32_t(RYN_CALL* RynSetExtendedText)(RynHandle engine, int32_t index, c
 typedef void(RYN_CALL* RynSetGuid)(RynHandle engine, int32_t index, const RynGuid* value);            /* 33 */
 typedef void(RYN_CALL* RynSetDateTime)(RynHandle engine, int32_t index, const RynSystemTime* value); /* 49-51 */
 /* 66: bytes / 2 characters; -1 when the field exists, 0 otherwise. */
-typedef int32_t(RYN_CALL* RynSetWide)(RynHandle engine, int32_t index, const char16_t* text, int32_t bytes);
+typedef int32_t(RYN_CALL* RynSetWide)(RynHandle engine, int32_t index, const RynChar16* text, int32_t bytes);
 /* 67: a binary value in chunks, last nonzero on the final one; answers 0. */
 typedef int32_t(RYN_CALL* RynSetBinary)(RynHandle engine, int32_t index, const void* data, int32_t count,
                                        int32_t last);

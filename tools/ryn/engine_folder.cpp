@@ -29,7 +29,7 @@ OsPath ExecutablePath() {
 OsPath EngineFolder(const std::optional<std::string_view>& dirOption) {
   if (dirOption) return ExpandFileName(OsPath{std::string(*dirOption)});
   if (const char* env = std::getenv("RYNFILER_PLUGIN_DIR"); env && *env) return ExpandFileName(OsPath{env});
-  return ExpandFileName(OsPath{ExtractFilePath(ExecutablePath()).bytes + "../lib/rynfiler"});
+  return ExpandFileName(OsPath{ExtractFilePath(ExecutablePath()).bytes + RYNFILER_ENGINE_DIR_FROM_BIN});
 }
 
 }  // namespace ryn::tool

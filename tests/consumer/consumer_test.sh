@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the build tree into a new prefix and uses it as other people would: a C host
+# built through pkg-config and through find_package, and `ryn` from the prefix finding its
+# engine folder. Arguments: the build tree.
+set -euo pipefail
+build=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+libdir=$(dirname "$(find "$prefix" -name 'librynfiler.so.0' -not -path '*/rynfiler/*')")
+export RYNFILER_CODEPAGE=GBK LD_LIBRARY_PATH=$libdir
+
+# pkg-config
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+plugindir=$(realpath "$(pkg-config --variable=plugindir rynfiler)")
+cc -std=c99 -Wall -Wextra -pedantic -Werror -o "$work/host_pc" "$here/host.c" $(pkg-config --cflags --libs rynfiler)
+"$work/host_pc" "$work/pc.ryn"
+
+# find_package
+cmake -S "$here" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+"$work/consumer/consumer_host" "$work/cmake.ryn"
+[[ $(realpath "$(cat "$work/consumer/engine_dir.txt")") == "$plugindir" ]] || { echo "the package and the .pc file name different engine folders"; exit 1; }
+
+# ryn from the prefix lists the engines of its own engine folder, the exchange file one too.
+engines=$(env -u RYNFILER_PLUGIN_DIR "$prefix/bin/ryn" engines)
+grep -q "^Ryn文件	destination	.*	$plugindir/librynfiler.so\$" <<<"$engines" || { echo "ryn engines: $engines"; exit 1; }
+[[ -d "$plugindir" && "$plugindir" != "$libdir" ]] || { echo "the engine folder must be a folder of its own"; exit 1; }
+echo "consumer test passed"
