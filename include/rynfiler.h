@@ -37,7 +37,9 @@
  *  - Calls on one engine are not serialized; the live-handle bookkeeping is thread-safe.
  *    Ending a handle while another thread is inside a call on it is safe: the running
  *    call completes, later calls answer their failure values, and the engine is closed
- *    when the last running call returns.
+ *    when the last running call returns. A callback may call back into the library (even
+ *    end the handle it was called for); calls nested more than 16 deep on one thread are
+ *    answered with their failure values.
  *  - When the library is unloaded or the process ends with handles still open, every
  *    engine is closed (a destination finishes its file) without calling any callback.
  *  - Callbacks and accessors travel as void*. C++ converts with reinterpret_cast; strict
