@@ -10,7 +10,7 @@
 namespace ryn {
 namespace handles {
 
-thread_local Hazards* tThreadHazards __attribute__((tls_model("initial-exec"))) = nullptr;
+thread_local Hazards* tThreadHazards = nullptr;
 bool gMembarrier = false;
 
 }  // namespace handles

@@ -44,8 +44,10 @@ struct Hazards {
   Hazards* next = nullptr;        // fixed once the record is published
 };
 
-// The calling thread's record, null until it first enters a slot.
-extern thread_local Hazards* tThreadHazards __attribute__((tls_model("initial-exec")));
+// The calling thread's record, null until it first enters a slot. The dynamic TLS model
+// (not initial-exec): a library loaded at run time must never fail for want of static
+// TLS space in its host.
+extern thread_local Hazards* tThreadHazards;
 // Registers a record for the calling thread.
 Hazards* RegisterThisThread();
 // Whether the kernel's process-wide barrier serves the enders; decided before the first
