@@ -282,6 +282,29 @@ TEST_F(RynExportTest, SelectedColumnsTextReadsBackAsItWasWritten) {
   EXPECT_EQ(e->GetSelectedColumnsText(), Opt("A=a\r\n乙 列=field b"));
 }
 
+// A heading is what stands before the first "=" of its line, also when it was given quoted
+// with an "=" inside: merged by that heading, the columns read back to themselves.
+TEST_F(RynExportTest, HeadingsWithAnEqualsSignMergeAsTheyReadBack) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> columns;
+  } cases[] = {
+      {"\"a=b\"=c", {"a=b=c"}},
+      {"\"a=b\"=c\r\na=d", {"a=d"}},
+      {"a=d\r\n\"A=b\"=c", {"A=b=c"}},
+      {"\"a=\"=", {"a=="}},
+      {"x=1\r\n\"x=\"=", {"x=="}},
+  };
+  for (const Case& c : cases) {
+    IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+    e->SetSelectedColumnsText(c.text);
+    EXPECT_EQ(e->SelectedColumns(), c.columns) << c.text;
+    IntfPtr<TRynExport> f = MakeIntf<TRynExport>();
+    f->SetSelectedColumnsText(e->GetSelectedColumnsText());
+    EXPECT_EQ(f->SelectedColumns(), c.columns) << c.text;
+  }
+}
+
 TEST_F(RynExportTest, OptionsNeverEmptyAFileOfDataType1Or2) {
   std::string path = dir.Path("keep.ryn");
   TempDir::Write(path, "@\r\nA\r\nold\r\n@@");
