@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -100,6 +101,10 @@ bool ForceDirectories(const OsPath& path) {
   if (::mkdir(dir.c_str(), 0777) == 0) return true;
   return errno == EEXIST && DirectoryExists(dir);
 }
+
+bool RenameFile(const OsPath& from, const OsPath& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool DeleteFile(const OsPath& path) { return ::unlink(path.c_str()) == 0; }
 
 bool FileExists(std::string_view path) {
   OsPath os;

@@ -34,6 +34,9 @@ OsPath ExtractFilePath(const OsPath& path);
 bool FileExists(const OsPath& path);
 bool DirectoryExists(const OsPath& path);
 bool ForceDirectories(const OsPath& path);
+// Puts from in the place of to in one step (an existing to is replaced); false on failure.
+bool RenameFile(const OsPath& from, const OsPath& to);
+bool DeleteFile(const OsPath& path);
 
 std::string CurrentDirectory();
 // The absolute form of a path: relative paths are resolved against the current

@@ -81,7 +81,13 @@ void TRynExport::SetDataType(uint8_t n) {
   FHeaderWritten = false;
   FTextWriter.Clear();
   if (n == 0 && FFile) {
-    FFile->SetSize(0);
+    if (FReplacementPath.empty()) {
+      // The sections written so far go to the file; the new content goes beside it.
+      FFile->Flush();
+      StartReplacement(FTargetPath);
+    } else {
+      FFile->SetSize(0);
+    }
     FTextWriter.SetStream(FFile.get());
   }
 }

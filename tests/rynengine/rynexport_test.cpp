@@ -144,7 +144,8 @@ TEST_F(RynExportTest, ChangingTheDataTypeStartsANewSection) {
   auto z = NewEngine(1, dir.Path("zero.ryn"));
   Record(z.get(), {"1", "2"});
   z->SetDataType(0);
-  EXPECT_EQ(Read("zero.ryn"), "") << "data type 0 empties the open file at once";
+  EXPECT_EQ(Read("zero.ryn"), "@\r\nA\tB\r\n0001\t2023\tY\t12\t1\t2")
+      << "data type 0 replaces the file when it is closed, not before";
   Record(z.get(), {"3", "4"});
   z->Fina();
   EXPECT_EQ(Read("zero.ryn"), "A\tB\r\n0001\t2023\tY\t12\t3\t4\r\n@@");
