@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -105,6 +106,19 @@ bool ForceDirectories(const OsPath& path) {
 bool RenameFile(const OsPath& from, const OsPath& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
 bool DeleteFile(const OsPath& path) { return ::unlink(path.c_str()) == 0; }
+
+OsPath ResolveLinks(const OsPath& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  OsPath out{real};
+  std::free(real);
+  return out;
+}
+
+bool CopyFileMode(const OsPath& from, const OsPath& to) {
+  struct stat st {};
+  return ::stat(from.c_str(), &st) == 0 && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+}
 
 bool FileExists(std::string_view path) {
   OsPath os;

@@ -75,10 +75,14 @@ OsPath ReplacementPathFor(const OsPath& full) { return OsPath{full.bytes + ".~wr
 
 }  // namespace
 
-void TRynExport::StartReplacement(const OsPath& full) {
+void TRynExport::StartReplacement(const OsPath& named) {
+  // The file a link names is the one replaced, as writing through the link would; the
+  // new file takes the old one's permissions.
+  const OsPath full = ResolveLinks(named);
   // The lock on the named file keeps other openers out while it keeps its old bytes; the
   // lock on the new file keeps them out once it has taken the name.
   auto file = std::make_unique<TFileStream>(ReplacementPathFor(full), FileMode::kCreate, true);
+  CopyFileMode(full, ReplacementPathFor(full));
   FLockFile = std::move(FFile);
   FFile = std::move(file);
   FReplacementPath = ReplacementPathFor(full);

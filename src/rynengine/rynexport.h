@@ -137,7 +137,7 @@ class TRynExport final : public TInterfacedObject,
   // removed, so the named file keeps its previous content.
   void AbandonFile();
   // Starts writing into a new file beside the named file, which stays open for its lock.
-  void StartReplacement(const OsPath& full);
+  void StartReplacement(const OsPath& named);
   // Closes the file; a failed write is reported and answered with false.
   bool CloseFileReported();
   void ReportNoFile();

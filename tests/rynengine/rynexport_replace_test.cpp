@@ -101,6 +101,26 @@ TEST(RynExportReplaceTest, ANewNameFinishesTheOldFileAsItStands) {
   EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.ryn", "b.ryn"}));
 }
 
+// Replacing the file keeps what the old one was in the file system: a link stays a link to
+// the file that gets the new bytes, and the permissions stay.
+TEST(RynExportReplaceTest, TheReplacedFileKeepsItsLinkAndPermissions) {
+  TempDir dir;
+  const std::string real = dir.Path("real.ryn");
+  const std::string link = dir.Path("link.ryn");
+  TempDir::Write(real, kOld);
+  ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+  std::filesystem::create_symlink(real, link);
+  auto e = NewEngine(0, link);
+  Record(e.get(), "1", "2");
+  e->Fina();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(TempDir::Read(real), "A\tB\r\n0001\t2023\tY\t12\t1\t2\r\n@@");
+  struct stat st {};
+  ASSERT_EQ(stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"link.ryn", "real.ryn"}));
+}
+
 // A child process writes records without end until it is killed; the file it was
 // replacing must be the previous file, byte for byte, and the next engine writes it anew.
 TEST(RynExportReplaceTest, AProcessKilledWhileWritingLeavesThePreviousFileWhole) {
