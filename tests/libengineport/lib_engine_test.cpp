@@ -202,6 +202,24 @@ TEST(LibEngineTest, ALyingLibraryIsReadWithinBounds) {
   engine->Fina();
 }
 
+TEST(LibEngineTest, InitFailingAgainAndAgainLeavesNothingOpen) {
+  auto noport = Factory(Engines("noport"));
+  auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(noport->Library(), "TestLiveHandles"));
+  ASSERT_TRUE(live);
+  auto events = MakeIntf<RecordingEvents>();
+  IntfPtr<ITransEngine> engine = noport->CreateEngine();
+  engine->SetEvents(events.get());
+  for (int attempt = 1; attempt <= 50; ++attempt) {
+    EXPECT_FALSE(engine->Init(1));
+    EXPECT_FALSE(engine->IsActive());
+    EXPECT_EQ(live(), 0) << attempt;
+    EXPECT_EQ(events->messages.size(), static_cast<size_t>(attempt)) << "every failure is reported";
+    EXPECT_EQ(engine->GetOptions(), "") << "no engine to ask";
+  }
+  engine->Fina();
+  EXPECT_EQ(live(), 0);
+}
+
 TEST(LibEngineTest, FieldPoolReusesReleasedObjects) {
   auto factory = Factory(Engines("memsource"));
   IntfPtr<ITransEngine> engine = factory->CreateEngine();
