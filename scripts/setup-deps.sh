@@ -5,8 +5,10 @@ set -euo pipefail
 # Build: cmake, ninja, g++, libsqlite3-dev (the SQLite source), sqlite3 (the sample database
 # is made at build time). Tests and benchmarks: GoogleTest/GoogleMock, Google Benchmark,
 # libcsv-dev (the reference the CSV reader is checked against), pkg-config (the consumer
-# test of the installed tree). Packaging: dpkg-dev (cpack's dependency list).
-packages=(cmake ninja-build g++ libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev pkg-config dpkg-dev)
+# test of the installed tree), clang and its runtime (the fuzz targets' short CI run).
+# Packaging: dpkg-dev (cpack's dependency list).
+packages=(cmake ninja-build g++ libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev pkg-config
+          clang libclang-rt-14-dev dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds twice (plain, and with AddressSanitizer +
 # UndefinedBehaviorSanitizer), warnings as errors, and runs the whole test suite in both;
-# then the thread-sharing suites under ThreadSanitizer.
+# then the thread-sharing suites under ThreadSanitizer, and every fuzz target for a short
+# while (RYNFILER_FUZZ_SECONDS, 20 by default; 0 skips) when clang's libFuzzer is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,4 +26,13 @@ cmake -S . -B build/tsan -G Ninja -DRYNFILER_WERROR=ON -DCMAKE_BUILD_TYPE=RelWit
 cmake --build build/tsan -j "$jobs" --target boundary_tests libengineport_tests
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/boundary/boundary_tests
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/libengineport/libengineport_tests
+fuzz_seconds=${RYNFILER_FUZZ_SECONDS:-20}
+if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null &&
+    echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
+      clang++ -x c++ -fsanitize=fuzzer,address,undefined -o /dev/null - 2>/dev/null; then
+  echo "== fuzz targets, ${fuzz_seconds}s each =="
+  RYNFILER_JOBS=$jobs fuzz/run.sh "$fuzz_seconds"
+else
+  echo "== fuzz targets skipped: no clang with libFuzzer =="
+fi
 echo "All tests passed."

@@ -37,4 +37,9 @@ bool Lookup(LibHandle lib, const char* name, Fn& slot) {
   return slot != nullptr;
 }
 
+// The most a proxy allocates for one text a library answers through the buffer protocol
+// (a name, the options, a field value): a library that asks for more is taken to be broken,
+// not to hold such a value, and gets no buffer of that size.
+constexpr int32_t kMaxTextLength = 64 * 1024 * 1024;
+
 }  // namespace ryn::lib

@@ -170,6 +170,7 @@ std::string TLibTransEngine::GetName() {
   if (!FEngineGetName) return std::string();
   int32_t len = 0;
   FEngineGetName(nullptr, &len);
+  if (len > lib::kMaxTextLength) return std::string();
   std::string name(static_cast<size_t>(len > 0 ? len : 0), '\0');
   int32_t capacity = len > 0 ? len : 0;
   len = capacity;
@@ -285,6 +286,10 @@ std::string TLibTransEngine::GetOptions() {
   int32_t len = 0;
   FEngineGetOptions(FHandle, nullptr, &len);
   if (len <= 0) return std::string();
+  if (len > lib::kMaxTextLength) {
+    SendMessage(18, FormatText(Ansi("%s的选项长度%d超出限度！").c_str(), GetName().c_str(), static_cast<int>(len)));
+    return std::string();
+  }
   std::string text(static_cast<size_t>(len), '\0');
   int32_t capacity = len;
   if (FEngineGetOptions(FHandle, text.data(), &len) == 0) return std::string();

@@ -56,7 +56,7 @@ std::string TwoCallText(lib::EngineGetNameFn fn) {
   if (!fn) return std::string();
   int32_t len = 0;
   fn(nullptr, &len);
-  if (len <= 0) return std::string();
+  if (len <= 0 || len > lib::kMaxTextLength) return std::string();
   std::string text(static_cast<size_t>(len), '\0');
   int32_t capacity = len;
   if (fn(text.data(), &len) == 0) return std::string();

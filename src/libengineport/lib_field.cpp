@@ -22,14 +22,21 @@ size_t Placed(int32_t len, int32_t capacity) { return static_cast<size_t>(len < 
 // Reads a text through a getter with the buffer protocol: a first buffer of at least 512
 // characters, and once more with the size the library asked for. The buffer keeps its
 // size, so a value that needed the second call once fits the first call afterwards.
+// A length above the limit makes tooLong true and the value empty.
 template <class Char, class Getter>
-std::basic_string_view<Char> ReadText(Getter get, RynHandle h, int32_t index, std::basic_string<Char>& buffer) {
+std::basic_string_view<Char> ReadText(Getter get, RynHandle h, int32_t index, std::basic_string<Char>& buffer,
+                                      bool& tooLong) {
+  tooLong = false;
   if (buffer.size() < static_cast<size_t>(kChunk)) buffer.resize(kChunk);
   constexpr size_t kMaxCapacity = INT32_MAX;
   const auto capacity = static_cast<int32_t>(buffer.size() < kMaxCapacity ? buffer.size() : kMaxCapacity);
   int32_t len = capacity;
   if (get(h, index, buffer.data(), &len) != 0) return {buffer.data(), Placed(len, capacity)};
   if (len <= 0) return {};
+  if (len > lib::kMaxTextLength) {
+    tooLong = true;
+    return {};
+  }
   if (static_cast<size_t>(len) > buffer.size()) buffer.resize(static_cast<size_t>(len));
   const int32_t asked = len;
   if (get(h, index, buffer.data(), &len) == 0) return {};
@@ -42,7 +49,7 @@ std::string TLibTransField::GetName() {
   if (FFieldGetName) {
     int32_t len = 0;
     FFieldGetName(FHandle, FIndex, nullptr, &len);
-    if (len > 0) {
+    if (len > 0 && len <= lib::kMaxTextLength) {
       std::string name(static_cast<size_t>(len), '\0');
       int32_t capacity = len;
       if (FFieldGetName(FHandle, FIndex, name.data(), &len) != 0) {
@@ -140,14 +147,22 @@ TDateTime TLibFieldReader::GetAsDateTime() {
 
 std::string_view TLibFieldReader::TextValue() {
   auto get = AccessorFor<RynGetText>({0, 65, 19});
-  return get ? ReadText<char>(get, FHandle, FIndex, FText) : std::string_view();
+  if (!get) return {};
+  bool tooLong = false;
+  std::string_view text = ReadText<char>(get, FHandle, FIndex, FText, tooLong);
+  if (tooLong) ConversionFailed();
+  return text;
 }
 
 std::string TLibFieldReader::GetAsString() { return std::string(TextValue()); }
 
 std::u16string TLibFieldReader::GetAsWideString() {
   auto get = AccessorFor<RynGetWide>({66});
-  return get ? std::u16string(ReadText<char16_t>(get, FHandle, FIndex, FWideText)) : std::u16string();
+  if (!get) return {};
+  bool tooLong = false;
+  std::u16string text(ReadText<char16_t>(get, FHandle, FIndex, FWideText, tooLong));
+  if (tooLong) ConversionFailed();
+  return text;
 }
 
 bool TLibFieldReader::SaveToStream(TStream& stream) {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -99,6 +101,23 @@ bool ForceDirectories(const OsPath& path) {
   if (!parent.empty() && parent != dir && !ForceDirectories(parent)) return false;
   if (::mkdir(dir.c_str(), 0777) == 0) return true;
   return errno == EEXIST && DirectoryExists(dir);
+}
+
+bool RenameFile(const OsPath& from, const OsPath& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool DeleteFile(const OsPath& path) { return ::unlink(path.c_str()) == 0; }
+
+OsPath ResolveLinks(const OsPath& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  OsPath out{real};
+  std::free(real);
+  return out;
+}
+
+bool CopyFileMode(const OsPath& from, const OsPath& to) {
+  struct stat st {};
+  return ::stat(from.c_str(), &st) == 0 && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
 }
 
 bool FileExists(std::string_view path) {

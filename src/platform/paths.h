@@ -34,6 +34,13 @@ OsPath ExtractFilePath(const OsPath& path);
 bool FileExists(const OsPath& path);
 bool DirectoryExists(const OsPath& path);
 bool ForceDirectories(const OsPath& path);
+// Puts from in the place of to in one step (an existing to is replaced); false on failure.
+bool RenameFile(const OsPath& from, const OsPath& to);
+bool DeleteFile(const OsPath& path);
+// The path with every symbolic link followed; the path itself when it names nothing.
+OsPath ResolveLinks(const OsPath& path);
+// Gives to the permission bits of from; false when either cannot be reached.
+bool CopyFileMode(const OsPath& from, const OsPath& to);
 
 std::string CurrentDirectory();
 // The absolute form of a path: relative paths are resolved against the current

@@ -153,6 +153,11 @@ int64_t TFileStream::Size() {
   return st.st_size;
 }
 
+void TFileStream::Sync() {
+  Flush();
+  if (::fsync(fd_) != 0) throw EStreamError("write failed: " + ErrnoText());
+}
+
 void TFileStream::SetSize(int64_t size) {
   Flush();
   if (::ftruncate(fd_, size) != 0) throw EStreamError("truncate failed: " + ErrnoText());

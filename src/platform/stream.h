@@ -77,6 +77,9 @@ class TFileStream final : public TStream {
   void SetSize(int64_t size) override;
   // Writes buffered bytes to the file.
   void Flush();
+  // Flushes and has the file system put the bytes on the device, so that a file renamed
+  // into place afterwards is never seen without its content.
+  void Sync();
 
  private:
   int fd_ = -1;

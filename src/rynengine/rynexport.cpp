@@ -67,10 +67,62 @@ IntfPtr<ITransField> TRynExport::FindField(std::string_view name) {
   return nullptr;
 }
 
+namespace {
+
+// Beside the named file, in the same folder, so that putting it in place is one rename
+// within one file system.
+OsPath ReplacementPathFor(const OsPath& full) { return OsPath{full.bytes + ".~writing"}; }
+
+}  // namespace
+
+void TRynExport::StartReplacement(const OsPath& named) {
+  // The file a link names is the one replaced, as writing through the link would; the
+  // new file takes the old one's permissions.
+  const OsPath full = ResolveLinks(named);
+  // The lock on the named file keeps other openers out while it keeps its old bytes; the
+  // lock on the new file keeps them out once it has taken the name.
+  auto file = std::make_unique<TFileStream>(ReplacementPathFor(full), FileMode::kCreate, true);
+  CopyFileMode(full, ReplacementPathFor(full));
+  FLockFile = std::move(FFile);
+  FFile = std::move(file);
+  FReplacementPath = ReplacementPathFor(full);
+  FTargetPath = full;
+}
+
 void TRynExport::CloseFile() {
   FTextWriter.SetStream(nullptr);
+  // The named file's lock is let go last: until the new file is in place and closed,
+  // some lock is always held on the name.
+  std::unique_ptr<TFileStream> lock = std::move(FLockFile);
   std::unique_ptr<TFileStream> file = std::move(FFile);
-  if (file) file->Flush();
+  const OsPath replacement = std::move(FReplacementPath);
+  const OsPath target = std::move(FTargetPath);
+  FReplacementPath = FTargetPath = OsPath{};
+  if (!file) return;
+  if (replacement.empty()) {
+    file->Flush();
+    return;
+  }
+  try {
+    file->Sync();
+  } catch (const EStreamError&) {
+    file.reset();
+    DeleteFile(replacement);
+    throw;
+  }
+  if (!RenameFile(replacement, target)) {
+    file.reset();
+    DeleteFile(replacement);
+    throw EStreamError(Ansi("存储文件写入失败!"));
+  }
+}
+
+void TRynExport::AbandonFile() {
+  FTextWriter.SetStream(nullptr);
+  FFile.reset();
+  if (!FReplacementPath.empty()) DeleteFile(FReplacementPath);
+  FReplacementPath = FTargetPath = OsPath{};
+  FLockFile.reset();
 }
 
 bool TRynExport::CloseFileReported() {
@@ -79,8 +131,7 @@ bool TRynExport::CloseFileReported() {
     return true;
   } catch (const EStreamError&) {
     // The descriptor is closed all the same; what it held is reported lost.
-    FTextWriter.SetStream(nullptr);
-    FFile.reset();
+    AbandonFile();
     ReportWriteFailed();
     return false;
   }
@@ -101,13 +152,20 @@ bool TRynExport::OpenFile(std::string_view name) {
   OsPath dir = ExtractFilePath(full);
   if (!DirectoryExists(dir) && !ForceDirectories(dir)) return closed;
   try {
-    bool keep = FDataType != 0 && FileExists(full);
+    // Data types 1 and 2 append sections to the file itself; data type 0 writes a new
+    // whole file and leaves the named one untouched until it is closed.
+    bool keep = FileExists(full);
     auto file = std::make_unique<TFileStream>(full, keep ? FileMode::kOpenWrite : FileMode::kCreate, true);
     file->Seek(0, SeekOrigin::kEnd);
     FFile = std::move(file);
+    FTargetPath = full;
+    if (FDataType == 0) StartReplacement(full);
     FTextWriter.SetStream(FFile.get());
   } catch (const ERynError&) {
     // Reported by the next Append or Post, and by SetOptions' result.
+    FFile.reset();
+    FLockFile.reset();
+    FReplacementPath = FTargetPath = OsPath{};
   }
   return closed;
 }
@@ -184,8 +242,7 @@ void TRynExport::Fina() {
     CloseFile();
   } catch (const ERynError&) {
     // The file is closed all the same; what could not be written is reported.
-    FTextWriter.SetStream(nullptr);
-    FFile.reset();
+    AbandonFile();
     ReportWriteFailed();
     throw;
   }

@@ -3,6 +3,9 @@
 // columns). One export into an opened file makes a section: a start marker for data types
 // 1 ("@") and 2 ("@@"), the column headings, the records, and the end marker "@@".
 // TRynWriter is its single field object, re-pointed at a column by every lookup.
+// A file of data type 0 is written whole into a file beside the named one and put in its
+// place when it is closed, so that a process that dies while writing leaves the previous
+// file as it was; the named file stays locked for as long as the engine holds it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "rynengine/ini_store.h"
 #include "textloader/text_writer.h"
 #include "transport/custom_field.h"
@@ -127,7 +131,13 @@ class TRynExport final : public TInterfacedObject,
   // and opens it by the data type's mode; a failure to open leaves no file open. False
   // when records of the previous file were lost on closing (reported as 4135).
   bool OpenFile(std::string_view name);
+  // Closes the file; a file written beside the named one is put in its place.
   void CloseFile();
+  // Lets go of the open file after a failure: what was written beside the named file is
+  // removed, so the named file keeps its previous content.
+  void AbandonFile();
+  // Starts writing into a new file beside the named file, which stays open for its lock.
+  void StartReplacement(const OsPath& named);
   // Closes the file; a failed write is reported and answered with false.
   bool CloseFileReported();
   void ReportNoFile();
@@ -145,6 +155,11 @@ class TRynExport final : public TInterfacedObject,
   uint8_t FDataType = 0;
   bool FHeaderWritten = false;
   std::unique_ptr<TFileStream> FFile;
+  // The full path of the named file while one is open. While FFile is the file beside it:
+  // the named file, held for its lock, and the new file's path.
+  OsPath FTargetPath;
+  std::unique_ptr<TFileStream> FLockFile;
+  OsPath FReplacementPath;
 };
 
 }  // namespace ryn

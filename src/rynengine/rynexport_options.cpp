@@ -81,7 +81,13 @@ void TRynExport::SetDataType(uint8_t n) {
   FHeaderWritten = false;
   FTextWriter.Clear();
   if (n == 0 && FFile) {
-    FFile->SetSize(0);
+    if (FReplacementPath.empty()) {
+      // The sections written so far go to the file; the new content goes beside it.
+      FFile->Flush();
+      StartReplacement(FTargetPath);
+    } else {
+      FFile->SetSize(0);
+    }
     FTextWriter.SetStream(FFile.get());
   }
 }
@@ -92,16 +98,20 @@ void TRynExport::SetSelectedColumnsText(std::string_view text) {
   ConfigureColumnsReader(reader);
   reader.SetStream(&stream);
   for (; !reader.Eof(); reader.Next()) {
-    std::string_view name = reader.GetValue(0);
-    std::string_view value = reader.GetValue(1);
+    // A column is kept as one "heading=field name" line, so a heading that holds "=" (a
+    // quoted one) ends at its first "=", as every reader of the line takes it; merging by
+    // that same heading keeps the columns what GetSelectedColumnsText gives back.
+    const std::string line = std::string(reader.GetValue(0)) + "=" + std::string(reader.GetValue(1));
+    std::string_view name = LineName(line);
+    std::string_view value = LineValue(line);
     auto it = FSelectedColumns.begin();
     while (it != FSelectedColumns.end() && !SameTextAscii(LineName(*it), name)) ++it;
     if (value.empty()) {
       if (it != FSelectedColumns.end()) FSelectedColumns.erase(it);
     } else if (it != FSelectedColumns.end()) {
-      *it = std::string(name) + "=" + std::string(value);
+      *it = line;
     } else {
-      FSelectedColumns.push_back(std::string(name) + "=" + std::string(value));
+      FSelectedColumns.push_back(line);
     }
   }
 }

@@ -92,6 +92,13 @@ void TAFTextReader::ReadLine() {
       } else {
         Split(base + lineBegin, base + lineEnd, !st.sawQuote);
       }
+      // A line break that ends the window may also end the stream: learn which now, so
+      // that Eof answers for a trailing empty line the same whatever the window's size.
+      // The values are copied out already, so the window is free.
+      if (pos_ == end_ && !streamDone_) {
+        pos_ = end_ = 0;
+        Fill();
+      }
       return;
     }
     if (streamDone_) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <set>
 
@@ -70,6 +71,60 @@ TEST_F(AccessorsOnExportTest, SettersWriteThroughTheFieldsOwnType) {
   setTime(h, 0, nullptr);
   Post(h);
   EXPECT_EQ(Finish(), "@\r\nA\tB\tC\r\n0001\t2023\tY\t12\t" + Ansi("宽字符") + "\t1,234.5\ttext\r\n@@");
+}
+
+// A host passing nonsense (no buffer, no length, negative sizes, indexes far outside the
+// fields, a handle that is gone) changes nothing and gets the missing-value answer; the
+// one proper value among them is all the record holds.
+TEST_F(AccessorsOnExportTest, HostileArgumentsChangeNothing) {
+  RynHandle gone = 0;
+  ASSERT_EQ(EngineInit(RYN_DESTINATION, &gone), RYN_OK);
+  EngineFina(gone);
+  const int32_t indexes[] = {-1, 3, 1 << 30, INT32_MIN, INT32_MAX};
+  const int32_t sizes[] = {-1, -4096, INT32_MIN, 0};
+  Append(h);
+  for (RynHandle target : {h, gone, RynHandle{0}, RynHandle{-1}}) {
+    for (int32_t index : indexes) {
+      for (int32_t size : sizes) {
+        reinterpret_cast<RynSetText>(FieldGetProc(2, 65))(target, index, nullptr, 5);
+        reinterpret_cast<RynSetText>(FieldGetProc(2, 65))(target, index, "abc", size);
+        EXPECT_EQ(reinterpret_cast<RynSetExtendedText>(FieldGetProc(2, 19))(target, index, nullptr, size), 0);
+        EXPECT_EQ(reinterpret_cast<RynSetWide>(FieldGetProc(2, 66))(target, index, nullptr, 8), 0);
+        EXPECT_EQ(reinterpret_cast<RynSetBinary>(FieldGetProc(2, 67))(target, index, nullptr, size, 1), 0);
+        reinterpret_cast<RynSetGuid>(FieldGetProc(2, 33))(target, index, nullptr);
+        reinterpret_cast<RynSetDateTime>(FieldGetProc(2, 49))(target, index, nullptr);
+        reinterpret_cast<RynSetOrdinal>(FieldGetProc(2, 3))(target, index, size);
+        reinterpret_cast<RynSetDouble>(FieldGetProc(2, 18))(target, index, 1e308);
+
+        char buf[4] = "zzz";
+        int32_t len = size;
+        EXPECT_EQ(reinterpret_cast<RynGetText>(FieldGetProc(1, 65))(target, index, nullptr, nullptr), 0);
+        EXPECT_EQ(reinterpret_cast<RynGetText>(FieldGetProc(1, 65))(target, index, buf, &len), 0);
+        EXPECT_EQ(reinterpret_cast<RynGetWide>(FieldGetProc(1, 66))(target, index, nullptr, nullptr), 0);
+        int32_t last = 0;
+        EXPECT_EQ(reinterpret_cast<RynGetBinary>(FieldGetProc(1, 67))(target, index, buf, size, &last), 0);
+        EXPECT_EQ(reinterpret_cast<RynGetBinary>(FieldGetProc(1, 67))(target, index, nullptr, 4, nullptr), 0);
+        EXPECT_EQ(std::string(buf), "zzz");
+      }
+      char name[4] = "yyy";
+      int32_t len = -1;
+      EXPECT_EQ(FieldGetName(target, index, name, &len), 0);
+      EXPECT_EQ(FieldGetName(target, index, nullptr, nullptr), 0);
+      FieldSetName(target, index, nullptr, 7);
+      FieldSetName(target, index, "n", -3);
+      EXPECT_EQ(std::string(name), "yyy");
+    }
+    char options[4] = "ooo";
+    int32_t len = -7;
+    EXPECT_EQ(EngineGetOptions(target, options, &len), 0);
+    EXPECT_EQ(EngineGetOptions(target, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(options), "ooo");
+    FieldSetCount(target, -5);
+  }
+  EXPECT_EQ(FieldGetCount(h), 3);
+  reinterpret_cast<RynSetText>(FieldGetProc(2, 65))(h, 1, "kept", 4);
+  Post(h);
+  EXPECT_EQ(Finish(), "@\r\nA\tB\tC\r\n0001\t2023\tY\t12\t\tkept\t\r\n@@");
 }
 
 TEST_F(AccessorsOnExportTest, GettersOnADestinationGiveTheMissingValues) {

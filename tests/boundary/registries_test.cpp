@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "platform/codepage.h"
 #include "transport/object.h"
 #include "transport/registries.h"
@@ -69,6 +73,50 @@ TEST(RegistriesTest, EngineFactoriesByNameAndMask) {
   FreeTransEngineFactories();
   EXPECT_EQ(src->RefCount(), 1) << "destroying the registry releases its factories";
   EXPECT_EQ(GetTransEngineFactories().Count(), 0u);
+}
+
+// Several threads register the same names, look them up and enumerate at once: every name
+// is taken exactly once, at the index its one successful Register answered, and no
+// enumeration sees a torn list.
+TEST(RegistriesTest, FactoriesRegisteredAndListedFromManyThreads) {
+  FreeTransEngineFactories();
+  TransEngineFactories& reg = GetTransEngineFactories();
+  constexpr int kThreads = 4;
+  constexpr int kNames = 200;
+  std::vector<std::vector<std::pair<int, int32_t>>> taken(kThreads);  // (name, index)
+  std::atomic<bool> torn{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kNames; ++i) {
+        const int name = (i * (t + 1)) % kNames;  // each thread its own order, same names
+        int32_t index = reg.Register(MakeIntf<Factory>("f" + std::to_string(name), 1 + (name & 1)).get());
+        if (index >= 0) taken[static_cast<size_t>(t)].emplace_back(name, index);
+        if (!reg.FindByName("F" + std::to_string(name))) torn = true;
+        size_t seen = 0;
+        reg.Enumerate(0, [&](ITransEngineFactory* f) {
+          if (!f || f->GetName().empty()) torn = true;
+          ++seen;
+        });
+        if (seen > static_cast<size_t>(kNames)) torn = true;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_FALSE(torn);
+  ASSERT_EQ(reg.Count(), static_cast<size_t>(kNames));
+  std::vector<std::string> listed;
+  reg.Enumerate(0, [&](ITransEngineFactory* f) { listed.push_back(f->GetName()); });
+  size_t registrations = 0;
+  for (const auto& perThread : taken) {
+    for (auto [name, index] : perThread) {
+      ++registrations;
+      ASSERT_LT(static_cast<size_t>(index), listed.size());
+      EXPECT_EQ(listed[static_cast<size_t>(index)], "f" + std::to_string(name));
+    }
+  }
+  EXPECT_EQ(registrations, static_cast<size_t>(kNames)) << "each name registered once";
+  FreeTransEngineFactories();
 }
 
 TEST(RegistriesTest, ScriptHostsAndTheBuiltinFactory) {

@@ -138,6 +138,65 @@ TEST(LibEngineLifecycleTest, PortsAndFieldsHeldAcrossFinaAreInert) {
   EXPECT_EQ(TempDir::Read(dir.Path("second.ryn")), "@\r\nA\tB\r\n0001\t2023\tY\t12\t\ty\r\n@@");
 }
 
+// A host that mixes up its handles: a wizard's configuration handle where an engine is
+// expected and the other way round. Each call is refused with its failure value, and
+// neither object is ended by the other's closing call.
+TEST(LibEngineLifecycleTest, ConfigurationAndEngineHandlesAreNotTakenForEachOther) {
+  LibHandle lib = LoadLibraryFile(Engines("wizard"));
+  ASSERT_TRUE(lib);
+  auto fn = [&](const char* name) {
+    void* p = GetProcAddress(lib, name);
+    EXPECT_TRUE(p) << name;
+    return p;
+  };
+  auto init = reinterpret_cast<decltype(&EngineInit)>(fn("EngineInit"));
+  auto fina = reinterpret_cast<decltype(&EngineFina)>(fn("EngineFina"));
+  auto setOptions = reinterpret_cast<decltype(&EngineSetOptions)>(fn("EngineSetOptions"));
+  auto getOptions = reinterpret_cast<decltype(&EngineGetOptions)>(fn("EngineGetOptions"));
+  auto fieldCount = reinterpret_cast<decltype(&FieldGetCount)>(fn("FieldGetCount"));
+  auto isEof = reinterpret_cast<decltype(&IsEof)>(fn("IsEof"));
+  auto configInit = reinterpret_cast<decltype(&ConfigInit)>(fn("ConfigInit"));
+  auto configFina = reinterpret_cast<decltype(&ConfigFina)>(fn("ConfigFina"));
+  auto configIsBOF = reinterpret_cast<decltype(&ConfigIsBOF)>(fn("ConfigIsBOF"));
+  auto configCheck = reinterpret_cast<decltype(&ConfigCheckSucceed)>(fn("ConfigCheckSucceed"));
+  auto configPort = reinterpret_cast<decltype(&ConfigPort)>(fn("ConfigPort"));
+
+  RynHandle engine = 0, config = 0;
+  ASSERT_EQ(init(RYN_SOURCE, &engine), RYN_OK);
+  ASSERT_EQ(setOptions(engine, "rows=2"), 0);
+  ASSERT_EQ(configInit(engine, 0, 1, &config), RYN_OK);
+  ASSERT_NE(config, engine);
+
+  // A configuration handle where an engine is expected.
+  EXPECT_EQ(setOptions(config, "rows=1"), RYN_E_HANDLE);
+  char buf[4] = "kkk";
+  int32_t len = 3;
+  EXPECT_EQ(getOptions(config, buf, &len), 0);
+  EXPECT_EQ(std::string(buf), "kkk");
+  EXPECT_EQ(fieldCount(config), 0);
+  EXPECT_EQ(isEof(config), -1);
+  RynHandle nested = 55;
+  EXPECT_EQ(configInit(config, 0, 1, &nested), RYN_E_HANDLE);
+  EXPECT_EQ(nested, 55);
+  fina(config);
+
+  // An engine handle where a configuration is expected.
+  EXPECT_EQ(configIsBOF(engine), RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(configCheck(engine), RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(configPort(engine), 0);
+  configFina(engine);
+
+  // Both still work after the other's closing call.
+  EXPECT_EQ(fieldCount(engine), 19);
+  EXPECT_NE(configIsBOF(config), RYN_E_WIZARD_HANDLE);
+  EXPECT_NE(configPort(config), 0);
+  configFina(config);
+  EXPECT_EQ(configIsBOF(config), RYN_E_WIZARD_HANDLE) << "ended";
+  fina(engine);
+  EXPECT_EQ(fieldCount(engine), 0);
+  FreeLibraryFile(lib);
+}
+
 TEST(LibEngineLifecycleTest, AReopenedWizardGivesItsOwnPort) {
   // The library's wizard edits a working copy with a handle of its own per opening.
   IntfPtr<ITransEngine> engine = Factory(Engines("wizard"))->CreateEngine();

@@ -157,6 +157,69 @@ TEST(LibEngineTest, InitFailures) {
   }
 }
 
+// A library that claims lengths it never places, asks for 2 GB and changes its field count
+// on every call: the proxies take only what was placed, allocate no huge buffers, and
+// report a value they refused as a conversion failure.
+TEST(LibEngineTest, ALyingLibraryIsReadWithinBounds) {
+  auto factory = Factory(Engines("liar"));
+  EXPECT_EQ(factory->GetName(), "Liar") << "only the bytes placed";
+  EXPECT_EQ(factory->GetDescription(), "") << "a 2 GB description is refused";
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  auto events = MakeIntf<RecordingEvents>();
+  engine->SetEvents(events.get());
+  ASSERT_TRUE(engine->Init(1));
+  EXPECT_EQ(engine->SetOptions("x=1"), 0);
+  ASSERT_EQ(events->messages.size(), 1u);
+  EXPECT_EQ(events->messages[0], std::make_pair(3, std::string())) << "a message without text is an empty one";
+  EXPECT_EQ(engine->GetOptions(), "");
+  ASSERT_EQ(events->messages.size(), 2u);
+  EXPECT_EQ(events->messages[1].first, 18);
+
+  auto port = engine->GetPort().Query<IImport>();
+  ASSERT_TRUE(port);
+  port->MoveFirst();
+  int records = 0;
+  for (; !port->IsEof(); port->MoveNext(), ++records) {
+    for (int32_t i = 0; i < port->GetFieldCount(); ++i) {
+      IntfPtr<ITransField> field = port->GetField(i);
+      ASSERT_TRUE(field);
+      EXPECT_EQ(field->GetName(), Ansi("列") + std::to_string(i)) << "no usable name: the default one";
+      auto reader = field.Query<IFieldReader>();
+      ASSERT_TRUE(reader);
+      if (i == 1) EXPECT_EQ(reader->GetAsWideString(), std::u16string(512, u'w')) << "no more than the buffer";
+      else EXPECT_EQ(reader->GetAsString(), "");
+    }
+    // Indexes no count ever covered have no field object.
+    auto table = port.Query<IFieldTable>();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->ReaderAt(-1), nullptr);
+    EXPECT_EQ(table->ReaderAt(1 << 30), nullptr);
+  }
+  EXPECT_EQ(records, 2);
+  size_t refused = 0;
+  for (const auto& m : events->messages) refused += m.first == 18;
+  EXPECT_GE(refused, 3u) << "each refused text value is reported";
+  engine->Fina();
+}
+
+TEST(LibEngineTest, InitFailingAgainAndAgainLeavesNothingOpen) {
+  auto noport = Factory(Engines("noport"));
+  auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(noport->Library(), "TestLiveHandles"));
+  ASSERT_TRUE(live);
+  auto events = MakeIntf<RecordingEvents>();
+  IntfPtr<ITransEngine> engine = noport->CreateEngine();
+  engine->SetEvents(events.get());
+  for (int attempt = 1; attempt <= 50; ++attempt) {
+    EXPECT_FALSE(engine->Init(1));
+    EXPECT_FALSE(engine->IsActive());
+    EXPECT_EQ(live(), 0) << attempt;
+    EXPECT_EQ(events->messages.size(), static_cast<size_t>(attempt)) << "every failure is reported";
+    EXPECT_EQ(engine->GetOptions(), "") << "no engine to ask";
+  }
+  engine->Fina();
+  EXPECT_EQ(live(), 0);
+}
+
 TEST(LibEngineTest, FieldPoolReusesReleasedObjects) {
   auto factory = Factory(Engines("memsource"));
   IntfPtr<ITransEngine> engine = factory->CreateEngine();

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
+#include "libengineport/lib_api.h"
 #include "libengineport/lib_field.h"
 #include "platform/stream.h"
 #include "support/temp_dir.h"
@@ -167,6 +169,53 @@ TEST(LibFieldTest, TextBuffersKeepNoStaleBytes) {
     EXPECT_EQ(gReceived.text, value);
     EXPECT_EQ(gReceived.bytes, static_cast<int32_t>(value.size()));
     EXPECT_TRUE(gReceived.terminated) << value;
+  }
+}
+
+// Libraries that lie in the buffer protocol: the proxy allocates no more than a sane
+// limit, and never reads past the room it gave.
+int32_t gClaim = 0;        // the length the library claims
+bool gFillGiven = false;   // whether it fills the whole buffer it was given
+int32_t RYN_CALL LyingText(RynHandle, int32_t, char* buffer, int32_t* length) {
+  ++gCalls.count;
+  if (buffer && gFillGiven && *length > 0) std::memset(buffer, 'o', static_cast<size_t>(*length));
+  *length = gClaim;
+  return gFillGiven ? -1 : 0;
+}
+int32_t RYN_CALL LyingWide(RynHandle, int32_t, char16_t* buffer, int32_t* chars) {
+  ++gCalls.count;
+  if (buffer && gFillGiven && *chars > 0) std::fill(buffer, buffer + *chars, u'o');
+  *chars = gClaim;
+  return gFillGiven ? -1 : 0;
+}
+
+TEST(LibFieldTest, LengthsALibraryLiesAboutAreBounded) {
+  const struct {
+    int32_t claim;
+    bool fill;
+    size_t placed;  // characters of 'o' the value holds
+    int calls;
+  } cases[] = {
+      {INT32_MAX, false, 0, 1},     // asks for 2 GB: refused, no second call
+      {lib::kMaxTextLength + 1, false, 0, 1},
+      {-5, false, 0, 1},            // a negative length is nothing
+      {INT32_MIN, false, 0, 1},
+      {100000, true, 512, 1},       // says it placed more than the buffer held
+      {INT32_MAX, true, 512, 1},
+      {-1, true, 0, 1},
+  };
+  for (const auto& c : cases) {
+    gClaim = c.claim;
+    gFillGiven = c.fill;
+    TLibFieldReader r(nullptr, nullptr);
+    Point(r, 65, &LyingText);
+    gCalls = {};
+    EXPECT_EQ(r.GetAsString(), std::string(c.placed, 'o')) << c.claim;
+    EXPECT_EQ(gCalls.count, c.calls) << c.claim;
+    Point(r, 66, &LyingWide);
+    gCalls = {};
+    EXPECT_EQ(r.GetAsWideString(), std::u16string(c.placed, u'o')) << c.claim;
+    EXPECT_EQ(gCalls.count, c.calls) << c.claim;
   }
 }
 

@@ -144,7 +144,8 @@ TEST_F(RynExportTest, ChangingTheDataTypeStartsANewSection) {
   auto z = NewEngine(1, dir.Path("zero.ryn"));
   Record(z.get(), {"1", "2"});
   z->SetDataType(0);
-  EXPECT_EQ(Read("zero.ryn"), "") << "data type 0 empties the open file at once";
+  EXPECT_EQ(Read("zero.ryn"), "@\r\nA\tB\r\n0001\t2023\tY\t12\t1\t2")
+      << "data type 0 replaces the file when it is closed, not before";
   Record(z.get(), {"3", "4"});
   z->Fina();
   EXPECT_EQ(Read("zero.ryn"), "A\tB\r\n0001\t2023\tY\t12\t3\t4\r\n@@");
@@ -280,6 +281,29 @@ TEST_F(RynExportTest, SelectedColumnsTextReadsBackAsItWasWritten) {
   // What stored texts hold stays byte for byte: plain lines are written plainly.
   e->SelectedColumns() = {"A=a", Opt("乙 列=field b")};
   EXPECT_EQ(e->GetSelectedColumnsText(), Opt("A=a\r\n乙 列=field b"));
+}
+
+// A heading is what stands before the first "=" of its line, also when it was given quoted
+// with an "=" inside: merged by that heading, the columns read back to themselves.
+TEST_F(RynExportTest, HeadingsWithAnEqualsSignMergeAsTheyReadBack) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> columns;
+  } cases[] = {
+      {"\"a=b\"=c", {"a=b=c"}},
+      {"\"a=b\"=c\r\na=d", {"a=d"}},
+      {"a=d\r\n\"A=b\"=c", {"A=b=c"}},
+      {"\"a=\"=", {"a=="}},
+      {"x=1\r\n\"x=\"=", {"x=="}},
+  };
+  for (const Case& c : cases) {
+    IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+    e->SetSelectedColumnsText(c.text);
+    EXPECT_EQ(e->SelectedColumns(), c.columns) << c.text;
+    IntfPtr<TRynExport> f = MakeIntf<TRynExport>();
+    f->SetSelectedColumnsText(e->GetSelectedColumnsText());
+    EXPECT_EQ(f->SelectedColumns(), c.columns) << c.text;
+  }
 }
 
 TEST_F(RynExportTest, OptionsNeverEmptyAFileOfDataType1Or2) {

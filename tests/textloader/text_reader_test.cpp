@@ -135,6 +135,26 @@ TEST(TextReaderTest, ABrokenLineBreakAtTheEndIsCutWhateverTheWindow) {
   }
 }
 
+TEST(TextReaderTest, ATrailingEmptyLineEndsTheTextWhateverTheWindow) {
+  struct Case {
+    const char* text;
+    Lines expected;
+  } cases[] = {
+      {"a,b\r\n\r\n", {{"a", "b"}}},
+      {"aDa,b\r\n\r\n", {{"aDa", "b"}}},
+      {"a\r\n\r\n\r\n", {{"a"}, {}}},
+      {"a\r\n\r\nb\r\n", {{"a"}, {}, {"b"}}},
+  };
+  for (const auto& c : cases) {
+    for (size_t window : {1u, 2u, 3u, 5u, 4096u}) {
+      TAFTextReader r;
+      r.SetDelimiter(",");
+      r.SetQuote("");
+      EXPECT_EQ(ReadAll(r, c.text, window), c.expected) << c.text << " window " << window;
+    }
+  }
+}
+
 TEST(TextReaderTest, DoubleByteCharactersAreNeverMarks) {
   if (!IsGbk()) GTEST_SKIP() << "needs a double-byte code page";
   // Characters whose trail bytes are "}", "{", "|", "=" and ";"-free but look like marks.

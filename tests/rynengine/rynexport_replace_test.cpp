@@ -1,0 +1,177 @@
+// What the exchange file engine leaves on disk when it is stopped at any moment: a file of
+// data type 0 replaces the previous one only once it is whole, and the named file is
+// locked against other openers for the engine's whole life.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/stream.h"
+#include "rynengine/rynexport.h"
+#include "support/temp_dir.h"
+
+namespace ryn {
+namespace {
+
+using testing::TempDir;
+
+IntfPtr<TRynExport> NewEngine(int dataType, const std::string& file) {
+  IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+  e->SetUnitCode("0001");
+  e->SetYear("2023");
+  e->SetReportType("Y");
+  e->SetPeriod("12");
+  e->SetDataType(static_cast<uint8_t>(dataType));
+  e->SetSelectedColumnsText("A=a\r\nB=b");
+  e->SetFileName(file);
+  return e;
+}
+
+void Record(TRynExport* e, const std::string& a, const std::string& b) {
+  e->Append();
+  e->WriterAt(0)->SetAsString(a);
+  e->WriterAt(1)->SetAsString(b);
+  e->Post();
+}
+
+bool OthersCanOpen(const std::string& path) {
+  try {
+    TFileStream other(path, FileMode::kOpenWrite, true);
+    return true;
+  } catch (const EFileOpenError&) {
+    return false;
+  }
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::string kOld = "A\tB\r\n0001\t2023\tY\t12\told\tfile\r\n@@";
+
+TEST(RynExportReplaceTest, TheNamedFileIsLockedAndKeepsItsBytesUntilFina) {
+  struct Case {
+    int dataType;
+    std::string duringLife;  // the named file while records are posted
+    std::string finished;
+  } cases[] = {
+      {0, kOld, "A\tB\r\n0001\t2023\tY\t12\t1\t2\r\n0001\t2023\tY\t12\t3\t4\r\n@@"},
+      {1, kOld, kOld + "\r\n@\r\nA\tB\r\n0001\t2023\tY\t12\t1\t2\r\n0001\t2023\tY\t12\t3\t4\r\n@@"},
+      {2, kOld, kOld + "\r\n@@\r\nA\tB\r\n0001\t2023\tY\t12\t1\t2\r\n0001\t2023\tY\t12\t3\t4\r\n@@"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dataType);
+    TempDir dir;
+    const std::string path = dir.Path("out.ryn");
+    TempDir::Write(path, kOld);
+    auto e = NewEngine(c.dataType, path);
+    Record(e.get(), "1", "2");
+    Record(e.get(), "3", "4");
+    EXPECT_EQ(TempDir::Read(path), c.duringLife);
+    EXPECT_FALSE(OthersCanOpen(path)) << "the named file is the engine's while it lives";
+    e->Fina();
+    EXPECT_EQ(TempDir::Read(path), c.finished);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"out.ryn"}) << "nothing is left beside it";
+    EXPECT_TRUE(OthersCanOpen(path));
+  }
+}
+
+TEST(RynExportReplaceTest, ANewNameFinishesTheOldFileAsItStands) {
+  TempDir dir;
+  TempDir::Write(dir.Path("a.ryn"), kOld);
+  auto e = NewEngine(0, dir.Path("a.ryn"));
+  Record(e.get(), "1", "2");
+  e->SetFileName(dir.Path("b.ryn"));
+  // Without end marker, as a file let go by a new name always was.
+  EXPECT_EQ(TempDir::Read(dir.Path("a.ryn")), "A\tB\r\n0001\t2023\tY\t12\t1\t2");
+  EXPECT_TRUE(OthersCanOpen(dir.Path("a.ryn")));
+  EXPECT_FALSE(OthersCanOpen(dir.Path("b.ryn")));
+  e->Fina();
+  EXPECT_EQ(TempDir::Read(dir.Path("b.ryn")), "@@");
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.ryn", "b.ryn"}));
+}
+
+// Replacing the file keeps what the old one was in the file system: a link stays a link to
+// the file that gets the new bytes, and the permissions stay.
+TEST(RynExportReplaceTest, TheReplacedFileKeepsItsLinkAndPermissions) {
+  TempDir dir;
+  const std::string real = dir.Path("real.ryn");
+  const std::string link = dir.Path("link.ryn");
+  TempDir::Write(real, kOld);
+  ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+  std::filesystem::create_symlink(real, link);
+  auto e = NewEngine(0, link);
+  Record(e.get(), "1", "2");
+  e->Fina();
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(TempDir::Read(real), "A\tB\r\n0001\t2023\tY\t12\t1\t2\r\n@@");
+  struct stat st {};
+  ASSERT_EQ(stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"link.ryn", "real.ryn"}));
+}
+
+// A child process writes records without end until it is killed; the file it was
+// replacing must be the previous file, byte for byte, and the next engine writes it anew.
+TEST(RynExportReplaceTest, AProcessKilledWhileWritingLeavesThePreviousFileWhole) {
+  struct Case {
+    int dataType;
+    bool wholeOldFileIsPrefix;  // sections are appended: the old bytes stay at the front
+  } cases[] = {{0, false}, {1, true}, {2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dataType);
+    TempDir dir;
+    const std::string path = dir.Path("killed.ryn");
+    TempDir::Write(path, kOld);
+    const std::string written = c.dataType == 0 ? path + ".~writing" : path;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      auto e = NewEngine(c.dataType, path);
+      for (int i = 0;; ++i) Record(e.get(), std::to_string(i), "value");
+    }
+    // Killed once well past the first flushes of the write buffer.
+    struct stat st {};
+    for (int wait = 0; wait < 20000; ++wait) {
+      if (stat(written.c_str(), &st) == 0 && st.st_size > 1 << 20) break;
+      usleep(1000);
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_GT(st.st_size, 1 << 20) << "the child did not write";
+
+    const std::string after = TempDir::Read(path);
+    if (c.wholeOldFileIsPrefix) {
+      EXPECT_EQ(after.substr(0, kOld.size()), kOld);
+      // The section's start was flushed long before the kill.
+      const std::string marker = c.dataType == 1 ? "\r\n@\r\nA\tB\r\n" : "\r\n@@\r\nA\tB\r\n";
+      EXPECT_EQ(after.substr(kOld.size(), marker.size()), marker);
+    } else {
+      EXPECT_EQ(after, kOld);
+    }
+
+    // The lock died with the process: the next engine writes the file anew.
+    auto e = NewEngine(c.dataType, path);
+    Record(e.get(), "5", "6");
+    e->Fina();
+    const std::string section = "A\tB\r\n0001\t2023\tY\t12\t5\t6\r\n@@";
+    if (c.dataType == 0) EXPECT_EQ(TempDir::Read(path), section);
+    else EXPECT_TRUE(TempDir::Read(path).ends_with(section));
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"killed.ryn"});
+  }
+}
+
+}  // namespace
+}  // namespace ryn
