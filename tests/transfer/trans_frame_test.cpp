@@ -5,6 +5,8 @@
 #include "expr/common_functions.h"
 #include "expr/named_host.h"
 #include "platform/codepage.h"
+#include "rynengine/rynexport.h"
+#include "support/temp_dir.h"
 #include "support/recording_events.h"
 #include "support/table_ports.h"
 #include "transfer/trans_frame.h"
@@ -178,6 +180,32 @@ TEST(TransFrame, WithoutAnyScriptHost) {
   EXPECT_EQ(events->messages, (Messages{{3, Ansi("脚本解释器没找到")}}));
   RegisterNamedHostFactory();
   EXPECT_TRUE(GetTransScriptHosts().FindByName(NamedHostName()));
+}
+
+// A transfer the user stops early still leaves a whole exchange file: every record posted
+// before the stop, then the end marker, once the frame closes its destination.
+TEST(TransFrame, AStoppedTransferStillFinishesTheExchangeFile) {
+  TCommonFunctionsRegistration common;
+  testing::TempDir dir;
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0; r < 10; ++r) rows.push_back({std::to_string(r), "v" + std::to_string(r)});
+  auto source = MakeIntf<TableSource>(std::vector<Column>{{"a", 6}, {"b", 65}}, rows);
+  auto dest = MakeIntf<TRynExport>();
+  ASSERT_EQ(dest->SetOptions(Ansi("单位标识=U;年度=Y;报表类型=N;时期=1;数据类型=1;文件名=") + dir.Path("stop.ryn") +
+                             Ansi(";选择列={A=a\r\nB=b}")),
+            0);
+  auto events = MakeIntf<RecordingEvents>();
+  events->stopAt = 3;  // the sink asks to stop after the third record
+  {
+    TTransFrame frame;
+    frame.SetEvents(events.get());
+    frame.SetImportEngine(source.get(), true);
+    frame.SetExportEngine(dest.get(), true);
+    frame.GetScriptHost()->SetScript("Export(0)=Import(0)\r\nExport(1)=Import(1)");
+    frame.Execute();
+  }
+  EXPECT_EQ(testing::TempDir::Read(dir.Path("stop.ryn")),
+            "@\r\nA\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\nU\tY\tN\t1\t2\tv2\r\n@@");
 }
 
 }  // namespace
