@@ -174,16 +174,6 @@ void THandleList::Finish(Slot* slot) {
   // The references go outside the lock: releasing may run a destructor that calls back.
 }
 
-IntfPtr<ITransEngine> THandleList::FindEngine(intptr_t handle) {
-  Call call = Enter(handle, Kind::kEngine);
-  return call ? IntfPtr<ITransEngine>(call.Engine()) : nullptr;
-}
-
-IntfPtr<IEngineConfig> THandleList::FindConfig(intptr_t handle) {
-  Call call = Enter(handle, Kind::kConfig);
-  return call ? IntfPtr<IEngineConfig>(call.Config()) : nullptr;
-}
-
 intptr_t THandleList::HandleOf(const ITransEngine* engine) const {
   if (!engine) return 0;
   std::lock_guard<std::mutex> lock(mutex_);

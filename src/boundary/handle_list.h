@@ -112,10 +112,6 @@ class THandleList {
   // Enters the handle's slot for the life of the returned call. Calls nest up to 16 deep
   // on one thread (callbacks calling back in); deeper ones are refused.
   Call Enter(intptr_t handle, Kind kind);
-  // The listed object behind a handle of that kind, with a reference held; null when the
-  // value is no such handle.
-  IntfPtr<ITransEngine> FindEngine(intptr_t handle);
-  IntfPtr<IEngineConfig> FindConfig(intptr_t handle);
   // The first live handle under which engine is listed, 0 when none.
   intptr_t HandleOf(const ITransEngine* engine) const;
 

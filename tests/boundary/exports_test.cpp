@@ -12,14 +12,9 @@ namespace ryn {
 namespace {
 
 using testing::ExportOptions;
+using testing::NewEngine;
 using testing::HostLog;
 using testing::TempDir;
-
-RynHandle NewEngine() {
-  RynHandle h = 0;
-  EXPECT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
-  return h;
-}
 
 TEST(ExportsTest, RegistrationValuesAndTheBufferProtocol) {
   EXPECT_EQ(EngineGetType(), 2);

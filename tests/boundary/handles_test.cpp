@@ -15,13 +15,8 @@ namespace ryn {
 namespace {
 
 using testing::ExportOptions;
+using testing::NewEngine;
 using testing::TempDir;
-
-RynHandle NewEngine() {
-  RynHandle h = 0;
-  EXPECT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
-  return h;
-}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;

@@ -1,6 +1,8 @@
 // Helpers for tests that act as a host of librynfiler.so.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,13 @@ struct HostLog {
     log->statuses.push_back(std::string(caption) + "|" + text);
   }
 };
+
+// A new exchange file engine's handle (the test fails when none is made).
+inline RynHandle NewEngine() {
+  RynHandle h = 0;
+  EXPECT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
+  return h;
+}
 
 // Options text in the process code page for an export into file.
 inline std::string ExportOptions(const std::string& file, int dataType = 1, const std::string& columns = "A=a\r\nB=b") {
