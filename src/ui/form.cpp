@@ -1,6 +1,7 @@
 #include "ui/form.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "ui/application.h"
 #include "ui/controls.h"
@@ -61,6 +62,7 @@ void Form::SetVisible(bool visible) {
 }
 
 int Form::ShowModal() {
+  if (modal_) throw std::logic_error("the form is shown modally already");
   Application& app = Application::Instance();
   modalResult_ = kMrNone;
   modal_ = true;

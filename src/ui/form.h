@@ -36,7 +36,8 @@ class RYN_UI_API Form : public Control {
   void SetVisible(bool visible) override;
 
   // Shows the form and runs the modal loop until the modal result is set; the form is
-  // hidden again and the result returned. Modal forms nest.
+  // hidden again and the result returned. Modal forms nest; a form already shown modally
+  // raises std::logic_error.
   int ShowModal();
   bool IsModal() const { return modal_; }
   int ModalResult() const { return modalResult_; }

@@ -117,6 +117,9 @@ TEST_F(LogFormTest, TenRecordsWithoutMessagesCloseTheWindowByItself) {
   EXPECT_FALSE(end.gaugeVisible);
   EXPECT_TRUE(end.log.empty());
   EXPECT_EQ(end.height, 145);
+  // Centred on the screen at the height it had when shown.
+  EXPECT_EQ(log->Window().Left(), (ui::Screen::Instance().Width() - 389) / 2);
+  EXPECT_EQ(log->Window().Top(), (ui::Screen::Instance().Height() - 145) / 2);
   EXPECT_TRUE(log->Stopped());
   EXPECT_FALSE(log->KeepOpen());
   log->Destroy();

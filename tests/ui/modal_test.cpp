@@ -4,7 +4,9 @@
 // dialog answer as scripted and are recorded.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -138,6 +140,7 @@ TEST_F(ModalTest, NestedFormsAndMessageBoxesFromADrivenForm) {
     }
     TypeText(ControlOf<Edit>(f, "edit"), "x");  // opens the inner form
     EXPECT_EQ(App().ActiveForm(), &f);
+    EXPECT_THROW(f.ShowModal(), std::logic_error);
     PressEnter(f);
   });
   EXPECT_EQ(outer.ShowModal(), kMrOk);
