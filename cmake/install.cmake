@@ -1,19 +1,26 @@
-# Installation like any library of the system: the header, the versioned shared library
-# (SONAME librynfiler.so.0) in <libdir> with a link to it in the engine folder (so that
-# `ryn` and discovery find the exchange file engine among the others), a CMake package and
+# Installation like any library of the system: the header, the versioned shared libraries
+# in <libdir> (SONAMEs librynfiler.so.0 and librynfiler-ui.so.0, the windowing adapter that
+# every library of ours and `ryn` share) with a link to librynfiler.so in the engine folder
+# (so that `ryn` and discovery find the exchange file engine among the others), a CMake package and
 # a pkg-config file that both name the engine folder, the documentation, and a Debian
 # package made by `cpack -G DEB`.
 include(CMakePackageConfigHelpers)
 
+# Loaded from <libdir> or through its link in the engine folder, whose folder $ORIGIN then
+# names: the adapter library beside it is found either way.
 set_target_properties(rynfiler PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}
-  LIBRARY_OUTPUT_DIRECTORY ${RYNFILER_ENGINE_DIR})
+  LIBRARY_OUTPUT_DIRECTORY ${RYNFILER_ENGINE_DIR}
+  INSTALL_RPATH "\$ORIGIN;\$ORIGIN/..")
+file(RELATIVE_PATH _ryn_lib_from_bin /root/${CMAKE_INSTALL_BINDIR} /root/${CMAKE_INSTALL_LIBDIR})
+string(REGEX REPLACE "/$" "" _ryn_lib_from_bin "${_ryn_lib_from_bin}")
+set_target_properties(ryn PROPERTIES INSTALL_RPATH "\$ORIGIN/${_ryn_lib_from_bin}")
 target_include_directories(rynfiler INTERFACE
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
-install(TARGETS rynfiler EXPORT RynFilerTargets
+install(TARGETS rynfiler rynfiler_ui EXPORT RynFilerTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development)
 install(FILES ${PROJECT_SOURCE_DIR}/include/rynfiler.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 # The engine folder's entry for this library points at the SONAME link beside it.
@@ -51,5 +58,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The adapter library is the package's own: dpkg-shlibdeps finds it there.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_LIBDIR})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 include(CPack)

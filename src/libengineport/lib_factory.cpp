@@ -9,10 +9,12 @@
 #include "platform/text.h"
 #include "transport/errors.h"
 #include "transport/registries.h"
+#include "ui/application.h"
 
 namespace ryn {
 namespace {
 
+// Null: the windowing adapter's own objects, which every library of the process shares.
 void* gApplication = nullptr;
 void* gScreen = nullptr;
 
@@ -109,7 +111,8 @@ bool TLibITransEngineFactory::Load(const OsPath& path) {
   lib::Lookup(FLib, "EngineDiscription", FEngineDiscription);
   RynAppInitProc appInit = nullptr;
   if (lib::Lookup(FLib, "AppInit", appInit)) lib::Lookup(FLib, "AppFina", FAppFina);
-  if (AddModuleUser(FLib) && appInit) appInit(gApplication, gScreen);
+  if (AddModuleUser(FLib) && appInit)
+    appInit(gApplication ? gApplication : &ui::Application::Instance(), gScreen ? gScreen : &ui::Screen::Instance());
   return true;
 }
 

@@ -62,7 +62,8 @@ void ScanLibraryFolder(const std::string& folder, const std::string& selfName);
 int32_t RegisterLibraryEngine(const OsPath& path);
 int32_t RegisterLibraryEngine(const std::string& path);
 
-// The objects passed to a plug-in's AppInit (none until a user-interface layer sets them).
+// The objects passed to a plug-in's AppInit: the windowing adapter's application and screen
+// objects (ui::Application, ui::Screen) unless others are set here; null puts them back.
 void SetPluginAppObjects(void* application, void* screen);
 
 }  // namespace ryn

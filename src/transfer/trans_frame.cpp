@@ -2,6 +2,7 @@
 
 #include "expr/named_host.h"
 #include "platform/codepage.h"
+#include "transfer/log_form.h"
 #include "transport/errors.h"
 #include "transport/registries.h"
 
@@ -130,9 +131,14 @@ void TTransFrame::Execute() {
   }
   if (host->IsEmpty()) host->BuildDefaultScript();
   if (!events_) {
-    // The progress log window comes with the UI layer: it will be created here for this
-    // frame and shown modally; it attaches itself as the sink, compiles and runs the host
-    // and detaches when it is freed. Until then a run without a sink moves nothing.
+    // The progress log window attaches itself as the sink, compiles and runs the host
+    // once it is shown, and detaches when it is destroyed.
+    IntfPtr<TLogForm> log = MakeIntf<TLogForm>(this);
+    struct Destroyer {
+      TLogForm* log;
+      ~Destroyer() { log->Destroy(); }
+    } destroyer{log.get()};
+    log->ShowModal();
     return;
   }
   if (host->Compile()) host->Execute();

@@ -23,7 +23,8 @@ class TTransFrame {
   // nothing is shown and the answer is false.
   bool ShowWizard();
   // Runs the transfer with the selected host, building its default script when the
-  // script is blank. Without a sink nothing runs yet (the progress window will run it).
+  // script is blank. Without a sink the run happens in the progress log window, shown
+  // modally for its duration.
   void Execute();
   // Raise ETransFrameError when the engine may not be replaced or serves the other
   // direction. A null engine clears the side.

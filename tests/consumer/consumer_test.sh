@@ -28,4 +28,15 @@ cmake --build "$work/consumer" >/dev/null
 engines=$(env -u RYNFILER_PLUGIN_DIR "$prefix/bin/ryn" engines)
 grep -q "^Ryn文件	destination	.*	$plugindir/librynfiler.so\$" <<<"$engines" || { echo "ryn engines: $engines"; exit 1; }
 [[ -d "$plugindir" && "$plugindir" != "$libdir" ]] || { echo "the engine folder must be a folder of its own"; exit 1; }
+
+# Every library finds the windowing adapter library (<libdir>/librynfiler-ui.so.0) by its own
+# run path, however it is loaded: from <libdir>, or from the engine folder (where the link
+# to librynfiler.so makes $ORIGIN that folder); `ryn` too.
+[[ -f "$libdir/librynfiler-ui.so.0" && ! -e "$plugindir/librynfiler-ui.so.0" ]] || { echo "librynfiler-ui.so.0 belongs in $libdir only"; exit 1; }
+printf '#include <dlfcn.h>\n#include <stdio.h>\nint main(int c, char** v) { for (int i = 1; i < c; ++i) if (!dlopen(v[i], RTLD_NOW)) { printf("%%s\\n", dlerror()); return 1; } return 0; }\n' >"$work/load.c"
+cc -o "$work/load" "$work/load.c" -ldl
+for lib in "$libdir/librynfiler.so.0" "$libdir/librynfiler-ui.so.0" "$plugindir"/*.so; do
+  env -u LD_LIBRARY_PATH "$work/load" "$lib"
+done
+env -u LD_LIBRARY_PATH -u RYNFILER_PLUGIN_DIR "$prefix/bin/ryn" engines >/dev/null
 echo "consumer test passed"

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,7 +102,7 @@ class TableSource final : public TInterfacedObject, public virtual ITransEngine,
     f->index_ = index;
     return static_cast<ITransField*>(f);
   }
-  int32_t DataCount() override { return static_cast<int32_t>(rows_.size()); }
+  int32_t DataCount() override { return countUnknown ? -1 : static_cast<int32_t>(rows_.size()); }
   void MoveFirst() override { row_ = 0; }
   void MoveNext() override { ++row_; }
   bool IsEof() override { return row_ >= rows_.size(); }
@@ -111,6 +112,7 @@ class TableSource final : public TInterfacedObject, public virtual ITransEngine,
 
   std::vector<Column> columns_;
   int32_t types = kDirectionSource;
+  bool countUnknown = false;  // tells -1 for its record total
   bool active = false;
   bool canOpen = true;
   int inits = 0;
@@ -197,12 +199,18 @@ class TableDest final : public TInterfacedObject, public virtual ITransEngine, p
   }
   // The values of the last record stay until they are set again.
   void Append() override { current.resize(columns_.size()); }
-  void Post() override { records.push_back(current); }
+  void Post() override {
+    records.push_back(current);
+    if (onPost) onPost();
+  }
 
   std::vector<Column> columns_;
   std::vector<std::string> current;
   std::vector<std::vector<std::string>> records;
   std::vector<std::string> calls;
+  // Runs after each record is posted: a test acts during a run (reports to the sink, or
+  // stands in for a user).
+  std::function<void()> onPost;
   int32_t types = kDirectionDestination;
   bool active = false;
   bool finaFails = false;

@@ -19,6 +19,7 @@
 #include "rynfiler.h"
 #include "transport/custom_field.h"
 #include "transport/options_text.h"
+#include "ui/application.h"
 
 #ifndef TEST_ENGINE_NAME
 #define TEST_ENGINE_NAME "MemSource"
@@ -260,7 +261,11 @@ static void AppLog(const char* what) {
     }
   }
 }
-extern "C" RYN_API void AppInit(void*, void*) { AppLog("AppInit"); }
+// The host passes the adapter objects this library sees too: one adapter per process.
+extern "C" RYN_API void AppInit(void* application, void* screen) {
+  const bool shared = application == &ryn::ui::Application::Instance() && screen == &ryn::ui::Screen::Instance();
+  AppLog(shared ? "AppInit" : "AppInit with objects of another adapter");
+}
 extern "C" RYN_API void AppFina(void) { AppLog("AppFina"); }
 #endif
 #ifdef TEST_APPFINA_ONLY

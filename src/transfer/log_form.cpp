@@ -1,0 +1,158 @@
+#include "transfer/log_form.h"
+
+#include <string>
+
+#include "platform/codepage.h"
+#include "transfer/trans_frame.h"
+#include "ui/application.h"
+
+namespace ryn {
+namespace {
+
+const std::string& ShowLogCaption() { return Ansi("信息 >>"); }
+const std::string& HideLogCaption() { return Ansi("信息 <<"); }
+
+}  // namespace
+
+TLogForm::TLogForm(TTransFrame* frame) : frame_(frame), window_(std::make_unique<ui::Form>()) { Build(); }
+
+TLogForm::~TLogForm() { Destroy(); }
+
+void TLogForm::Build() {
+  ui::Form& form = *window_;
+  form.SetName("LogForm");
+  form.SetCaption(Ansi("数据传输"));
+  form.SetClientSize(389, 301);
+  form.SetBorderStyle(ui::FormBorder::kDialog);
+  form.SetPosition(ui::FormPosition::kScreenCenter);
+  form.SetFont(ui::FontInfo{Ansi("宋体"), 9, false, ui::kCharsetDefault});
+
+  auto& panel1 = form.Create<ui::Panel>("Panel1");
+  panel1.SetHeight(48);
+  panel1.SetAlign(ui::AlignMode::kTop);
+  panel1.SetColor(ui::kColorWhite);
+  lbCap_ = &panel1.Create<ui::Label>("lbCap");
+  lbCap_->SetBounds(8, 5, 0, 12);
+  ui::FontInfo bold = form.Font();
+  bold.bold = true;
+  lbCap_->SetFont(bold);
+  lbTxt_ = &panel1.Create<ui::Label>("lbTxt");
+  lbTxt_->SetBounds(37, 24, 344, 23);
+  lbTxt_->SetLayout(ui::TextLayout::kCenter);
+  lbTxt_->SetWordWrap(true);
+
+  auto& panel3 = form.Create<ui::Panel>("Panel3");
+  panel3.SetHeight(97);
+  panel3.SetAlign(ui::AlignMode::kTop);
+  panel3.Create<ui::Label>("Label3").SetBounds(10, 10, 0, 12);
+  Gauge_ = &panel3.Create<ui::Gauge>("Gauge");
+  Gauge_->SetBounds(8, 31, 371, 13);
+  Gauge_->SetProgress(0);
+  lbCount_ = &panel3.Create<ui::Label>("lbCount");
+  lbCount_->SetBounds(10, 63, 0, 12);
+  btnList_ = &panel3.Create<ui::Button>("btnList");
+  btnList_->SetBounds(195, 62, 75, 23);
+  btnList_->SetCaption(ShowLogCaption());
+  btnList_->OnClick = [this] { ToggleLog(); };
+  btnClose_ = &panel3.Create<ui::Button>("btnClose");
+  btnClose_->SetBounds(288, 62, 75, 23);
+  btnClose_->SetCaption(Ansi("取消"));
+  btnClose_->OnClick = [this] {
+    // While the run goes on the window cannot be closed with it.
+    if (stopped_) window_->Close();
+  };
+
+  plLogs_ = &form.Create<ui::Panel>("plLogs");
+  plLogs_->SetBounds(0, 0, 389, 156);
+  plLogs_->SetAlign(ui::AlignMode::kTop);
+  plLogs_->Hide();
+  edtLogs_ = &plLogs_->Create<ui::RichText>("edtLogs");
+  edtLogs_->SetAlign(ui::AlignMode::kClient);
+  edtLogs_->SetScrollBars(ui::ScrollBars::kBoth);
+  edtLogs_->SetWordWrap(false);
+  edtLogs_->SetFont(ui::FontInfo{Ansi("宋体"), 9, false, ui::kCharsetGb2312});
+
+  // The window is as high as its visible panels: the log panel adds its height.
+  form.SetAutoSize(true);
+  form.OnShow = [this] { Shown(); };
+  form.OnMessage = [this](const ui::Message& m) {
+    if (m.msg == kRunMessage) Run();
+  };
+}
+
+void TLogForm::Destroy() {
+  if (!window_) return;
+  if (frame_ && frame_->Events() == static_cast<ITransEvents*>(this)) frame_->SetEvents(nullptr);
+  window_.reset();
+}
+
+int TLogForm::ShowModal() { return window_ ? window_->ShowModal() : ui::kMrCancel; }
+
+void TLogForm::Shown() {
+  if (frame_) frame_->SetEvents(this);
+  window_->Repaint();
+  OnStatus(Ansi("传输数据"), Ansi("开始传输数据..."));
+  ui::ProcessMessages();
+  // The run starts only once the window is fully shown.
+  ui::Application::Instance().PostMessage(window_->Handle(), kRunMessage);
+}
+
+void TLogForm::Run() {
+  IntfPtr<ITransScriptHost> host = frame_ ? frame_->GetScriptHost() : nullptr;
+  if (host && host->Compile()) {
+    host->Execute();
+  } else {
+    // The compiler's messages are in the log already and keep the window open.
+    bool cont = true;
+    OnProgress(kProgressEnd, 0, cont);
+  }
+}
+
+void TLogForm::ToggleLog() {
+  plLogs_->SetVisible(!plLogs_->Visible());
+  btnList_->SetCaption(plLogs_->Visible() ? HideLogCaption() : ShowLogCaption());
+}
+
+void TLogForm::OnMessage(int32_t kind, std::string_view text) {
+  if (!window_) return;
+  edtLogs_->AddLine(std::string(text));
+  const int32_t severity = SeverityOf(kind);
+  if (severity == kSeverityWarning || severity == kSeverityError) keepOpen_ = true;
+  if (severity == kSeverityError) stopped_ = true;
+}
+
+void TLogForm::OnStatus(std::string_view caption, std::string_view text) {
+  if (!window_) return;
+  lbCap_->SetCaption(std::string(caption));
+  lbTxt_->SetCaption(std::string(text));
+}
+
+void TLogForm::OnProgress(uint8_t kind, int32_t value, bool& cont) {
+  if (window_) {
+    switch (kind) {
+      case kProgressStart:
+        // A source that cannot tell its total shows no gauge.
+        Gauge_->SetVisible(value >= 0);
+        if (value >= 0) Gauge_->SetMaxValue(value);
+        break;
+      case kProgressStep:
+        Gauge_->SetProgress(value);
+        recordCount_ = value;
+        ui::ProcessMessages();
+        break;
+      case kProgressEnd:
+        OnStatus(Ansi("传输数据"), Ansi("传输过程结束。"));
+        Gauge_->Hide();
+        btnClose_->SetCaption(Ansi("关闭"));
+        stopped_ = true;
+        lbCount_->SetCaption(Ansi("总共") + std::to_string(recordCount_) + Ansi("条数据"));
+        if (!keepOpen_) window_->Close();
+        break;
+      default:
+        break;
+    }
+  }
+  cont = !stopped_;
+}
+
+}  // namespace ryn

@@ -1,0 +1,71 @@
+// TLogForm, the progress log window: the modal window in which a transfer runs when its
+// frame has no event sink. It becomes the frame's sink once shown, starts the run on its
+// private message, shows progress and a record count, logs every message, stops the run
+// after an error and closes by itself at the end unless a warning or an error came.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "transport/interfaces.h"
+#include "transport/object.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace ryn {
+
+class TTransFrame;
+
+class TLogForm final : public TInterfacedObject, public virtual ITransEvents, public virtual IImplementorAccess {
+ public:
+  // The message on which the run starts, posted to the window once it is shown.
+  static constexpr uint32_t kRunMessage = ui::kFirstPrivateMessage;
+
+  explicit TLogForm(TTransFrame* frame);
+  ~TLogForm() override;
+
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    return QueryInterfaces<ITransEvents, IImplementorAccess>(this, iid, obj);
+  }
+  // A line of the log; a warning keeps the window open at the end, an error also stops
+  // the run at the next progress report.
+  void OnMessage(int32_t kind, std::string_view text) override;
+  void OnStatus(std::string_view caption, std::string_view text) override;
+  // 1: the total (below 0 hides the gauge); 2: a record done (pending UI messages are
+  // processed); 3: the end. cont is always set to whether the run may go on.
+  void OnProgress(uint8_t kind, int32_t value, bool& cont) override;
+  TObject* GetImplementor() override { return this; }
+
+  // Shows the window modally; the run happens inside. The modal result.
+  int ShowModal();
+  // Destroys the window and detaches it from the frame (the frame's sink is cleared). The
+  // object itself goes with its last reference; events that still arrive change nothing.
+  void Destroy();
+
+  ui::Form& Window() { return *window_; }
+  bool Stopped() const { return stopped_; }
+  bool KeepOpen() const { return keepOpen_; }
+  int32_t RecordCount() const { return recordCount_; }
+
+ private:
+  void Build();
+  void Shown();
+  void Run();
+  void ToggleLog();
+
+  TTransFrame* frame_;
+  bool stopped_ = false;
+  bool keepOpen_ = false;
+  int32_t recordCount_ = 0;
+  std::unique_ptr<ui::Form> window_;
+  ui::Label* lbCap_ = nullptr;
+  ui::Label* lbTxt_ = nullptr;
+  ui::Gauge* Gauge_ = nullptr;
+  ui::Label* lbCount_ = nullptr;
+  ui::Button* btnList_ = nullptr;
+  ui::Button* btnClose_ = nullptr;
+  ui::Panel* plLogs_ = nullptr;
+  ui::RichText* edtLogs_ = nullptr;
+};
+
+}  // namespace ryn

@@ -1,0 +1,284 @@
+// The progress log window driven as a user would: a run that closes the window by itself,
+// warnings and errors that keep it open (an error stopping the run at the next progress
+// report), a source without a record total, the log button, the close button refused
+// while the run goes on, a mapping that does not compile, and the frame's run without a
+// sink of its own.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "expr/common_functions.h"
+#include "platform/codepage.h"
+#include "support/table_ports.h"
+#include "transfer/log_form.h"
+#include "transfer/trans_frame.h"
+#include "ui/dialogs.h"
+#include "ui/driver.h"
+
+namespace ryn {
+namespace {
+
+using testing::Column;
+using testing::TableDest;
+using testing::TableSource;
+using Lines = std::vector<std::string>;
+
+IntfPtr<TableSource> Source(int rows) {
+  std::vector<std::vector<std::string>> data;
+  for (int r = 0; r < rows; ++r) data.push_back({std::to_string(r), "v" + std::to_string(r)});
+  return MakeIntf<TableSource>(std::vector<Column>{{"a", 6}, {"b", 65}}, data);
+}
+
+// What the user sees of the window.
+struct Seen {
+  std::string caption, status, text, count, closeButton, logButton;
+  bool gaugeVisible;
+  int gaugeMax, gaugeProgress;
+  int height;
+  Lines log;
+};
+
+Seen Look(ui::Form& form) {
+  using ui::ControlOf;
+  const auto& gauge = ControlOf<ui::Gauge>(form, "Gauge");
+  return Seen{form.Caption(),
+              ControlOf<ui::Label>(form, "lbCap").Caption(),
+              ControlOf<ui::Label>(form, "lbTxt").Caption(),
+              ControlOf<ui::Label>(form, "lbCount").Caption(),
+              ControlOf<ui::Button>(form, "btnClose").Caption(),
+              ControlOf<ui::Button>(form, "btnList").Caption(),
+              gauge.Visible(),
+              gauge.MaxValue(),
+              gauge.Progress(),
+              form.ClientHeight(),
+              ControlOf<ui::RichText>(form, "edtLogs").Lines()};
+}
+
+class LogFormTest : public ::testing::Test {
+ protected:
+  LogFormTest() {
+    ui::Application::Instance().Dialogs().Reset();
+    frame.SetImportEngine(source.get(), true);
+    frame.SetExportEngine(dest.get(), true);
+    frame.GetScriptHost()->SetScript("Export(0)=Import(0)\r\nExport(1)=Import(1)");
+  }
+  ~LogFormTest() override {
+    log->Destroy();
+    EXPECT_TRUE(ui::Application::Instance().Dialogs().MessageBoxes().empty());
+  }
+
+  // Shows the window with the driver acting as the user once the run is over (a window
+  // that closes itself never reaches it); the modal result.
+  int Show(std::function<void(ui::Form&)> user = nullptr) {
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      ++driven;
+      atEnd = Look(form);
+      if (user) user(form);
+    });
+    return log->ShowModal();
+  }
+  ui::Button& Button(const char* name) { return ui::ControlOf<ui::Button>(log->Window(), name); }
+  // Acts as the user while records are being posted, at the given record.
+  void DuringRecord(size_t record, std::function<void()> act) {
+    dest->onPost = [this, record, act] {
+      if (dest->records.size() == record) act();
+    };
+  }
+
+  TCommonFunctionsRegistration common;
+  IntfPtr<TableSource> source = Source(10);
+  IntfPtr<TableDest> dest = MakeIntf<TableDest>(std::vector<Column>{{"p", 6}, {"q", 65}});
+  TTransFrame frame;
+  IntfPtr<TLogForm> log = MakeIntf<TLogForm>(&frame);
+  int driven = 0;
+  Seen atEnd{};
+};
+
+TEST_F(LogFormTest, TenRecordsWithoutMessagesCloseTheWindowByItself) {
+  std::vector<bool> runningShown;
+  dest->onPost = [&] {
+    runningShown.push_back(log->Window().Visible() && ui::Application::Instance().ActiveForm() == &log->Window() &&
+                           frame.Events() == static_cast<ITransEvents*>(log.get()));
+  };
+  EXPECT_EQ(Show(), ui::kMrCancel);
+  EXPECT_EQ(driven, 0);
+  EXPECT_EQ(runningShown, std::vector<bool>(10, true));  // the run happens inside the shown window
+  EXPECT_EQ(dest->records.size(), 10u);
+  Seen end = Look(log->Window());
+  EXPECT_EQ(end.caption, Ansi("数据传输"));
+  EXPECT_EQ(end.status, Ansi("传输数据"));
+  EXPECT_EQ(end.text, Ansi("传输过程结束。"));
+  EXPECT_EQ(end.count, Ansi("总共10条数据"));
+  EXPECT_EQ(end.closeButton, Ansi("关闭"));
+  EXPECT_EQ(end.gaugeMax, 10);
+  EXPECT_EQ(end.gaugeProgress, 10);
+  EXPECT_FALSE(end.gaugeVisible);
+  EXPECT_TRUE(end.log.empty());
+  EXPECT_EQ(end.height, 145);
+  // Centred on the screen at the height it had when shown.
+  EXPECT_EQ(log->Window().Left(), (ui::Screen::Instance().Width() - 389) / 2);
+  EXPECT_EQ(log->Window().Top(), (ui::Screen::Instance().Height() - 145) / 2);
+  EXPECT_TRUE(log->Stopped());
+  EXPECT_FALSE(log->KeepOpen());
+  log->Destroy();
+  EXPECT_EQ(frame.Events(), nullptr);
+}
+
+TEST_F(LogFormTest, WarningsAndErrorsKeepTheWindowOpenUntilClose) {
+  struct Case {
+    const char* what;
+    int32_t kind;
+    size_t records;
+    std::string count;  // UTF-8
+  } cases[] = {
+      {"a warning: the run goes on", kSeverityWarning, 10, "总共10条数据"},
+      {"a conversion warning", 18, 10, "总共10条数据"},
+      {"an error: stopped at the next progress report", kSeverityError, 3, "总共3条数据"},
+      {"information only", kSeverityInfo, 10, ""},
+  };
+  for (const Case& c : cases) {
+    dest->records.clear();
+    log = MakeIntf<TLogForm>(&frame);
+    driven = 0;
+    DuringRecord(3, [&] { dest->events->OnMessage(c.kind, "problem"); });
+    const bool keepsOpen = SeverityOf(c.kind) >= kSeverityWarning;
+    int closeClicked = -1;
+    Show([&](ui::Form& form) {
+      closeClicked = ui::Click(Button("btnClose"));
+      EXPECT_NE(form.ModalResult(), ui::kMrNone) << c.what;
+    });
+    EXPECT_EQ(driven, keepsOpen ? 1 : 0) << c.what;
+    EXPECT_EQ(dest->records.size(), c.records) << c.what;
+    if (keepsOpen) {
+      EXPECT_EQ(closeClicked, 1) << c.what;
+      EXPECT_EQ(atEnd.count, Ansi(c.count)) << c.what;
+      EXPECT_EQ(atEnd.closeButton, Ansi("关闭")) << c.what;
+      EXPECT_EQ(atEnd.log, Lines{"problem"}) << c.what;
+    }
+    log->Destroy();
+  }
+}
+
+TEST_F(LogFormTest, ASourceWithoutATotalShowsNoGauge) {
+  source->countUnknown = true;
+  std::vector<bool> gaugeShown;
+  dest->onPost = [&] { gaugeShown.push_back(ui::ControlOf<ui::Gauge>(log->Window(), "Gauge").Visible()); };
+  Show();
+  EXPECT_EQ(gaugeShown, std::vector<bool>(10, false));
+  EXPECT_EQ(Look(log->Window()).count, Ansi("总共10条数据"));
+}
+
+TEST_F(LogFormTest, TheLogButtonShowsAndHidesTheLog) {
+  DuringRecord(1, [&] { dest->events->OnMessage(kSeverityWarning, "w1"); });
+  std::vector<std::pair<std::string, int>> steps;  // button caption, window height
+  Show([&](ui::Form& form) {
+    for (int i = 0; i < 2; ++i) {
+      ui::Click(Button("btnList"));
+      steps.emplace_back(Button("btnList").Caption(), form.ClientHeight());
+      if (i == 0) {
+        EXPECT_TRUE(ui::ControlOf<ui::RichText>(form, "edtLogs").Showing());
+        EXPECT_EQ(ui::ControlOf<ui::RichText>(form, "edtLogs").Bounds(), (ui::Rect{0, 0, 389, 156}));
+      }
+    }
+    ui::Click(Button("btnClose"));
+  });
+  EXPECT_EQ(atEnd.logButton, Ansi("信息 >>"));
+  EXPECT_EQ(steps, (std::vector<std::pair<std::string, int>>{{Ansi("信息 <<"), 301}, {Ansi("信息 >>"), 145}}));
+}
+
+TEST_F(LogFormTest, TheCloseButtonDoesNothingWhileTheRunGoesOn) {
+  // Clicks that arrive during the run are handled at the next record.
+  DuringRecord(3, [&] {
+    ui::Application::Instance().PostAction([&] { ui::Click(Button("btnClose")); });
+    ui::Application::Instance().PostAction([&] { ui::Click(Button("btnList")); });
+  });
+  std::vector<std::pair<bool, bool>> duringRun;  // (window still open, log shown)
+  dest->onPost = [&, first = dest->onPost] {
+    first();
+    duringRun.emplace_back(log->Window().ModalResult() == ui::kMrNone,
+                           ui::ControlOf<ui::Panel>(log->Window(), "plLogs").Visible());
+  };
+  Show();
+  EXPECT_EQ(dest->records.size(), 10u);
+  ASSERT_EQ(duringRun.size(), 10u);
+  EXPECT_EQ(duringRun[3], (std::pair<bool, bool>{true, true}));
+  EXPECT_EQ(duringRun[9], (std::pair<bool, bool>{true, true}));
+  EXPECT_EQ(driven, 0);  // it closed itself at the end
+}
+
+TEST_F(LogFormTest, AMappingThatDoesNotCompile) {
+  frame.GetScriptHost()->SetScript("Export(0)=Import(");
+  Show([&](ui::Form&) { ui::Click(Button("btnClose")); });
+  EXPECT_EQ(driven, 1);
+  EXPECT_TRUE(dest->records.empty());
+  EXPECT_EQ(atEnd.count, Ansi("总共0条数据"));
+  EXPECT_EQ(atEnd.closeButton, Ansi("关闭"));
+  EXPECT_EQ(atEnd.status, Ansi("传输数据"));
+  EXPECT_EQ(atEnd.text, Ansi("传输过程结束。"));
+  ASSERT_EQ(atEnd.log.size(), 1u);  // the compiler's message
+  EXPECT_FALSE(atEnd.log[0].empty());
+}
+
+TEST_F(LogFormTest, ARunThatNeverEndsLeavesOnlyTheCloseBox) {
+  // Without any mapping the host sends one information message and no progress.
+  frame.GetScriptHost()->SetScript("Filter=1>0");
+  std::vector<bool> clicks;
+  Show([&](ui::Form& form) {
+    clicks.push_back(ui::Click(Button("btnClose")));
+    clicks.push_back(form.ModalResult() != ui::kMrNone);
+    clicks.push_back(ui::ClickCloseBox(form));
+    clicks.push_back(form.ModalResult() != ui::kMrNone);
+  });
+  EXPECT_EQ(clicks, (std::vector<bool>{true, false, true, true}));
+  EXPECT_FALSE(log->Stopped());
+  EXPECT_EQ(atEnd.closeButton, Ansi("取消"));
+  EXPECT_EQ(atEnd.log, Lines{Ansi("没有映射关系")});
+}
+
+TEST_F(LogFormTest, TheFrameRunsWithoutASinkInTheLogWindow) {
+  struct Case {
+    const char* what;
+    bool withSource;
+    bool warning;
+    size_t records;
+    int driven;
+    std::string closeButton;  // UTF-8, as the user saw it
+  } cases[] = {
+      {"a clean run closes by itself", true, false, 10, 0, ""},
+      {"a warning keeps the window", true, true, 10, 1, "关闭"},
+      {"no source: the error lets 取消 close it", false, false, 0, 1, "取消"},
+  };
+  for (const Case& c : cases) {
+    auto src = Source(10);
+    auto dst = MakeIntf<TableDest>(std::vector<Column>{{"p", 6}, {"q", 65}});
+    if (c.warning) dst->onPost = [&] { dst->events->OnMessage(kSeverityWarning, "w"); };
+    std::vector<std::string> captions;
+    int forms = 0;
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      ++forms;
+      captions.push_back(form.Caption());
+      captions.push_back(ui::ControlOf<ui::Button>(form, "btnClose").Caption());
+      ui::Click(ui::ControlOf<ui::Button>(form, "btnClose"));
+      EXPECT_NE(form.ModalResult(), ui::kMrNone) << c.what;
+    });
+    {
+      TTransFrame runner;
+      if (c.withSource) runner.SetImportEngine(src.get(), true);
+      runner.SetExportEngine(dst.get(), true);
+      runner.Execute();
+      EXPECT_EQ(runner.Events(), nullptr) << c.what;  // the window detached itself
+    }
+    EXPECT_EQ(dst->records.size(), c.records) << c.what;
+    EXPECT_EQ(forms, c.driven) << c.what;
+    if (c.driven) {
+      EXPECT_EQ(captions, (Lines{Ansi("数据传输"), Ansi(c.closeButton)})) << c.what;
+    }
+    // Engines let the window go: nothing holds the sink any more.
+    EXPECT_EQ(dst->events, nullptr) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace ryn
