@@ -50,11 +50,23 @@ std::optional<std::string> DialogService::SaveFileName(const SaveDialog& dialog)
   return chosen;
 }
 
+std::optional<std::string> DialogService::OpenFileName(const OpenDialog& dialog) {
+  std::optional<std::string> chosen;
+  if (!openNames_.empty()) {
+    chosen = std::move(openNames_.front());
+    openNames_.pop_front();
+  }
+  opens_.push_back(OpenDialogRecord{dialog.title, dialog.filter, dialog.fileName, chosen});
+  return chosen;
+}
+
 void DialogService::Reset() {
   answers_.clear();
   saveNames_.clear();
+  openNames_.clear();
   boxes_.clear();
   saves_.clear();
+  opens_.clear();
 }
 
 int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t flags) {
@@ -63,6 +75,13 @@ int ShowMessageBox(std::string_view text, std::string_view caption, uint32_t fla
 
 bool SaveDialog::Execute() {
   std::optional<std::string> chosen = Application::Instance().Dialogs().SaveFileName(*this);
+  if (!chosen) return false;
+  fileName = std::move(*chosen);
+  return true;
+}
+
+bool OpenDialog::Execute() {
+  std::optional<std::string> chosen = Application::Instance().Dialogs().OpenFileName(*this);
   if (!chosen) return false;
   fileName = std::move(*chosen);
   return true;

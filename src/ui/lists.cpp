@@ -98,6 +98,12 @@ void ListView::AddColumn(std::string caption, int width, bool autoSize) {
   Changed(Change::kColumns);
 }
 
+void ListView::ClearColumns() {
+  if (columns_.empty()) return;
+  columns_.clear();
+  Changed(Change::kColumns);
+}
+
 void ListView::SetMultiSelect(bool value) {
   multiSelect_ = value;
   if (!value) {

@@ -89,6 +89,8 @@ class RYN_UI_API ListView : public Control {
   void SetViewStyle(ListViewStyle style);
   const std::vector<ListColumn>& Columns() const { return columns_; }
   void AddColumn(std::string caption, int width, bool autoSize = false);
+  // The items stay (a view whose columns change refills its items anyway).
+  void ClearColumns();
   bool MultiSelect() const { return multiSelect_; }
   void SetMultiSelect(bool value);
   bool RowSelect() const { return rowSelect_; }

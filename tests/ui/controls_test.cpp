@@ -166,6 +166,9 @@ TEST(Controls, ListViewSortingAndSelection) {
   EXPECT_FALSE(DoubleClick(view, 4));
   view.DeleteItem(2);
   EXPECT_EQ(view.SelectedIndex(), -1);
+  view.ClearColumns();
+  EXPECT_TRUE(view.Columns().empty());
+  EXPECT_EQ(view.ItemCount(), 3) << "the items stay";
 }
 
 TEST(Controls, TabChangesMayBeRefused) {

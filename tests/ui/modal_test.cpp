@@ -225,6 +225,34 @@ TEST_F(ModalTest, SaveDialogTakesTheScriptedNameWithTheDefaultExtension) {
   EXPECT_EQ(Dialogs().SaveDialogs()[1].chosen, std::optional<std::string>("/tmp/out.Ryn"));
 }
 
+TEST_F(ModalTest, OpenDialogTakesTheScriptedNameAsGivenAndTheSaveScriptsStayApart) {
+  Dialogs().ScriptSaveFileName("/tmp/saved");
+  Dialogs().ScriptOpenFileName("/tmp/data");
+  Dialogs().ScriptOpenFileName(std::nullopt);
+  OpenDialog dialog;
+  dialog.filter = "CSV|*.csv";
+  dialog.fileName = "start";
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.fileName, "/tmp/data") << "an existing file's name gets no extension";
+  EXPECT_FALSE(dialog.Execute()) << "cancelled";
+  EXPECT_EQ(dialog.fileName, "/tmp/data");
+  EXPECT_FALSE(dialog.Execute()) << "nothing scripted: cancelled";
+  ASSERT_EQ(Dialogs().OpenDialogs().size(), 3u);
+  EXPECT_EQ(Dialogs().OpenDialogs()[0].filter, "CSV|*.csv");
+  EXPECT_EQ(Dialogs().OpenDialogs()[0].initialName, "start");
+  EXPECT_EQ(Dialogs().OpenDialogs()[0].chosen, std::optional<std::string>("/tmp/data"));
+  EXPECT_EQ(Dialogs().OpenDialogs()[1].chosen, std::nullopt);
+  EXPECT_TRUE(Dialogs().SaveDialogs().empty());
+
+  SaveDialog save;
+  ASSERT_TRUE(save.Execute()) << "the save dialog's script is its own";
+  EXPECT_EQ(save.fileName, "/tmp/saved");
+  Dialogs().ScriptOpenFileName("/tmp/left");
+  Dialogs().Reset();
+  EXPECT_FALSE(dialog.Execute()) << "a reset forgets the scripted names";
+  EXPECT_EQ(Dialogs().OpenDialogs().size(), 1u);
+}
+
 // A backend sees the controls of a form once it is shown, and every change after.
 class RecordingBackend : public Backend {
  public:
