@@ -13,13 +13,6 @@
 namespace ryn {
 namespace {
 
-const std::string& KeyFileName() { return Ansi("文件名"); }
-const std::string& KeyDelimiter() { return Ansi("分隔符"); }
-const std::string& KeyHeaderRow() { return Ansi("列名行"); }
-const std::string& KeyEncoding() { return Ansi("编码"); }
-const std::string& KeyInferTypes() { return Ansi("类型推断"); }
-const std::string& AutomaticEncoding() { return Ansi("自动"); }
-
 constexpr int32_t kTypeInt64 = 7;
 constexpr int32_t kTypeDouble = 18;
 constexpr int32_t kTypeDate = 50;
@@ -36,6 +29,20 @@ bool ParseSwitch(std::string_view text, bool& out) {
 
 }  // namespace
 
+const std::string& CsvKeyFileName() { return Ansi("文件名"); }
+const std::string& CsvKeyDelimiter() { return Ansi("分隔符"); }
+const std::string& CsvKeyHeaderRow() { return Ansi("列名行"); }
+const std::string& CsvKeyEncoding() { return Ansi("编码"); }
+const std::string& CsvKeyInferTypes() { return Ansi("类型推断"); }
+const std::string& CsvAutomaticEncoding() { return Ansi("自动"); }
+
+bool IsCsvDelimiter(std::string_view text) {
+  if (SameTextAscii(text, "TAB")) return true;
+  // One byte of ASCII that is no quote and no line end: libcsv splits at single bytes.
+  return text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80 && text[0] != '"' && text[0] != '\r' &&
+         text[0] != '\n';
+}
+
 const std::string& CsvEngineName() { return Ansi("CSV文件"); }
 const std::string& CsvEngineDescription() { return Ansi("逗号分隔的文本文件"); }
 
@@ -51,11 +58,11 @@ void TCsvSource::Fina() {
 std::string TCsvSource::GetOptions() {
   TMemoryStream stream;
   TOptionsWriter w(&stream);
-  if (!fileName_.empty()) w.WriteOption(KeyFileName(), fileName_);
-  w.WriteOption(KeyDelimiter(), format_.delimiter == '\t' ? std::string("TAB") : std::string(1, format_.delimiter));
-  w.WriteOption(KeyHeaderRow(), format_.headerRow ? "1" : "0");
-  w.WriteOption(KeyEncoding(), encodingText_.empty() ? AutomaticEncoding() : encodingText_);
-  w.WriteOption(KeyInferTypes(), inferTypes_ ? "1" : "0");
+  if (!fileName_.empty()) w.WriteOption(CsvKeyFileName(), fileName_);
+  w.WriteOption(CsvKeyDelimiter(), format_.delimiter == '\t' ? std::string("TAB") : std::string(1, format_.delimiter));
+  w.WriteOption(CsvKeyHeaderRow(), format_.headerRow ? "1" : "0");
+  w.WriteOption(CsvKeyEncoding(), encodingText_.empty() ? CsvAutomaticEncoding() : encodingText_);
+  w.WriteOption(CsvKeyInferTypes(), inferTypes_ ? "1" : "0");
   return stream.TakeData();
 }
 
@@ -67,29 +74,26 @@ int32_t TCsvSource::SetOptions(std::string_view options) {
   auto bad = [&](const std::string& key, const std::string& value) {
     if (badKey.empty()) badKey = key, badValue = value;
   };
-  reader.RegisterHandler(KeyFileName(), [this](const std::string& v) { fileName_ = v; });
-  reader.RegisterHandler(KeyDelimiter(), [&](const std::string& v) {
+  reader.RegisterHandler(CsvKeyFileName(), [this](const std::string& v) { fileName_ = v; });
+  reader.RegisterHandler(CsvKeyDelimiter(), [&](const std::string& v) {
     if (v.empty()) format_.delimiter = ',';
-    else if (SameTextAscii(v, "TAB")) format_.delimiter = '\t';
-    // One byte of ASCII that is no quote and no line end: libcsv splits at single bytes.
-    else if (v.size() == 1 && static_cast<unsigned char>(v[0]) < 0x80 && v[0] != '"' && v[0] != '\r' && v[0] != '\n')
-      format_.delimiter = v[0];
-    else bad(KeyDelimiter(), v);
+    else if (!IsCsvDelimiter(v)) bad(CsvKeyDelimiter(), v);
+    else format_.delimiter = SameTextAscii(v, "TAB") ? '\t' : v[0];
   });
-  reader.RegisterHandler(KeyHeaderRow(), [&](const std::string& v) {
-    if (!ParseSwitch(v, format_.headerRow)) bad(KeyHeaderRow(), v);
+  reader.RegisterHandler(CsvKeyHeaderRow(), [&](const std::string& v) {
+    if (!ParseSwitch(v, format_.headerRow)) bad(CsvKeyHeaderRow(), v);
   });
-  reader.RegisterHandler(KeyEncoding(), [&](const std::string& v) {
-    if (v.empty() || v == AutomaticEncoding()) {
+  reader.RegisterHandler(CsvKeyEncoding(), [&](const std::string& v) {
+    if (v.empty() || v == CsvAutomaticEncoding()) {
       encodingText_.clear();
     } else if (CanTranscode(ProcessCodePage().Name(), v)) {
       encodingText_ = v;
     } else {
-      bad(KeyEncoding(), v);
+      bad(CsvKeyEncoding(), v);
     }
   });
-  reader.RegisterHandler(KeyInferTypes(), [&](const std::string& v) {
-    if (!ParseSwitch(v, inferTypes_)) bad(KeyInferTypes(), v);
+  reader.RegisterHandler(CsvKeyInferTypes(), [&](const std::string& v) {
+    if (!ParseSwitch(v, inferTypes_)) bad(CsvKeyInferTypes(), v);
   });
   reader.Parse();
   format_.encoding = encodingText_;

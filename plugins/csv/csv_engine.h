@@ -34,12 +34,25 @@ constexpr int32_t kCsvTypeSample = 1000;
 const std::string& CsvEngineName();         // "CSV文件"
 const std::string& CsvEngineDescription();  // "逗号分隔的文本文件"
 
+// The keys of the options text, and the encoding value that asks for detection.
+const std::string& CsvKeyFileName();        // "文件名"
+const std::string& CsvKeyDelimiter();       // "分隔符"
+const std::string& CsvKeyHeaderRow();       // "列名行": "1" or "0"
+const std::string& CsvKeyEncoding();        // "编码"
+const std::string& CsvKeyInferTypes();      // "类型推断": "1" or "0"
+const std::string& CsvAutomaticEncoding();  // "自动"
+// Whether text names a delimiter the engine can split at: "TAB" in any letter case, or
+// one ASCII character that is no quote and no line end.
+bool IsCsvDelimiter(std::string_view text);
+
 class TCsvSource final : public TRecordSource {
  public:
   TCsvSource();
   ~TCsvSource() override;
 
   std::string GetName() override { return CsvEngineName(); }
+  // A new wizard that edits a copy of this engine (TCsvConfig).
+  IntfPtr<IEngineConfig> GetConfig() override;
   void Fina() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;

@@ -14,10 +14,6 @@
 namespace ryn {
 namespace {
 
-const std::string& KeyDatabase() { return Ansi("数据库"); }
-const std::string& KeyQuery() { return Ansi("查询"); }
-const std::string& KeyTable() { return Ansi("表"); }
-
 constexpr int32_t kTypeInt64 = 7;
 constexpr int32_t kTypeDouble = 18;
 constexpr int32_t kTypeDate = 50;
@@ -43,6 +39,10 @@ int32_t StorageType(int storage) {
 }
 
 }  // namespace
+
+const std::string& SqliteKeyDatabase() { return Ansi("数据库"); }
+const std::string& SqliteKeyQuery() { return Ansi("查询"); }
+const std::string& SqliteKeyTable() { return Ansi("表"); }
 
 const std::string& SqliteEngineName() { return Ansi("SQLite数据库"); }
 const std::string& SqliteEngineDescription() { return Ansi("SQLite数据库中的表或查询结果"); }
@@ -73,6 +73,37 @@ std::string SqliteTableQuery(std::string_view table) {
   return q;
 }
 
+bool SqliteTableNames(const std::string& database, std::vector<std::string>& names, std::string& error) {
+  names.clear();
+  OsPath path;
+  if (!ToOsPath(database, path)) {
+    error = Ansi("文件名无效");
+    return false;
+  }
+  sqlite3* db = nullptr;
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  // A file that is no database opens; SQLite finds out when it reads the schema.
+  if (rc == SQLITE_OK)
+    rc = sqlite3_prepare_v2(db,
+                            "SELECT name FROM sqlite_master WHERE type IN ('table','view')"
+                            " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name",
+                            -1, &stmt, nullptr);
+  while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+    rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      names.push_back(FromUtf8(name ? name : ""));
+    }
+  }
+  const bool ok = rc == SQLITE_DONE;
+  if (!ok) error = db ? FromUtf8(sqlite3_errmsg(db)) : FromUtf8(sqlite3_errstr(rc));
+  sqlite3_finalize(stmt);
+  sqlite3_close_v2(db);
+  if (!ok) names.clear();
+  return ok;
+}
+
 TSqliteSource::TSqliteSource() {
   if (EncodingKey(ProcessCodePage().Name()) != "UTF8")
     toCodePage_ = std::make_unique<TTranscoder>(ProcessCodePage().Name(), "UTF-8");
@@ -96,18 +127,18 @@ void TSqliteSource::Fina() {
 std::string TSqliteSource::GetOptions() {
   TMemoryStream stream;
   TOptionsWriter w(&stream);
-  if (!database_.empty()) w.WriteOption(KeyDatabase(), database_);
-  if (!query_.empty()) w.WriteOption(KeyQuery(), query_);
-  if (!table_.empty()) w.WriteOption(KeyTable(), table_);
+  if (!database_.empty()) w.WriteOption(SqliteKeyDatabase(), database_);
+  if (!query_.empty()) w.WriteOption(SqliteKeyQuery(), query_);
+  if (!table_.empty()) w.WriteOption(SqliteKeyTable(), table_);
   return stream.TakeData();
 }
 
 int32_t TSqliteSource::SetOptions(std::string_view options) {
   TMemoryStream stream{std::string(options)};
   TOPtionsReader reader(&stream);
-  reader.RegisterHandler(KeyDatabase(), [this](const std::string& v) { database_ = v; });
-  reader.RegisterHandler(KeyQuery(), [this](const std::string& v) { query_ = TrimBlanks(v); });
-  reader.RegisterHandler(KeyTable(), [this](const std::string& v) { table_ = v; });
+  reader.RegisterHandler(SqliteKeyDatabase(), [this](const std::string& v) { database_ = v; });
+  reader.RegisterHandler(SqliteKeyQuery(), [this](const std::string& v) { query_ = TrimBlanks(v); });
+  reader.RegisterHandler(SqliteKeyTable(), [this](const std::string& v) { table_ = v; });
   reader.Parse();
   Fina();
   ready_ = false;

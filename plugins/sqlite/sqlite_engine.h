@@ -30,6 +30,15 @@ constexpr int32_t kSqliteMsgConversion = 18;  // a date column's value is no ISO
 const std::string& SqliteEngineName();         // "SQLite数据库"
 const std::string& SqliteEngineDescription();  // "SQLite数据库中的表或查询结果"
 
+// The keys of the options text. A query is read in preference to a table.
+const std::string& SqliteKeyDatabase();  // "数据库"
+const std::string& SqliteKeyQuery();     // "查询"
+const std::string& SqliteKeyTable();     // "表"
+
+// The names of the tables and views of a database, in name order, without SQLite's own;
+// false with SQLite's reason when the file cannot be opened or is no database.
+bool SqliteTableNames(const std::string& database, std::vector<std::string>& names, std::string& error);
+
 // The field type code for a declared column type; 0 when the declaration tells nothing
 // (the values' storage class decides then).
 int32_t SqliteDeclaredType(std::string_view declared);
@@ -42,6 +51,8 @@ class TSqliteSource final : public TRecordSource {
   ~TSqliteSource() override;
 
   std::string GetName() override { return SqliteEngineName(); }
+  // A new wizard that edits a copy of this engine (TSqliteConfig).
+  IntfPtr<IEngineConfig> GetConfig() override;
   void Fina() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;

@@ -1,0 +1,109 @@
+#include "common/source_config.h"
+
+#include <vector>
+
+#include "common/message_text.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace ryn {
+
+// Keeps the first problem the working copy reports, so that a page check can tell the
+// user the engine's own reason for refusing its input.
+class TProblemSink final : public TInterfacedObject, public virtual ITransEvents {
+ public:
+  int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<ITransEvents>(this, iid, obj); }
+  void OnMessage(int32_t kind, std::string_view text) override {
+    if (first.empty() && SeverityOf(kind) >= kSeverityWarning) first = text;
+  }
+  void OnStatus(std::string_view, std::string_view) override {}
+  void OnProgress(uint8_t, int32_t, bool&) override {}
+  std::string first;
+};
+
+TSourceConfig::TSourceConfig(ITransEngine* target, IntfPtr<ITransEngine> work)
+    : FTargetEngine(target), FWorkEngine(std::move(work)), FProblems(MakeIntf<TProblemSink>()) {
+  FWorkEngine->SetEvents(FProblems.get());
+  // Options the engine holds but cannot use are the user's to mend on the pages.
+  FWorkEngine->SetOptions(FTargetEngine->GetOptions());
+  pcWise = &Create<ui::PageControl>("pcWise");
+  pcWise->SetAlign(ui::AlignMode::kClient);
+  pcWise->SetTabsVisible(false);
+}
+
+TSourceConfig::~TSourceConfig() {
+  FWorkEngine->Fina();
+  FWorkEngine->SetEvents(nullptr);
+}
+
+void TSourceConfig::Update() { FTargetEngine->SetOptions(FWorkEngine->GetOptions()); }
+
+ui::Page& TSourceConfig::NewPage(std::string name) {
+  ui::Page& page = pcWise->AddPage(std::move(name));
+  AddPage(page);
+  return page;
+}
+
+void TSourceConfig::ShowPage(int index) {
+  pcWise->SetActivePageIndex(index);
+  // The engine's sink is the host's: a transfer wizard shows this in its header.
+  if (IntfPtr<ITransEvents> sink = QueryIntf<ITransEvents>(FTargetEngine.get())) {
+    auto [caption, text] = PageHeader(index);
+    sink->OnStatus(caption, text);
+  }
+  PageShown(index);
+}
+
+bool TSourceConfig::ApplyToWork(const std::string& options, std::string& problem) {
+  FProblems->first.clear();
+  if (FWorkEngine->SetOptions(options) == 0) return true;
+  problem = FProblems->first.empty() ? Ansi("设置无效，引擎不能接受！") : FProblems->first;
+  return false;
+}
+
+void TSourceConfig::FillPreview(ui::ListView& view) {
+  view.ClearItems();
+  view.ClearColumns();
+  IntfPtr<IImport> source = FWorkEngine->GetPort().Query<IImport>();
+  if (!source) return;
+  std::vector<IntfPtr<IFieldReader>> fields;
+  for (int32_t i = 0; i < source->GetFieldCount(); ++i) {
+    IntfPtr<ITransField> field = source->GetField(i);
+    view.AddColumn(field ? field->GetName() : std::string(), 80);
+    fields.push_back(field.Query<IFieldReader>());
+  }
+  if (fields.empty()) return;
+  source->MoveFirst();
+  for (int n = 0; n < kPreviewRecords && !source->IsEof(); ++n) {
+    std::vector<std::string> values;
+    for (auto& f : fields) values.push_back(f && !f->IsEmpty() ? f->GetAsString() : std::string());
+    std::string caption = std::move(values.front());
+    values.erase(values.begin());
+    view.AddItem(std::move(caption), std::move(values));
+    source->MoveNext();
+  }
+  // The preview keeps no file open.
+  FWorkEngine->Fina();
+}
+
+bool TSourceConfig::TakeExistingFile(ui::Edit& edit, const std::string& emptyText, std::string& path) {
+  const std::string typed(TrimBlanks(edit.Text()));
+  if (typed.empty()) return Complain(emptyText, ui::kMbIconInformation, &edit);
+  path = ExpandFileName(typed);
+  if (!FileExists(path)) return Complain(Format(Ansi("文件“%s”不存在！").c_str(), path.c_str()), ui::kMbIconWarning, &edit);
+  return true;
+}
+
+void TSourceConfig::ChooseFile(ui::ButtonEdit& edit, ui::OpenDialog& dialog) {
+  dialog.fileName = edit.Text();
+  if (dialog.Execute()) edit.SetText(dialog.fileName);
+}
+
+bool TSourceConfig::Complain(std::string_view text, uint32_t icon, ui::Edit* edit) {
+  ui::ShowMessageBox(text, Ansi("提示"), ui::kMbOk | icon);
+  if (edit) edit->SelectAll();
+  return false;
+}
+
+}  // namespace ryn

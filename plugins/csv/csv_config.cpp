@@ -1,0 +1,119 @@
+#include "csv/csv_config.h"
+
+#include <initializer_list>
+
+#include "common/message_text.h"
+#include "csv/csv_engine.h"
+#include "platform/codepage.h"
+#include "platform/stream.h"
+#include "transport/options_text.h"
+
+namespace ryn {
+namespace {
+
+// The encodings offered besides automatic detection; an engine set to another one gets
+// it added to the list.
+constexpr const char* kEncodings[] = {"UTF-8", "GBK", "GB18030", "BIG5"};
+
+ui::Label& AddLabel(ui::Page& page, const char* name, const char* utf8, int left, int top) {
+  auto& label = page.Create<ui::Label>(name);
+  label.SetCaption(Ansi(utf8));
+  label.SetBounds(left, top, 0, 12);
+  return label;
+}
+
+ui::ComboBox& AddCombo(ui::Page& page, const char* name, int top, int width, std::initializer_list<const char*> items) {
+  auto& combo = page.Create<ui::ComboBox>(name);
+  combo.SetBounds(110, top, width, 20);
+  for (const char* item : items) combo.AddItem(Ansi(item));
+  combo.SetItemIndex(0);
+  return combo;
+}
+
+}  // namespace
+
+TCsvConfig::TCsvConfig(TCsvSource* target) : TSourceConfig(target, MakeIntf<TCsvSource>()) {
+  Build();
+  LoadFrom(target->GetOptions());
+}
+
+IntfPtr<IEngineConfig> TCsvSource::GetConfig() { return MakeConfig<TCsvConfig>(this); }
+
+void TCsvConfig::Build() {
+  SetName("CsvConfig");
+  ui::Page& file = NewPage("tsFile");
+  AddLabel(file, "Label1", "CSV文件:", 16, 20);
+  edtFile = &file.Create<ui::ButtonEdit>("edtFile");
+  edtFile->SetBounds(110, 16, 370, 21);
+  edtFile->OnButtonClick = [this] { ChooseFile(*edtFile, OpenDialog); };
+  AddLabel(file, "Label2", "分隔符:", 16, 50);
+  edtDelimiter = &file.Create<ui::Edit>("edtDelimiter");
+  edtDelimiter->SetBounds(110, 46, 60, 21);
+  AddLabel(file, "Label3", "（一个字符；制表符写作TAB）", 180, 50);
+  AddLabel(file, "Label4", "首行为列名:", 16, 80);
+  cbHeaderRow = &AddCombo(file, "cbHeaderRow", 76, 120, {"是", "否"});
+  AddLabel(file, "Label5", "文件编码:", 16, 110);
+  cbEncoding = &AddCombo(file, "cbEncoding", 106, 120, {"自动"});
+  for (const char* e : kEncodings) cbEncoding->AddItem(e);
+  AddLabel(file, "Label6", "列的类型:", 16, 140);
+  cbInferTypes = &AddCombo(file, "cbInferTypes", 136, 200, {"全部作为文本", "按前1000条记录的内容推断"});
+
+  ui::Page& preview = NewPage("tsPreview");
+  AddLabel(preview, "Label7", "数据预览:", 16, 8);
+  lvPreview = &preview.Create<ui::ListView>("lvPreview");
+  lvPreview->SetBounds(16, 28, 468, 172);
+  lvPreview->SetViewStyle(ui::ListViewStyle::kReport);
+  lvPreview->SetReadOnly(true);
+  lvPreview->SetRowSelect(true);
+
+  OpenDialog.title = Ansi("选择CSV文件");
+  OpenDialog.filter = Ansi("CSV文件(*.csv)|*.csv|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
+}
+
+void TCsvConfig::LoadFrom(const std::string& options) {
+  TMemoryStream stream{options};
+  TOPtionsReader reader(&stream);
+  edtDelimiter->SetText(",");
+  reader.RegisterHandler(CsvKeyFileName(), [this](const std::string& v) { edtFile->SetText(v); });
+  reader.RegisterHandler(CsvKeyDelimiter(), [this](const std::string& v) { edtDelimiter->SetText(v.empty() ? "," : v); });
+  reader.RegisterHandler(CsvKeyHeaderRow(), [this](const std::string& v) { cbHeaderRow->SetItemIndex(v == "0" ? 1 : 0); });
+  reader.RegisterHandler(CsvKeyEncoding(), [this](const std::string& v) {
+    int index = v.empty() || v == CsvAutomaticEncoding() ? 0 : cbEncoding->IndexOf(v);
+    if (index < 0) index = cbEncoding->AddItem(v);
+    cbEncoding->SetItemIndex(index);
+  });
+  reader.RegisterHandler(CsvKeyInferTypes(), [this](const std::string& v) { cbInferTypes->SetItemIndex(v == "1" ? 1 : 0); });
+  reader.Parse();
+}
+
+bool TCsvConfig::CheckSucceed() { return PageIndex() == 0 ? CheckFile() : true; }
+
+bool TCsvConfig::CheckFile() {
+  std::string path;
+  if (!TakeExistingFile(*edtFile, Ansi("请指定要导入的CSV文件！"), path)) return false;
+  const std::string delimiter = edtDelimiter->Text();
+  if (!IsCsvDelimiter(delimiter))
+    return Complain(Ansi("分隔符无效！分隔符只能是一个英文字符（引号除外），制表符请写作TAB。"), ui::kMbIconWarning,
+                    edtDelimiter);
+  TMemoryStream stream;
+  TOptionsWriter w(&stream);
+  w.WriteOption(CsvKeyFileName(), path);
+  w.WriteOption(CsvKeyDelimiter(), delimiter);
+  w.WriteOption(CsvKeyHeaderRow(), cbHeaderRow->ItemIndex() == 1 ? "0" : "1");
+  w.WriteOption(CsvKeyEncoding(), cbEncoding->ItemIndex() <= 0 ? CsvAutomaticEncoding() : cbEncoding->Text());
+  w.WriteOption(CsvKeyInferTypes(), cbInferTypes->ItemIndex() == 1 ? "1" : "0");
+  std::string problem;
+  if (!ApplyToWork(stream.TakeData(), problem)) return Complain(problem, ui::kMbIconWarning, edtFile);
+  return true;
+}
+
+std::pair<std::string, std::string> TCsvConfig::PageHeader(int index) {
+  if (index == 0) return {CsvEngineName(), Ansi("选择要导入的CSV文件，并说明它的格式")};
+  return {CsvEngineName(), Format(Ansi("数据预览：文件的前%d条记录").c_str(), kPreviewRecords)};
+}
+
+void TCsvConfig::PageShown(int index) {
+  if (index == 1) FillPreview(*lvPreview);
+}
+
+}  // namespace ryn
