@@ -81,6 +81,12 @@ void TRynExport::SetDataType(uint8_t n) {
   FHeaderWritten = false;
   FTextWriter.Clear();
   if (n == 0 && FFile) {
+    if (FWriteFailed) {
+      // The failure was reported; starting the file over leaves behind what it lost,
+      // and what was appended to the named file is cut off as closing it would.
+      UndoWrites();
+      FWriteFailed = false;
+    }
     if (FReplacementPath.empty()) {
       // The sections written so far go to the file; the new content goes beside it.
       FFile->Flush();

@@ -15,11 +15,14 @@
 #include "platform/error.h"
 #include "platform/stream.h"
 #include "rynengine/rynexport.h"
+#include "support/child_process.h"
+#include "support/recording_events.h"
 #include "support/temp_dir.h"
 
 namespace ryn {
 namespace {
 
+using testing::RunInChild;
 using testing::TempDir;
 
 IntfPtr<TRynExport> NewEngine(int dataType, const std::string& file) {
@@ -170,6 +173,71 @@ TEST(RynExportReplaceTest, AProcessKilledWhileWritingLeavesThePreviousFileWhole)
     if (c.dataType == 0) EXPECT_EQ(TempDir::Read(path), section);
     else EXPECT_TRUE(TempDir::Read(path).ends_with(section));
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"killed.ryn"});
+  }
+}
+
+// The disk fills while the file is written (a file size limit in a child process). The
+// sink hears of it once, the file takes nothing more, and the named file is what it was
+// before: whether the failure comes at a record or only when the file is closed, and
+// whether or not the disk has room again by the time the file is closed (a file that
+// lost records in the middle must not pass for a whole one).
+TEST(RynExportReplaceTest, AFullDiskLeavesTheNamedFileAsItWas) {
+  struct Case {
+    int dataType;
+    int records;     // posted before the disk is looked at again, fewer if one fails
+    bool roomAgain;  // the limit is lifted after the failure
+    std::string answer;
+  } cases[] = {
+      {0, 100000, false, "failed at a record, 10 refused, closed; 4135"},
+      {0, 100000, true, "failed at a record, 10 refused, closed; 4135"},
+      {1, 100000, false, "failed at a record, 10 refused, closed; 4135"},
+      {1, 100000, true, "failed at a record, 10 refused, closed; 4135"},
+      {2, 100000, true, "failed at a record, 10 refused, closed; 4135"},
+      // Everything fits the write buffer: the failure comes when the file is closed.
+      {0, 10, false, "0 refused, closing failed; 4135"},
+      {1, 10, false, "0 refused, closing failed; 4135"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.dataType << " " << c.records << " " << c.roomAgain);
+    TempDir dir;
+    const std::string path = dir.Path("full.ryn");
+    TempDir::Write(path, kOld);
+    const testing::ChildResult child = RunInChild(
+        [&] {
+          auto events = MakeIntf<testing::RecordingEvents>();
+          auto e = NewEngine(c.dataType, path);
+          e->SetEvents(events.get());
+          std::string answer;
+          for (int i = 0; i < c.records && answer.empty(); ++i) {
+            try {
+              Record(e.get(), std::to_string(i), "value");
+            } catch (const EStreamError&) {
+              answer = "failed at a record, ";
+            }
+          }
+          if (c.roomAgain) testing::LiftFileSizeLimit();
+          int refused = 0;
+          for (int i = 0; i < 10; ++i) {
+            try {
+              Record(e.get(), "late", "value");
+            } catch (const EStreamError&) {
+              ++refused;
+            }
+          }
+          answer += std::to_string(refused) + " refused, ";
+          try {
+            e->Fina();
+            answer += "closed;";
+          } catch (const EStreamError&) {
+            answer += "closing failed;";
+          }
+          for (const auto& m : events->messages) answer += " " + std::to_string(m.first);
+          return answer;
+        },
+        static_cast<long>(kOld.size()) + 100);
+    EXPECT_EQ(child.answer, c.answer);
+    EXPECT_EQ(TempDir::Read(path), kOld);
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"full.ryn"});
   }
 }
 
