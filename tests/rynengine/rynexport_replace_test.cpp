@@ -241,5 +241,63 @@ TEST(RynExportReplaceTest, AFullDiskLeavesTheNamedFileAsItWas) {
   }
 }
 
+// Data types 1 and 2 append to the named file itself. A child posts records until the
+// write buffer has gone to the file three times, posts some more that stay in the buffer,
+// tells how many records preceded the last flush, and is killed while it waits. The file
+// must be the old sections, the new section's start and exactly those records, whole.
+TEST(RynExportReplaceTest, AKilledProcessLeavesEveryRecordPostedBeforeTheLastFlush) {
+  for (int dataType : {1, 2}) {
+    SCOPED_TRACE(dataType);
+    TempDir dir;
+    const std::string path = dir.Path("appended.ryn");
+    TempDir::Write(path, kOld);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(fds[0]);
+      auto size = [&] {
+        struct stat st {};
+        stat(path.c_str(), &st);
+        return st.st_size;
+      };
+      auto e = NewEngine(dataType, path);
+      int flushes = 0, beforeLastFlush = 0, i = 0;
+      for (; flushes < 3; ++i) {
+        const off_t before = size();
+        Record(e.get(), std::to_string(i), "value");
+        if (size() != before) {
+          ++flushes;
+          // The buffer goes out before the record that does not fit it is taken in.
+          beforeLastFlush = i;
+        }
+      }
+      for (int more = 0; more < 100; ++more, ++i) Record(e.get(), std::to_string(i), "value");
+      const std::string answer = std::to_string(beforeLastFlush) + "\n";
+      if (write(fds[1], answer.data(), answer.size()) != static_cast<ssize_t>(answer.size())) _exit(1);
+      for (;;) pause();
+    }
+    close(fds[1]);
+    std::string answer;
+    char ch;
+    while (read(fds[0], &ch, 1) == 1 && ch != '\n') answer += ch;
+    close(fds[0]);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_FALSE(answer.empty()) << "the child did not get as far";
+
+    const int records = std::stoi(answer);
+    EXPECT_GT(records, 1000);
+    std::string expected = kOld + (dataType == 1 ? "\r\n@" : "\r\n@@") + "\r\nA\tB";
+    for (int r = 0; r < records; ++r) expected += "\r\n0001\t2023\tY\t12\t" + std::to_string(r) + "\tvalue";
+    const std::string after = TempDir::Read(path);
+    EXPECT_EQ(after.size(), expected.size());
+    EXPECT_TRUE(after == expected) << "the file is not the old sections and the flushed records";
+  }
+}
+
 }  // namespace
 }  // namespace ryn
