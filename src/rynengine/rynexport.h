@@ -106,6 +106,9 @@ class TRynExport final : public TInterfacedObject,
   // EStreamError (after reporting 4135) when the previous file's records could not be
   // written; the new file is opened all the same.
   void SetFileName(std::string_view name);
+  // A new data type starts a new section; data type 0 starts the file over beside the
+  // named one. Raises EStreamError (after reporting 4135) when the file cannot start over:
+  // it then takes no more records and is let go as it was.
   void SetDataType(uint8_t n);
   void SetReportInfoText(std::string_view text) { FReportInfo.SetText(text); }
   // Merges "name=value" lines into the selected columns; an empty value removes the name.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/stream.h"
 #include "rynengine/rynexport.h"
@@ -239,6 +240,40 @@ TEST(RynExportReplaceTest, AFullDiskLeavesTheNamedFileAsItWas) {
     EXPECT_EQ(TempDir::Read(path), kOld);
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"full.ryn"});
   }
+}
+
+// Switching an open file of data type 1 to data type 0 writes out its sections first;
+// when that fails the file must not be started over in place: later records, even once
+// the disk has room again, never go into the named file itself, which keeps its bytes.
+TEST(RynExportReplaceTest, AFailedSwitchToDataType0LeavesTheNamedFileAsItWas) {
+  TempDir dir;
+  const std::string path = dir.Path("switched.ryn");
+  TempDir::Write(path, kOld);
+  const testing::ChildResult child = RunInChild(
+      [&] {
+        auto events = MakeIntf<testing::RecordingEvents>();
+        auto e = NewEngine(1, path);
+        e->SetEvents(events.get());
+        for (int i = 0; i < 10; ++i) Record(e.get(), std::to_string(i), "value");
+        std::string answer = e->SetOptions(Ansi("数据类型=0")) == kRynOptionsWriteFailed ? "refused;" : "accepted;";
+        testing::LiftFileSizeLimit();
+        int refused = 0;
+        for (int i = 0; i < 10; ++i) {
+          try {
+            Record(e.get(), "late", "value");
+          } catch (const EStreamError&) {
+            ++refused;
+          }
+        }
+        e->Fina();
+        answer += " " + std::to_string(refused) + " refused;";
+        for (const auto& m : events->messages) answer += " " + std::to_string(m.first);
+        return answer;
+      },
+      static_cast<long>(kOld.size()) + 100);
+  EXPECT_EQ(child.answer, "refused; 10 refused; 4135");
+  EXPECT_EQ(TempDir::Read(path), kOld);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"switched.ryn"});
 }
 
 // Data types 1 and 2 append to the named file itself. A child posts records until the
