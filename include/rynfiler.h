@@ -190,7 +190,10 @@ RYN_API int32_t RYN_CALL DataCount(RynHandle engine);
 
 /* Starts a record; values are then set with the setters of FieldGetProc(2, ...). */
 RYN_API void RYN_CALL Append(RynHandle engine);
-/* Stores the started record. */
+/* Stores the started record. The exchange file engine buffers what it writes; a write
+   that fails (e.g. a full disk) sends message 4135 once, after which the file takes no
+   more records and is let go as it was before the engine opened it: the previous file
+   of data type 0, the earlier sections of data types 1 and 2. */
 RYN_API void RYN_CALL Post(RynHandle engine);
 
 /* ---- Configuration wizard ------------------------------------------------------------ */

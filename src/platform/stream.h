@@ -80,6 +80,9 @@ class TFileStream final : public TStream {
   // Flushes and has the file system put the bytes on the device, so that a file renamed
   // into place afterwards is never seen without its content.
   void Sync();
+  // Forgets the bytes not yet written, so that neither a later write nor closing the
+  // stream writes them: after a failed write, what follows the failure stays out.
+  void DiscardUnwritten() { buffer_.clear(); }
 
  private:
   int fd_ = -1;

@@ -90,47 +90,52 @@ void TRynExport::StartReplacement(const OsPath& named) {
 }
 
 void TRynExport::CloseFile() {
+  if (FFile) {
+    if (FReplacementPath.empty()) {
+      FFile->Flush();
+    } else {
+      FFile->Sync();
+      if (!RenameFile(FReplacementPath, FTargetPath)) throw EStreamError(Ansi("存储文件写入失败!"));
+    }
+  }
   FTextWriter.SetStream(nullptr);
   // The named file's lock is let go last: until the new file is in place and closed,
   // some lock is always held on the name.
-  std::unique_ptr<TFileStream> lock = std::move(FLockFile);
-  std::unique_ptr<TFileStream> file = std::move(FFile);
-  const OsPath replacement = std::move(FReplacementPath);
-  const OsPath target = std::move(FTargetPath);
+  FFile.reset();
+  FLockFile.reset();
   FReplacementPath = FTargetPath = OsPath{};
-  if (!file) return;
-  if (replacement.empty()) {
-    file->Flush();
-    return;
-  }
+  FWriteFailed = false;
+}
+
+void TRynExport::UndoWrites() {
+  FFile->DiscardUnwritten();
+  if (!FReplacementPath.empty()) return;
   try {
-    file->Sync();
+    FFile->SetSize(FOpenSize);
   } catch (const EStreamError&) {
-    file.reset();
-    DeleteFile(replacement);
-    throw;
-  }
-  if (!RenameFile(replacement, target)) {
-    file.reset();
-    DeleteFile(replacement);
-    throw EStreamError(Ansi("存储文件写入失败!"));
+    // A device, not a file: it has nothing to cut.
   }
 }
 
 void TRynExport::AbandonFile() {
   FTextWriter.SetStream(nullptr);
+  if (FFile) UndoWrites();
   FFile.reset();
   if (!FReplacementPath.empty()) DeleteFile(FReplacementPath);
   FReplacementPath = FTargetPath = OsPath{};
   FLockFile.reset();
+  FWriteFailed = false;
 }
 
 bool TRynExport::CloseFileReported() {
+  if (FWriteFailed) {
+    AbandonFile();
+    return false;
+  }
   try {
     CloseFile();
     return true;
   } catch (const EStreamError&) {
-    // The descriptor is closed all the same; what it held is reported lost.
     AbandonFile();
     ReportWriteFailed();
     return false;
@@ -156,7 +161,7 @@ bool TRynExport::OpenFile(std::string_view name) {
     // whole file and leaves the named one untouched until it is closed.
     bool keep = FileExists(full);
     auto file = std::make_unique<TFileStream>(full, keep ? FileMode::kOpenWrite : FileMode::kCreate, true);
-    file->Seek(0, SeekOrigin::kEnd);
+    FOpenSize = file->Seek(0, SeekOrigin::kEnd);
     FFile = std::move(file);
     FTargetPath = full;
     if (FDataType == 0) StartReplacement(full);
@@ -182,16 +187,26 @@ void TRynExport::ReportWriteFailed() {
   if (FEvents) FEvents->OnMessage(kRynMsgFileWriteFailed, Ansi("存储文件写入失败!"));
 }
 
+void TRynExport::WriteFailed() {
+  FWriteFailed = true;
+  ReportWriteFailed();
+}
+
+void TRynExport::CheckNotFailed() {
+  if (FWriteFailed) throw EStreamError(Ansi("存储文件写入失败!"));
+}
+
 void TRynExport::Append() {
   if (!FFile && !FFileName.empty()) OpenFile(std::string(FFileName));
   if (!FFile) {
     ReportNoFile();
     return;
   }
+  CheckNotFailed();
   try {
     if (!FHeaderWritten) WriteHeader();
   } catch (const ERynError&) {
-    ReportWriteFailed();
+    WriteFailed();
     throw;
   }
   FTextWriter.Clear();
@@ -224,15 +239,21 @@ void TRynExport::Post() {
     ReportNoFile();
     return;
   }
+  CheckNotFailed();
   try {
     FTextWriter.WriteLine();
   } catch (const ERynError&) {
-    ReportWriteFailed();
+    WriteFailed();
     throw;
   }
 }
 
 void TRynExport::Fina() {
+  if (FWriteFailed) {
+    // Reported when it failed; what the file holds is let go.
+    AbandonFile();
+    return;
+  }
   try {
     if (FFile) {
       FTextWriter.Clear();

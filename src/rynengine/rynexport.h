@@ -6,6 +6,8 @@
 // A file of data type 0 is written whole into a file beside the named one and put in its
 // place when it is closed, so that a process that dies while writing leaves the previous
 // file as it was; the named file stays locked for as long as the engine holds it.
+// A write that fails (a full disk, a device error) is reported once; the file then takes
+// nothing more, and letting it go leaves the named file as it was before it was opened.
 #pragma once
 
 #include <cstdint>
@@ -104,6 +106,9 @@ class TRynExport final : public TInterfacedObject,
   // EStreamError (after reporting 4135) when the previous file's records could not be
   // written; the new file is opened all the same.
   void SetFileName(std::string_view name);
+  // A new data type starts a new section; data type 0 starts the file over beside the
+  // named one. Raises EStreamError (after reporting 4135) when the file cannot start over:
+  // it then takes no more records and is let go as it was.
   void SetDataType(uint8_t n);
   void SetReportInfoText(std::string_view text) { FReportInfo.SetText(text); }
   // Merges "name=value" lines into the selected columns; an empty value removes the name.
@@ -131,19 +136,31 @@ class TRynExport final : public TInterfacedObject,
   // and opens it by the data type's mode; a failure to open leaves no file open. False
   // when records of the previous file were lost on closing (reported as 4135).
   bool OpenFile(std::string_view name);
-  // Closes the file; a file written beside the named one is put in its place.
+  // Closes the file; a file written beside the named one is put in its place. Raises
+  // EStreamError when the bytes could not be written or put in place; the file is then
+  // still open, for AbandonFile.
   void CloseFile();
-  // Lets go of the open file after a failure: what was written beside the named file is
-  // removed, so the named file keeps its previous content.
+  // Lets go of the open file after a failure, so that the named file keeps its previous
+  // content: what was written beside it is removed, and what was appended to it since it
+  // was opened is cut off again (a partial section is worse than none).
   void AbandonFile();
+  // Drops what the open file has not written yet and cuts an appended file back to its
+  // size when opened; a file written beside the named one is left to its owner.
+  void UndoWrites();
   // Starts writing into a new file beside the named file, which stays open for its lock.
   void StartReplacement(const OsPath& named);
-  // Closes the file; a failed write is reported and answered with false.
+  // Closes the file; a failed write is reported and answered with false, as is a file
+  // whose failure was reported before.
   bool CloseFileReported();
   void ReportNoFile();
   // A write failed (disk full, device error): the sink hears of it, the caller gets the
   // error, so no record is lost silently.
   void ReportWriteFailed();
+  // The first failed write into the open file: reported, and the file takes no more
+  // writes, so it never holds later records behind a gap.
+  void WriteFailed();
+  // Raises EStreamError, without reporting again, when the open file failed before.
+  void CheckNotFailed();
   void WriteHeader();
 
   IntfPtr<ITransEvents> FEvents;
@@ -155,6 +172,10 @@ class TRynExport final : public TInterfacedObject,
   uint8_t FDataType = 0;
   bool FHeaderWritten = false;
   std::unique_ptr<TFileStream> FFile;
+  // A write into FFile failed and was reported.
+  bool FWriteFailed = false;
+  // The named file's size when it was opened: where an appended file is cut back to.
+  int64_t FOpenSize = 0;
   // The full path of the named file while one is open. While FFile is the file beside it:
   // the named file, held for its lock, and the new file's path.
   OsPath FTargetPath;

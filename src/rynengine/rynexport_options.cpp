@@ -81,12 +81,25 @@ void TRynExport::SetDataType(uint8_t n) {
   FHeaderWritten = false;
   FTextWriter.Clear();
   if (n == 0 && FFile) {
-    if (FReplacementPath.empty()) {
-      // The sections written so far go to the file; the new content goes beside it.
-      FFile->Flush();
-      StartReplacement(FTargetPath);
-    } else {
-      FFile->SetSize(0);
+    if (FWriteFailed) {
+      // The failure was reported; starting the file over leaves behind what it lost,
+      // and what was appended to the named file is cut off as closing it would.
+      UndoWrites();
+      FWriteFailed = false;
+    }
+    try {
+      if (FReplacementPath.empty()) {
+        // The sections written so far go to the file; the new content goes beside it.
+        FFile->Flush();
+        StartReplacement(FTargetPath);
+      } else {
+        FFile->SetSize(0);
+      }
+    } catch (const EStreamError&) {
+      // The file cannot start over: it takes nothing more (the new content must never
+      // go into the named file itself) and is let go as it was.
+      WriteFailed();
+      throw;
     }
     FTextWriter.SetStream(FFile.get());
   }
@@ -171,8 +184,7 @@ int32_t TRynExport::SetOptions(std::string_view options) {
     try {
       SetDataType(static_cast<uint8_t>(n));
     } catch (const EStreamError&) {
-      // Starting the file over flushes what it holds first.
-      ReportWriteFailed();
+      // Starting the file over flushes what it holds first; reported already.
       lost = true;
     }
   });

@@ -2,6 +2,10 @@
 // again, and a library whose answers change once its records are opened.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
 #include "boundary/host_support.h"
 #include "libengineport/lib_engine.h"
 #include "libengineport/lib_factory.h"
@@ -232,6 +236,95 @@ TEST(LibEngineLifecycleTest, AReopenedWizardGivesItsOwnPort) {
   EXPECT_FALSE(config->GetPort());
   ASSERT_TRUE(engine->GetConfig()->Init(1234, true));
   EXPECT_EQ(engine->GetConfig()->GetPort()->GetFieldCount(), 19);
+}
+
+// Every configuration function given what is no live configuration handle: values never
+// issued, the handle of a wizard already closed, and an engine's handle. Each answers its
+// documented failure value, and the open wizard, its engine and the library's handles are
+// as they were: the edits waiting in the wizard reach the engine only by its own handle.
+TEST(LibEngineLifecycleTest, ConfigurationFunctionsRefuseAnythingButALiveWizard) {
+  LibHandle lib = LoadLibraryFile(Engines("wizard"));
+  ASSERT_TRUE(lib);
+  auto fn = [&](const char* name) {
+    void* p = GetProcAddress(lib, name);
+    EXPECT_TRUE(p) << name;
+    return p;
+  };
+  auto init = reinterpret_cast<decltype(&EngineInit)>(fn("EngineInit"));
+  auto fina = reinterpret_cast<decltype(&EngineFina)>(fn("EngineFina"));
+  auto setOptions = reinterpret_cast<decltype(&EngineSetOptions)>(fn("EngineSetOptions"));
+  auto getOptions = reinterpret_cast<decltype(&EngineGetOptions)>(fn("EngineGetOptions"));
+  auto configInit = reinterpret_cast<decltype(&ConfigInit)>(fn("ConfigInit"));
+  auto configFina = reinterpret_cast<decltype(&ConfigFina)>(fn("ConfigFina"));
+  auto configPort = reinterpret_cast<decltype(&ConfigPort)>(fn("ConfigPort"));
+  auto isBOF = reinterpret_cast<decltype(&ConfigIsBOF)>(fn("ConfigIsBOF"));
+  auto isEOF = reinterpret_cast<decltype(&ConfigIsEOF)>(fn("ConfigIsEOF"));
+  auto check = reinterpret_cast<decltype(&ConfigCheckSucceed)>(fn("ConfigCheckSucceed"));
+  using Step = void(RYN_CALL*)(RynHandle);
+  auto first = reinterpret_cast<Step>(fn("ConfigFirst"));
+  auto last = reinterpret_cast<Step>(fn("ConfigLast"));
+  auto next = reinterpret_cast<Step>(fn("ConfigNext"));
+  auto previous = reinterpret_cast<Step>(fn("ConfigPrevious"));
+  auto update = reinterpret_cast<Step>(fn("ConfigUpdate"));
+  auto live = reinterpret_cast<int32_t (*)()>(fn("TestLiveHandles"));
+  auto options = [&](RynHandle h) {
+    char buf[128] = {};
+    int32_t len = sizeof buf - 1;
+    getOptions(h, buf, &len);
+    return std::string(buf);
+  };
+
+  RynHandle engine = 0, config = 0, other = 0, closed = 0;
+  ASSERT_EQ(init(RYN_SOURCE, &engine), RYN_OK);
+  ASSERT_EQ(setOptions(engine, "rows=2"), 0);
+  ASSERT_EQ(configInit(engine, 0, 1, &config), RYN_OK);
+  // An edit waiting in the wizard: the copy it edits has 7 rows, the engine still 2.
+  ASSERT_EQ(setOptions(configPort(config), "rows=7"), 0);
+  ASSERT_EQ(init(RYN_SOURCE, &other), RYN_OK);
+  ASSERT_EQ(configInit(other, 0, 1, &closed), RYN_OK);
+  configFina(closed);
+  const std::string engineOptions = options(engine);
+  const int32_t liveHandles = live();
+
+  struct Call {
+    const char* name;
+    std::function<int64_t(RynHandle)> call;
+    int64_t failure;
+  } calls[] = {
+      {"ConfigIsBOF", [&](RynHandle h) { return isBOF(h); }, RYN_E_WIZARD_HANDLE},
+      {"ConfigIsEOF", [&](RynHandle h) { return isEOF(h); }, RYN_E_WIZARD_HANDLE},
+      {"ConfigCheckSucceed", [&](RynHandle h) { return check(h); }, RYN_E_WIZARD_HANDLE},
+      {"ConfigPort", [&](RynHandle h) { return configPort(h); }, 0},
+      {"ConfigFirst", [&](RynHandle h) { return first(h), 0; }, 0},
+      {"ConfigLast", [&](RynHandle h) { return last(h), 0; }, 0},
+      {"ConfigNext", [&](RynHandle h) { return next(h), 0; }, 0},
+      {"ConfigPrevious", [&](RynHandle h) { return previous(h), 0; }, 0},
+      {"ConfigUpdate", [&](RynHandle h) { return update(h), 0; }, 0},
+      {"ConfigFina", [&](RynHandle h) { return configFina(h), 0; }, 0},
+  };
+  const RynHandle refused[] = {0, 1, -1, INTPTR_MAX, INTPTR_MIN, config + 1, config - 1, closed, engine, other};
+  for (RynHandle h : refused) {
+    for (const Call& c : calls) EXPECT_EQ(c.call(h), c.failure) << c.name << " " << h;
+  }
+  // ConfigInit takes an engine: anything else is refused, and without a place for the
+  // handle nothing is opened (the open wizard is not opened anew).
+  for (RynHandle h : {RynHandle{0}, RynHandle{-1}, config, closed}) {
+    RynHandle out = 55;
+    EXPECT_EQ(configInit(h, 0, 1, &out), RYN_E_HANDLE) << h;
+    EXPECT_EQ(out, 55) << h;
+  }
+  EXPECT_EQ(configInit(engine, 0, 1, nullptr), RYN_E_NOTHING);
+
+  EXPECT_EQ(live(), liveHandles) << "no handle opened or ended";
+  EXPECT_EQ(options(engine), engineOptions);
+  EXPECT_EQ(options(configPort(config)), "rows=7;\r\nempty=-1;\r\nlong=-1") << "the wizard's copy as it was";
+  update(config);
+  EXPECT_EQ(options(engine), "rows=7;\r\nempty=-1;\r\nlong=-1");
+  configFina(config);
+  fina(other);
+  fina(engine);
+  EXPECT_EQ(live(), 0);
+  FreeLibraryFile(lib);
 }
 
 }  // namespace

@@ -105,7 +105,10 @@ class TableSource final : public TInterfacedObject, public virtual ITransEngine,
   }
   int32_t DataCount() override { return countUnknown ? -1 : static_cast<int32_t>(rows_.size()); }
   void MoveFirst() override { row_ = 0; }
-  void MoveNext() override { ++row_; }
+  // Moving to row failAt raises, as a reader whose file went bad does.
+  void MoveNext() override {
+    if (static_cast<int>(++row_) == failAt) throw EStreamError("row " + std::to_string(row_) + " cannot be read");
+  }
   bool IsEof() override { return row_ >= rows_.size(); }
 
   const std::string& Cell(int32_t index) const { return rows_[row_][static_cast<size_t>(index)]; }
@@ -116,6 +119,7 @@ class TableSource final : public TInterfacedObject, public virtual ITransEngine,
   bool countUnknown = false;  // tells -1 for its record total
   bool active = false;
   bool canOpen = true;
+  int failAt = -1;
   int inits = 0;
   int finas = 0;
   IntfPtr<ITransEvents> events;

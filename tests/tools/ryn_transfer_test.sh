@@ -121,6 +121,29 @@ for args in "--to x" "--from x" "--from x --to y --script s --map m" "--from x -
   [[ $status == 2 && $err == "ryn transfer: "* && $err == *"Usage: ryn transfer"* ]] || fail "usage: $args -> $status $err"
 done
 
+# ---- a full disk: one error, status 1, and the previous file as it was ----
+# Files may grow to 64 KiB; a write past that fails with EFBIG (SIGXFSZ ignored). The
+# messages leave through a pipe, which the limit does not touch.
+for type in 0 1; do
+  printf 'previous\r\n@@' >"$work/out/full.ryn"
+  to_options "$work/out/full.ryn" "$type" "A=a"
+  err=$( (trap '' XFSZ; ulimit -f 64; exec "$ryn" transfer --dir "$engines" --from MemSource --to Ryn文件 \
+    --from-options "rows=100000" --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet) 2>&1 >/dev/null)
+  status=$?
+  [[ $status == 1 && $err == "错误: 存储文件写入失败!" ]] || fail "full disk, data type $type: status $status, $(printf %q "$err")"
+  [[ $(cat "$work/out/full.ryn") == $'previous\r\n@@' ]] || fail "full disk, data type $type: the file changed"
+  [[ $(ls "$work/out" | grep -c full) == 1 ]] || fail "full disk, data type $type: $(ls "$work/out")"
+done
+
+# ---- a source that fails midway: the error, status 1, and a whole file of what was read ----
+to_options "$work/out/failed.ryn" 0 "A=a"
+printf 'previous\r\n@@' >"$work/out/failed.ryn"
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=10;failat=4" \
+  --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet
+check "a source that fails midway" 1 "4 records read, 4 written"$'\n' "错误: row 4 cannot be read"$'\n'
+check_file "a source that fails midway" "$work/out/failed.ryn" \
+  "A${crlf}0001${tab}2023${tab}Y${tab}12${tab}-2000000000${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999999${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999998${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999997${crlf}@@"
+
 # ---- Ctrl-C: the transfer stops at a record and the destination is closed properly ----
 to_options "$work/out/stopped.ryn" 0 "A=a"
 "$ryn" transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=100000000" \

@@ -2,12 +2,16 @@
 // host, what it tells the sink, and that it closes the engines when it goes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include "expr/common_functions.h"
 #include "expr/named_host.h"
 #include "platform/codepage.h"
 #include "rynengine/rynexport.h"
-#include "support/temp_dir.h"
+#include "support/child_process.h"
 #include "support/recording_events.h"
+#include "support/temp_dir.h"
 #include "support/table_ports.h"
 #include "transfer/trans_frame.h"
 #include "transport/errors.h"
@@ -208,6 +212,70 @@ TEST(TransFrame, AStoppedTransferStillFinishesTheExchangeFile) {
   }
   EXPECT_EQ(testing::TempDir::Read(dir.Path("stop.ryn")),
             "@\r\nA\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\nU\tY\tN\t1\t2\tv2\r\n@@");
+}
+
+// A transfer that ends early on a failure: a source that cannot read on, or a disk that
+// fills under the exchange file (a file size limit in a child process). The run ends with
+// the failure raised to the frame's owner, the destination is closed once, and the file
+// is whole: the records read before the source failed with the end marker, or, when the
+// file itself could not be written, the previous file as it was.
+TEST(TransFrame, ATransferEndedByAFailureLeavesAWholeFile) {
+  const std::string kOld = "A\tB\r\nU\tY\tN\t1\told\tfile\r\n@@";
+  struct Case {
+    const char* name;
+    int dataType;
+    int rows;
+    int failAt;          // the source's row that cannot be read, or -1
+    long fileSizeLimit;  // bytes past the previous file, or -1
+    std::string answer;  // what Execute raised; the kinds of the messages
+    std::string file;
+  } cases[] = {
+      {"source fails, data type 0", 0, 10, 3, -1, "row 3 cannot be read;",
+       "A\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\nU\tY\tN\t1\t2\tv2\r\n@@"},
+      {"source fails, data type 1", 1, 10, 2, -1, "row 2 cannot be read;",
+       kOld + "\r\n@\r\nA\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\n@@"},
+      {"full disk, data type 0", 0, 20000, -1, 100, "write failed: File too large; 4135", kOld},
+      {"full disk, data type 1", 1, 20000, -1, 100, "write failed: File too large; 4135", kOld},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    const std::string path = dir.Path("ended.ryn");
+    testing::TempDir::Write(path, kOld);
+    const testing::ChildResult child = testing::RunInChild(
+        [&] {
+          TCommonFunctionsRegistration common;
+          std::vector<std::vector<std::string>> rows;
+          for (int r = 0; r < c.rows; ++r) rows.push_back({std::to_string(r), "v" + std::to_string(r)});
+          auto source = MakeIntf<TableSource>(std::vector<Column>{{"a", 6}, {"b", 65}}, rows);
+          source->failAt = c.failAt;
+          auto dest = MakeIntf<TRynExport>();
+          if (dest->SetOptions(Ansi("单位标识=U;年度=Y;报表类型=N;时期=1;数据类型=") + std::to_string(c.dataType) +
+                               Ansi(";文件名=") + path + Ansi(";选择列={A=a\r\nB=b}")) != 0)
+            return std::string("options refused");
+          auto events = MakeIntf<RecordingEvents>();
+          std::string answer = "nothing raised;";
+          {
+            TTransFrame frame;
+            frame.SetEvents(events.get());
+            frame.SetImportEngine(source.get(), true);
+            frame.SetExportEngine(dest.get(), true);
+            frame.GetScriptHost()->SetScript("Export(0)=Import(0)\r\nExport(1)=Import(1)");
+            try {
+              frame.Execute();
+            } catch (const ERynError& e) {
+              answer = e.Message() + ";";
+            }
+          }
+          if (dest->FileOpen()) answer += " still open";
+          for (const auto& m : events->messages) answer += " " + std::to_string(m.first);
+          return answer;
+        },
+        c.fileSizeLimit < 0 ? -1 : static_cast<long>(kOld.size()) + c.fileSizeLimit);
+    EXPECT_EQ(child.answer, c.answer);
+    EXPECT_EQ(testing::TempDir::Read(path), c.file);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "nothing beside the file";
+  }
 }
 
 }  // namespace

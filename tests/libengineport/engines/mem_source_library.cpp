@@ -1,6 +1,7 @@
 // A test engine library: a source engine serving an in-memory table with a column of
 // every field type. Options: "rows=N" (default 3), "empty=R" (every value of row R is
-// empty), "long=R" (row R's text is 600 characters).
+// empty), "long=R" (row R's text is 600 characters), "failat=R" (moving to row R reports
+// an error, as a reader whose file went bad does, and ends the records).
 // Built with TEST_LAZY_TYPES, the engine learns its field types only when its records are
 // opened: before the first MoveFirst every field tells type 0. Built with TEST_ONE_ENGINE,
 // the library has a single engine that every EngineInit hands out again, so the handle of
@@ -126,6 +127,7 @@ class MemSource final : public TInterfacedObject,
     r.RegisterHandler("rows", [this](const std::string& v) { rows_ = std::atoi(v.c_str()); });
     r.RegisterHandler("empty", [this](const std::string& v) { emptyRow_ = std::atoi(v.c_str()); });
     r.RegisterHandler("long", [this](const std::string& v) { longRow_ = std::atoi(v.c_str()); });
+    r.RegisterHandler("failat", [this](const std::string& v) { failRow_ = std::atoi(v.c_str()); });
     r.RegisterHandler("fail", [this](const std::string& v) {
       if (events_) events_->OnMessage(3, v);
     });
@@ -148,11 +150,13 @@ class MemSource final : public TInterfacedObject,
     row_ = 0;
     opened_ = true;
   }
-  void MoveNext() override { ++row_; }
-  bool IsEof() override { return row_ >= rows_; }
+  void MoveNext() override {
+    if (++row_ == failRow_ && events_) events_->OnMessage(3, "row " + std::to_string(row_) + " cannot be read");
+  }
+  bool IsEof() override { return row_ >= rows_ || (failRow_ >= 0 && row_ >= failRow_); }
   TObject* GetImplementor() override { return this; }
 
-  int32_t row_ = 0, rows_ = 3, emptyRow_ = -1, longRow_ = -1;
+  int32_t row_ = 0, rows_ = 3, emptyRow_ = -1, longRow_ = -1, failRow_ = -1;
   bool opened_ = false;
 
  private:
