@@ -4,7 +4,11 @@
 
 namespace ryn {
 
-TGridData::TGridData(int32_t cols, int32_t rows) : cols_(std::max(cols, 0)) {
+TGridData::TGridData(int32_t cols, int32_t rows) { Reset(cols, rows); }
+
+void TGridData::Reset(int32_t cols, int32_t rows) {
+  rows_.clear();
+  cols_ = std::max(cols, 0);
   InsertRows(0, rows);
 }
 

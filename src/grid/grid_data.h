@@ -1,5 +1,5 @@
 // The data of an editable grid: rows of cells that hold text and know their column. The
-// grid destination fills it record by record; the on-screen view comes with the UI layer.
+// grid destination fills it record by record; grid_cells.h shows it in a grid view.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +52,8 @@ class TGridData final : public TInterfacedObject, public virtual IGridData {
   // Convenience for the grid's users: the text of a cell ("" outside) and setting it.
   std::string Text(int32_t col, int32_t row);
   void SetText(int32_t col, int32_t row, std::string_view text);
+  // New, empty cells at that size (negative sizes count as 0).
+  void Reset(int32_t cols, int32_t rows);
 
  private:
   std::vector<IntfPtr<TGridCell>> NewRow() const;

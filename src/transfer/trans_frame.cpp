@@ -3,6 +3,7 @@
 #include "expr/named_host.h"
 #include "platform/codepage.h"
 #include "transfer/log_form.h"
+#include "transfer/trans_wise.h"
 #include "transport/errors.h"
 #include "transport/registries.h"
 
@@ -50,9 +51,15 @@ TTransFrame::~TTransFrame() {
 }
 
 bool TTransFrame::ShowWizard() {
-  // The transfer wizard comes with the UI layer: it will be created here, given this
-  // frame, shown modally and freed, the answer being whether it closed with OK.
-  return false;
+  IntfPtr<TTransFrom> wizard = MakeIntf<TTransFrom>();
+  // The wizard gives this frame its sink back however the dialog ends, also when a preset
+  // engine fails while it starts.
+  struct Destroyer {
+    TTransFrom* wizard;
+    ~Destroyer() { wizard->Destroy(); }
+  } destroyer{wizard.get()};
+  wizard->SetFrame(this);
+  return wizard->ShowModal() == ui::kMrOk;
 }
 
 void TTransFrame::Message(int32_t kind, const std::string& text) {

@@ -19,8 +19,9 @@ class TTransFrame {
   TTransFrame(const TTransFrame&) = delete;
   TTransFrame& operator=(const TTransFrame&) = delete;
 
-  // Shows the transfer wizard; true when it closed with OK. There is no wizard yet, so
-  // nothing is shown and the answer is false.
+  // Shows the transfer wizard modally; true when it closed with OK (the mapping is then in
+  // the host). Raises ETransFromError when a preset engine that may not be replaced cannot
+  // be opened.
   bool ShowWizard();
   // Runs the transfer with the selected host, building its default script when the
   // script is blank. Without a sink the run happens in the progress log window, shown

@@ -83,6 +83,20 @@ bool ClickRowEllipsis(ValueListEditor& list, int row) { return Usable(list) && l
 
 bool DoubleClickRow(ValueListEditor& list, int row) { return Usable(list) && list.UserDoubleClick(row); }
 
+bool SelectCell(GridView& grid, int col, int row) { return Usable(grid) && grid.UserSelectCell(col, row); }
+
+bool EditCellText(GridView& grid, int col, int row, std::string_view text) {
+  return Usable(grid) && grid.UserEditCell(col, row, text);
+}
+
+bool ResizeColumn(GridView& grid, int col, int width) { return Usable(grid) && grid.UserResizeColumn(col, width); }
+
+bool PressInsertRow(GridView& grid) { return Usable(grid) && grid.UserInsertRow(); }
+
+bool PressDeleteRow(GridView& grid) { return Usable(grid) && grid.UserDeleteRow(); }
+
+bool PressArrowDown(GridView& grid) { return Usable(grid) && grid.UserMoveDown(); }
+
 ScopedModalDriver::ScopedModalDriver(ModalDriver driver)
     : previous_(Application::Instance().SetModalDriver(std::move(driver))) {}
 

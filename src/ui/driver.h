@@ -1,7 +1,7 @@
-// Acting as a user on the forms: clicks, typing, choosing items and tabs, menu clicks and
-// ellipsis buttons, each through the path the toolkit's input takes, and each refused (the
-// answer false) when a user could not do it: the control is hidden or disabled, the item
-// does not exist, the edit is read-only. Also finding controls by name and installing a
+// Acting as a user on the forms: clicks, typing, choosing items and tabs, menu clicks,
+// ellipsis buttons and grid cells, each through the path the toolkit's input takes, and
+// each refused (the answer false) when a user could not do it: the control is hidden or
+// disabled, the item or cell does not exist, the edit is read-only. Also finding controls by name and installing a
 // modal driver for a scope. Used by tests and automation on the UI thread.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/grid_view.h"
 #include "ui/lists.h"
 #include "ui/menus.h"
 #include "ui/pages.h"
@@ -57,6 +58,17 @@ RYN_UI_API bool ClickMenuItem(Control& control, std::string_view item);
 RYN_UI_API bool EditRowValue(ValueListEditor& list, int row, std::string_view value);
 RYN_UI_API bool ClickRowEllipsis(ValueListEditor& list, int row);
 RYN_UI_API bool DoubleClickRow(ValueListEditor& list, int row);
+// Clicks a cell of the grid, making it current.
+RYN_UI_API bool SelectCell(GridView& grid, int col, int row);
+// Clicks the cell, types the text over its content and leaves it.
+RYN_UI_API bool EditCellText(GridView& grid, int col, int row, std::string_view text);
+// Drags the right edge of the column's heading to the width.
+RYN_UI_API bool ResizeColumn(GridView& grid, int col, int width);
+// The insert and delete keys of the grid, at its current row.
+RYN_UI_API bool PressInsertRow(GridView& grid);
+RYN_UI_API bool PressDeleteRow(GridView& grid);
+// The down arrow key of the grid (past the last row it appends one, where allowed).
+RYN_UI_API bool PressArrowDown(GridView& grid);
 
 // Installs a modal driver for its lifetime and puts the previous one back after.
 class RYN_UI_API ScopedModalDriver {

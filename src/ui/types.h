@@ -50,13 +50,13 @@ enum class TextLayout : uint8_t { kTop, kCenter, kBottom };
 
 enum class ControlKind : uint8_t {
   kForm, kPanel, kLabel, kEdit, kButtonEdit, kButton, kComboBox, kListBox, kListView,
-  kRichText, kGauge, kPageControl, kPage, kTabControl, kValueListEditor,
+  kRichText, kGauge, kPageControl, kPage, kTabControl, kValueListEditor, kGridView,
 };
 
 // What changed on a control, for its peer.
 enum class Change : uint8_t {
   kCaption, kText, kSelection, kBounds, kVisible, kEnabled, kFont, kColor, kParent, kItems,
-  kItemIndex, kColumns, kValue, kActivePage, kStyle, kRepaint,
+  kItemIndex, kColumns, kValue, kActivePage, kStyle, kRepaint, kCurrentCell,
 };
 
 // Modal results, which are also the answers of message boxes.

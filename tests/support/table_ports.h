@@ -15,6 +15,7 @@
 #include "platform/error.h"
 #include "platform/float_format.h"
 #include "platform/stream.h"
+#include "platform/text.h"
 #include "transport/custom_field.h"
 #include "transport/guid.h"
 #include "transport/interfaces.h"
@@ -183,7 +184,12 @@ class TableDest final : public TInterfacedObject, public virtual ITransEngine, p
   int32_t SetOptions(std::string_view) override { return 0; }
   bool Established() override { return true; }
   int32_t GetFieldCount() override { return static_cast<int32_t>(columns_.size()); }
-  IntfPtr<ITransField> FindField(std::string_view) override { return nullptr; }
+  // The first column of that name, ignoring ASCII case.
+  IntfPtr<ITransField> FindField(std::string_view name) override {
+    for (size_t i = 0; i < columns_.size(); ++i)
+      if (SameTextAscii(columns_[i].name, name)) return GetField(static_cast<int32_t>(i));
+    return nullptr;
+  }
   IntfPtr<ITransField> GetField(int32_t index) override {
     if (index < 0 || index >= GetFieldCount()) return nullptr;
     field_->index_ = index;

@@ -1,0 +1,494 @@
+#include "transfer/trans_wise.h"
+
+#include "expr/expr_editor.h"
+#include "platform/codepage.h"
+#include "transfer/relations.h"
+#include "transfer/trans_frame.h"
+#include "transport/errors.h"
+#include "transport/registries.h"
+#include "ui/application.h"
+#include "ui/dialogs.h"
+
+namespace ryn {
+namespace {
+
+struct Header {
+  std::string_view caption;  // UTF-8
+  std::string_view text;
+};
+
+// The header a page shows; the configuration pages leave it to the engine's wizard.
+const Header* HeaderOf(int page) {
+  static constexpr Header kSelectSource{"选择数据源", "选择您将从那里导入数据。"};
+  static constexpr Header kSelectTarget{"选择存储目标", "选择您将把数据导出到那里去。"};
+  static constexpr Header kRelations{"设置映射关系", "设定目标数据由源数据如何组织构成。"};
+  switch (page) {
+    case TTransFrom::kTabSelSrc: return &kSelectSource;
+    case TTransFrom::kTabSelTag: return &kSelectTarget;
+    case TTransFrom::kTabRelation: return &kRelations;
+    default: return nullptr;
+  }
+}
+
+void Inform(const std::string& text) { ui::ShowMessageBox(text, Ansi("提示"), ui::kMbOk | ui::kMbIconInformation); }
+
+}  // namespace
+
+TTransFrom::TTransFrom() : window_(std::make_unique<ui::Form>()) {
+  src_.direction = kDirectionSource;
+  src_.word = "导入";
+  src_.selectPage = kTabSelSrc;
+  src_.configPage = kTabConfSrc;
+  dst_.direction = kDirectionDestination;
+  dst_.word = "导出";
+  dst_.selectPage = kTabSelTag;
+  dst_.configPage = kTabConfTag;
+  Build();
+  FillLists();
+}
+
+TTransFrom::~TTransFrom() { Destroy(); }
+
+void TTransFrom::Build() {
+  ui::Form& form = *window_;
+  form.SetName("TransFrom");
+  form.SetCaption(Ansi("配置向导"));
+  form.SetClientSize(508, 329);
+  form.SetBorderStyle(ui::FormBorder::kDialog);
+  form.SetPosition(ui::FormPosition::kScreenCenter);
+  form.SetFont(ui::FontInfo{Ansi("宋体"), 9, false, ui::kCharsetDefault});
+
+  auto& panel1 = form.Create<ui::Panel>("Panel1");
+  panel1.SetHeight(56);
+  panel1.SetAlign(ui::AlignMode::kTop);
+  panel1.SetColor(ui::kColorWhite);
+  LbCaption_ = &panel1.Create<ui::Label>("LbCaption");
+  LbCaption_->SetBounds(16, 8, 0, 12);
+  ui::FontInfo bold = form.Font();
+  bold.bold = true;
+  LbCaption_->SetFont(bold);
+  LbText_ = &panel1.Create<ui::Label>("LbText");
+  LbText_->SetBounds(34, 28, 455, 25);
+  LbText_->SetWordWrap(true);
+
+  auto& panel3 = form.Create<ui::Panel>("Panel3");
+  panel3.SetHeight(53);
+  panel3.SetAlign(ui::AlignMode::kBottom);
+  panel3.SetBevels(ui::kBevelTop);  // the line above the buttons
+  btnPre_ = &panel3.Create<ui::Button>("btnPre");
+  btnPre_->SetCaption(Ansi("上一步"));
+  btnPre_->SetBounds(234, 16, 75, 25);
+  btnPre_->SetEnabled(false);
+  btnPre_->OnClick = [this] { Previous(); };
+  btnNxt_ = &panel3.Create<ui::Button>("btnNxt");
+  btnNxt_->SetCaption(Ansi("下一步"));
+  btnNxt_->SetBounds(320, 16, 75, 25);
+  btnNxt_->SetDefault(true);
+  btnNxt_->OnClick = [this] { Next(); };
+  auto& close = panel3.Create<ui::Button>("Button2");
+  close.SetCaption(Ansi("关闭"));
+  close.SetBounds(421, 16, 75, 25);
+  close.SetCancel(true);
+  close.SetModalResult(ui::kMrCancel);
+
+  pcWise_ = &form.Create<ui::PageControl>("pcWise");
+  pcWise_->SetAlign(ui::AlignMode::kClient);
+  pcWise_->SetTabsVisible(false);
+  pcWise_->AddPage("TabFrame");
+  BuildSelectPage(src_, pcWise_->AddPage("TabSelSrc"), "cbxImport", "edtImport", 27);
+  pcWise_->AddPage("TabConfSrc");
+  BuildSelectPage(dst_, pcWise_->AddPage("TabSelTag"), "cbxExport", "EdtExport", 20);
+  pcWise_->AddPage("TabConfTag");
+  BuildRelationPage(pcWise_->AddPage("TabRelation"));
+}
+
+void TTransFrom::BuildSelectPage(Side& side, ui::Page& page, const char* listName, const char* boxName, int top) {
+  const bool source = side.direction == kDirectionSource;
+  side.list = &page.Create<ui::ComboBox>(listName);
+  side.list->SetBounds(source ? 25 : 24, top, 328, 20);
+  side.list->OnChange = [this, &side] { ChoiceChanged(side); };
+  side.description = &page.Create<ui::RichText>(boxName);
+  side.description->SetBounds(source ? 43 : 29, source ? 72 : 65, 432, 123);
+  side.description->SetReadOnly(true);
+  side.description->SetBorder(false);
+  side.description->SetScrollBars(ui::ScrollBars::kVertical);
+  side.description->SetColor(ui::kColorDialog);
+}
+
+void TTransFrom::BuildRelationPage(ui::Page& page) {
+  auto& label1 = page.Create<ui::Label>("Label1");
+  label1.SetCaption(Ansi("过滤条件:"));
+  label1.SetBounds(5, 10, 60, 12);
+  edtFilter_ = &page.Create<ui::Edit>("edtFilter");
+  edtFilter_->SetBounds(67, 6, 371, 20);
+  auto& speed = page.Create<ui::Button>("SpeedButton1");
+  speed.SetCaption("...");
+  speed.SetBounds(446, 6, 23, 22);
+  speed.OnClick = [this] {
+    if (auto text = EditExpression(edtFilter_->Text())) edtFilter_->SetText(std::move(*text));
+  };
+  edtRelations_ = &page.Create<ui::ValueListEditor>("edtRelations");
+  edtRelations_->SetBounds(0, 0, 500, 174);
+  edtRelations_->SetAlign(ui::AlignMode::kBottom);
+  edtRelations_->SetTitles(Ansi("列名"), Ansi("表达式"));
+  edtRelations_->SetColumnWidths(83, 411);
+  edtRelations_->OnEditButtonClick = [this] {
+    const int row = edtRelations_->CurrentRow();
+    if (row < 0) return;
+    if (auto text = EditExpression(edtRelations_->Row(row).value)) edtRelations_->SetValue(row, std::move(*text));
+  };
+}
+
+void TTransFrom::FillLists() {
+  GetTransEngineFactories().Enumerate(0, [&](ITransEngineFactory* factory) { factories_.emplace_back(factory); });
+  for (Side* side : {&src_, &dst_}) {
+    for (const auto& factory : factories_)
+      if (factory->GetEngineTypes() & side->direction) side->list->AddItem(factory->GetName(), factory.get());
+    // Chosen without the change event: the description shows only what the user picks.
+    if (side->list->ItemCount() > 0) side->list->SetItemIndex(0);
+  }
+}
+
+ITransEngine* TTransFrom::Engine(const Side& side) const {
+  return side.direction == kDirectionSource ? frame_->ImportEngine() : frame_->ExportEngine();
+}
+
+bool TTransFrom::Replaceable(const Side& side) const {
+  return side.direction == kDirectionSource ? frame_->ImportReplaceable() : frame_->ExportReplaceable();
+}
+
+void TTransFrom::SetEngine(const Side& side, ITransEngine* engine) {
+  if (side.direction == kDirectionSource) frame_->SetImportEngine(engine, true);
+  else frame_->SetExportEngine(engine, true);
+}
+
+ITransEngineFactory* TTransFrom::FactoryAt(const Side& side, int index) const {
+  return static_cast<ITransEngineFactory*>(side.list->ItemObject(index));
+}
+
+std::string TTransFrom::InitFailedText(const Side& side) const { return Ansi(side.word) + Ansi("引擎初始化失败！"); }
+
+void TTransFrom::SetFrame(TTransFrame* frame) {
+  if (frame == frame_) return;
+  if (frame_) frame_->SetEvents(savedSink_.get());
+  savedSink_ = nullptr;
+  frame_ = frame;
+  if (!frame_) return;
+  savedSink_ = frame_->Events();
+  frame_->SetEvents(this);
+  for (Side* side : {&src_, &dst_})
+    if (ITransEngine* engine = Engine(*side)) side->list->SetItemIndex(side->list->IndexOf(engine->GetName()));
+  SideStep(src_);
+  UpdateButtons();
+}
+
+void TTransFrom::SideStep(Side& side) {
+  if (!Engine(side) && side.list->ItemCount() == 1) {
+    if (IntfPtr<ITransEngine> engine = FactoryAt(side, 0)->CreateEngine()) SetEngine(side, engine.get());
+  }
+  if (ITransEngine* engine = Engine(side)) {
+    side.list->SetItemIndex(side.list->IndexOf(engine->GetName()));
+    if (engine->IsActive() || engine->Init(side.direction)) {
+      engine->SetEvents(this);
+      StartConfig(side, engine);
+      if (Replaceable(side)) {
+        ShowPage(side.selectPage);
+      } else if (side.config) {
+        side.config->First();
+        ShowPage(side.configPage);
+      } else {
+        AfterSide(side);
+      }
+      return;
+    }
+    if (!Replaceable(side)) throw ETransFromError(InitFailedText(side));
+    if (ITransEvents* sink = frame_->Events()) sink->OnMessage(kSeverityError, InitFailedText(side));
+    IntfPtr<ITransEngine> dropped(engine);
+    SetEngine(side, nullptr);
+    dropped->SetEvents(nullptr);
+  }
+  ShowPage(side.selectPage);
+}
+
+void TTransFrom::AfterSide(const Side& side) {
+  if (side.direction == kDirectionSource) SideStep(dst_);
+  else ShowPage(kTabRelation);
+}
+
+void TTransFrom::StartConfig(Side& side, ITransEngine* engine) {
+  // A wizard already embedded for this engine stays as the user left it.
+  if (side.config) return;
+  IntfPtr<IEngineConfig> config = engine->GetConfig();
+  if (!config) return;
+  bool started = false;
+  try {
+    started = config->Init(pcWise_->PageAt(side.configPage).Handle(), true);
+  } catch (const ETransConfigError& e) {
+    // The page is skipped; the user still learns why.
+    ui::Application::Instance().HandleException(e);
+  }
+  if (started) side.config = std::move(config);
+}
+
+void TTransFrom::ShowPage(int page) {
+  pcWise_->SetActivePageIndex(page);
+  if (const Header* header = HeaderOf(page)) OnStatus(Ansi(header->caption), Ansi(header->text));
+  if (page == kTabRelation) EnterRelations();
+}
+
+bool TTransFrom::CanGoBack() const {
+  const bool sourceChoice = Replaceable(src_) && src_.list->ItemCount() > 1;
+  const bool destChoice = Replaceable(dst_) && dst_.list->ItemCount() > 1;
+  const bool toSource = src_.config || sourceChoice;
+  switch (CurrentPage()) {
+    case kTabConfSrc: return (src_.config && !src_.config->IsBOF()) || sourceChoice;
+    case kTabSelTag: return toSource;
+    case kTabConfTag: return (dst_.config && !dst_.config->IsBOF()) || destChoice || toSource;
+    case kTabRelation: return dst_.config || destChoice || toSource;
+    default: return false;
+  }
+}
+
+void TTransFrom::UpdateButtons() {
+  if (!frame_) return;
+  btnPre_->SetEnabled(CanGoBack());
+  btnNxt_->SetCaption(Ansi(CurrentPage() == kTabRelation ? "完成" : "下一步"));
+}
+
+void TTransFrom::Next() {
+  if (!frame_) return;
+  switch (CurrentPage()) {
+    case kTabSelSrc: NextFromSelection(src_); break;
+    case kTabConfSrc: NextFromConfig(src_); break;
+    case kTabSelTag: NextFromSelection(dst_); break;
+    case kTabConfTag: NextFromConfig(dst_); break;
+    case kTabRelation: Finish(); return;
+    default: break;
+  }
+  UpdateButtons();
+}
+
+void TTransFrom::NextFromSelection(Side& side) {
+  const int index = side.list->ItemIndex();
+  if (index < 0) {
+    Inform(Ansi("请选择") + Ansi(side.word) + Ansi("引擎！"));
+    return;
+  }
+  ITransEngine* engine = Engine(side);
+  if (!engine) {
+    IntfPtr<ITransEngine> created = FactoryAt(side, index)->CreateEngine();
+    if (!created) throw ETransFromError(InitFailedText(side));
+    SetEngine(side, created.get());
+    engine = created.get();
+  }
+  // An engine that failed to open before is tried again rather than passed on closed; one
+  // that is open has had its configuration started when it was set.
+  if (!engine->IsActive()) {
+    if (!engine->Init(side.direction)) throw ETransFromError(InitFailedText(side));
+    engine->SetEvents(this);
+    StartConfig(side, engine);
+  }
+  if (side.config) {
+    ShowPage(side.configPage);
+    side.config->First();
+  } else {
+    AfterSide(side);
+  }
+}
+
+void TTransFrom::NextFromConfig(Side& side) {
+  IEngineConfig* config = side.config.get();
+  if (!config) {
+    AfterSide(side);
+  } else if (config->IsEOF()) {
+    if (config->CheckSucceed()) {
+      config->Update();
+      AfterSide(side);
+    }
+  } else if (config->CheckSucceed()) {
+    config->Next();
+  }
+}
+
+void TTransFrom::Previous() {
+  if (!frame_) return;
+  switch (CurrentPage()) {
+    case kTabConfSrc: BackFromSourceConfig(); break;
+    case kTabSelTag: BackToSource(); break;
+    case kTabConfTag: BackFromDestinationConfig(); break;
+    case kTabRelation:
+      // What the user mapped so far comes back when the page is entered again.
+      if (editHost_) editHost_->SetScript(RelationScript());
+      if (dst_.config) {
+        ShowPage(kTabConfTag);
+        dst_.config->Last();
+      } else {
+        BackFromDestinationConfig();
+      }
+      break;
+    default: break;
+  }
+  UpdateButtons();
+}
+
+void TTransFrom::BackFromDestinationConfig() {
+  if (dst_.config && !dst_.config->IsBOF()) dst_.config->Previous();
+  else if (Replaceable(dst_) && dst_.list->ItemCount() > 1) ShowPage(kTabSelTag);
+  else BackToSource();
+}
+
+void TTransFrom::BackToSource() {
+  if (src_.config) {
+    ShowPage(kTabConfSrc);
+    src_.config->Last();
+  } else {
+    BackFromSourceConfig();
+  }
+}
+
+void TTransFrom::BackFromSourceConfig() {
+  if (src_.config && !src_.config->IsBOF()) src_.config->Previous();
+  else if (Replaceable(src_) && src_.list->ItemCount() > 1) ShowPage(kTabSelSrc);
+}
+
+void TTransFrom::ChoiceChanged(Side& side) {
+  if (!frame_) return;
+  if (side.config) {
+    IntfPtr<IEngineConfig> config = std::move(side.config);
+    config->Fina();
+  }
+  if (editHost_) {
+    if (side.direction == kDirectionSource) editHost_->SetSourcePort(nullptr);
+    else editHost_->SetDestinationPort(nullptr);
+  }
+  if (IntfPtr<ITransEngine> engine = Engine(side)) {
+    SetEngine(side, nullptr);
+    if (engine->IsActive()) engine->Fina();
+    engine->SetEvents(nullptr);
+  }
+  const int index = side.list->ItemIndex();
+  if (index >= 0) side.description->SetText(FactoryAt(side, index)->GetDescription());
+}
+
+IntfPtr<ITransPort> TTransFrom::PortOf(const Side& side) const {
+  IntfPtr<ITransPort> port = side.config ? side.config->GetPort() : nullptr;
+  if (!port) {
+    if (ITransEngine* engine = Engine(side)) port = engine->GetPort();
+  }
+  return port;
+}
+
+void TTransFrom::EnterRelations() {
+  if (!editHost_) {
+    if (IntfPtr<ITransScriptHost> frameHost = frame_->GetScriptHost()) {
+      editHost_ = GetTransScriptHosts().FindByName(frameHost->GetName());
+      if (editHost_) {
+        editHost_->SetScript(frameHost->GetScript());
+        editHost_->SetEvents(this);
+      }
+    }
+  }
+  if (!editHost_) return;
+  IntfPtr<IImport> source = QueryIntf<IImport>(PortOf(src_).get());
+  IntfPtr<IExport> dest = QueryIntf<IExport>(PortOf(dst_).get());
+  // The formula editor lists the fields of the source it was filled for.
+  if (editor_ && source.get() != editHost_->GetSourcePort().get()) editor_->SetScriptHost(nullptr);
+  editHost_->SetSourcePort(source.get());
+  editHost_->SetDestinationPort(dest.get());
+  if (editHost_->IsEmpty()) editHost_->BuildDefaultScript();
+  FillRelations();
+}
+
+void TTransFrom::FillRelations() {
+  std::vector<TRelationRow> rows;
+  if (IntfPtr<IExport> dest = editHost_->GetDestinationPort()) {
+    const int32_t count = dest->GetFieldCount();
+    for (int32_t i = 0; i < count; ++i) {
+      IntfPtr<ITransField> field = dest->GetField(i);
+      rows.push_back(TRelationRow{field ? field->GetName() : std::string(), std::string()});
+    }
+  }
+  std::string filter = edtFilter_->Text();
+  ReadRelations(editHost_->GetScript(), rows, filter);
+  edtRelations_->ClearRows();
+  for (TRelationRow& row : rows) edtRelations_->AddRow(std::move(row.name), std::move(row.value), true);
+  edtFilter_->SetText(std::move(filter));
+}
+
+std::string TTransFrom::RelationScript() {
+  std::vector<TRelationRow> rows;
+  for (int i = 0; i < edtRelations_->RowCount(); ++i)
+    rows.push_back(TRelationRow{edtRelations_->Row(i).key, edtRelations_->Row(i).value});
+  IntfPtr<IExport> dest = editHost_ ? editHost_->GetDestinationPort() : nullptr;
+  TRelationScript out = WriteRelations(edtFilter_->Text(), rows, [&](std::string_view name) -> int32_t {
+    IntfPtr<ITransField> field = dest ? dest->FindField(name) : nullptr;
+    return field ? field->GetIndex() : -1;
+  });
+  for (const std::string& name : out.unknownRows) Inform(Ansi("列 < ") + name + Ansi(" > 无效！"));
+  return out.script;
+}
+
+void TTransFrom::Finish() {
+  if (editHost_) {
+    // One script for both hosts: an invalid row is reported once.
+    const std::string script = RelationScript();
+    editHost_->SetScript(script);
+    if (!editHost_->Compile()) return;  // the host's messages are on the screen already
+    for (Side* side : {&src_, &dst_})
+      if (side->config) side->config->Update();
+    if (IntfPtr<ITransScriptHost> frameHost = frame_->GetScriptHost()) frameHost->SetScript(script);
+  }
+  window_->SetModalResult(ui::kMrOk);
+}
+
+std::optional<std::string> TTransFrom::EditExpression(std::string text) {
+  if (!editor_) editor_ = std::make_unique<TExprEdit>();
+  editor_->SetScriptHost(editHost_.get());
+  editor_->SetExpression(std::move(text));
+  if (editor_->ShowModal() != ui::kMrOk) return std::nullopt;
+  return editor_->Expression();
+}
+
+void TTransFrom::Destroy() {
+  if (!window_) return;
+  for (Side* side : {&src_, &dst_}) {
+    if (!side->config) continue;
+    IntfPtr<IEngineConfig> config = std::move(side->config);
+    config->Fina();
+  }
+  editor_.reset();
+  if (editHost_) {
+    // The host holds this dialog as its sink: let go of each other.
+    editHost_->SetEvents(nullptr);
+    editHost_->SetSourcePort(nullptr);
+    editHost_->SetDestinationPort(nullptr);
+    editHost_ = nullptr;
+  }
+  if (frame_) frame_->SetEvents(savedSink_.get());
+  frame_ = nullptr;
+  savedSink_ = nullptr;
+  window_.reset();
+  factories_.clear();
+  src_.list = dst_.list = nullptr;
+  src_.description = dst_.description = nullptr;
+}
+
+void TTransFrom::OnMessage(int32_t kind, std::string_view text) {
+  if (!window_) return;
+  static constexpr struct {
+    std::string_view caption;  // UTF-8
+    uint32_t icon;
+  } kStyles[] = {{"提示", 0}, {"提示", ui::kMbIconInformation}, {"警告", ui::kMbIconWarning}, {"错误", ui::kMbIconError}};
+  const auto& style = kStyles[SeverityOf(kind)];
+  ui::ShowMessageBox(text, Ansi(style.caption), ui::kMbOk | style.icon);
+}
+
+void TTransFrom::OnStatus(std::string_view caption, std::string_view text) {
+  if (!window_) return;
+  LbCaption_->SetCaption(std::string(caption));
+  LbText_->SetCaption(std::string(text));
+}
+
+void TTransFrom::OnProgress(uint8_t, int32_t, bool&) {}
+
+}  // namespace ryn
