@@ -71,8 +71,8 @@ TEST_F(FieldsImportTest, ACancelledImportKeepsTheGridAndTheDialogsEndFreesTheReg
   EXPECT_TRUE(ui::Application::Instance().Dialogs().MessageBoxes().empty());
 }
 
-// The CSV library's engines as a user would have set them up: the library offers no
-// configuration wizard of its own, so its engines come pointed at the file already.
+// The CSV library's engines as a user would have set them up: they come pointed at the
+// file already, which their own wizard then shows.
 class PresetEngine final : public TInterfacedObject, public virtual ITransEngine {
  public:
   PresetEngine(IntfPtr<ITransEngine> inner, std::string options) : inner_(std::move(inner)), options_(std::move(options)) {}
@@ -129,6 +129,10 @@ TEST_F(FieldsImportTest, AnImportFromTheCsvLibraryFillsTheGridAndReachesTheCatal
       ++wizards;
       ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), CsvName()));
       ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnNxt")));
+      // The CSV library's own wizard shows the preset file: past its file and preview pages.
+      auto& pages = ui::ControlOf<ui::PageControl>(form, "pcWise");
+      for (int i = 0; i < 2 && pages.ActivePage()->Name() == "TabConfSrc"; ++i)
+        ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnNxt")));
       auto& relations = ui::ControlOf<ui::ValueListEditor>(form, "edtRelations");
       ASSERT_EQ(relations.RowCount(), 2);
       EXPECT_EQ(relations.Row(0).key, Ansi("代码"));
