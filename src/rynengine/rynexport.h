@@ -74,7 +74,8 @@ class TRynExport final : public TInterfacedObject,
   bool Init(int32_t direction) override { return direction == kDirectionDestination; }
   bool IsActive() override { return true; }
   void Fina() override;
-  IntfPtr<IEngineConfig> GetConfig() override { return nullptr; }
+  // A new configuration wizard (TWriteConfigWise) showing this engine's settings.
+  IntfPtr<IEngineConfig> GetConfig() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;
   bool Established() override { return !FFileName.empty(); }
@@ -106,6 +107,8 @@ class TRynExport final : public TInterfacedObject,
   // EStreamError (after reporting 4135) when the previous file's records could not be
   // written; the new file is opened all the same.
   void SetFileName(std::string_view name);
+  // Takes the name alone; the file opens when the first record is appended.
+  void SetFileNameOnly(std::string_view name) { FFileName = name; }
   // A new data type starts a new section; data type 0 starts the file over beside the
   // named one. Raises EStreamError (after reporting 4135) when the file cannot start over:
   // it then takes no more records and is let go as it was.

@@ -282,7 +282,7 @@ TEST(LibEngineErrorsTest, ConfigurationAndFieldListErrors) {
   struct {
     std::string library;
     int32_t direction;
-  } const noWizard[] = {{Engines("memsource"), 1}, {RYNFILER_LIBRARY, 2}};
+  } const noWizard[] = {{Engines("memsource"), 1}};
   for (const auto& c : noWizard) {
     auto factory = Factory(c.library);
     IntfPtr<ITransEngine> engine = factory->CreateEngine();
@@ -292,6 +292,23 @@ TEST(LibEngineErrorsTest, ConfigurationAndFieldListErrors) {
     EXPECT_FALSE(config->Init(1234, true)) << c.library;
     EXPECT_TRUE(config->IsBOF()) << c.library;
     EXPECT_FALSE(config->GetPort()) << c.library << ": no wizard open, no port";
+  }
+
+  // The exchange file engine's library has one: it opens in the window given, on its
+  // fields page, with the engine copy it edits as its port.
+  {
+    auto factory = Factory(RYNFILER_LIBRARY);
+    IntfPtr<ITransEngine> engine = factory->CreateEngine();
+    ASSERT_TRUE(engine->Init(2));
+    IntfPtr<IEngineConfig> config = engine->GetConfig();
+    ASSERT_TRUE(config);
+    EXPECT_TRUE(config->Init(1234, true));
+    EXPECT_FALSE(config->IsBOF());
+    EXPECT_TRUE(config->IsEOF());
+    IntfPtr<ITransPort> port = config->GetPort();
+    ASSERT_TRUE(port);
+    EXPECT_EQ(port->GetFieldCount(), 0);
+    config->Fina();
   }
 
   // Any other answer is an error: here the library does not know the engine handle.

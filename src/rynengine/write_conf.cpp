@@ -1,0 +1,297 @@
+#include "rynengine/write_conf.h"
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "platform/error.h"
+#include "platform/text.h"
+#include "rynengine/fileds_form.h"
+#include "rynengine/ini_store.h"
+#include "rynengine/report_types.h"
+#include "rynengine/rynexport.h"
+#include "transport/field_values.h"
+
+namespace ryn {
+namespace {
+
+ui::Label& AddLabel(ui::Page& page, const char* name, const char* utf8, int left, int top) {
+  auto& label = page.Create<ui::Label>(name);
+  label.SetCaption(Ansi(utf8));
+  label.SetBounds(left, top, 0, 12);
+  return label;
+}
+
+ui::Button& AddButton(ui::Page& page, const char* name, const char* caption, int left, int top,
+                      std::function<void()> onClick) {
+  auto& button = page.Create<ui::Button>(name);
+  button.SetCaption(Ansi(caption));
+  button.SetBounds(left, top, 30, 22);
+  button.OnClick = std::move(onClick);
+  return button;
+}
+
+// Both lists show a catalogue line as its heading with the field name beside it.
+void SetUpFieldList(ui::ListView& view, bool multiSelect, bool sorted) {
+  view.SetViewStyle(ui::ListViewStyle::kReport);
+  view.AddColumn(Ansi("名称"), 0, true);
+  view.AddColumn(Ansi("标识"), 100);
+  view.SetMultiSelect(multiSelect);
+  view.SetReadOnly(true);
+  view.SetRowSelect(true);
+  view.SetSortedByCaption(sorted);
+}
+
+// Moves the first item of from captioned exactly name to the end of to.
+void MoveItem(ui::ListView& from, ui::ListView& to, std::string_view name) {
+  const int index = from.FindCaption(name);
+  if (index < 0) return;
+  const ui::ListViewItem item = from.Item(index);
+  to.AddItem(item.caption, item.subItems);
+  from.DeleteItem(index);
+}
+
+// A path names no file when it ends at a separator or at a folder that exists.
+bool NamesFolder(const std::string& path) {
+  return ExtractFileName(path).empty() || DirectoryExists(path);
+}
+
+}  // namespace
+
+TWriteConfigWise::TWriteConfigWise() : FWorkEngine(MakeIntf<TRynExport>()) {
+  Build();
+  EnumReportTypes([this](const std::string& code) { cbRepType->AddItem(ReportTypeName(code)); });
+}
+
+TWriteConfigWise::~TWriteConfigWise() = default;
+
+IntfPtr<IEngineConfig> TRynExport::GetConfig() {
+  auto* wizard = new TWriteConfigWise();
+  IntfPtr<IEngineConfig> config(static_cast<IEngineConfig*>(wizard));
+  wizard->LoadFrom(this);
+  return config;
+}
+
+void TWriteConfigWise::Build() {
+  SetName("WriteConfigWise");
+  pcWise = &Create<ui::PageControl>("pcWise");
+  pcWise->SetAlign(ui::AlignMode::kClient);
+  pcWise->SetTabsVisible(false);
+  BuildFilePage(pcWise->AddPage("WZTabSheet1"));
+  BuildIdentityPage(pcWise->AddPage("WZTabSheet3"));
+  BuildFieldsPage(pcWise->AddPage("WZTabSheet2"));
+  // The page active in the form's design, until the host moves.
+  pcWise->SetActivePageIndex(kPageFields);
+
+  SaveDialog.defaultExt = ".Ryn";
+  SaveDialog.filter = Ansi("网络报表Ryn文件(*.Ryn)|*.Ryn|所有文件(*.*)|*.*");
+}
+
+void TWriteConfigWise::BuildFilePage(ui::Page& page) {
+  AddLabel(page, "Label1", "导出文件:", 24, 40);
+  edtpath = &page.Create<ui::ButtonEdit>("edtpath");
+  edtpath->SetBounds(24, 60, 450, 21);
+  edtpath->OnButtonClick = [this] { edtpathButtonClick(); };
+  AddLabel(page, "Label2", "请指定导出文件的路径及文件名", 24, 92);
+}
+
+void TWriteConfigWise::BuildIdentityPage(ui::Page& page) {
+  AddLabel(page, "Label3", "单位代码:", 40, 30);
+  edtCode = &page.Create<ui::Edit>("edtCode");
+  edtCode->SetBounds(120, 26, 200, 21);
+  AddLabel(page, "Label4", "年度:", 40, 66);
+  edtyear = &page.Create<ui::Edit>("edtyear");
+  edtyear->SetBounds(120, 62, 200, 21);
+  edtyear->SetNumberMode(true);
+  AddLabel(page, "Label5", "报表类型:", 40, 102);
+  cbRepType = &page.Create<ui::ComboBox>("cbRepType");
+  cbRepType->SetBounds(120, 98, 200, 20);
+  AddLabel(page, "Label6", "时期:", 40, 138);
+  edtPeriod = &page.Create<ui::Edit>("edtPeriod");
+  edtPeriod->SetBounds(120, 134, 200, 21);
+  edtPeriod->SetNumberMode(true);
+}
+
+void TWriteConfigWise::BuildFieldsPage(ui::Page& page) {
+  AddLabel(page, "Label7", "报表数据类型及字段:", 8, 8);
+  cbPartType = &page.Create<ui::ComboBox>("cbPartType");
+  cbPartType->SetBounds(8, 24, 150, 20);
+  for (int dataType = 0; dataType < kDataTypeCount; ++dataType) cbPartType->AddItem(DataTypeCaption(dataType));
+  cbPartType->SetItemIndex(1);
+  cbPartType->OnChange = [this] { FillFieldLists(); };
+  AddButton(page, "WZButton5", "维护", 164, 23, [this] { WZButton5Click(); }).SetWidth(60);
+  lvList = &page.Create<ui::ListView>("lvList");
+  lvList->SetBounds(8, 48, 210, 154);
+  SetUpFieldList(*lvList, true, true);
+  lvList->OnDblClick = [this] { lvListDblClick(); };
+
+  AddButton(page, "WZButton3", ">|", 230, 60, [this] { WZButton3Click(); });
+  AddButton(page, "WZButton4", "|<", 230, 95, [this] { WZButton4Click(); });
+  AddButton(page, "WZButton1", ">>", 230, 130, [this] { WZButton1Click(); });
+  AddButton(page, "WZButton2", "<<", 230, 165, [this] { WZButton2Click(); });
+
+  AddLabel(page, "Label8", "导出字段:", 272, 30);
+  lvSel = &page.Create<ui::ListView>("lvSel");
+  lvSel->SetBounds(272, 48, 220, 154);
+  SetUpFieldList(*lvSel, false, false);
+  lvSel->OnDblClick = [this] { lvSelDblClick(); };
+}
+
+void TWriteConfigWise::LoadFrom(TRynExport* Engine) {
+  if (!Engine || Engine == FTargetEngine.get()) return;
+  FTargetEngine = Engine;
+  FWorkEngine->Assign(*Engine);
+  edtpath->SetText(FWorkEngine->FileName());
+  cbPartType->SetItemIndex(FWorkEngine->DataType());
+  FillFieldLists();
+  // Columns whose heading the data type's catalogue lacks are not shown, and go at the
+  // next check of the fields page.
+  for (const std::string& column : FWorkEngine->SelectedColumns()) MoveToSelected(LineName(column));
+  edtCode->SetText(FWorkEngine->UnitCode());
+  edtyear->SetText(FWorkEngine->Year());
+  edtPeriod->SetText(FWorkEngine->Period());
+  cbRepType->SetItemIndex(cbRepType->IndexOf(ReportTypeName(FWorkEngine->ReportType())));
+}
+
+IntfPtr<ITransEngine> TWriteConfigWise::GetEngine() { return static_cast<ITransEngine*>(FWorkEngine.get()); }
+
+void TWriteConfigWise::Next() {
+  if (CurrentPage() == kPageFile || CurrentPage() == kPageIdentity) ShowPage(CurrentPage() + 1);
+}
+
+void TWriteConfigWise::Previous() {
+  if (CurrentPage() > kPageFile) ShowPage(CurrentPage() - 1);
+}
+
+void TWriteConfigWise::Update() {
+  if (!FTargetEngine) return;
+  // A file the engine holds open under its old name would keep taking the records: it is
+  // let go (without end marker, as a new name in the options does), and the new file
+  // opens when the first record arrives.
+  if (FTargetEngine->FileOpen() &&
+      ExpandFileName(FTargetEngine->FileName()) != ExpandFileName(FWorkEngine->FileName())) {
+    try {
+      FTargetEngine->SetFileName("");
+    } catch (const EStreamError&) {
+      // What the old file could not take was reported to the engine's sink.
+    }
+  }
+  FTargetEngine->Assign(*FWorkEngine);
+}
+
+bool TWriteConfigWise::CheckSucceed() {
+  switch (CurrentPage()) {
+    case kPageFile: return CheckFile();
+    case kPageIdentity: CheckIdentity(); return true;
+    case kPageFields: return CheckFields();
+    default: return true;
+  }
+}
+
+bool TWriteConfigWise::CheckFile() {
+  std::string path = edtpath->Text();
+  // Blank, or a folder, names no file the engine could write.
+  if (!TrimBlanks(path).empty() && IsValidFilePath(path) && !NamesFolder(path)) {
+    // Only the name: the engine opens the file when the first record arrives.
+    FWorkEngine->SetFileNameOnly(path);
+    return true;
+  }
+  ui::ShowMessageBox(Ansi("无效的文件名!"), Ansi("提示"), ui::kMbOk | ui::kMbIconWarning);
+  edtpath->SelectAll();
+  return false;
+}
+
+void TWriteConfigWise::CheckIdentity() {
+  FWorkEngine->SetUnitCode(edtCode->Text());
+  FWorkEngine->SetYear(edtyear->Text());
+  FWorkEngine->SetReportType(ReportTypeCode(cbRepType->Text()));
+  FWorkEngine->SetPeriod(edtPeriod->Text());
+}
+
+bool TWriteConfigWise::CheckFields() {
+  FWorkEngine->SetDataType(static_cast<uint8_t>(std::max(cbPartType->ItemIndex(), 0)));
+  std::vector<std::string>& columns = FWorkEngine->SelectedColumns();
+  columns.clear();
+  for (int i = 0; i < lvSel->ItemCount(); ++i) {
+    const ui::ListViewItem& item = lvSel->Item(i);
+    const std::string value = item.subItems.empty() ? std::string() : item.subItems.front();
+    auto it = std::find_if(columns.begin(), columns.end(),
+                           [&](const std::string& c) { return SameTextAscii(LineName(c), item.caption); });
+    // As the heading's value is set: a repeated heading keeps its place and the later field.
+    if (value.empty()) {
+      if (it != columns.end()) columns.erase(it);
+    } else if (it != columns.end()) {
+      *it = item.caption + "=" + value;
+    } else {
+      columns.push_back(item.caption + "=" + value);
+    }
+  }
+  if (!columns.empty()) return true;
+  ui::ShowMessageBox(Ansi("请选择要导出的字段"), Ansi("提示"), ui::kMbOk | ui::kMbIconInformation);
+  return false;
+}
+
+void TWriteConfigWise::MoveToSelected(std::string_view Name) { MoveItem(*lvList, *lvSel, Name); }
+
+void TWriteConfigWise::MoveToList(std::string_view Name) { MoveItem(*lvSel, *lvList, Name); }
+
+void TWriteConfigWise::FillFieldLists() {
+  lvList->ClearItems();
+  lvSel->ClearItems();
+  for (const std::string& line : FWorkEngine->ReportInfo().ReadSection(cbPartType->Text()))
+    lvList->AddItem(std::string(LineName(line)), {std::string(LineValue(line))});
+}
+
+void TWriteConfigWise::edtpathButtonClick() {
+  SaveDialog.fileName = edtpath->Text();
+  if (SaveDialog.Execute()) edtpath->SetText(SaveDialog.fileName);
+}
+
+void TWriteConfigWise::lvListDblClick() {
+  const int index = lvList->SelectedIndex();
+  if (index >= 0) MoveToSelected(std::string(lvList->Item(index).caption));
+}
+
+void TWriteConfigWise::lvSelDblClick() {
+  const int index = lvSel->SelectedIndex();
+  if (index >= 0) MoveToList(std::string(lvSel->Item(index).caption));
+}
+
+void TWriteConfigWise::WZButton1Click() {
+  while (lvList->ItemCount() > 0) MoveToSelected(std::string(lvList->Item(0).caption));
+}
+
+void TWriteConfigWise::WZButton2Click() {
+  while (lvSel->ItemCount() > 0) MoveToList(std::string(lvSel->Item(0).caption));
+}
+
+void TWriteConfigWise::WZButton3Click() {
+  for (int i = lvList->ItemCount() - 1; i >= 0; --i) {
+    if (i < lvList->ItemCount() && lvList->Selected(i)) MoveToSelected(std::string(lvList->Item(i).caption));
+  }
+}
+
+void TWriteConfigWise::WZButton4Click() {
+  for (int i = lvSel->ItemCount() - 1; i >= 0; --i) {
+    if (i < lvSel->ItemCount() && lvSel->Selected(i)) MoveToList(std::string(lvSel->Item(i).caption));
+  }
+}
+
+void TWriteConfigWise::WZButton5Click() {
+  // What the user chose so far, checked or not, stays chosen where the catalogue still
+  // has it.
+  std::vector<std::string> chosen;
+  for (int i = 0; i < lvSel->ItemCount(); ++i) chosen.push_back(lvSel->Item(i).caption);
+  auto dialog = std::make_unique<TFormFileds>();
+  dialog->LoadFrom(FWorkEngine.get());
+  if (dialog->ShowModal() != ui::kMrOk) return;
+  FillFieldLists();
+  for (const std::string& name : chosen) MoveToSelected(name);
+}
+
+}  // namespace ryn

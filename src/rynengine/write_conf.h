@@ -1,0 +1,94 @@
+// TWriteConfigWise, the exchange file engine's configuration wizard: three pages (the
+// target file, the report identity, the data type with the fields to export) whose checks
+// write into a working copy of the engine; Update copies that copy into the engine, which
+// is untouched until then. "维护" edits the copy's field catalogue in TFormFileds.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "rynengine/form_config_base.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+#include "ui/lists.h"
+#include "ui/pages.h"
+
+namespace ryn {
+
+class TRynExport;
+
+class TWriteConfigWise final : public TCustomConfig {
+ public:
+  // The page indexes of pcWise.
+  enum { kPageFile = 0, kPageIdentity = 1, kPageFields = 2 };
+
+  TWriteConfigWise();
+  ~TWriteConfigWise() override;
+
+  // Shows Engine's settings and edits a copy of them; loading the engine already loaded
+  // changes nothing. The wizard keeps a reference on Engine, so a host that ends the
+  // engine while the wizard is open leaves nothing dangling.
+  void LoadFrom(TRynExport* Engine);
+
+  // Validates the current page and moves its input into the working copy.
+  bool CheckSucceed() override;
+  // The engine takes the working copy's settings.
+  void Update() override;
+  IntfPtr<ITransEngine> GetEngine() override;
+
+  // Page 0 to 2, no further; navigation never checks. A wizard not yet moved shows the
+  // fields page.
+  bool IsBOF() override { return CurrentPage() == kPageFile; }
+  bool IsEOF() override { return CurrentPage() == kPageFields; }
+  void First() override { ShowPage(kPageFile); }
+  void Last() override { ShowPage(kPageFields); }
+  void Next() override;
+  void Previous() override;
+  int CurrentPage() const { return pcWise->ActivePageIndex(); }
+
+  TRynExport& WorkEngine() { return *FWorkEngine; }
+
+  // The first lvList item captioned exactly Name goes to the end of lvSel; nothing when
+  // there is none. MoveToList is the way back.
+  void MoveToSelected(std::string_view Name);
+  void MoveToList(std::string_view Name);
+  // Both lists cleared, lvList filled from the catalogue section of cbPartType's text.
+  void FillFieldLists();
+
+ protected:
+  void ShowPage(int index) override { pcWise->SetActivePageIndex(index); }
+
+ private:
+  void Build();
+  void BuildFilePage(ui::Page& page);
+  void BuildIdentityPage(ui::Page& page);
+  void BuildFieldsPage(ui::Page& page);
+  bool CheckFile();
+  void CheckIdentity();
+  bool CheckFields();
+
+  void edtpathButtonClick();
+  void lvListDblClick();
+  void lvSelDblClick();
+  void WZButton1Click();
+  void WZButton2Click();
+  void WZButton3Click();
+  void WZButton4Click();
+  void WZButton5Click();
+
+  IntfPtr<TRynExport> FWorkEngine;
+  IntfPtr<TRynExport> FTargetEngine;
+
+  ui::PageControl* pcWise = nullptr;
+  ui::ButtonEdit* edtpath = nullptr;
+  ui::Edit* edtCode = nullptr;
+  ui::Edit* edtyear = nullptr;
+  ui::ComboBox* cbRepType = nullptr;
+  ui::Edit* edtPeriod = nullptr;
+  ui::ComboBox* cbPartType = nullptr;
+  ui::ListView* lvList = nullptr;
+  ui::ListView* lvSel = nullptr;
+  ui::SaveDialog SaveDialog;
+};
+
+}  // namespace ryn

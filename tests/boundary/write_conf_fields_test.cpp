@@ -1,0 +1,164 @@
+// The fields page of the exchange file engine's wizard: the catalogue of the chosen data
+// type in one list, the fields to export in the other, the buttons and double-clicks that
+// move them, the page's check, and "维护" editing the catalogue in the field dialog.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "boundary/config_host.h"
+#include "rynengine/fields_dialog_user.h"
+
+namespace ryn {
+namespace {
+
+using testing::ConfigHost;
+using Names = std::vector<std::string>;
+
+// An engine of data type type whose catalogue holds sections (caption UTF-8, lines) and
+// whose selected columns are columns.
+void Configure(ConfigHost& host, int type, const std::vector<std::pair<const char*, std::string>>& sections,
+               const std::string& columns = "") {
+  std::string info;
+  for (const auto& [caption, lines] : sections) info += "[" + Ansi(caption) + "]\r\n" + lines + "\r\n";
+  std::string options = Ansi("数据类型") + "=" + std::to_string(type) + ";" + Ansi("报表信息") + "={" + info + "}";
+  if (!columns.empty()) options += ";" + Ansi("选择列") + "={" + columns + "}";
+  ASSERT_EQ(EngineSetOptions(host.engine, options.c_str()), 0x10001003);
+}
+
+TEST(WriteConfFieldsTest, TheListsShowTheDataTypesCatalogueAndAChangeEmptiesTheSelection) {
+  ConfigHost host;
+  Configure(host, 1, {{"浮动数据", "C=c\r\nA=a\r\nB=b\r\nD=d"}, {"固定数据", "X=x"}}, "B=b\r\nZ=z\r\nA=a");
+  ASSERT_EQ(host.Open(), RYN_OK);
+  auto& type = host.Get<ui::ComboBox>("cbPartType");
+  EXPECT_EQ(type.Text(), Ansi("浮动数据"));
+  EXPECT_EQ(host.Captions("lvList"), (Names{"C", "D"})) << "sorted, the selected ones taken out";
+  EXPECT_EQ(host.Captions("lvSel"), (Names{"B", "A"})) << "in the engine's order; Z is not in the catalogue";
+  EXPECT_EQ(host.Get<ui::ListView>("lvSel").Item(0).subItems, Names{"b"});
+
+  ASSERT_TRUE(ui::Select(type, Ansi("固定数据")));
+  EXPECT_EQ(host.Captions("lvList"), Names{"X"});
+  EXPECT_TRUE(host.Captions("lvSel").empty());
+  EXPECT_EQ(ConfigCheckSucceed(host.config), -1);
+  auto boxes = host.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, Ansi("请选择要导出的字段"));
+  EXPECT_EQ(boxes[0].caption, Ansi("提示"));
+  EXPECT_EQ(boxes[0].flags, ui::kMbOk | ui::kMbIconInformation);
+  EXPECT_EQ(host.ShownPage(), "WZTabSheet2");
+
+  ASSERT_TRUE(ui::Select(type, Ansi("维度数据")));
+  EXPECT_TRUE(host.Captions("lvList").empty()) << "no section for this type";
+  ASSERT_TRUE(ui::Select(type, Ansi("固定数据")));
+  ASSERT_TRUE(ui::DoubleClick(host.Get<ui::ListView>("lvList"), 0));
+  EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  EXPECT_TRUE(host.TakeBoxes().empty());
+  auto work = host.Work();
+  EXPECT_EQ(work["数据类型"], "0");
+  EXPECT_EQ(work["选择列"], "X=x") << "the columns of the other type are gone";
+}
+
+TEST(WriteConfFieldsTest, TheMoveButtonsAndDoubleClicks) {
+  ConfigHost host;
+  Configure(host, 1, {{"浮动数据", "D=d\r\nB=b\r\nA=a\r\nC=c"}});
+  ASSERT_EQ(host.Open(), RYN_OK);
+  auto& list = host.Get<ui::ListView>("lvList");
+  auto& sel = host.Get<ui::ListView>("lvSel");
+  struct Step {
+    const char* what;
+    std::function<bool()> act;
+    Names list, sel;
+  } const steps[] = {
+      {"select B and D, >|", [&] { return ui::Select(list, 1) && ui::Select(list, 3, true) && host.Click("WZButton3"); },
+       {"A", "C"}, {"D", "B"}},  // several arrive in reverse order
+      {">| with nothing selected", [&] { return host.Click("WZButton3"); }, {"A", "C"}, {"D", "B"}},
+      {"select D, |<", [&] { return ui::Select(sel, 0) && host.Click("WZButton4"); }, {"A", "C", "D"}, {"B"}},
+      {">>", [&] { return host.Click("WZButton1"); }, {}, {"B", "A", "C", "D"}},
+      {"<<", [&] { return host.Click("WZButton2"); }, {"A", "B", "C", "D"}, {}},
+      {"double-click C", [&] { return ui::DoubleClick(list, 2); }, {"A", "B", "D"}, {"C"}},
+      {"double-click A", [&] { return ui::DoubleClick(list, 0); }, {"B", "D"}, {"C", "A"}},
+      {"double-click C back", [&] { return ui::DoubleClick(sel, 0); }, {"B", "C", "D"}, {"A"}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    ASSERT_TRUE(step.act());
+    EXPECT_EQ(host.Captions("lvList"), step.list);
+    EXPECT_EQ(host.Captions("lvSel"), step.sel);
+  }
+  EXPECT_EQ(list.Item(1).subItems, Names{"c"}) << "the field name travels with the heading";
+}
+
+TEST(WriteConfFieldsTest, TheCheckKeepsOneColumnPerHeading) {
+  struct Case {
+    const char* name;
+    std::string catalogue;
+    const char* columns;  // "选择列" of the working copy after the check; nullptr: refused
+  } const cases[] = {
+      {"same heading twice: the later field", "A=first\r\nB=b\r\nA=second", "A=second\r\nB=b"},
+      {"headings differing in case are one", "a=lower\r\nA=upper", "a=lower"},  // A sorts first
+      {"no field name: no column", "E=\r\nF", nullptr},
+      {"an empty field name removes the heading", "G=g\r\nG=", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConfigHost host;
+    Configure(host, 1, {{"浮动数据", c.catalogue}});
+    ASSERT_EQ(host.Open(), RYN_OK);
+    ASSERT_TRUE(host.Click("WZButton1"));  // ">>": every line, in the list's order
+    if (c.columns) {
+      EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+      EXPECT_EQ(host.Work()["选择列"], c.columns);
+    } else {
+      EXPECT_EQ(ConfigCheckSucceed(host.config), -1);
+      EXPECT_EQ(host.TakeBoxes().size(), 1u);
+    }
+  }
+}
+
+// "维护": the field dialog on the working copy; after OK the lists are filled again with
+// the chosen fields still chosen, after cancel they stay as they were.
+TEST(WriteConfFieldsTest, MaintainingTheCatalogueRefillsTheListsAndKeepsTheChoice) {
+  ConfigHost host;
+  Configure(host, 1, {{"浮动数据", "A=a\r\nB=b\r\nC=c"}}, "A=a");
+  const std::string original = testing::OptionsOf(host.engine);
+  ASSERT_EQ(host.Open(), RYN_OK);
+  ASSERT_TRUE(ui::DoubleClick(host.Get<ui::ListView>("lvList"), 1));  // C, not checked yet
+  ASSERT_EQ(host.Captions("lvSel"), (Names{"A", "C"}));
+
+  int shown = 0;
+  bool ok = false;
+  std::vector<std::string> rows;
+  ui::ScopedModalDriver driver([&](ui::Form& form) {
+    ++shown;
+    testing::FieldsUser user(form);
+    ASSERT_TRUE(user.Tab(1));  // 浮动数据
+    rows = user.Rows();
+    // B goes, C takes another field name, D comes.
+    user.Type({{"A", "a"}, {"C", "c2"}, {"D", "d"}});
+    ASSERT_TRUE(ok ? user.Ok() : user.Cancel());
+  });
+  ASSERT_TRUE(host.Click("WZButton5"));
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(rows, (std::vector<std::string>{"A=a", "B=b", "C=c"})) << "the working copy's catalogue";
+  EXPECT_EQ(host.Captions("lvList"), (Names{"B"})) << "cancelled: as before";
+  EXPECT_EQ(host.Captions("lvSel"), (Names{"A", "C"}));
+
+  ok = true;
+  ASSERT_TRUE(host.Click("WZButton5"));
+  EXPECT_EQ(host.Captions("lvList"), (Names{"D"}));
+  EXPECT_EQ(host.Captions("lvSel"), (Names{"A", "C"}));
+  EXPECT_EQ(host.Get<ui::ListView>("lvSel").Item(1).subItems, Names{"c2"});
+  EXPECT_EQ(testing::OptionsOf(host.engine), original) << "the catalogue changed in the copy only";
+
+  EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  ConfigUpdate(host.config);
+  auto options = host.Engine();
+  EXPECT_EQ(options["报表信息"], "[" + Ansi("浮动数据") + "]\r\nA=a\r\nC=c2\r\nD=d");
+  EXPECT_EQ(options["选择列"], "A=a\r\nC=c2");
+  EXPECT_TRUE(host.TakeBoxes().empty());
+}
+
+}  // namespace
+}  // namespace ryn

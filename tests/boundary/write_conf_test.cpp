@@ -1,0 +1,252 @@
+// The exchange file engine's wizard driven through the exported Config* functions, embedded
+// in a page of ours: page moves, the file page's checks, the report identity, and that the
+// engine changes at ConfigUpdate and only then, even when the host ends the engine first.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "boundary/config_host.h"
+#include "platform/paths.h"
+#include "support/temp_dir.h"
+
+namespace ryn {
+namespace {
+
+using testing::ConfigHost;
+using testing::ExportOptions;
+using testing::TempDir;
+
+TEST(WriteConfTest, OpensOnTheFieldsPageAndMovesWithinItsThreePages) {
+  ConfigHost host;
+  ASSERT_EQ(host.Open(), RYN_OK);
+  ASSERT_NE(host.config, 0);
+  ASSERT_EQ(host.page->Children().size(), 1u);
+  const ui::Control* wizard = host.page->Children()[0];
+  EXPECT_EQ(wizard->Bounds(), (ui::Rect{0, 0, host.page->Width(), host.page->Height()})) << "fills the page";
+  EXPECT_TRUE(wizard->Showing());
+
+  struct Step {
+    void (*move)(RynHandle);
+    const char* page;
+    int32_t bof, eof;
+  } const steps[] = {
+      {nullptr, "WZTabSheet2", 0, -1},  // not moved yet: the fields page
+      {&ConfigNext, "WZTabSheet2", 0, -1},
+      {&ConfigFirst, "WZTabSheet1", -1, 0},
+      {&ConfigPrevious, "WZTabSheet1", -1, 0},
+      {&ConfigNext, "WZTabSheet3", 0, 0},
+      {&ConfigNext, "WZTabSheet2", 0, -1},
+      {&ConfigNext, "WZTabSheet2", 0, -1},
+      {&ConfigPrevious, "WZTabSheet3", 0, 0},
+      {&ConfigLast, "WZTabSheet2", 0, -1},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    if (steps[i].move) steps[i].move(host.config);
+    EXPECT_EQ(host.ShownPage(), steps[i].page) << i;
+    EXPECT_EQ(ConfigIsBOF(host.config), steps[i].bof) << i;
+    EXPECT_EQ(ConfigIsEOF(host.config), steps[i].eof) << i;
+  }
+  EXPECT_TRUE(host.TakeBoxes().empty()) << "navigation does not check";
+
+  const ui::WindowHandle window = wizard->Handle();
+  host.Fina();
+  EXPECT_TRUE(host.page->Children().empty()) << "detached from the page";
+  EXPECT_EQ(ui::Application::Instance().FindWindow(window), nullptr) << "freed with its handle";
+  EXPECT_EQ(ConfigIsBOF(host.config), RYN_E_WIZARD_HANDLE);
+}
+
+TEST(WriteConfTest, TheFilePageRefusesWhatNamesNoFileAndStoresTheFullPath) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.Path("folder"));
+  const std::string cwd = CurrentDirectory();
+  struct Case {
+    std::string typed;
+    std::string stored;  // empty: refused
+  } const cases[] = {
+      {"", ""},
+      {"   ", ""},
+      {"out?.Ryn", ""},
+      {dir.Path("a*b.Ryn"), ""},
+      {dir.Path("a|b.Ryn"), ""},
+      {dir.Path("a<b>.Ryn"), ""},
+      {dir.Path("a\"b.Ryn"), ""},
+      {"c:/data/out.Ryn", ""},  // no drive prefix here: a colon is refused anywhere
+      {dir.Path("folder"), ""},
+      {dir.Path("new") + "/", ""},
+      {"report.Ryn", cwd + "/report.Ryn"},
+      {"sub/../other.Ryn", cwd + "/other.Ryn"},
+      {dir.Path("missing/deeper/out.Ryn"), dir.Path("missing/deeper/out.Ryn")},  // checked when written
+      {dir.Path(Ansi("报表") + ".Ryn"), dir.Path(Ansi("报表") + ".Ryn")},
+  };
+  ConfigHost host;
+  ASSERT_EQ(host.Open(), RYN_OK);
+  ConfigFirst(host.config);
+  auto& edit = host.Get<ui::ButtonEdit>("edtpath");
+  for (const auto& c : cases) {
+    SCOPED_TRACE("[" + c.typed + "]");
+    ASSERT_TRUE(ui::ReplaceText(edit, c.typed));
+    if (c.stored.empty()) {
+      EXPECT_EQ(ConfigCheckSucceed(host.config), -1);
+      auto boxes = host.TakeBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, Ansi("无效的文件名!"));
+      EXPECT_EQ(boxes[0].caption, Ansi("提示"));
+      EXPECT_EQ(boxes[0].flags, ui::kMbOk | ui::kMbIconWarning);
+      EXPECT_EQ(edit.SelLength(), static_cast<int>(edit.Text().size())) << "selected for retyping";
+      EXPECT_EQ(host.ShownPage(), "WZTabSheet1");
+      EXPECT_EQ(host.Work().count("文件名"), 0u);
+    } else {
+      EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+      EXPECT_TRUE(host.TakeBoxes().empty());
+      EXPECT_EQ(host.Work()["文件名"], c.stored);
+      EXPECT_FALSE(std::filesystem::exists(c.stored)) << "the name alone: nothing is opened";
+    }
+  }
+  EXPECT_EQ(host.Engine().count("文件名"), 0u) << "the engine waits for ConfigUpdate";
+}
+
+TEST(WriteConfTest, TheEllipsisChoosesTheFileToSaveTo) {
+  ConfigHost host;
+  ASSERT_EQ(host.Open(), RYN_OK);
+  ConfigFirst(host.config);
+  auto& edit = host.Get<ui::ButtonEdit>("edtpath");
+  auto& dialogs = ui::Application::Instance().Dialogs();
+  dialogs.ScriptSaveFileName("/data/chosen");
+  dialogs.ScriptSaveFileName(std::nullopt);
+  ASSERT_TRUE(ui::ClickEllipsis(edit));
+  EXPECT_EQ(edit.Text(), "/data/chosen.Ryn") << "the default extension is added";
+  ASSERT_TRUE(ui::ClickEllipsis(edit));
+  EXPECT_EQ(edit.Text(), "/data/chosen.Ryn") << "cancelled: the name stays";
+  ASSERT_EQ(dialogs.SaveDialogs().size(), 2u);
+  EXPECT_EQ(dialogs.SaveDialogs()[0].filter, Ansi("网络报表Ryn文件(*.Ryn)|*.Ryn|所有文件(*.*)|*.*"));
+  EXPECT_EQ(dialogs.SaveDialogs()[1].initialName, "/data/chosen.Ryn");
+}
+
+TEST(WriteConfTest, TheIdentityPageShowsTheEnginesReportTypeAndStoresItsCode) {
+  struct Case {
+    const char* type;      // the engine's report type, as an options value (nullptr: none)
+    const char* shown;     // cbRepType's text
+    const char* choose;    // then chosen by the user (nullptr: left)
+    const char* stored;    // the code the working copy gets
+  } const cases[] = {
+      {nullptr, "不定期", nullptr, "B"},
+      {"Y", "月", nullptr, "Y"},
+      {"Q", "不定期", nullptr, "B"},
+      {"N", "年", "季度", "J"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    ConfigHost host;
+    if (c.type) {
+      ASSERT_EQ(EngineSetOptions(host.engine, (Ansi("报表类型") + "=" + c.type).c_str()), 0x10001003);
+    }
+    ASSERT_EQ(host.Open(), RYN_OK);
+    auto& box = host.Get<ui::ComboBox>("cbRepType");
+    ASSERT_EQ(box.ItemCount(), 8);
+    EXPECT_EQ(box.Text(), Ansi(c.shown));
+    ConfigFirst(host.config);
+    ConfigNext(host.config);
+    if (c.choose) {
+      ASSERT_TRUE(ui::Select(box, Ansi(c.choose)));
+    }
+    EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+    EXPECT_EQ(host.Work()["报表类型"], c.stored);
+  }
+}
+
+TEST(WriteConfTest, FinaWithoutUpdateKeepsTheEngineAndUpdateWritesEveryPage) {
+  TempDir dir;
+  ConfigHost host;
+  const std::string info = "[" + Ansi("浮动数据") + "]\r\nA=a\r\nB=b\r\nC=c";
+  ASSERT_EQ(EngineSetOptions(host.engine, (testing::ExportOptions(dir.Path("old.Ryn")) + ";" + Ansi("报表信息") +
+                                           "={\r\n\t" + info + "}")
+                                              .c_str()),
+            0);
+  const std::string original = testing::OptionsOf(host.engine);
+  auto edit = [&] {
+    ASSERT_EQ(host.Open(), RYN_OK);
+    EXPECT_EQ(host.Get<ui::Edit>("edtCode").Text(), "0001");
+    EXPECT_EQ(host.Get<ui::Edit>("edtyear").Text(), "2023");
+    EXPECT_EQ(host.Get<ui::Edit>("edtPeriod").Text(), "12");
+    EXPECT_EQ(host.Get<ui::ButtonEdit>("edtpath").Text(), dir.Path("old.Ryn"));
+    EXPECT_EQ(host.Captions("lvSel"), (std::vector<std::string>{"A", "B"}));
+    ConfigFirst(host.config);
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::ButtonEdit>("edtpath"), dir.Path("new.Ryn")));
+    EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+    ConfigNext(host.config);
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), "0099"));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), "20x24"));  // number mode drops the x
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), "3"));
+    EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+    ConfigNext(host.config);
+    ASSERT_TRUE(host.Click("WZButton2"));  // "<<"
+    ASSERT_TRUE(ui::DoubleClick(host.Get<ui::ListView>("lvList"), 2));
+    EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  };
+  edit();
+  host.Fina();
+  EXPECT_EQ(testing::OptionsOf(host.engine), original) << "no ConfigUpdate: the edits are gone";
+
+  edit();
+  ConfigUpdate(host.config);
+  host.Fina();
+  auto options = host.Engine();
+  EXPECT_EQ(options["单位标识"], "0099");
+  EXPECT_EQ(options["年度"], "2024");
+  EXPECT_EQ(options["时期"], "3");
+  EXPECT_EQ(options["报表类型"], "Y");
+  EXPECT_EQ(options["文件名"], dir.Path("new.Ryn"));
+  EXPECT_EQ(options["数据类型"], "1");
+  EXPECT_EQ(options["选择列"], "C=c");
+  EXPECT_EQ(options["报表信息"], info);
+
+  // The records go to the file the wizard named, not to the one open before.
+  Append(host.engine);
+  reinterpret_cast<RynSetText>(FieldGetProc(2, 65))(host.engine, 0, "v", 1);
+  Post(host.engine);
+  EngineFina(host.engine);
+  EXPECT_NE(TempDir::Read(dir.Path("new.Ryn")).find("0099\t2024\tY\t3\tv"), std::string::npos)
+      << TempDir::Read(dir.Path("new.Ryn"));
+  EXPECT_EQ(TempDir::Read(dir.Path("old.Ryn")).find('v'), std::string::npos);
+}
+
+TEST(WriteConfTest, ThePortIsAnEngineHandleOfTheWorkingCopyWhileTheWizardIsOpen) {
+  ConfigHost host;
+  ASSERT_EQ(EngineSetOptions(host.engine, (Ansi("数据类型") + "=1;" + Ansi("报表信息") + "={[" + Ansi("浮动数据") +
+                                           "]\r\nA=a\r\nB=b}" + ";" + Ansi("选择列") + "={A=a}")
+                                              .c_str()),
+            0x10001003);
+  ASSERT_EQ(host.Open(), RYN_OK);
+  const RynHandle port = ConfigPort(host.config);
+  ASSERT_NE(port, 0);
+  EXPECT_NE(port, host.engine);
+  EXPECT_EQ(ConfigPort(host.config), port) << "the same handle every time";
+  EXPECT_EQ(FieldGetCount(port), 1);
+  ASSERT_TRUE(host.Click("WZButton1"));  // ">>"
+  EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  EXPECT_EQ(FieldGetCount(port), 2);
+  EXPECT_EQ(FieldGetCount(host.engine), 1) << "the engine waits for ConfigUpdate";
+  host.Fina();
+  EXPECT_EQ(FieldGetCount(port), 0) << "the copy's handle ends with the wizard";
+  EXPECT_EQ(ConfigPort(host.config), 0);
+}
+
+TEST(WriteConfTest, AWizardOutlivingItsEngineStaysSafe) {
+  ConfigHost host;
+  ASSERT_EQ(host.Open(), RYN_OK);
+  ConfigFirst(host.config);
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::ButtonEdit>("edtpath"), "x.Ryn"));
+  EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  EngineFina(host.engine);  // a host that ends the engine first
+  EXPECT_EQ(testing::OptionsOf(host.engine), "") << "its handle is gone";
+  ConfigUpdate(host.config);
+  ConfigNext(host.config);
+  EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  EXPECT_NE(ConfigPort(host.config), 0);
+  host.Fina();
+  host.engine = 0;
+}
+
+}  // namespace
+}  // namespace ryn
