@@ -158,6 +158,7 @@ bool TTransFrom::Replaceable(const Side& side) const {
 }
 
 void TTransFrom::SetEngine(const Side& side, ITransEngine* engine) {
+  side.configAsked = nullptr;
   if (side.direction == kDirectionSource) frame_->SetImportEngine(engine, true);
   else frame_->SetExportEngine(engine, true);
 }
@@ -217,7 +218,8 @@ void TTransFrom::AfterSide(const Side& side) {
 
 void TTransFrom::StartConfig(Side& side, ITransEngine* engine) {
   // A wizard already embedded for this engine stays as the user left it.
-  if (side.config) return;
+  if (side.config || side.configAsked == engine) return;
+  side.configAsked = engine;
   IntfPtr<IEngineConfig> config = engine->GetConfig();
   if (!config) return;
   bool started = false;
@@ -281,13 +283,12 @@ void TTransFrom::NextFromSelection(Side& side) {
     SetEngine(side, created.get());
     engine = created.get();
   }
-  // An engine that failed to open before is tried again rather than passed on closed; one
-  // that is open has had its configuration started when it was set.
-  if (!engine->IsActive()) {
-    if (!engine->Init(side.direction)) throw ETransFromError(InitFailedText(side));
-    engine->SetEvents(this);
-    StartConfig(side, engine);
-  }
+  // An engine that failed to open before is tried again rather than passed on closed. An
+  // engine may be open from the moment it is made, so its wizard is started here as well;
+  // one already embedded stays as the user left it.
+  if (!engine->IsActive() && !engine->Init(side.direction)) throw ETransFromError(InitFailedText(side));
+  engine->SetEvents(this);
+  StartConfig(side, engine);
   if (side.config) {
     ShowPage(side.configPage);
     side.config->First();

@@ -74,6 +74,9 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
     ui::ComboBox* list = nullptr;
     ui::RichText* description = nullptr;
     IntfPtr<IEngineConfig> config;
+    // The engine whose wizard was asked for, so that one refusing to start is not asked
+    // again on every pass; cleared whenever the side's engine changes.
+    mutable const ITransEngine* configAsked = nullptr;
   };
 
   void Build();

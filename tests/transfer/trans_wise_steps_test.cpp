@@ -210,6 +210,33 @@ TEST_F(TransWiseTest, ADestinationWizardEmbeddedOnItsPage) {
   EXPECT_EQ(FrameScript(), "");
 }
 
+// An engine that is open from the moment it is made (the exchange file engine is) still
+// gets its wizard started when the user picks it instead of the first entry.
+TEST_F(TransWiseTest, AnEngineOpenFromTheStartPickedByTheUserGetsItsWizard) {
+  std::vector<IntfPtr<FakeConfig>> configs;
+  for (const char* name : {"d1", "d2"}) {
+    Factory(name, kDirectionDestination, [&] {
+      auto engine = DestEngine("d", MakeIntf<TableDest>(std::vector<Column>{{"p", 6}}));
+      engine->active = true;
+      engine->config = MakeIntf<FakeConfig>();
+      configs.push_back(engine->config);
+      return engine;
+    });
+  }
+  fixedSource = SourceEngine("fixed");
+  Frame().SetImportEngine(fixedSource.get(), false);
+  Start();
+  EXPECT_EQ(wizard->CurrentPage(), W::kTabSelTag);
+  Show([&] {
+    ASSERT_TRUE(ui::Select(Get<ui::ComboBox>("cbxExport"), 1));
+    Next();
+    EXPECT_EQ(wizard->CurrentPage(), W::kTabConfTag);
+    ASSERT_FALSE(configs.empty());
+    EXPECT_EQ(configs.back()->parentWindow, Get<ui::PageControl>("pcWise").PageAt(W::kTabConfTag).Handle());
+    ui::Click(Get<ui::Button>("Button2"));
+  });
+}
+
 TEST_F(TransWiseTest, AConfigurationThatDoesNotStartIsSkipped) {
   struct Case {
     const char* what;
