@@ -15,13 +15,6 @@ namespace {
 // it added to the list.
 constexpr const char* kEncodings[] = {"UTF-8", "GBK", "GB18030", "BIG5"};
 
-ui::Label& AddLabel(ui::Page& page, const char* name, const char* utf8, int left, int top) {
-  auto& label = page.Create<ui::Label>(name);
-  label.SetCaption(Ansi(utf8));
-  label.SetBounds(left, top, 0, 12);
-  return label;
-}
-
 ui::ComboBox& AddCombo(ui::Page& page, const char* name, int top, int width, std::initializer_list<const char*> items) {
   auto& combo = page.Create<ui::ComboBox>(name);
   combo.SetBounds(110, top, width, 20);

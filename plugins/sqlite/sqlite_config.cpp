@@ -10,17 +10,6 @@
 #include "transport/options_text.h"
 
 namespace ryn {
-namespace {
-
-ui::Label& AddLabel(ui::Page& page, const char* name, const char* utf8, int left, int top) {
-  auto& label = page.Create<ui::Label>(name);
-  label.SetCaption(Ansi(utf8));
-  label.SetBounds(left, top, 0, 12);
-  return label;
-}
-
-}  // namespace
-
 IntfPtr<IEngineConfig> TSqliteSource::GetConfig() { return MakeConfig<TSqliteConfig>(this); }
 
 TSqliteConfig::TSqliteConfig(TSqliteSource* target) : TSourceConfig(target, MakeIntf<TSqliteSource>()) {

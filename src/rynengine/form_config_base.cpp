@@ -92,4 +92,11 @@ void TCustomConfig::GoTo(int index) {
   ShowPage(index);
 }
 
+ui::Label& TCustomConfig::AddLabel(ui::Control& page, const char* name, const char* utf8, int left, int top) {
+  auto& label = page.Create<ui::Label>(name);
+  label.SetCaption(Ansi(utf8));
+  label.SetBounds(left, top, 0, 12);
+  return label;
+}
+
 }  // namespace ryn

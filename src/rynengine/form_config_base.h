@@ -12,6 +12,7 @@
 
 #include "transport/interfaces.h"
 #include "transport/object.h"
+#include "ui/controls.h"
 #include "ui/form.h"
 
 namespace ryn {
@@ -73,6 +74,8 @@ class TCustomConfig : public ui::Form,
   virtual void ShowPage(int index) = 0;
   // Appends a page to the list; its index.
   int AddPage(ui::Control& page);
+  // A label on a page, its caption given in UTF-8; it sizes itself to the caption.
+  static ui::Label& AddLabel(ui::Control& page, const char* name, const char* utf8, int left, int top);
 
  private:
   void GoTo(int index);

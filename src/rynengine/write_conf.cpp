@@ -20,13 +20,6 @@
 namespace ryn {
 namespace {
 
-ui::Label& AddLabel(ui::Page& page, const char* name, const char* utf8, int left, int top) {
-  auto& label = page.Create<ui::Label>(name);
-  label.SetCaption(Ansi(utf8));
-  label.SetBounds(left, top, 0, 12);
-  return label;
-}
-
 ui::Button& AddButton(ui::Page& page, const char* name, const char* caption, int left, int top,
                       std::function<void()> onClick) {
   auto& button = page.Create<ui::Button>(name);
