@@ -132,7 +132,7 @@ Backend* Application::GetBackend() {
 }
 
 bool Application::SetBackend(Backend* backend) {
-  if (backend_ && backend != backend_) return false;
+  if (backend && backend_ && backend != backend_) return false;
   backendChosen_ = true;
   backend_ = backend;
   return true;

@@ -90,8 +90,8 @@ class RYN_UI_API Application {
   void SetDialogService(DialogService* service);
   // The backend; on first need one is chosen as backend_loader.h describes.
   Backend* GetBackend();
-  // Installs a backend (null: headless). Refused (false) once another backend is
-  // installed: one adapter per process.
+  // Installs a backend, or null to go headless again. Refused (false) while another
+  // backend is installed: one adapter per process.
   bool SetBackend(Backend* backend);
   // Makes the window known under the toolkit's own handle for it as well (0: under its
   // table handle only again); Handle() answers the native one from then on.

@@ -46,12 +46,11 @@ Backend* LoadModule(const std::string& name, std::string* error) {
 bool UseBackend(std::string_view name, std::string* error) {
   Application& app = Application::Instance();
   if (name == "headless") {
-    if (!app.SetBackend(nullptr)) {
+    if (gName != "headless") {
       if (error) *error = "the " + gName + " backend runs already";
       return false;
     }
-    gName = "headless";
-    return true;
+    return app.SetBackend(nullptr);
   }
   if (name == gName) return true;
   if (gName != "headless") {

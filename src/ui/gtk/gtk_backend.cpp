@@ -120,15 +120,23 @@ class GtkBackend : public Backend {
   bool Snapshot(Form& form, const std::string& pngFile) override {
     GtkWidget* shell = ShellOf(form);
     if (!shell || !gtk_widget_get_mapped(shell)) return false;
+    // The window shows the form's current state once the frame clock has painted it after
+    // this request; until then the X server holds an older picture.
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(shell);
+    bool painted = false, late = false;
+    const gulong handler = g_signal_connect_swapped(clock, "after-paint", G_CALLBACK(+[](bool* flag) { *flag = true; }), &painted);
+    const guint timer = g_timeout_add(2000, +[](gpointer flag) -> gboolean { return *static_cast<bool*>(flag) = true, G_SOURCE_REMOVE; }, &late);
     gtk_widget_queue_draw(shell);
-    for (int i = 0; i < 1000 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+    while (!painted && !late) g_main_context_iteration(nullptr, TRUE);
+    g_signal_handler_disconnect(clock, handler);
+    if (!late) g_source_remove(timer);
     gdk_display_sync(gtk_widget_get_display(shell));
     GdkWindow* window = gtk_widget_get_window(shell);
     GdkPixbuf* image = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window), gdk_window_get_height(window));
     if (!image) return false;
     const bool saved = gdk_pixbuf_save(image, pngFile.c_str(), "png", nullptr, nullptr);
     g_object_unref(image);
-    return saved;
+    return saved && painted;
   }
 
   static GtkBackend*& Instance() {
