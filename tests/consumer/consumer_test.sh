@@ -52,6 +52,7 @@ if [[ -f "$build/lib/librynfiler-ui-gtk.so" || -n $(find "$build" -maxdepth 2 -n
     out=$(env -u LD_LIBRARY_PATH -u RYNFILER_PLUGIN_DIR RYNFILER_UI=gtk \
           "$here/../ui/gtk/with_display.sh" "$prefix/bin/ryn" config "CSV文件" 2>&1 || true)
     grep -q "ryn config: cancelled" <<<"$out" || { echo "ryn config on the GTK backend: $out"; exit 1; }
+    echo "the installed adapter loads its GTK backend"
   fi
 fi
 echo "consumer test passed"

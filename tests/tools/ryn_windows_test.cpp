@@ -117,5 +117,21 @@ TEST_F(RynWindowsTest, CancellingAndUsageErrors) {
   }
 }
 
+TEST_F(RynWindowsTest, WithoutAnyWindowsAndWithoutADriverTheCommandsSaySo) {
+  if (ui::Application::Instance().GetBackend()) GTEST_SKIP() << "windows can be shown here";
+  struct Case {
+    int (*command)(std::span<const std::string_view>, std::ostream&, std::ostream&);
+    std::vector<std::string> args;
+  } cases[] = {
+      {tool::RunConfig, {"CSV文件", "--dir", RYNFILER_ENGINE_DIR}},
+      {tool::RunWizard, {"--dir", RYNFILER_ENGINE_DIR}},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = RunCommand(c.command, c.args);
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find("no windows can be shown: set DISPLAY"), std::string::npos) << o.err;
+  }
+}
+
 }  // namespace
 }  // namespace ryn
