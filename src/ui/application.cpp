@@ -1,5 +1,6 @@
 #include "ui/application.h"
 
+#include "ui/backend_loader.h"
 #include "ui/control.h"
 #include "ui/dialogs.h"
 #include "ui/form.h"
@@ -55,6 +56,7 @@ bool Application::HasPendingMessages() const {
 }
 
 void Application::ProcessMessages() {
+  if (backend_) backend_->ProcessEvents();
   for (;;) {
     Pending next;
     {
@@ -87,7 +89,11 @@ void Application::HandleException(const std::exception& e) {
 }
 
 void Application::RunModal(Form& form) {
-  if (backend_ && backend_->RunModal(form)) return;
+  if (Backend* backend = GetBackend(); backend && backend->RunModal(form)) return;
+  DriveModal(form);
+}
+
+void Application::DriveModal(Form& form) {
   auto open = [&] { return form.ModalResult() == kMrNone; };
   ProcessMessages();
   if (open() && driver_) {
@@ -112,7 +118,31 @@ void Application::PopModal(Form* form) {
   }
 }
 
-DialogService& Application::Dialogs() { return *dialogs_; }
+DialogService& Application::Dialogs() {
+  GetBackend();  // a backend chosen now may bring its own service
+  return *dialogs_;
+}
+
+Backend* Application::GetBackend() {
+  if (!backendChosen_) {
+    backendChosen_ = true;
+    ChooseBackend();
+  }
+  return backend_;
+}
+
+bool Application::SetBackend(Backend* backend) {
+  if (backend && backend_ && backend != backend_) return false;
+  backendChosen_ = true;
+  backend_ = backend;
+  return true;
+}
+
+void Application::BindNativeHandle(Control& control, WindowHandle native) {
+  if (control.handle_ != control.tableHandle_) windows_.erase(control.handle_);
+  control.handle_ = native ? native : control.tableHandle_;
+  windows_[control.handle_] = &control;
+}
 
 void Application::SetDialogService(DialogService* service) { dialogs_ = service ? service : headlessDialogs_.get(); }
 

@@ -71,12 +71,16 @@ class RYN_UI_API Application {
   const std::string& Title() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
 
-  // The modal loop of Form::ShowModal. Headless: pending messages are processed, the
-  // driver gets the form, pending messages are processed again; a form still open then
-  // ends with Cancel, so that nothing ever waits for a user who is not there.
+  // The modal loop of Form::ShowModal: the backend's when it runs one, else DriveModal.
   void RunModal(Form& form);
+  // The headless loop, which a backend also runs once the modal form is on screen when a
+  // driver is installed: pending messages are processed, the driver gets the form,
+  // pending messages are processed again; a form still open then ends with Cancel, so
+  // that nothing ever waits for a user who is not there.
+  void DriveModal(Form& form);
   // Installs the driver every modal form is handed to; returns the one it replaces.
   ModalDriver SetModalDriver(ModalDriver driver);
+  bool HasModalDriver() const { return static_cast<bool>(driver_); }
   // The innermost modal form, or null.
   Form* ActiveForm() const { return modal_.empty() ? nullptr : modal_.back(); }
   const std::vector<Form*>& ModalForms() const { return modal_; }
@@ -84,14 +88,21 @@ class RYN_UI_API Application {
   DialogService& Dialogs();
   // A service of the backend's in place of the headless one (null: back to headless).
   void SetDialogService(DialogService* service);
-  Backend* GetBackend() const { return backend_; }
-  void SetBackend(Backend* backend) { backend_ = backend; }
+  // The backend; on first need one is chosen as backend_loader.h describes.
+  Backend* GetBackend();
+  // Installs a backend, or null to go headless again. Refused (false) while another
+  // backend is installed: one adapter per process.
+  bool SetBackend(Backend* backend);
+  // Makes the window known under the toolkit's own handle for it as well (0: under its
+  // table handle only again); Handle() answers the native one from then on.
+  void BindNativeHandle(Control& control, WindowHandle native);
 
  private:
   friend class Form;
   Application();
   void PushModal(Form* form) { modal_.push_back(form); }
   void PopModal(Form* form);
+  void ChooseBackend();
 
   struct Pending {
     Message message;
@@ -106,6 +117,7 @@ class RYN_UI_API Application {
   std::unique_ptr<DialogService> headlessDialogs_;
   DialogService* dialogs_ = nullptr;
   Backend* backend_ = nullptr;
+  bool backendChosen_ = false;
   std::string title_ = "RynFiler";
 };
 

@@ -11,11 +11,16 @@ ControlPeer::~ControlPeer() = default;
 Backend::~Backend() = default;
 
 Control::Control(ControlKind kind)
-    : kind_(kind), handle_(Application::Instance().RegisterWindow(this)), visible_(kind != ControlKind::kForm) {}
+    : kind_(kind),
+      handle_(Application::Instance().RegisterWindow(this)),
+      tableHandle_(handle_),
+      visible_(kind != ControlKind::kForm) {}
 
 Control::~Control() {
   aligning_ = true;  // nothing is laid out while the tree comes down
-  Application::Instance().UnregisterWindow(handle_);
+  Application& app = Application::Instance();
+  app.UnregisterWindow(tableHandle_);
+  if (handle_ != tableHandle_) app.UnregisterWindow(handle_);
   peer_.reset();
   // Owned children go first, newest first; each leaves children_ as it goes.
   while (!owned_.empty()) {

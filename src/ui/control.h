@@ -100,6 +100,7 @@ class RYN_UI_API Control {
   void CreatePeers();
 
  private:
+  friend class Application;
   void Adopt(std::unique_ptr<Control> child);
   void RemoveChild(Control* child);
   void ChildChanged();
@@ -107,6 +108,7 @@ class RYN_UI_API Control {
   ControlKind kind_;
   std::string name_;
   WindowHandle handle_;
+  WindowHandle tableHandle_;  // never reused; handle_ may be the toolkit's own as well
   Control* parent_ = nullptr;
   std::vector<Control*> children_;
   std::vector<std::unique_ptr<Control>> owned_;

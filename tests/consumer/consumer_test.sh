@@ -39,4 +39,20 @@ for lib in "$libdir/librynfiler.so.0" "$libdir/librynfiler-ui.so.0" "$plugindir"
   env -u LD_LIBRARY_PATH "$work/load" "$lib"
 done
 env -u LD_LIBRARY_PATH -u RYNFILER_PLUGIN_DIR "$prefix/bin/ryn" engines >/dev/null
+
+# The GTK backend, when built, is a module beside the adapter library (never in the engine
+# folder, whose every library is loaded as an engine), and the installed adapter finds it:
+# on a display of its own, `ryn config` chosen to run on it shows the window (which the
+# headless loop then cancels) rather than saying it cannot show any.
+if [[ -f "$build/lib/librynfiler-ui-gtk.so" || -n $(find "$build" -maxdepth 2 -name 'librynfiler-ui-gtk.so' -print -quit) ]]; then
+  [[ -f "$libdir/librynfiler-ui-gtk.so" && ! -e "$plugindir/librynfiler-ui-gtk.so" ]] ||
+    { echo "librynfiler-ui-gtk.so belongs in $libdir only"; exit 1; }
+  env -u LD_LIBRARY_PATH "$work/load" "$libdir/librynfiler-ui-gtk.so"
+  if command -v xvfb-run >/dev/null; then
+    out=$(env -u LD_LIBRARY_PATH -u RYNFILER_PLUGIN_DIR RYNFILER_UI=gtk \
+          "$here/../ui/gtk/with_display.sh" "$prefix/bin/ryn" config "CSV文件" 2>&1 || true)
+    grep -q "ryn config: cancelled" <<<"$out" || { echo "ryn config on the GTK backend: $out"; exit 1; }
+    echo "the installed adapter loads its GTK backend"
+  fi
+fi
 echo "consumer test passed"

@@ -9,6 +9,7 @@
 #include "functions_command.h"
 #include "eval_command.h"
 #include "transfer_command.h"
+#include "window_commands.h"
 #include "expr/common_functions.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -26,6 +27,8 @@ constexpr const char* kUsage =
     "  eval       parse a formula and print its type and value\n"
     "  functions  list the built-in functions of the expression language\n"
     "  transfer   move the records of one engine into another\n"
+    "  wizard     make a transfer in the transfer wizard's windows and run it\n"
+    "  config     step through an engine's configuration wizard; print its options\n"
     "\n"
     "Run \"ryn COMMAND --help\" for the arguments of a command; \"ryn --version\" prints\n"
     "the version and the process code page.\n";
@@ -56,6 +59,8 @@ int Run(int argc, char** argv) {
   if (command == "eval") return ryn::tool::RunEval(rest, std::cout, std::cerr);
   if (command == "engines") return ryn::tool::RunEngines(rest, std::cout, std::cerr);
   if (command == "transfer") return ryn::tool::RunTransfer(rest, std::cout, std::cerr);
+  if (command == "wizard") return ryn::tool::RunWizard(rest, std::cout, std::cerr);
+  if (command == "config") return ryn::tool::RunConfig(rest, std::cout, std::cerr);
   if (command == "functions") return ryn::tool::RunFunctions(rest, std::cout, std::cerr);
   std::cerr << "ryn: unknown command " << command << "\n" << kUsage;
   return 2;

@@ -1,0 +1,228 @@
+#include "ui/gtk/gtk_peer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "ui/application.h"
+#include "ui/menus.h"
+
+namespace ryn::ui::gtk {
+namespace {
+
+const char* CodePageName() {
+  // The process code page of the system's texts, named as its platform layer names it.
+  static const std::string name = [] {
+    const char* env = std::getenv("RYNFILER_CODEPAGE");
+    return std::string(env && *env ? env : "GBK");
+  }();
+  return name.c_str();
+}
+
+std::string Convert(const char* text, gssize size, const char* to, const char* from) {
+  gsize written = 0;
+  gchar* out = g_convert_with_fallback(text, size, to, from, "?", nullptr, &written, nullptr);
+  if (!out) return std::string(text, size < 0 ? std::char_traits<char>::length(text) : static_cast<size_t>(size));
+  std::string result(out, written);
+  g_free(out);
+  return result;
+}
+
+// One style class per font and per colour, made once for the process.
+GtkCssProvider* Styles() {
+  static GtkCssProvider* provider = [] {
+    GtkCssProvider* p = gtk_css_provider_new();
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(p),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    return p;
+  }();
+  return provider;
+}
+
+std::string& StyleText() {
+  static std::string text;
+  return text;
+}
+
+std::string StyleClass(const std::string& key, const std::string& rule) {
+  static std::map<std::string, std::string> classes;
+  auto it = classes.find(key);
+  if (it != classes.end()) return it->second;
+  std::string name = "ryn-style-" + std::to_string(classes.size());
+  classes.emplace(key, name);
+  StyleText() += "." + name + ", ." + name + " * { " + rule + " }\n";
+  gtk_css_provider_load_from_data(Styles(), StyleText().c_str(), -1, nullptr);
+  return name;
+}
+
+void SwapClass(GtkWidget* widget, std::string& current, const std::string& next) {
+  GtkStyleContext* style = gtk_widget_get_style_context(widget);
+  if (!current.empty()) gtk_style_context_remove_class(style, current.c_str());
+  current = next;
+  if (!current.empty()) gtk_style_context_add_class(style, current.c_str());
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::string& narrow) {
+  if (g_ascii_strcasecmp(CodePageName(), "UTF-8") == 0) return narrow;
+  return Convert(narrow.data(), static_cast<gssize>(narrow.size()), "UTF-8", CodePageName());
+}
+
+std::string FromUtf8(const char* utf8) {
+  if (!utf8) return {};
+  if (g_ascii_strcasecmp(CodePageName(), "UTF-8") == 0) return utf8;
+  return Convert(utf8, -1, CodePageName(), "UTF-8");
+}
+
+GtkPeer::GtkPeer(Control& control, GtkWidget* outer) : control_(control), outer_(GTK_WIDGET(g_object_ref_sink(outer))) {}
+
+GtkPeer::~GtkPeer() {
+  // The control's children lose their peers after it: their widgets leave ours first, so
+  // that destroying ours does not destroy theirs under them.
+  for (Control* child : control_.Children())
+    if (GtkPeer* peer = Of(child))
+      if (GtkWidget* parent = gtk_widget_get_parent(peer->outer_)) gtk_container_remove(GTK_CONTAINER(parent), peer->outer_);
+  g_signal_handlers_disconnect_by_data(outer_, this);
+  if (GtkWidget* inner = Inner(); inner != outer_) g_signal_handlers_disconnect_by_data(inner, this);
+  if (GtkWidget* parent = gtk_widget_get_parent(outer_)) gtk_container_remove(GTK_CONTAINER(parent), outer_);
+  gtk_widget_destroy(outer_);
+  g_object_unref(outer_);
+}
+
+GtkPeer* GtkPeer::Of(const Control* control) { return control ? static_cast<GtkPeer*>(control->Peer()) : nullptr; }
+
+void GtkPeer::Connect(gpointer instance, const char* signal, GCallback callback) {
+  g_signal_connect(instance, signal, callback, this);
+}
+
+void GtkPeer::Init() {
+  updating_ = true;
+  Attach();
+  for (Change c : {Change::kCaption, Change::kText, Change::kItems, Change::kColumns, Change::kValue, Change::kStyle,
+                   Change::kItemIndex, Change::kSelection, Change::kActivePage})
+    Update(c);
+  ApplyFont();
+  ApplyColor();
+  gtk_widget_set_sensitive(outer_, control_.Enabled());
+  updating_ = false;
+  gtk_widget_add_events(Inner(), GDK_BUTTON_PRESS_MASK);
+  Connect(Inner(), "button-press-event", G_CALLBACK(OnButtonPress));
+  // Controls made before this one's peer wait for it to take them in.
+  for (Control* child : control_.Children())
+    if (GtkPeer* peer = Of(child)) peer->Attach();
+}
+
+void GtkPeer::Attach() {
+  GtkPeer* parent = Of(control_.Parent());
+  GtkFixed* container = parent ? parent->Container() : nullptr;
+  GtkWidget* current = gtk_widget_get_parent(outer_);
+  if (current && current != GTK_WIDGET(container)) gtk_container_remove(GTK_CONTAINER(current), outer_);
+  const Rect& b = control_.Bounds();
+  if (container) {
+    if (gtk_widget_get_parent(outer_)) gtk_fixed_move(container, outer_, b.left, b.top);
+    else gtk_fixed_put(container, outer_, b.left, b.top);
+  }
+  // A width or height of 0 lets the widget take its natural size (auto-sized labels).
+  gtk_widget_set_size_request(outer_, b.width > 0 ? b.width : -1, b.height > 0 ? b.height : -1);
+  gtk_widget_set_visible(outer_, control_.Visible());
+}
+
+void GtkPeer::Changed(Change what) {
+  updating_ = true;
+  switch (what) {
+    case Change::kBounds:
+    case Change::kParent:
+      Attach();
+      break;
+    case Change::kVisible:
+      gtk_widget_set_visible(outer_, control_.Visible());
+      break;
+    case Change::kEnabled:
+      gtk_widget_set_sensitive(outer_, control_.Enabled());
+      break;
+    case Change::kFont:
+      ApplyFont();
+      break;
+    case Change::kColor:
+      ApplyColor();
+      break;
+    case Change::kRepaint:
+      gtk_widget_queue_draw(outer_);
+      break;
+    default:
+      break;
+  }
+  Update(what);
+  updating_ = false;
+}
+
+void GtkPeer::ApplyFont() {
+  const FontInfo font = control_.Font();
+  std::string rule;
+  if (!font.name.empty()) rule += "font-family: \"" + ToUtf8(font.name) + "\", sans-serif; ";
+  rule += "font-size: " + std::to_string(font.size) + "pt; font-weight: " + (font.bold ? "bold" : "normal") + ";";
+  SwapClass(Inner(), fontClass_, StyleClass("font " + rule, rule));
+}
+
+void GtkPeer::ApplyColor() {
+  const ColorRef color = control_.Color();
+  if (color & 0x80000000u) {
+    SwapClass(outer_, colorClass_, color == kColorInfo ? StyleClass("info", "background-color: #ffffe1;") : "");
+    return;
+  }
+  char rgb[8];
+  std::snprintf(rgb, sizeof rgb, "#%06x", color & 0xFFFFFFu);
+  SwapClass(outer_, colorClass_, StyleClass(rgb, std::string("background-color: ") + rgb + ";"));
+}
+
+void GtkPeer::Post(std::function<void(Control&)> action, Change resync) {
+  const WindowHandle handle = control_.Handle();
+  Application::Instance().PostAction([handle, action = std::move(action), resync] {
+    Control* control = Application::Instance().FindWindow(handle);
+    if (!control) return;
+    action(*control);
+    if (GtkPeer* peer = Of(Application::Instance().FindWindow(handle))) peer->Changed(resync);
+  });
+}
+
+gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self) {
+  auto* peer = static_cast<GtkPeer*>(self);
+  PopupMenu* menu = peer->control_.ContextMenu();
+  if (event->button != GDK_BUTTON_SECONDARY || !menu) return FALSE;
+  GtkWidget* popup = gtk_menu_new();
+  for (int i = 0; i < menu->ItemCount(); ++i) {
+    MenuItem& item = menu->ItemAt(i);
+    if (!item.visible) continue;
+    GtkWidget* entry = item.IsSeparator() ? gtk_separator_menu_item_new()
+                                          : gtk_menu_item_new_with_label(ToUtf8(item.caption).c_str());
+    gtk_widget_set_sensitive(entry, item.enabled);
+    // The item is looked up again when the click is handled: the menu may have changed.
+    g_object_set_data_full(G_OBJECT(entry), "ryn-item", g_strdup(item.name.empty() ? item.caption.c_str() : item.name.c_str()), g_free);
+    g_signal_connect(entry, "activate", G_CALLBACK(+[](GtkMenuItem* mi, gpointer p) {
+                       std::string name = static_cast<const char*>(g_object_get_data(G_OBJECT(mi), "ryn-item"));
+                       static_cast<GtkPeer*>(p)->Post([name](Control& c) {
+                         if (PopupMenu* m = c.ContextMenu())
+                           if (MenuItem* found = m->FindItem(name)) m->UserClick(*found);
+                       });
+                     }),
+                     peer);
+    gtk_menu_shell_append(GTK_MENU_SHELL(popup), entry);
+  }
+  gtk_widget_show_all(popup);
+  g_signal_connect(popup, "deactivate", G_CALLBACK(+[](GtkMenuShell* m, gpointer) {
+                     g_idle_add(+[](gpointer w) { gtk_widget_destroy(GTK_WIDGET(w)); return G_SOURCE_REMOVE; }, m);
+                   }),
+                   nullptr);
+  gtk_menu_popup_at_pointer(GTK_MENU(popup), reinterpret_cast<GdkEvent*>(event));
+  return TRUE;
+}
+
+ContainerPeer::ContainerPeer(Control& control) : GtkPeer(control, gtk_event_box_new()), fixed_(GTK_FIXED(gtk_fixed_new())) {
+  gtk_container_add(GTK_CONTAINER(Outer()), GTK_WIDGET(fixed_));
+  gtk_widget_show(GTK_WIDGET(fixed_));
+}
+
+void ContainerPeer::Init() { GtkPeer::Init(); }
+
+}  // namespace ryn::ui::gtk

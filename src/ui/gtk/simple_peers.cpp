@@ -1,0 +1,182 @@
+// Peers of the simple controls: panel, label, button, edit, edit with ellipsis button,
+// gauge and read-only rich text.
+#include <string>
+
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/gtk/peers.h"
+
+namespace ryn::ui::gtk {
+namespace {
+
+class PanelPeer : public ContainerPeer {
+ public:
+  explicit PanelPeer(Panel& panel) : ContainerPeer(panel) {}
+};
+
+class LabelPeer : public GtkPeer {
+ public:
+  explicit LabelPeer(Label& label) : GtkPeer(label, gtk_label_new(nullptr)), label_(label) {}
+
+ protected:
+  void Update(Change what) override {
+    GtkLabel* widget = GTK_LABEL(Outer());
+    if (what == Change::kCaption) gtk_label_set_text(widget, ToUtf8(label_.Caption()).c_str());
+    if (what == Change::kStyle) {
+      gtk_label_set_line_wrap(widget, label_.WordWrap());
+      gtk_label_set_xalign(widget, 0);
+      gtk_label_set_yalign(widget, label_.Layout() == TextLayout::kTop      ? 0.0f
+                                   : label_.Layout() == TextLayout::kCenter ? 0.5f
+                                                                            : 1.0f);
+    }
+  }
+
+ private:
+  Label& label_;
+};
+
+class ButtonPeer : public GtkPeer {
+ public:
+  explicit ButtonPeer(Button& button) : GtkPeer(button, gtk_button_new()), button_(button) {
+    Connect(Outer(), "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
+              auto* peer = static_cast<ButtonPeer*>(self);
+              if (!peer->updating_) peer->Post([](Control& c) { static_cast<Button&>(c).UserClick(); });
+            }));
+  }
+
+ protected:
+  void Update(Change what) override {
+    if (what == Change::kCaption) gtk_button_set_label(GTK_BUTTON(Outer()), ToUtf8(button_.Caption()).c_str());
+    if (what == Change::kStyle) {
+      gtk_widget_set_can_default(Outer(), button_.IsDefault());
+      GtkStyleContext* style = gtk_widget_get_style_context(Outer());
+      if (button_.IsDefault()) gtk_style_context_add_class(style, GTK_STYLE_CLASS_SUGGESTED_ACTION);
+      else gtk_style_context_remove_class(style, GTK_STYLE_CLASS_SUGGESTED_ACTION);
+    }
+  }
+
+ private:
+  Button& button_;
+};
+
+// Character offsets of GTK from the byte offsets of the model.
+int Chars(const std::string& narrow, int bytes) {
+  std::string head = ToUtf8(narrow.substr(0, static_cast<size_t>(bytes)));
+  return static_cast<int>(g_utf8_strlen(head.c_str(), -1));
+}
+
+class EditPeer : public GtkPeer {
+ public:
+  explicit EditPeer(Edit& edit) : GtkPeer(edit, gtk_entry_new()), edit_(edit) {
+    gtk_entry_set_width_chars(GTK_ENTRY(Outer()), 1);
+    Connect(Outer(), "changed", G_CALLBACK(+[](GtkEditable* e, gpointer self) {
+              auto* peer = static_cast<EditPeer*>(self);
+              if (peer->updating_) return;
+              // What the user typed becomes the text as typing would make it (number mode
+              // drops characters); the entry shows the result after.
+              std::string text = FromUtf8(gtk_entry_get_text(GTK_ENTRY(e)));
+              peer->Post(
+                  [text](Control& c) {
+                    auto& edit = static_cast<Edit&>(c);
+                    if (edit.Text() == text) return;
+                    edit.SelectAll();
+                    edit.UserType(text);
+                  },
+                  Change::kText);
+            }));
+    if (edit.Kind() == ControlKind::kButtonEdit) {
+      gtk_entry_set_icon_from_icon_name(GTK_ENTRY(Outer()), GTK_ENTRY_ICON_SECONDARY, "document-open-symbolic");
+      Connect(Outer(), "icon-press", G_CALLBACK(+[](GtkEntry*, GtkEntryIconPosition, GdkEvent*, gpointer self) {
+                static_cast<EditPeer*>(self)->Post([](Control& c) { static_cast<ButtonEdit&>(c).UserClickButton(); });
+              }));
+    }
+  }
+
+ protected:
+  void Update(Change what) override {
+    GtkEntry* entry = GTK_ENTRY(Outer());
+    const std::string text = ToUtf8(edit_.Text());
+    if (what == Change::kText && text != gtk_entry_get_text(entry)) gtk_entry_set_text(entry, text.c_str());
+    if (what == Change::kStyle) gtk_editable_set_editable(GTK_EDITABLE(entry), !edit_.ReadOnly());
+    if (what == Change::kSelection) {
+      const int start = Chars(edit_.Text(), edit_.SelStart());
+      gtk_editable_select_region(GTK_EDITABLE(entry), start, Chars(edit_.Text(), edit_.SelStart() + edit_.SelLength()));
+    }
+  }
+
+ private:
+  Edit& edit_;
+};
+
+class GaugePeer : public GtkPeer {
+ public:
+  explicit GaugePeer(Gauge& gauge) : GtkPeer(gauge, gtk_progress_bar_new()), gauge_(gauge) {
+    gtk_progress_bar_set_show_text(GTK_PROGRESS_BAR(Outer()), TRUE);
+  }
+
+ protected:
+  void Update(Change what) override {
+    if (what != Change::kValue) return;
+    GtkProgressBar* bar = GTK_PROGRESS_BAR(Outer());
+    gtk_progress_bar_set_fraction(bar, gauge_.PercentDone() / 100.0);
+    gtk_progress_bar_set_text(bar, gauge_.Text().c_str());
+  }
+
+ private:
+  Gauge& gauge_;
+};
+
+class RichTextPeer : public GtkPeer {
+ public:
+  explicit RichTextPeer(RichText& rich) : GtkPeer(rich, gtk_scrolled_window_new(nullptr, nullptr)), rich_(rich) {
+    view_ = gtk_text_view_new();
+    gtk_container_add(GTK_CONTAINER(Outer()), view_);
+    gtk_widget_show(view_);
+  }
+
+ protected:
+  GtkWidget* Inner() override { return view_; }
+  void Update(Change what) override {
+    GtkTextView* view = GTK_TEXT_VIEW(view_);
+    if (what == Change::kText) {
+      std::string text;
+      for (const std::string& line : rich_.Lines()) text += (text.empty() ? "" : "\n") + ToUtf8(line);
+      gtk_text_buffer_set_text(gtk_text_view_get_buffer(view), text.c_str(), -1);
+    }
+    if (what == Change::kStyle) {
+      gtk_text_view_set_editable(view, !rich_.ReadOnly());
+      gtk_text_view_set_cursor_visible(view, !rich_.ReadOnly());
+      gtk_text_view_set_wrap_mode(view, rich_.WordWrap() ? GTK_WRAP_WORD_CHAR : GTK_WRAP_NONE);
+      const ScrollBars bars = rich_.Scrolling();
+      auto policy = [](bool on) { return on ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER; };
+      gtk_scrolled_window_set_policy(
+          GTK_SCROLLED_WINDOW(Outer()),
+          policy(bars == ScrollBars::kHorizontal || bars == ScrollBars::kBoth) == GTK_POLICY_NEVER && rich_.WordWrap()
+              ? GTK_POLICY_NEVER
+              : GTK_POLICY_AUTOMATIC,
+          policy(bars == ScrollBars::kVertical || bars == ScrollBars::kBoth));
+      gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(Outer()), rich_.Border() ? GTK_SHADOW_IN : GTK_SHADOW_NONE);
+    }
+  }
+
+ private:
+  RichText& rich_;
+  GtkWidget* view_;
+};
+
+}  // namespace
+
+std::unique_ptr<GtkPeer> MakeSimplePeer(Control& c) {
+  switch (c.Kind()) {
+    case ControlKind::kPanel: return std::make_unique<PanelPeer>(static_cast<Panel&>(c));
+    case ControlKind::kLabel: return std::make_unique<LabelPeer>(static_cast<Label&>(c));
+    case ControlKind::kButton: return std::make_unique<ButtonPeer>(static_cast<Button&>(c));
+    case ControlKind::kEdit:
+    case ControlKind::kButtonEdit: return std::make_unique<EditPeer>(static_cast<Edit&>(c));
+    case ControlKind::kGauge: return std::make_unique<GaugePeer>(static_cast<Gauge&>(c));
+    case ControlKind::kRichText: return std::make_unique<RichTextPeer>(static_cast<RichText&>(c));
+    default: return nullptr;
+  }
+}
+
+}  // namespace ryn::ui::gtk

@@ -1,0 +1,137 @@
+// `ryn wizard` and `ryn config` run in-process with a modal driver acting as the user: a
+// transfer made in the wizard from start to finish into an exchange file, an engine's
+// options made in its configuration window, cancelling, and the usage errors. The same
+// program runs headless and on the GTK backend under Xvfb.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "support/temp_dir.h"
+#include "transport/registries.h"
+#include "ui/dialogs.h"
+#include "ui/driver.h"
+#include "window_commands.h"
+
+namespace ryn {
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome RunCommand(int (*command)(std::span<const std::string_view>, std::ostream&, std::ostream&),
+            std::vector<std::string> args) {
+  std::vector<std::string_view> views(args.begin(), args.end());
+  std::ostringstream out, err;
+  const int status = command(views, out, err);
+  FreeTransEngineFactories();
+  return Outcome{status, out.str(), err.str()};
+}
+
+std::string ActivePage(ui::Form& form) {
+  ui::Page* page = ui::ControlOf<ui::PageControl>(form, "pcWise").ActivePage();
+  return page ? page->Name() : "";
+}
+
+class RynWindowsTest : public ::testing::Test {
+ protected:
+  RynWindowsTest() { ui::Application::Instance().Dialogs().Reset(); }
+  ~RynWindowsTest() override {
+    for (const auto& box : ui::Application::Instance().Dialogs().MessageBoxes()) ADD_FAILURE() << box.text;
+  }
+  testing::TempDir dir;
+};
+
+TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
+  const std::string csv = dir.Path("in.csv"), out = dir.Path("out.ryn");
+  testing::TempDir::Write(csv, "code;name;amount\r\n1;\"a;b\";10\r\n2;c;-3.5\r\n3;d;0\r\n");
+  std::vector<std::string> captions;
+  ui::ScopedModalDriver driver([&](ui::Form& form) {
+    captions.push_back(ToUtf8(form.Caption()));
+    if (form.Caption() != Ansi("配置向导")) return;  // the log window closes by itself
+    auto& next = ui::ControlOf<ui::Button>(form, "btnNxt");
+    ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), Ansi("CSV文件")));
+    ASSERT_TRUE(ui::Click(next));
+    ASSERT_EQ(ActivePage(form), "TabConfSrc");
+    ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::ButtonEdit>(form, "edtFile"), csv));
+    ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::Edit>(form, "edtDelimiter"), ";"));
+    for (int i = 0; i < 8 && ActivePage(form) != "TabRelation"; ++i) ASSERT_TRUE(ui::Click(next));
+    ASSERT_EQ(ActivePage(form), "TabRelation");
+    auto& rows = ui::ControlOf<ui::ValueListEditor>(form, "edtRelations");
+    ASSERT_EQ(rows.RowCount(), 3);
+    for (int r = 0; r < 3; ++r) ASSERT_TRUE(ui::EditRowValue(rows, r, "Import(" + std::to_string(r) + ")"));
+    ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::Edit>(form, "edtFilter"), "Import(0) <> \"2\""));
+    ASSERT_TRUE(ui::Click(next));  // 完成
+  });
+  const Outcome o = RunCommand(tool::RunWizard, {"--to", "Ryn文件", "--to-options",
+                                          "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=1;文件名=" + out +
+                                              ";选择列={代码=DM\r\n名称=MC\r\n金额=JE}",
+                                          "--dir", RYNFILER_ENGINE_DIR});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(captions, std::vector<std::string>{"配置向导"});
+  EXPECT_EQ(testing::TempDir::Read(out),
+            "@\r\n" + Ansi("代码\t名称\t金额") + "\r\nU1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@");
+}
+
+TEST_F(RynWindowsTest, TheConfigWindowPrintsTheOptionsTheWizardMade) {
+  const std::string csv = dir.Path("in.csv");
+  testing::TempDir::Write(csv, "a,b\r\n1,2\r\n");
+  std::vector<bool> backEnabled;
+  ui::ScopedModalDriver driver([&](ui::Form& form) {
+    backEnabled.push_back(ui::ControlOf<ui::Button>(form, "btnPre").Enabled());
+    ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::ButtonEdit>(form, "edtFile"), csv));
+    ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnNxt")));
+    backEnabled.push_back(ui::ControlOf<ui::Button>(form, "btnPre").Enabled());
+    ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnOk")));
+  });
+  const Outcome o = RunCommand(tool::RunConfig, {"CSV文件", "--dir", RYNFILER_ENGINE_DIR});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("文件名=" + csv), std::string::npos) << o.out;
+  EXPECT_EQ(backEnabled, (std::vector<bool>{false, true}));
+}
+
+TEST_F(RynWindowsTest, CancellingAndUsageErrors) {
+  struct Case {
+    const char* what;
+    int (*command)(std::span<const std::string_view>, std::ostream&, std::ostream&);
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+  } cases[] = {
+      {"config cancelled", tool::RunConfig, {"CSV文件", "--dir", RYNFILER_ENGINE_DIR}, 1, "cancelled"},
+      {"wizard cancelled", tool::RunWizard, {"--dir", RYNFILER_ENGINE_DIR}, 1, "cancelled"},
+      {"config without a name", tool::RunConfig, {"--dir", RYNFILER_ENGINE_DIR}, 2, "missing engine NAME"},
+      {"unknown engine", tool::RunConfig, {"nothing", "--dir", RYNFILER_ENGINE_DIR}, 1, "no engine named nothing"},
+      {"options without an engine", tool::RunWizard, {"--to-options", "x"}, 2, "--to-options needs --to"},
+      {"a destination as source", tool::RunWizard, {"--from", "Ryn文件", "--dir", RYNFILER_ENGINE_DIR}, 1, "cannot be a source"},
+  };
+  for (const Case& c : cases) {
+    ui::ScopedModalDriver driver([](ui::Form&) {});  // the user closes every window
+    const Outcome o = RunCommand(c.command, c.args);
+    EXPECT_EQ(o.status, c.status) << c.what << ": " << o.err;
+    EXPECT_NE(o.err.find(c.err), std::string::npos) << c.what << ": " << o.err;
+  }
+}
+
+TEST_F(RynWindowsTest, WithoutAnyWindowsAndWithoutADriverTheCommandsSaySo) {
+  if (ui::Application::Instance().GetBackend()) GTEST_SKIP() << "windows can be shown here";
+  struct Case {
+    int (*command)(std::span<const std::string_view>, std::ostream&, std::ostream&);
+    std::vector<std::string> args;
+  } cases[] = {
+      {tool::RunConfig, {"CSV文件", "--dir", RYNFILER_ENGINE_DIR}},
+      {tool::RunWizard, {"--dir", RYNFILER_ENGINE_DIR}},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = RunCommand(c.command, c.args);
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find("no windows can be shown: set DISPLAY"), std::string::npos) << o.err;
+  }
+}
+
+}  // namespace
+}  // namespace ryn

@@ -1,0 +1,142 @@
+// The GTK peers both ways: what program code sets reaches the widgets (texts converted
+// from the process code page), and what a user does to the widgets reaches the controls
+// through the message queue (in turn, never inside the toolkit's signal), filtered as the
+// control's own input path filters it, and dropped when the control is gone by then.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/codepage.h"
+#include "ui/backend_loader.h"
+#include "ui/controls.h"
+#include "ui/driver.h"
+#include "ui/form.h"
+
+// Last: Xlib's macros would clash with the headers above.
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+namespace ryn::ui {
+namespace {
+
+// The first widget of that type below widget, depth first.
+GtkWidget* Find(GtkWidget* widget, GType type) {
+  if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) return widget;
+  if (!GTK_IS_CONTAINER(widget)) return nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  GtkWidget* found = nullptr;
+  for (GList* c = children; c && !found; c = c->next) found = Find(GTK_WIDGET(c->data), type);
+  g_list_free(children);
+  return found;
+}
+
+// The toolkit's window of a form, found by the form's handle as any X11 client would.
+GtkWidget* WindowOf(const Form& form) {
+  GdkWindow* window = gdk_x11_window_lookup_for_display(gdk_display_get_default(), static_cast<Window>(form.Handle()));
+  gpointer widget = nullptr;
+  if (window) gdk_window_get_user_data(window, &widget);
+  return static_cast<GtkWidget*>(widget);
+}
+
+class GtkInputTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  }
+  GtkInputTest() {
+    form.SetClientSize(300, 100);
+    label.SetBounds(8, 8, 100, 16);
+    edit.SetBounds(8, 30, 120, 21);
+    button.SetBounds(140, 30, 75, 23);
+    button.SetCaption("Go");
+    button.OnClick = [this] { ++clicks; };
+    edit.OnChange = [this] { ++changes; };
+    form.Show();
+  }
+  GtkWidget* Widget(GType type) { return Find(WindowOf(form), type); }
+
+  Form form;
+  Label& label = form.Create<Label>("label");
+  Edit& edit = form.Create<Edit>("edit");
+  Button& button = form.Create<Button>("button");
+  int clicks = 0, changes = 0;
+};
+
+TEST_F(GtkInputTest, WhatProgramCodeSetsReachesTheWidgets) {
+  ASSERT_NE(WindowOf(form), nullptr);
+  label.SetCaption(Ansi("传输数据"));
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(Widget(GTK_TYPE_LABEL))), "传输数据");
+  edit.SetText(Ansi("文本"));
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(Widget(GTK_TYPE_ENTRY))), "文本");
+  EXPECT_EQ(changes, 1);  // the entry's echo of the program's text is no user input
+  form.SetCaption(Ansi("窗口"));
+  EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(WindowOf(form))), "窗口");
+  button.SetEnabled(false);
+  EXPECT_FALSE(gtk_widget_get_sensitive(Widget(GTK_TYPE_BUTTON)));
+  edit.Hide();
+  EXPECT_FALSE(gtk_widget_get_visible(Widget(GTK_TYPE_ENTRY)));
+}
+
+TEST_F(GtkInputTest, UserInputArrivesInTurnThroughTheControlsOwnPath) {
+  gtk_button_clicked(GTK_BUTTON(Widget(GTK_TYPE_BUTTON)));
+  EXPECT_EQ(clicks, 0);  // queued, not handled inside the toolkit's signal
+  ProcessMessages();
+  EXPECT_EQ(clicks, 1);
+
+  struct Case {
+    const char* what;
+    bool numberMode, readOnly;
+    const char* typed;     // UTF-8, as the entry holds it
+    std::string expected;  // the control's text, process code page
+  } cases[] = {
+      {"plain text", false, false, "甲乙", Ansi("甲乙")},
+      {"number mode drops the letters", true, false, "12a3", "123"},
+      {"read-only keeps its text", false, true, "typed", "kept"},
+  };
+  for (const Case& c : cases) {
+    edit.SetReadOnly(false);
+    edit.SetText(c.readOnly ? "kept" : "");
+    edit.SetNumberMode(c.numberMode);
+    edit.SetReadOnly(c.readOnly);
+    gtk_entry_set_text(GTK_ENTRY(Widget(GTK_TYPE_ENTRY)), c.typed);
+    ProcessMessages();
+    EXPECT_EQ(edit.Text(), c.expected) << c.what;
+    // The entry shows what the control made of the input.
+    EXPECT_EQ(gtk_entry_get_text(GTK_ENTRY(Widget(GTK_TYPE_ENTRY))), ToUtf8(c.expected)) << c.what;
+  }
+}
+
+TEST_F(GtkInputTest, InputForAControlThatIsGoneIsDropped) {
+  auto gone = std::make_unique<Form>();
+  auto& b = gone->Create<Button>("b");
+  b.SetBounds(0, 0, 50, 20);
+  int goneClicks = 0;
+  b.OnClick = [&] { ++goneClicks; };
+  gone->Show();
+  gtk_button_clicked(GTK_BUTTON(Find(WindowOf(*gone), GTK_TYPE_BUTTON)));
+  gone.reset();
+  ProcessMessages();
+  EXPECT_EQ(goneClicks, 0);
+}
+
+TEST_F(GtkInputTest, TheCloseBoxAsksTheForm) {
+  int asked = 0;
+  bool allow = false;
+  form.OnCloseQuery = [&] { return ++asked, allow; };
+  GdkEvent* event = gdk_event_new(GDK_DELETE);
+  event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(WindowOf(form))));
+  gtk_main_do_event(event);
+  ProcessMessages();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(form.Visible());
+  allow = true;
+  gtk_main_do_event(event);
+  ProcessMessages();
+  EXPECT_FALSE(form.Visible());
+  EXPECT_FALSE(gtk_widget_get_visible(WindowOf(form)));
+  gdk_event_free(event);
+}
+
+}  // namespace
+}  // namespace ryn::ui

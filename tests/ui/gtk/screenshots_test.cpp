@@ -1,0 +1,147 @@
+// Every form of the system on a real display: shown modally, photographed by the backend
+// into <build>/screenshots/NAME.png from inside its modal driver, and checked against the
+// X server's idea of the window (its title and client size are the form's) and the image
+// (the window's size, and not a blank area of one colour).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "config_window.h"
+#include "expr/common_functions.h"
+#include "expr/expr_editor.h"
+#include "libengineport/lib_factory.h"
+#include "platform/codepage.h"
+#include "support/table_ports.h"
+#include "transfer/log_form.h"
+#include "transfer/trans_frame.h"
+#include "transport/registries.h"
+#include "ui/backend_loader.h"
+#include "ui/driver.h"
+
+// Last: Xlib's macros (None, Bool) would clash with the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+namespace ryn {
+namespace {
+
+struct XWindowSeen {
+  std::string title;  // UTF-8
+  int width = 0, height = 0;
+};
+
+XWindowSeen AskX(ui::WindowHandle handle) {
+  XWindowSeen seen;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return seen;
+  XWindowAttributes attrs{};
+  if (XGetWindowAttributes(display, static_cast<Window>(handle), &attrs)) {
+    seen.width = attrs.width;
+    seen.height = attrs.height;
+  }
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, static_cast<Window>(handle), XInternAtom(display, "_NET_WM_NAME", False), 0, 1024, False,
+                         XInternAtom(display, "UTF8_STRING", False), &type, &format, &count, &after, &data) == Success &&
+      data) {
+    seen.title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+  }
+  XCloseDisplay(display);
+  return seen;
+}
+
+// Colours of the image, up to a few: one colour is a window that drew nothing.
+size_t Colours(GdkPixbuf* image) {
+  std::set<uint32_t> colours;
+  const int channels = gdk_pixbuf_get_n_channels(image), stride = gdk_pixbuf_get_rowstride(image);
+  const guchar* pixels = gdk_pixbuf_get_pixels(image);
+  for (int y = 0; y < gdk_pixbuf_get_height(image) && colours.size() < 8; ++y)
+    for (int x = 0; x < gdk_pixbuf_get_width(image); ++x) {
+      const guchar* p = pixels + y * stride + x * channels;
+      colours.insert(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
+    }
+  return colours.size();
+}
+
+class ScreenshotsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    ASSERT_TRUE(ui::UseBackend("gtk", &error)) << error;
+    std::filesystem::create_directories(RYNFILER_SCREENSHOT_DIR);
+  }
+
+  // Shows the form through show (which runs its modal loop), photographs it once it is on
+  // screen and checks window and image; the form is then left as the driver leaves it.
+  void Photograph(const std::string& name, const std::function<void()>& show) {
+    int photographed = 0;
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      if (photographed++) return;  // a nested form of its own is not the one asked for
+      const std::string file = std::string(RYNFILER_SCREENSHOT_DIR) + "/" + name + ".png";
+      ASSERT_TRUE(ui::Application::Instance().GetBackend()->Snapshot(form, file)) << name;
+      const XWindowSeen x = AskX(form.Handle());
+      EXPECT_EQ(x.title, ToUtf8(form.Caption())) << name;
+      EXPECT_EQ(x.width, form.ClientWidth()) << name;
+      EXPECT_EQ(x.height, form.ClientHeight()) << name;
+      GdkPixbuf* image = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
+      ASSERT_NE(image, nullptr) << name;
+      EXPECT_EQ(gdk_pixbuf_get_width(image), form.ClientWidth()) << name;
+      EXPECT_EQ(gdk_pixbuf_get_height(image), form.ClientHeight()) << name;
+      EXPECT_GT(Colours(image), 2u) << name;
+      g_object_unref(image);
+    });
+    show();
+    EXPECT_EQ(photographed, 1) << name;
+  }
+
+  TCommonFunctionsRegistration common;
+};
+
+TEST_F(ScreenshotsTest, TheProgressLogAndTheFormulaEditor) {
+  using testing::Column;
+  auto source = MakeIntf<testing::TableSource>(std::vector<Column>{{"a", 6}}, std::vector<std::vector<std::string>>{{"1"}});
+  auto dest = MakeIntf<testing::TableDest>(std::vector<Column>{{"p", 6}});
+  TTransFrame frame;
+  frame.SetImportEngine(source.get(), true);
+  frame.SetExportEngine(dest.get(), true);
+  frame.GetScriptHost()->SetScript("Export(0)=Import(");  // stays open with the compiler's message
+  auto log = MakeIntf<TLogForm>(&frame);
+  Photograph("log_form", [&] { log->ShowModal(); });
+  log->Destroy();
+
+  TExprEdit editor;
+  editor.SetScriptHost(frame.GetScriptHost().get());
+  editor.SetExpression("Import(0) + 1");
+  Photograph("expr_editor", [&] { editor.ShowModal(); });
+}
+
+TEST_F(ScreenshotsTest, TheTransferWizardAndTheEnginesConfigurationWizards) {
+  FreeTransEngineFactories();
+  RegisterLibraryEngines(std::string(RYNFILER_ENGINE_DIR));
+  {
+    TTransFrame frame;
+    Photograph("transfer_wizard", [&] { frame.ShowWizard(); });
+  }
+  for (const char* engine : {"CSV文件", "SQLite数据库"}) {
+    IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(Ansi(engine));
+    ASSERT_NE(factory, nullptr) << engine;
+    IntfPtr<ITransEngine> e = factory->CreateEngine();
+    ASSERT_TRUE(e->Init(kDirectionSource));
+    {
+      tool::TConfigWindow window(e->GetConfig(), e->GetName());
+      Photograph(std::string(engine) == "CSV文件" ? "csv_config" : "sqlite_config", [&] { window.Execute(); });
+    }
+    e->Fina();
+  }
+  FreeTransEngineFactories();
+}
+
+}  // namespace
+}  // namespace ryn

@@ -1,0 +1,185 @@
+#include "window_commands.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "config_window.h"
+#include "engine_folder.h"
+#include "libengineport/lib_factory.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "tool_args.h"
+#include "transfer/trans_frame.h"
+#include "transport/registries.h"
+#include "ui/application.h"
+#include "ui/backend_loader.h"
+
+namespace ryn::tool {
+
+const char* const kWizardUsage =
+    "Usage: ryn wizard [--from NAME [--from-options TEXT]] [--to NAME [--to-options TEXT]] [--dir DIR]\n"
+    "\n"
+    "Opens the transfer wizard on the engines of the engine folder (see \"ryn engines\n"
+    "--help\"), the engines named by --from and --to chosen already and given their\n"
+    "options text, if any; finishing the wizard runs the transfer in the progress log\n"
+    "window. Needs an X11 display (DISPLAY). Texts are UTF-8.\n"
+    "Exit status: 0 the transfer ran, 1 cancelled or failed, 2 usage error.\n";
+
+const char* const kConfigUsage =
+    "Usage: ryn config NAME [--options TEXT] [--dir DIR]\n"
+    "\n"
+    "Opens the configuration wizard of the engine NAME of the engine folder in a window,\n"
+    "starting from the options TEXT if given, and prints the options text the engine\n"
+    "holds when the wizard is finished with OK: give it to \"ryn transfer\" with\n"
+    "--from-options or --to-options. Needs an X11 display (DISPLAY). Texts are UTF-8.\n"
+    "Exit status: 0 done, 1 cancelled or failed, 2 usage error.\n";
+
+namespace {
+
+struct Settings {
+  std::optional<std::string_view> name, from, to, fromOptions, toOptions, options, dir;
+};
+
+// The usage problem, or empty. Options are those of the table; a bare argument is NAME
+// when withName.
+std::string Parse(std::span<const std::string_view> args, Settings& s, bool withName, bool& help) {
+  ArgReader reader(args);
+  struct Named {
+    const char* name;
+    std::optional<std::string_view> Settings::*slot;
+  };
+  const Named wizardOptions[] = {{"--from", &Settings::from}, {"--to", &Settings::to},
+                                 {"--from-options", &Settings::fromOptions}, {"--to-options", &Settings::toOptions},
+                                 {"--dir", &Settings::dir}};
+  const Named configOptions[] = {{"--options", &Settings::options}, {"--dir", &Settings::dir}};
+  const std::span<const Named> named = withName ? std::span<const Named>(configOptions) : std::span<const Named>(wizardOptions);
+  while (!reader.Done()) {
+    if (reader.Flag("--help") || reader.Flag("-h")) {
+      help = true;
+      return {};
+    }
+    bool missing = false, taken = false;
+    for (const Named& n : named) {
+      if (auto v = reader.Value(n.name, missing)) {
+        if (s.*n.slot) return std::string(n.name) + " given twice";
+        s.*n.slot = v;
+        taken = true;
+        break;
+      }
+      if (missing) return "missing value of " + std::string(n.name);
+    }
+    if (taken) continue;
+    if (withName && !s.name && !reader.Current().starts_with("--")) {
+      s.name = reader.Current();
+      reader.Skip();
+      continue;
+    }
+    return "unexpected argument " + std::string(reader.Current());
+  }
+  if (withName && !s.name) return "missing engine NAME";
+  if (s.fromOptions && !s.from) return "--from-options needs --from";
+  if (s.toOptions && !s.to) return "--to-options needs --to";
+  return {};
+}
+
+// A failure that ends the command with its message.
+struct Failure {
+  std::string message;
+};
+
+// The engine of that name, opened for the direction (either, when 0: source first) and
+// given its options.
+IntfPtr<ITransEngine> MakeEngine(std::string_view nameUtf8, int32_t direction, const std::optional<std::string_view>& options) {
+  IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(FromUtf8(nameUtf8));
+  if (!factory) throw Failure{"no engine named " + std::string(nameUtf8)};
+  const int32_t types = factory->GetEngineTypes();
+  if (direction == 0) direction = (types & kDirectionSource) ? kDirectionSource : kDirectionDestination;
+  if ((types & direction) == 0)
+    throw Failure{"engine " + std::string(nameUtf8) + " cannot be a " + (direction == kDirectionSource ? "source" : "destination")};
+  IntfPtr<ITransEngine> engine = factory->CreateEngine();
+  if (!engine || !engine->Init(direction)) throw Failure{"engine " + std::string(nameUtf8) + " does not open"};
+  if (options && engine->SetOptions(FromUtf8(*options)) != 0) {
+    engine->Fina();
+    throw Failure{"engine " + std::string(nameUtf8) + " refused its options"};
+  }
+  return engine;
+}
+
+// Without a display nobody could answer the windows; a driver installed in-process can.
+void NeedWindows() {
+  ui::Application& app = ui::Application::Instance();
+  if (!app.GetBackend() && !app.HasModalDriver())
+    throw Failure{"no windows can be shown: set DISPLAY to an X11 display (RYNFILER_UI=" + ui::BackendName() + ")"};
+}
+
+template <class Body>
+int Guarded(const char* command, std::ostream& err, Body body) {
+  try {
+    return body();
+  } catch (const Failure& f) {
+    err << "ryn " << command << ": " << f.message << "\n";
+  } catch (const ERynError& e) {
+    err << "ryn " << command << ": " << ToUtf8(e.Message()) << "\n";
+  }
+  return 1;
+}
+
+}  // namespace
+
+int RunWizard(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+  Settings s;
+  bool help = false;
+  if (std::string problem = Parse(args, s, false, help); !problem.empty()) {
+    err << "ryn wizard: " << problem << "\n" << kWizardUsage;
+    return 2;
+  }
+  if (help) return out << kWizardUsage, 0;
+  return Guarded("wizard", err, [&] {
+    NeedWindows();
+    RegisterLibraryEngines(EngineFolder(s.dir));
+    TTransFrame frame;
+    if (s.from) frame.SetImportEngine(MakeEngine(*s.from, kDirectionSource, s.fromOptions).get(), true);
+    if (s.to) frame.SetExportEngine(MakeEngine(*s.to, kDirectionDestination, s.toOptions).get(), true);
+    if (!frame.ShowWizard()) {
+      err << "ryn wizard: cancelled\n";
+      return 1;
+    }
+    frame.Execute();
+    return 0;
+  });
+}
+
+int RunConfig(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
+  Settings s;
+  bool help = false;
+  if (std::string problem = Parse(args, s, true, help); !problem.empty()) {
+    err << "ryn config: " << problem << "\n" << kConfigUsage;
+    return 2;
+  }
+  if (help) return out << kConfigUsage, 0;
+  return Guarded("config", err, [&] {
+    NeedWindows();
+    RegisterLibraryEngines(EngineFolder(s.dir));
+    IntfPtr<ITransEngine> engine = MakeEngine(*s.name, 0, s.options);
+    struct Closer {
+      ITransEngine* engine;
+      ~Closer() { engine->Fina(); }
+    } closer{engine.get()};
+    IntfPtr<IEngineConfig> config = engine->GetConfig();
+    if (!config) throw Failure{"engine " + std::string(*s.name) + " has no configuration wizard"};
+    bool done = false;
+    {
+      TConfigWindow window(config, engine->GetName());
+      done = window.Execute();
+    }
+    if (!done) {
+      err << "ryn config: cancelled\n";
+      return 1;
+    }
+    out << ToUtf8(engine->GetOptions()) << "\n";
+    return 0;
+  });
+}
+
+}  // namespace ryn::tool
