@@ -69,7 +69,9 @@ TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
   });
   const Outcome o = RunCommand(tool::RunWizard, {"--to", "Ryn文件", "--to-options",
                                           "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=1;文件名=" + out +
-                                              ";选择列={代码=DM\r\n名称=MC\r\n金额=JE}",
+                                              ";选择列={代码=DM\r\n名称=MC\r\n金额=JE}"
+                                              // the catalogue the engine's own wizard offers
+                                              ";报表信息={[浮动数据]\r\n代码=DM\r\n名称=MC\r\n金额=JE\r\n}",
                                           "--dir", RYNFILER_ENGINE_DIR});
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(captions, std::vector<std::string>{"配置向导"});

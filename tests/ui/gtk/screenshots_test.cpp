@@ -14,6 +14,8 @@
 #include "expr/expr_editor.h"
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
+#include "rynengine/fileds_form.h"
+#include "rynengine/rynexport.h"
 #include "support/table_ports.h"
 #include "transfer/log_form.h"
 #include "transfer/trans_frame.h"
@@ -129,18 +131,33 @@ TEST_F(ScreenshotsTest, TheTransferWizardAndTheEnginesConfigurationWizards) {
     TTransFrame frame;
     Photograph("transfer_wizard", [&] { frame.ShowWizard(); });
   }
-  for (const char* engine : {"CSV文件", "SQLite数据库"}) {
-    IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(Ansi(engine));
-    ASSERT_NE(factory, nullptr) << engine;
+  const struct {
+    const char* engine;
+    int32_t direction;
+    const char* shot;
+  } wizards[] = {{"CSV文件", kDirectionSource, "csv_config"},
+                 {"SQLite数据库", kDirectionSource, "sqlite_config"},
+                 {"Ryn文件", kDirectionDestination, "ryn_config"}};
+  for (const auto& w : wizards) {
+    IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(Ansi(w.engine));
+    ASSERT_NE(factory, nullptr) << w.engine;
     IntfPtr<ITransEngine> e = factory->CreateEngine();
-    ASSERT_TRUE(e->Init(kDirectionSource));
+    ASSERT_TRUE(e->Init(w.direction));
     {
       tool::TConfigWindow window(e->GetConfig(), e->GetName());
-      Photograph(std::string(engine) == "CSV文件" ? "csv_config" : "sqlite_config", [&] { window.Execute(); });
+      Photograph(w.shot, [&] { window.Execute(); });
     }
     e->Fina();
   }
   FreeTransEngineFactories();
+}
+
+TEST_F(ScreenshotsTest, TheFieldSettingsDialog) {
+  auto engine = MakeIntf<TRynExport>();
+  engine->SetReportInfoText("[" + Ansi("固定数据") + "]\r\n" + Ansi("代码=DM\r\n名称=MC\r\n"));
+  TFormFileds dialog;
+  dialog.LoadFrom(engine.get());
+  Photograph("fileds_form", [&] { dialog.ShowModal(); });
 }
 
 }  // namespace
