@@ -1,10 +1,13 @@
 // Peers of the list controls: combo box, list box (a one-column tree view), list view in
-// report style (a tree view with the view's columns) and the name/value list editor.
+// report style (a tree view with the view's columns), the name/value list editor and the
+// grid view (the heading row as the tree's column titles, the other rows below).
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "ui/gtk/peers.h"
+#include "ui/grid_view.h"
 #include "ui/lists.h"
 
 namespace ryn::ui::gtk {
@@ -221,6 +224,61 @@ class ValueListPeer : public TreePeer {
   ValueListEditor& list_;
 };
 
+// The grid's fixed heading row gives the column titles; every other row is a row of the
+// tree. Cells outside the fixed column can be typed into when the grid allows editing.
+class GridPeer : public TreePeer {
+ public:
+  explicit GridPeer(GridView& grid) : TreePeer(grid), grid_(grid) {}
+
+ protected:
+  void Update(Change what) override {
+    if (what != Change::kItems && what != Change::kText && what != Change::kColumns && what != Change::kStyle &&
+        what != Change::kCurrentCell)
+      return;
+    const int heading = grid_.FixedRows() > 0 ? 0 : -1;
+    if (what != Change::kCurrentCell) {
+      std::vector<std::pair<std::string, int>> columns;
+      for (int c = 0; c < grid_.ColCount(); ++c)
+        columns.emplace_back(heading < 0 ? std::string() : grid_.CellText(c, heading), grid_.ColWidth(c));
+      SetColumns(columns);
+      const bool editable = (grid_.Options() & gaoDataEdit) != 0;
+      for (int c = grid_.FixedCols(); c < grid_.ColCount(); ++c) {
+        auto* cell = static_cast<GtkCellRenderer*>(g_object_get_data(G_OBJECT(gtk_tree_view_get_column(view_, c)), "ryn-cell"));
+        g_object_set(cell, "editable", editable, nullptr);
+        g_object_set_data(G_OBJECT(cell), "ryn-col", GINT_TO_POINTER(c));
+        g_signal_connect(cell, "edited", G_CALLBACK(+[](GtkCellRendererText* r, gchar* path, gchar* text, gpointer self) {
+                           auto* peer = static_cast<GridPeer*>(self);
+                           const int col = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(r), "ryn-col"));
+                           const int row = std::atoi(path) + peer->grid_.FixedRows();
+                           std::string value = FromUtf8(text);
+                           peer->Post([col, row, value](Control& c) { static_cast<GridView&>(c).UserEditCell(col, row, value); },
+                                      Change::kItems);
+                         }),
+                         this);
+      }
+      std::vector<std::vector<std::string>> rows;
+      for (int r = grid_.FixedRows(); r < grid_.RowCount(); ++r) {
+        rows.emplace_back();
+        for (int c = 0; c < grid_.ColCount(); ++c) rows.back().push_back(grid_.CellText(c, r));
+      }
+      SetRows(rows);
+    }
+    gtk_tree_selection_unselect_all(Selection());
+    if (grid_.CurrentRow() >= grid_.FixedRows()) SelectRow(grid_.CurrentRow() - grid_.FixedRows(), true);
+  }
+  void Selected() override {
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    const int row = rows[0] + grid_.FixedRows();
+    const int col = std::max(grid_.CurrentCol(), grid_.FixedCols());
+    Post([col, row](Control& c) { static_cast<GridView&>(c).UserSelectCell(col, row); }, Change::kCurrentCell);
+  }
+  void Activated(int, GtkTreeViewColumn*) override {}
+
+ private:
+  GridView& grid_;
+};
+
 class ComboPeer : public GtkPeer {
  public:
   explicit ComboPeer(ComboBox& combo) : GtkPeer(combo, gtk_combo_box_text_new()), combo_(combo) {
@@ -254,6 +312,7 @@ std::unique_ptr<GtkPeer> MakeListPeer(Control& c) {
     case ControlKind::kListBox: return std::make_unique<ListBoxPeer>(static_cast<ListBox&>(c));
     case ControlKind::kListView: return std::make_unique<ListViewPeer>(static_cast<ListView&>(c));
     case ControlKind::kValueListEditor: return std::make_unique<ValueListPeer>(static_cast<ValueListEditor&>(c));
+    case ControlKind::kGridView: return std::make_unique<GridPeer>(static_cast<GridView&>(c));
     default: return nullptr;
   }
 }
