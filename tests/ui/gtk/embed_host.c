@@ -10,6 +10,7 @@
 #include <gtk/gtk.h>
 #include <gtk/gtkx.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <rynfiler.h>
 
@@ -65,7 +66,9 @@ typedef int32_t(RYN_CALL* ConfigQueryFn)(RynHandle);
 typedef void(RYN_CALL* ConfigStepFn)(RynHandle);
 
 int main(int argc, char** argv) {
-  if (argc != 3) return 2;
+  /* library, file name, and "destination" for a destination engine (a source by default) */
+  if (argc != 3 && argc != 4) return 2;
+  const int32_t direction = argc == 4 && strcmp(argv[3], "destination") == 0 ? RYN_DESTINATION : RYN_SOURCE;
   gtk_init(&argc, &argv);
   void* library = dlopen(argv[1], RTLD_NOW);
   CHECK(library != NULL);
@@ -76,8 +79,9 @@ int main(int argc, char** argv) {
   ConfigQueryFn isBof = (ConfigQueryFn)dlsym(library, "ConfigIsBOF");
   ConfigQueryFn checkSucceed = (ConfigQueryFn)dlsym(library, "ConfigCheckSucceed");
   ConfigStepFn next = (ConfigStepFn)dlsym(library, "ConfigNext");
+  ConfigStepFn first = (ConfigStepFn)dlsym(library, "ConfigFirst");
   ConfigStepFn fina = (ConfigStepFn)dlsym(library, "ConfigFina");
-  CHECK(engineInit && engineFina && setOptions && configInit && isBof && checkSucceed && next && fina);
+  CHECK(engineInit && engineFina && setOptions && configInit && isBof && checkSucceed && next && first && fina);
 
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window), "embedding host");
@@ -93,8 +97,9 @@ int main(int argc, char** argv) {
   Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
 
   RynHandle engine = 0, config = 0;
-  CHECK(engineInit(RYN_SOURCE, &engine) == RYN_OK && engine != 0);
+  CHECK(engineInit(direction, &engine) == RYN_OK && engine != 0);
   CHECK(configInit(engine, (intptr_t)socketId, 1, &config) == RYN_OK && config != 0);
+  first(config);
   Pump(&gPlugged);
   CHECK(gPlugged);
   const Window plug = ChildOf(display, socketId);
@@ -112,6 +117,7 @@ int main(int argc, char** argv) {
   CHECK(setOptions(engine, options) == 0);
   gPlugged = 0;
   CHECK(configInit(engine, (intptr_t)socketId, 1, &config) == RYN_OK && config != 0);
+  first(config);
   Pump(&gPlugged);
   CHECK(gPlugged && ParentOf(display, ChildOf(display, socketId)) == socketId);
   CHECK(checkSucceed(config) == 0);
