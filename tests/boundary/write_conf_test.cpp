@@ -248,5 +248,23 @@ TEST(WriteConfTest, AWizardOutlivingItsEngineStaysSafe) {
   host.engine = 0;
 }
 
+// A host that ends the wizard's working copy through the handle ConfigPort gave it: the
+// handle is gone, and the wizard still checks, commits and closes without touching it.
+TEST(WriteConfTest, EndingTheWorkingCopysHandleLeavesTheWizardUsable) {
+  ConfigHost host;
+  ASSERT_EQ(host.Open(), RYN_OK);
+  const RynHandle port = ConfigPort(host.config);
+  ASSERT_NE(port, 0);
+  EngineFina(port);
+  EXPECT_EQ(FieldGetCount(port), 0);
+  EXPECT_EQ(ConfigPort(host.config), 0) << "a handle that was ended is not handed out again";
+  ConfigFirst(host.config);
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::ButtonEdit>("edtpath"), "y.Ryn"));
+  EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+  ConfigUpdate(host.config);
+  host.Fina();
+  EXPECT_NE(testing::OptionsOf(host.engine).find("y.Ryn"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace ryn
