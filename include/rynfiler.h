@@ -40,6 +40,9 @@
  *    when the last running call returns. A callback may call back into the library (even
  *    end the handle it was called for); calls nested more than 16 deep on one thread are
  *    answered with their failure values.
+ *  - A configuration wizard is a window: only the thread that called ConfigInit may drive
+ *    or close it; the Config* calls of any other thread answer their failure values and
+ *    change nothing.
  *  - When the library is unloaded or the process ends with handles still open, every
  *    engine is closed (a destination finishes its file) without calling any callback.
  *  - Callbacks and accessors travel as void*. C++ converts with reinterpret_cast; strict

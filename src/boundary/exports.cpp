@@ -2,6 +2,9 @@
 // call their operations and answer with the documented result codes; no exception ever
 // leaves them.
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
 
 #include "boundary/event_adapter.h"
 #include "boundary/firewall.h"
@@ -19,6 +22,40 @@ namespace {
 constexpr int32_t kTrue = -1;
 constexpr int32_t kFalse = 0;
 int32_t Truth(bool b) { return b ? kTrue : kFalse; }
+
+// A wizard is a window: only the thread that opened it may drive or close it. Calls from
+// any other thread are refused like those with a handle that is not a wizard's, so that
+// two threads can never run inside one form at once.
+class WizardThreads {
+ public:
+  void Own(intptr_t handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    owners_[handle] = std::this_thread::get_id();
+  }
+  bool OwnedHere(intptr_t handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = owners_.find(handle);
+    return it == owners_.end() || it->second == std::this_thread::get_id();
+  }
+  void Forget(intptr_t handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    owners_.erase(handle);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<intptr_t, std::thread::id> owners_;
+};
+
+WizardThreads& Wizards() {
+  static auto* wizards = new WizardThreads;  // outlives the handle list's teardown
+  return *wizards;
+}
+
+HandleCall EnterOwnedConfig(intptr_t handle) {
+  if (!Wizards().OwnedHere(handle)) return {};
+  return EnterConfig(handle);
+}
 
 }  // namespace
 
@@ -173,18 +210,22 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
       wizard->Fina();
       return RYN_E_NOTHING;
     }
+    Wizards().Own(h);
     *config = h;
     return RYN_OK;
   });
 }
 
 RYN_API void RYN_CALL ConfigFina(RynHandle config) {
-  FirewallVoid([&] { HandleList().Retire(config, THandleList::Kind::kConfig, true); });
+  FirewallVoid([&] {
+    if (!Wizards().OwnedHere(config)) return;
+    if (HandleList().Retire(config, THandleList::Kind::kConfig, true)) Wizards().Forget(config);
+  });
 }
 
 RYN_API RynHandle RYN_CALL ConfigPort(RynHandle config) {
   return Firewall<RynHandle>(0, [&]() -> RynHandle {
-    HandleCall call = EnterConfig(config);
+    HandleCall call = EnterOwnedConfig(config);
     if (!call) return 0;
     // The wizard listed its engine when it opened; the host gets that handle.
     auto engine = call.Config()->GetPort().Query<ITransEngine>();
@@ -194,21 +235,21 @@ RYN_API RynHandle RYN_CALL ConfigPort(RynHandle config) {
 
 RYN_API int32_t RYN_CALL ConfigIsBOF(RynHandle config) {
   return Firewall<int32_t>(RYN_E_WIZARD_HANDLE, [&]() -> int32_t {
-    HandleCall c = EnterConfig(config);
+    HandleCall c = EnterOwnedConfig(config);
     return c ? Truth(c.Config()->IsBOF()) : RYN_E_WIZARD_HANDLE;
   });
 }
 
 RYN_API int32_t RYN_CALL ConfigIsEOF(RynHandle config) {
   return Firewall<int32_t>(RYN_E_WIZARD_HANDLE, [&]() -> int32_t {
-    HandleCall c = EnterConfig(config);
+    HandleCall c = EnterOwnedConfig(config);
     return c ? Truth(c.Config()->IsEOF()) : RYN_E_WIZARD_HANDLE;
   });
 }
 
 RYN_API int32_t RYN_CALL ConfigCheckSucceed(RynHandle config) {
   return Firewall<int32_t>(RYN_E_WIZARD_HANDLE, [&]() -> int32_t {
-    HandleCall c = EnterConfig(config);
+    HandleCall c = EnterOwnedConfig(config);
     if (!c) return RYN_E_WIZARD_HANDLE;
     return c.Config()->CheckSucceed() ? 0 : -1;
   });
@@ -217,7 +258,7 @@ RYN_API int32_t RYN_CALL ConfigCheckSucceed(RynHandle config) {
 #define RYN_CONFIG_STEP(Name, Op)                               \
   RYN_API void RYN_CALL Name(RynHandle config) {                \
     FirewallVoid([&] {                                          \
-      if (HandleCall c = EnterConfig(config)) c.Config()->Op();    \
+      if (HandleCall c = EnterOwnedConfig(config)) c.Config()->Op();    \
     });                                                         \
   }
 RYN_CONFIG_STEP(ConfigFirst, First)

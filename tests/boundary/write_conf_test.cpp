@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "boundary/config_host.h"
 #include "platform/paths.h"
@@ -264,6 +265,32 @@ TEST(WriteConfTest, EndingTheWorkingCopysHandleLeavesTheWizardUsable) {
   ConfigUpdate(host.config);
   host.Fina();
   EXPECT_NE(testing::OptionsOf(host.engine).find("y.Ryn"), std::string::npos);
+}
+
+// A wizard is driven by the thread that opened it; another thread's calls are refused like
+// a wrong handle's and change nothing, its ConfigFina included.
+TEST(WriteConfTest, AnotherThreadCannotDriveOrCloseTheWizard) {
+  ConfigHost host;
+  ASSERT_EQ(host.Open(), RYN_OK);
+  ConfigFirst(host.config);
+  int32_t bof = 0, check = 0;
+  RynHandle port = 1;
+  std::thread other([&] {
+    bof = ConfigIsBOF(host.config);
+    check = ConfigCheckSucceed(host.config);
+    port = ConfigPort(host.config);
+    ConfigNext(host.config);
+    ConfigUpdate(host.config);
+    ConfigFina(host.config);
+  });
+  other.join();
+  EXPECT_EQ(bof, RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(check, RYN_E_WIZARD_HANDLE);
+  EXPECT_EQ(port, 0);
+  EXPECT_EQ(ConfigIsBOF(host.config), -1) << "still open, still on its first page";
+  EXPECT_NE(ConfigPort(host.config), 0);
+  host.Fina();
+  EXPECT_EQ(ConfigIsBOF(host.config), RYN_E_WIZARD_HANDLE);
 }
 
 }  // namespace
