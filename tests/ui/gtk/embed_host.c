@@ -2,7 +2,8 @@
    window id. It makes a GtkSocket, opens a source engine of the engine library given
    (through dlopen and the exported functions, as any host does), passes the socket's id
    to ConfigInit and checks that the wizard's window became the socket's child (plug-added
-   and the X11 tree) and that ConfigNext / ConfigCheckSucceed act on the embedded wizard.
+   and the X11 tree) and that ConfigNext / ConfigCheckSucceed act on the embedded wizard;
+   then the same inside a plain X11 window of a host that speaks no embedding protocol.
    Usage: embed_host ENGINE_LIBRARY CSV_FILE. Exit status 0 when every check holds. */
 #include <X11/Xlib.h>
 #include <dlfcn.h>
@@ -125,6 +126,30 @@ int main(int argc, char** argv) {
   Pump(NULL);
   CHECK(isBof(config) == 0);
   fina(config);
+
+  /* A host of another toolkit: a plain X11 window that speaks no embedding protocol. The
+     wizard's window becomes its child all the same, and the wizard answers as before. */
+  Window plain = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 500, 210, 0, 0, 0xFFFFFF);
+  XMapWindow(display, plain);
+  XSync(display, False);
+  CHECK(configInit(engine, (intptr_t)plain, 1, &config) == RYN_OK && config != 0);
+  first(config);
+  Window child = 0;
+  for (int i = 0; i < 2000 && !child; ++i) {
+    Pump(NULL);
+    XSync(display, False);
+    child = ChildOf(display, plain);
+    if (!child) g_usleep(1000);
+  }
+  CHECK(child != 0 && ParentOf(display, child) == plain);
+  CHECK(checkSucceed(config) == 0);
+  next(config);
+  Pump(NULL);
+  CHECK(isBof(config) == 0);
+  fina(config);
+  Pump(NULL);
+  XDestroyWindow(display, plain);
+
   engineFina(engine);
   gtk_widget_destroy(window);
   printf("embedded\n");
