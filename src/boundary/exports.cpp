@@ -47,9 +47,10 @@ class WizardThreads {
   std::unordered_map<intptr_t, std::thread::id> owners_;
 };
 
+// An object, not a pointer to one, so that unloading the library takes it along.
 WizardThreads& Wizards() {
-  static auto* wizards = new WizardThreads;  // outlives the handle list's teardown
-  return *wizards;
+  static WizardThreads wizards;
+  return wizards;
 }
 
 HandleCall EnterOwnedConfig(intptr_t handle) {
