@@ -7,6 +7,7 @@
 
 #include "csv/csv_engine.h"
 #include "fuzz_temp_dir.h"
+#include "quiet_events.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "transport/interfaces.h"
@@ -14,15 +15,7 @@
 
 namespace {
 
-class QuietEvents final : public ryn::TInterfacedObject, public virtual ryn::ITransEvents {
- public:
-  int32_t QueryInterface(const ryn::TGUID& iid, void** obj) override {
-    return QueryInterfaces<ryn::ITransEvents>(this, iid, obj);
-  }
-  void OnMessage(int32_t, std::string_view) override {}
-  void OnStatus(std::string_view, std::string_view) override {}
-  void OnProgress(uint8_t, int32_t, bool&) override {}
-};
+using ryn::fuzz::QuietEvents;
 
 const char* const kEncodings[] = {"", "GBK", "UTF-8", "UTF-16", "ISO-8859-1", "no such encoding"};
 

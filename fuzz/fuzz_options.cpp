@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fuzz_temp_dir.h"
+#include "quiet_events.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/stream.h"
@@ -19,15 +20,7 @@
 
 namespace {
 
-class QuietEvents final : public ryn::TInterfacedObject, public virtual ryn::ITransEvents {
- public:
-  int32_t QueryInterface(const ryn::TGUID& iid, void** obj) override {
-    return QueryInterfaces<ryn::ITransEvents>(this, iid, obj);
-  }
-  void OnMessage(int32_t, std::string_view) override {}
-  void OnStatus(std::string_view, std::string_view) override {}
-  void OnProgress(uint8_t, int32_t, bool&) override {}
-};
+using ryn::fuzz::QuietEvents;
 
 const std::vector<std::string>& EngineKeys() {
   static const std::vector<std::string> keys = {

@@ -1,5 +1,5 @@
 // Reading the options of a `ryn` command: "--name VALUE" or "--name=VALUE" for options with
-// a value, "--name" for flags.
+// a value, "--name" for flags, and tables of single-valued options kept in a settings struct.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +38,35 @@ class ArgReader {
     }
     i_ += 2;
     return args_[i_ - 1];
+  }
+
+  // An option of the table that takes one value into its slot of the settings.
+  template <class Settings>
+  struct Named {
+    const char* name;
+    std::optional<std::string_view> Settings::*slot;
+  };
+  // Takes the current argument when it is one of the table's options: true when taken;
+  // false with error set when it was given twice or lacks its value; false with error
+  // empty when it is none of them.
+  template <class Settings>
+  bool TakeNamed(std::span<const Named<Settings>> named, Settings& s, std::string& error) {
+    for (const Named<Settings>& n : named) {
+      bool missing = false;
+      if (auto v = Value(n.name, missing)) {
+        if (s.*n.slot) {
+          error = std::string(n.name) + " given twice";
+          return false;
+        }
+        s.*n.slot = v;
+        return true;
+      }
+      if (missing) {
+        error = "missing value of " + std::string(n.name);
+        return false;
+      }
+    }
+    return false;
   }
 
  private:

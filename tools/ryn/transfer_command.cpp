@@ -63,10 +63,7 @@ int Usage(std::ostream& err, std::string_view problem) {
 // The usage problem, or empty when the arguments make a command.
 std::string Parse(std::span<const std::string_view> args, Settings& s, bool& help) {
   ArgReader reader(args);
-  struct Named {
-    const char* name;
-    std::optional<std::string_view> Settings::*slot;
-  };
+  using Named = ArgReader::Named<Settings>;
   const Named named[] = {
       {"--from", &Settings::from},
       {"--to", &Settings::to},
@@ -87,18 +84,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
       s.quiet = true;
       continue;
     }
+    std::string error;
+    if (reader.TakeNamed(std::span<const Named>(named), s, error)) continue;
+    if (!error.empty()) return error;
     bool missing = false;
-    bool taken = false;
-    for (const Named& n : named) {
-      if (auto v = reader.Value(n.name, missing)) {
-        if (s.*n.slot) return std::string(n.name) + " given twice";
-        s.*n.slot = v;
-        taken = true;
-        break;
-      }
-      if (missing) return "missing value of " + std::string(n.name);
-    }
-    if (taken) continue;
     if (auto v = reader.Value("--map", missing)) {
       s.maps.push_back(*v);
       continue;

@@ -45,10 +45,7 @@ struct Settings {
 // when withName.
 std::string Parse(std::span<const std::string_view> args, Settings& s, bool withName, bool& help) {
   ArgReader reader(args);
-  struct Named {
-    const char* name;
-    std::optional<std::string_view> Settings::*slot;
-  };
+  using Named = ArgReader::Named<Settings>;
   const Named wizardOptions[] = {{"--from", &Settings::from}, {"--to", &Settings::to},
                                  {"--from-options", &Settings::fromOptions}, {"--to-options", &Settings::toOptions},
                                  {"--dir", &Settings::dir}};
@@ -59,17 +56,9 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool with
       help = true;
       return {};
     }
-    bool missing = false, taken = false;
-    for (const Named& n : named) {
-      if (auto v = reader.Value(n.name, missing)) {
-        if (s.*n.slot) return std::string(n.name) + " given twice";
-        s.*n.slot = v;
-        taken = true;
-        break;
-      }
-      if (missing) return "missing value of " + std::string(n.name);
-    }
-    if (taken) continue;
+    std::string error;
+    if (reader.TakeNamed(named, s, error)) continue;
+    if (!error.empty()) return error;
     if (withName && !s.name && !reader.Current().starts_with("--")) {
       s.name = reader.Current();
       reader.Skip();
