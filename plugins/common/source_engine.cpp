@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/message_text.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
 #include "platform/float_format.h"
@@ -13,7 +14,34 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// At most this many bytes of a value go into a message, cut between characters.
+constexpr size_t kShownValue = 40;
+
+std::string ShownValue(std::string_view text) {
+  if (text.size() <= kShownValue) return std::string(text);
+  const CodePage& cp = ProcessCodePage();
+  const char* p = text.data();
+  const char* end = p + text.size();
+  size_t used = 0;
+  while (p + used < end) {
+    size_t n = cp.CharLength(p + used, end);
+    if (used + n > kShownValue) break;
+    used += n;
+  }
+  return std::string(text.substr(0, used)) + "...";
+}
+
 }  // namespace
+
+void TColumnProblems::Note(int32_t column, int32_t record, std::string_view value) {
+  if (column < 0) return;
+  if (columns_.size() <= static_cast<size_t>(column)) columns_.resize(static_cast<size_t>(column) + 1);
+  Column& c = columns_[static_cast<size_t>(column)];
+  if (c.count++ == 0) {
+    c.record = record;
+    c.value = ShownValue(value);
+  }
+}
 
 TSourceField::TSourceField(TRecordSource* source, int32_t index, int32_t type, std::string name)
     : TCustomTransField(source), source_(source), index_(index), type_(type) {
@@ -76,9 +104,10 @@ TDateTime TSourceField::GetAsDateTime() {
 std::string TSourceField::GetAsString() {
   const TSourceValue& v = Value();
   switch (v.kind) {
-    case TSourceValue::Kind::kText: return std::string(v.text);
-    case TSourceValue::Kind::kInteger: return std::to_string(v.integer);
-    case TSourceValue::Kind::kReal: return FormatGeneral(v.real);
+    case TSourceValue::Kind::kText:
+    case TSourceValue::Kind::kUnfit: return std::string(v.text);
+    case TSourceValue::Kind::kInteger: return v.text.empty() ? std::to_string(v.integer) : std::string(v.text);
+    case TSourceValue::Kind::kReal: return v.text.empty() ? ShortestRealText(v.real) : std::string(v.text);
     case TSourceValue::Kind::kDateTime:
       // The source's own text when it has one: it is what the user wrote.
       if (!v.text.empty()) return std::string(v.text);
@@ -159,6 +188,26 @@ void TRecordSource::ClearValues() {
 
 void TRecordSource::Report(int32_t kind, std::string_view text) {
   if (events_) events_->OnMessage(kind, text);
+}
+
+void TRecordSource::ReportProblems() {
+  auto send = [this](TColumnProblems& problems, int32_t kind, const std::string& pattern) {
+    problems.Flush([&](int32_t column, int64_t count, int32_t record, const std::string& value) {
+      IntfPtr<ITransField> f = GetField(column);
+      std::string name = f ? f->GetName() : std::string();
+      Report(kind, Format(pattern.c_str(), column, name.c_str(), static_cast<long long>(count), record, value.c_str()));
+    });
+  };
+  send(unfit_, kSourceMsgUnfit, Ansi("列%d“%s”有%lld个值不符合列的类型，按类型读作空值（第一个在第%d行：%s）"));
+  send(codePage_, kSourceMsgCodePage,
+       Ansi("列%d“%s”有%lld个值含有代码页没有的字符，已替换为“?”（第一个在第%d行：%s）"));
+  send(badBytes_, kSourceMsgBadBytes, Ansi("列%d“%s”有%lld个值含有无效的字节序列，已替换为“?”（第一个在第%d行：%s）"));
+}
+
+void TRecordSource::ForgetProblems() {
+  unfit_.Reset();
+  codePage_.Reset();
+  badBytes_.Reset();
 }
 
 }  // namespace ryn

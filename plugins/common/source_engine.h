@@ -17,13 +17,53 @@
 namespace ryn {
 
 // One value of the current record. Text is in the process code page and stays valid
-// until the record moves.
+// until the record moves. A value that has a text of its own in the source (every CSV
+// value, SQLite text) keeps it in text whatever its kind: the text getter gives it back
+// exactly as the source holds it.
 struct TSourceValue {
-  enum class Kind : uint8_t { kEmpty, kText, kInteger, kReal, kDateTime, kBlob };
+  // kUnfit: a value that does not fit its column's type. It reads as empty through
+  // IsEmpty and the typed getters, and as its own text through the text getter.
+  enum class Kind : uint8_t { kEmpty, kText, kInteger, kReal, kDateTime, kBlob, kUnfit };
   Kind kind = Kind::kEmpty;
-  std::string_view text;  // kText, kBlob
+  std::string_view text;  // kText, kBlob, kUnfit; the source's own text of the others
   int64_t integer = 0;    // kInteger
   double real = 0;        // kReal; kDateTime as days since 1899-12-30
+};
+
+// Message kinds our sources send about values they could not carry exactly. The low two
+// bits are the severity: a value read as empty by its type is a warning, a character
+// replaced (by the code page, or bytes that are no character of the source's encoding)
+// is an error.
+constexpr int32_t kSourceMsgUnfit = 18;      // 0x12: warning
+constexpr int32_t kSourceMsgCodePage = 23;   // 0x17: error
+constexpr int32_t kSourceMsgBadBytes = 27;   // 0x1B: error
+constexpr int32_t kSourceMsgNotice = 0x2A;   // warning about the file itself (an unclosed quote)
+
+// Problems of one kind, counted per column over a reading: how many, and the first record
+// and value. Summed up in one message per column when the reading ends, so that a file of
+// a million bad values gives one line per column, not a million.
+class TColumnProblems {
+ public:
+  // Forgets everything (a new reading begins).
+  void Reset() { columns_.clear(); }
+  void Note(int32_t column, int32_t record, std::string_view value);
+  bool Any() const { return !columns_.empty(); }
+  // Calls send(column, count, firstRecord, firstValue) for every column with problems, in
+  // column order, then forgets them.
+  template <class Send>
+  void Flush(Send send) {
+    for (size_t i = 0; i < columns_.size(); ++i)
+      if (columns_[i].count > 0) send(static_cast<int32_t>(i), columns_[i].count, columns_[i].record, columns_[i].value);
+    columns_.clear();
+  }
+
+ private:
+  struct Column {
+    int64_t count = 0;
+    int32_t record = 0;
+    std::string value;  // the first value, cut to a readable length
+  };
+  std::vector<Column> columns_;
 };
 
 class TRecordSource;
@@ -38,7 +78,10 @@ class TSourceField final : public TCustomTransField, public virtual IFieldReader
   int32_t GetDataType() override { return type_; }
   int32_t GetIndex() override { return index_; }
 
-  bool IsEmpty() override { return Value().kind == TSourceValue::Kind::kEmpty; }
+  bool IsEmpty() override {
+    const TSourceValue::Kind k = Value().kind;
+    return k == TSourceValue::Kind::kEmpty || k == TSourceValue::Kind::kUnfit;
+  }
   bool GetAsBoolean() override { return GetAsInt64() != 0; }
   uint8_t GetAsByte() override { return static_cast<uint8_t>(GetAsInt64()); }
   uint16_t GetAsWord() override { return static_cast<uint16_t>(GetAsInt64()); }
@@ -116,12 +159,25 @@ class TRecordSource : public TInterfacedObject,
   void ClearValues();
   // Sends a message to the attached sink, if any.
   void Report(int32_t kind, std::string_view text);
+  // The value of column at record does not fit the column's type: counted, and reported
+  // per column by ReportProblems.
+  void NoteUnfit(int32_t column, int32_t record, std::string_view text) { unfit_.Note(column, record, text); }
+  // count characters of the value were replaced by "?" because the process code page
+  // lacks them.
+  void NoteCodePage(int32_t column, int32_t record, std::string_view text) { codePage_.Note(column, record, text); }
+  // Bytes of the value were no character of the source's encoding.
+  void NoteBadBytes(int32_t column, int32_t record, std::string_view text) { badBytes_.Note(column, record, text); }
+  // Sends one message per column and kind of problem noted since the last call (the
+  // reading ended, or stopped); the counts start again from zero.
+  void ReportProblems();
+  void ForgetProblems();
 
  private:
   IntfPtr<ITransEvents> events_;
   std::vector<std::unique_ptr<TSourceField>> fields_;
   std::vector<std::unique_ptr<TSourceField>> retired_;
   std::vector<TSourceValue> values_;
+  TColumnProblems unfit_, codePage_, badBytes_;
 };
 
 }  // namespace ryn

@@ -92,7 +92,7 @@ bool CanTranscode(const std::string& to, const std::string& from) {
 }
 
 TTranscoder::TTranscoder(const std::string& to, const std::string& from)
-    : cd_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(EncodingKey(from) == "UTF8") {
+    : cd_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(EncodingKey(from) == "UTF8"), toUtf8_(EncodingKey(to) == "UTF8") {
   if (cd_ == kNoConversion) throw ERynError("cannot convert from " + from + " to " + to);
   if (fromUtf8_) table_ = TBmpTable::For(to);
 }
@@ -140,6 +140,7 @@ void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
         break;
       }
       *dst++ = '?';
+      ++replaced_.badInput;
       ++i;
       continue;
     }
@@ -150,6 +151,7 @@ void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
       size_t bytes = e & 0xFF;
       if (bytes == 0) {
         *dst++ = '?';
+        ++replaced_.unmapped;
       } else {
         for (size_t k = 0; k < bytes; ++k) *dst++ = static_cast<char>((e >> (8 * (k + 1))) & 0xFF);
       }
@@ -194,10 +196,13 @@ void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
     // No character of the source, or none the target has: one "?" for the character.
     // A character that the end of the text cut off is one "?" as well.
     size_t skip = errno == EINVAL ? left : 1;
+    bool badInput = errno == EINVAL || toUtf8_;
     if (fromUtf8_ && skip == 1) {
       size_t n = Utf8CharLength(std::string_view(src, left));
       if (n > 0) skip = n;
+      else badInput = true;
     }
+    ++(badInput ? replaced_.badInput : replaced_.unmapped);
     if (skip > left) skip = left;
     src += skip;
     left -= skip;

@@ -34,6 +34,18 @@ class TTranscoder {
     Finish(out);
   }
 
+  // How many "?" the conversions so far put in: for bytes that are no character of the
+  // source encoding, and for characters the target lacks. Into UTF-8 every character
+  // fits, so there every replacement is of bad bytes; from UTF-8 the two are told apart;
+  // between two other encodings iconv cannot tell them apart and both count as lacking.
+  struct Replacements {
+    size_t badInput = 0;
+    size_t unmapped = 0;
+    size_t Total() const { return badInput + unmapped; }
+  };
+  const Replacements& Replaced() const { return replaced_; }
+  void ResetReplaced() { replaced_ = {}; }
+
  private:
   void Run(const char* in, size_t len, std::string& out, bool last);
   // UTF-8 through the table of the target's characters; iconv only for characters beyond
@@ -44,6 +56,8 @@ class TTranscoder {
   bool fromUtf8_;
   const TBmpTable* table_ = nullptr;
   std::string pending_;
+  bool toUtf8_ = false;
+  Replacements replaced_;
 };
 
 // True when iconv converts between the two encodings.

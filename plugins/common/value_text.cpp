@@ -1,7 +1,10 @@
 #include "common/value_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+
+#include "platform/float_format.h"
 
 namespace ryn {
 namespace {
@@ -110,6 +113,24 @@ bool ParseIsoDateTime(std::string_view text, TDateTime& out) {
   }
   if (pos != text.size()) return false;
   return TryEncodeDateTime(parts, out);
+}
+
+std::string ShortestRealText(double value) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  std::string general = FormatGeneral(value);
+  double back = 0;
+  if (ParseDecimal(general, back) && back == value) return general;
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  std::string s(buf, ec == std::errc() ? end : buf);
+  // The exponent as the general form writes it: "E20", "E-7".
+  size_t e = s.find('e');
+  if (e != std::string::npos) {
+    s[e] = 'E';
+    if (e + 1 < s.size() && s[e + 1] == '+') s.erase(e + 1, 1);
+  }
+  return s;
 }
 
 std::string IsoDateTimeText(TDateTime value, bool withTime) {

@@ -22,6 +22,10 @@ bool ParseIsoDate(std::string_view text, TDateTime& out);
 // yyyy-mm-dd, optionally followed by " " or "T" and hh:nn, hh:nn:ss or hh:nn:ss.fff (more
 // fraction digits are cut to milliseconds), optionally ending in "Z".
 bool ParseIsoDateTime(std::string_view text, TDateTime& out);
+// The shortest text that reads back as exactly this double: the general number form when
+// it does ("2.75", "1E20"), otherwise up to 17 significant digits. Infinities and NaN
+// have no such text and give "INF", "-INF" or "NAN".
+std::string ShortestRealText(double value);
 // "yyyy-mm-dd", or "yyyy-mm-dd hh:nn:ss" when withTime is set.
 std::string IsoDateTimeText(TDateTime value, bool withTime);
 

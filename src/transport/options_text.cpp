@@ -1,5 +1,8 @@
 #include "transport/options_text.h"
 
+#include <algorithm>
+
+#include "platform/codepage.h"
 #include "platform/stream.h"
 #include "platform/text.h"
 #include "textloader/text_reader.h"
@@ -58,6 +61,17 @@ class OptionsTextWriter : public TAFTextWriter {
 
 }  // namespace
 
+std::string UnknownOptionKeysText(std::string_view engineName, const std::vector<std::string>& keys) {
+  std::string text(engineName);
+  text += Ansi("的选项中有不认识的键：");
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i > 0) text += Ansi("、");
+    text += Ansi("“") + keys[i] + Ansi("”");
+  }
+  text += Ansi("，已忽略");
+  return text;
+}
+
 void ConfigureOptionsReader(TAFTextReader& reader) {
   reader.SetDelimiter("=");
   reader.SetLineBreak(";");
@@ -90,6 +104,7 @@ void TOPtionsReader::RegisterHandler(std::string_view key, Handler handler) {
 
 void TOPtionsReader::Parse() {
   stopped_ = false;
+  unknown_.clear();
   reader_->First();
   while (!reader_->Eof() && !stopped_) {
     std::string_view raw = reader_->GetValue(1);
@@ -102,7 +117,12 @@ void TOPtionsReader::Parse() {
     }
     std::string value(raw);
     auto it = handlers_.find(reader_->GetValue(0));
-    if (it != handlers_.end()) it->second(value);
+    if (it != handlers_.end()) {
+      it->second(value);
+    } else if (std::string_view key = reader_->GetValue(0);
+               !key.empty() && std::find(unknown_.begin(), unknown_.end(), key) == unknown_.end()) {
+      unknown_.emplace_back(key);
+    }
     reader_->Next();
   }
 }

@@ -4,11 +4,13 @@
 // TOPtionsReader hands every entry to the handler registered for its exact key.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ryn {
 
@@ -49,12 +51,22 @@ class TOPtionsReader {
   void Parse();
   // Ends Parse before the next entry (for use inside a handler).
   void Stop() { stopped_ = true; }
+  // The keys of the last Parse that no handler took, in text order, each once (empty
+  // entries aside): an engine names them in a warning, so that a mistyped key is seen.
+  const std::vector<std::string>& UnknownKeys() const { return unknown_; }
 
  private:
   std::unique_ptr<TAFTextReader> reader_;
   std::map<std::string, Handler, std::less<>> handlers_;
+  std::vector<std::string> unknown_;
   bool stopped_ = false;
 };
+
+// The warning an engine sends for keys of its options text that it does not know (a
+// warning, not a refusal: texts of other versions must still load), and its text:
+// "<engine>的选项中有不认识的键：“k1”、“k2”，已忽略".
+constexpr int32_t kMsgUnknownOptionKeys = 0x2006;
+std::string UnknownOptionKeysText(std::string_view engineName, const std::vector<std::string>& keys);
 
 // Configures a reader as the options reader does (used for checks as well).
 void ConfigureOptionsReader(TAFTextReader& reader);
