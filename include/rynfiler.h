@@ -296,6 +296,21 @@ typedef void (*RynAppFinaProc)(void);
 RYN_API void AppInit(void* application, void* screen);
 RYN_API void AppFina(void);
 
+/* ---- Optional extensions ------------------------------------------------------------- */
+
+/* Exported by the libraries of this package (librynfiler.so and the source libraries);
+   a host looks them up by name and does without them when a library lacks them. The 35
+   functions above behave the same whether a host uses these or not. */
+
+/* The text of the current record's value of source field index, whatever the field's
+   type, as the source itself holds it (a number or date exactly as written in the source
+   file, never reformatted); empty text for an empty value. Buffer protocol as for the
+   text getter: -1 with the text placed when length is large enough, else 0 with the
+   length needed; 0 with length 0 for an unknown handle, a destination or a missing
+   field. */
+RYN_API int32_t RYN_CALL FieldGetValueText(RynHandle engine, int32_t index, char* buffer, int32_t* length);
+typedef int32_t(RYN_CALL* RynFieldGetValueTextProc)(RynHandle engine, int32_t index, char* buffer, int32_t* length);
+
 #ifdef __cplusplus
 }
 #endif

@@ -347,4 +347,18 @@ RYN_API int32_t RYN_CALL FieldIsEmpty(RynHandle engine, int32_t index) {
   });
 }
 
+RYN_API int32_t RYN_CALL FieldGetValueText(RynHandle engine, int32_t index, char* buffer, int32_t* length) {
+  return Firewall<int32_t>(0, [&]() -> int32_t {
+    if (length && !buffer) *length = 0;
+    HandleCall call = EnterEngine(engine);
+    IntfPtr<IFieldReader> hold;
+    IFieldReader* field = call ? FieldOf(call, index, hold) : nullptr;
+    if (!field) {
+      if (length) *length = 0;
+      return 0;
+    }
+    return PutBuffer<char>(field->GetAsString(), buffer, length);
+  });
+}
+
 }  // extern "C"

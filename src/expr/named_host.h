@@ -32,12 +32,15 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
                   TCommonData& result) override;
   // Forgets the field interfaces remembered between calls (the ports changed).
   void Forget();
-  // What the compiled SetExport(dest, Import(source)) does, without the evaluator: the
-  // value takes the same way (an integer becomes a double, as on the evaluator's stack).
-  // Raises what reading or writing the fields raises.
+  // What the compiled SetExport(dest, Import(source)) does, without the evaluator, except
+  // that the value is carried exactly: into a text field the source's own text, into a
+  // typed field the value by type (an integer as a double, as on the evaluator's stack);
+  // an empty value writes nothing. Raises what reading or writing the fields raises.
   void Copy(int32_t dest, int32_t source);
 
  private:
+  IFieldReader* SourceField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldReader>& other);
+  IFieldWriter* DestField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldWriter>& other);
   void ImportValue(int32_t index, TCommonData& result);
   void ExportValue(int32_t index, const TCommonData& value);
   TCommonData copyValue_;  // reused by Copy: no allocation per value

@@ -79,6 +79,33 @@ TVariant NumberVariant(long double x, int32_t fieldType) {
   return TVariant(static_cast<double>(x));
 }
 
+bool IsTextType(int32_t type) { return type == kFtUnknown || type == kFtString || type == kFtWideString; }
+
+// The text of a source value for a text destination: the source's own text when it gives
+// one; otherwise the value's text by its type (a date in its date form even on day 0).
+std::string CopyText(IFieldReader& f, int32_t type) {
+  if (type == kFtBinary) {
+    TMemoryStream stream;
+    f.SaveToStream(stream);
+    return stream.TakeData();
+  }
+  if (type == kFtWideString) return ToNarrow(f.GetAsWideString());
+  std::string text = f.GetAsString();
+  if (!text.empty() || IsTextType(type) || f.IsEmpty()) return text;
+  switch (type) {
+    case kFtTime: case kFtDate: case kFtDateTime: case kFtExtended: return ValueToText(&f);
+    case kFtGuid: return GuidToString(f.GetAsGuid());
+    default: {
+      TCommonData v;
+      ReadField(f, type, v);
+      if (v.DataType == kDataInt) return std::to_string(v.IntValue);
+      if (v.DataType == kDataBool) return v.BoolValue ? "1" : "0";
+      if (v.DataType != kDataDouble) return std::string();
+      return NumberVariant(v.FloatValue, kFtString).ToString();
+    }
+  }
+}
+
 void WriteField(IFieldWriter& f, const TCommonData& v) {
   // A null value (an empty optional argument, a cell without content) is no value.
   if (v.IsNull) return;
@@ -160,36 +187,65 @@ int32_t TNVFunc::Execute(std::string_view name, std::span<const TCommonData* con
   return kErrNoFunction;
 }
 
+IFieldReader* TNVFunc::SourceField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldReader>& other) {
+  IImport* source = host_.Source.get();
+  if (IFieldTable* table = Table(source, sourceAsked_, sourceTable_)) return table->ReaderAt(index);
+  return source ? Resolve(readers_, source, index, held, other) : nullptr;
+}
+
+IFieldWriter* TNVFunc::DestField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldWriter>& other) {
+  IExport* dest = host_.Dest.get();
+  if (IFieldTable* table = Table(dest, destAsked_, destTable_)) return table->WriterAt(index);
+  return dest ? Resolve(writers_, dest, index, held, other) : nullptr;
+}
+
 void TNVFunc::ImportValue(int32_t index, TCommonData& result) {
   result.SetVoid();
-  IImport* source = host_.Source.get();
   IntfPtr<ITransField> held;
   IntfPtr<IFieldReader> other;
-  IFieldReader* field = nullptr;
-  if (IFieldTable* table = Table(source, sourceAsked_, sourceTable_)) field = table->ReaderAt(index);
-  else if (source) field = Resolve(readers_, source, index, held, other);
-  if (field) ReadField(*field, field->GetDataType(), result);
+  if (IFieldReader* field = SourceField(index, held, other)) ReadField(*field, field->GetDataType(), result);
 }
 
 void TNVFunc::ExportValue(int32_t index, const TCommonData& value) {
-  IExport* dest = host_.Dest.get();
   IntfPtr<ITransField> held;
   IntfPtr<IFieldWriter> other;
-  IFieldWriter* field = nullptr;
-  if (IFieldTable* table = Table(dest, destAsked_, destTable_)) field = table->WriterAt(index);
-  else if (dest) field = Resolve(writers_, dest, index, held, other);
-  if (field) WriteField(*field, value);
+  if (IFieldWriter* field = DestField(index, held, other)) WriteField(*field, value);
 }
 
 void TNVFunc::Copy(int32_t dest, int32_t source) {
+  IntfPtr<ITransField> heldSource, heldDest;
+  IntfPtr<IFieldReader> otherSource;
+  IntfPtr<IFieldWriter> otherDest;
+  IFieldReader* from = SourceField(source, heldSource, otherSource);
+  IFieldWriter* to = from ? DestField(dest, heldDest, otherDest) : nullptr;
+  if (!to) return;
+  const int32_t toType = to->GetDataType();
+  const int32_t fromType = from->GetDataType();
+  // Into text the value goes as the source writes it: "000123" stays "000123", a date of
+  // 1899-12-30 stays a date, a long decimal keeps every digit. Nothing for an empty value.
+  if (IsTextType(toType)) {
+    if (fromType == kFtWideString && toType == kFtWideString) {
+      std::u16string wide = from->GetAsWideString();
+      if (!wide.empty()) to->SetAsWideString(wide);
+      return;
+    }
+    std::string text = CopyText(*from, fromType);
+    if (text.empty()) return;
+    if (toType == kFtWideString) to->SetAsWideString(ToWide(text));
+    else to->SetAsString(text);
+    return;
+  }
+  // Into a typed field an empty value stays empty, whatever the types.
+  if (from->IsEmpty()) return;
   TCommonData& v = copyValue_;
-  ImportValue(source, v);
+  v.SetVoid();
+  ReadField(*from, fromType, v);
   if (v.DataType == kDataInt) {
     v.FloatValue = v.IntValue;
     v.DataType = kDataDouble;
   }
   v.ClearIfNull();
-  ExportValue(dest, v);
+  WriteField(*to, v);
 }
 
 int32_t TNVFunc::Import(std::span<const TCommonData* const> args, bool check, TCommonData& result) {

@@ -28,6 +28,7 @@ using FieldGetTypeFn = decltype(&::FieldGetType);
 using FieldSetTypeFn = decltype(&::FieldSetType);
 using FieldFindbyNameFn = decltype(&::FieldFindbyName);
 using FieldIsEmptyFn = decltype(&::FieldIsEmpty);
+using FieldGetValueTextFn = decltype(&::FieldGetValueText);
 using FieldGetProcFn = decltype(&::FieldGetProc);
 
 // Stores the address of name in slot (null when the library lacks it); true when found.

@@ -75,6 +75,7 @@ void TLibTransField::Retire() {
   FFieldGetType = nullptr;
   FFieldIsEmpty = nullptr;
   FAccessor = nullptr;
+  FFieldGetValueText = nullptr;
   FDataType = 0;
   FRetired = true;
 }
@@ -154,7 +155,16 @@ std::string_view TLibFieldReader::TextValue() {
   return text;
 }
 
-std::string TLibFieldReader::GetAsString() { return std::string(TextValue()); }
+// A field of another type has text when the library offers the optional FieldGetValueText:
+// its value as the source holds it. Without it, only text fields have text.
+std::string TLibFieldReader::GetAsString() {
+  if (AccessorFor<RynGetText>({0, 65, 19}) || !FFieldGetValueText) return std::string(TextValue());
+  auto get = FFieldGetValueText;
+  bool tooLong = false;
+  std::string text(ReadText<char>(get, FHandle, FIndex, FText, tooLong));
+  if (tooLong) ConversionFailed();
+  return text;
+}
 
 std::u16string TLibFieldReader::GetAsWideString() {
   auto get = AccessorFor<RynGetWide>({66});

@@ -38,6 +38,9 @@ class TLibTransField : public TLibCollectObject, public virtual ITransField {
   int32_t FDataType = 0;      // the library's type code for the field
   int32_t FAccessorType = 0;  // the type code the accessor was asked for
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
+  // The library's optional FieldGetValueText: the text of a value of any type as the
+  // source holds it (a number or date exactly as written in the source).
+  lib::FieldGetValueTextFn FFieldGetValueText = nullptr;
   bool FRetired = false;
 
  protected:

@@ -36,9 +36,8 @@ IntfPtr<ITransField> TLibTransPort::GetField(int32_t index) {
 }
 
 TLibTransPort::TableEntry* TLibTransPort::TableField(int32_t index) {
-  // The same bound as the remembered types: ports of other libraries answer any index.
-  constexpr int32_t kTableSize = 4096;
-  if (index < 0 || index >= kTableSize || (!FRetired && !FFieldGetType)) return nullptr;
+  // Ports of other libraries may answer any index; the table holds the indexes the port has.
+  if (index < 0 || (!FRetired && !FFieldGetType) || (!FRetired && index >= KnownFieldCount())) return nullptr;
   if (FTable.size() <= static_cast<size_t>(index)) FTable.resize(static_cast<size_t>(index) + 1);
   TableEntry& entry = FTable[static_cast<size_t>(index)];
   if (!entry.field) {
@@ -51,6 +50,14 @@ TLibTransPort::TableEntry* TLibTransPort::TableField(int32_t index) {
     entry.generation = FTableGeneration;
   }
   return &entry;
+}
+
+int32_t TLibTransPort::KnownFieldCount() {
+  if (FCountGeneration != FTableGeneration) {
+    FKnownCount = GetFieldCount();
+    FCountGeneration = FTableGeneration;
+  }
+  return FKnownCount;
 }
 
 IFieldReader* TLibTransPort::ReaderAt(int32_t index) {
@@ -76,13 +83,13 @@ void TLibTransPort::InitField(TLibTransField* field, int32_t index) {
   field->FFieldGetType = FFieldGetType;
   // The type and accessor of an index are asked once until the field list may change:
   // asking the library per lookup would double the cost of every value read.
-  constexpr int32_t kRemembered = 4096;
+  const bool remembered = index >= 0 && index < KnownFieldCount();
   TypeEntry entry;
-  if (index >= 0 && index < kRemembered && static_cast<size_t>(index) < FTypes.size()) entry = FTypes[static_cast<size_t>(index)];
+  if (remembered && static_cast<size_t>(index) < FTypes.size()) entry = FTypes[static_cast<size_t>(index)];
   if (entry.type < 0) {
     entry.type = FFieldGetType(FHandle, index);
     entry.accessor = FFieldGetProc(FKind, entry.type == 0 ? 65 : entry.type);
-    if (index >= 0 && index < kRemembered) {
+    if (remembered) {
       if (FTypes.size() <= static_cast<size_t>(index)) FTypes.resize(static_cast<size_t>(index) + 1);
       FTypes[static_cast<size_t>(index)] = entry;
     }
@@ -153,6 +160,7 @@ void TLibImport::MoveNext() {
 void TLibImport::InitField(TLibTransField* field, int32_t index) {
   TLibTransPort::InitField(field, index);
   field->FFieldIsEmpty = FFieldIsEmpty;
+  field->FFieldGetValueText = FRetired ? nullptr : FFieldGetValueText;
 }
 
 bool TLibImport::Bind() {
@@ -163,6 +171,7 @@ bool TLibImport::Bind() {
     return false;
   }
   lib::Lookup(FLib, "FieldIsEmpty", FFieldIsEmpty);
+  lib::Lookup(FLib, "FieldGetValueText", FFieldGetValueText);
   lib::Lookup(FLib, "DataCount", FDataCount);
   FKind = kDirectionSource;
   return true;
@@ -173,6 +182,7 @@ void TLibImport::Unbind() {
   FMoveFirst = FMoveNext = nullptr;
   FIsEof = FDataCount = nullptr;
   FFieldIsEmpty = nullptr;
+  FFieldGetValueText = nullptr;
 }
 
 std::unique_ptr<TLibTransField> TLibImport::NewField() {

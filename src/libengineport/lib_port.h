@@ -82,6 +82,10 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort, publi
     uint32_t generation = 0;
   };
   TableEntry* TableField(int32_t index);
+  // The port's field count, asked once per generation of the field table.
+  int32_t KnownFieldCount();
+  int32_t FKnownCount = 0;
+  uint32_t FCountGeneration = 0;
   std::vector<TableEntry> FTable;
   uint32_t FTableGeneration = 1;
   // Per field index: the library's type code (-1 not asked yet) and its accessor.
@@ -121,6 +125,7 @@ class TLibImport final : public TLibTransPort, public virtual IImport {
   lib::HandleProcFn FMoveNext = nullptr;
   lib::HandleQueryFn FIsEof = nullptr;
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
+  lib::FieldGetValueTextFn FFieldGetValueText = nullptr;  // optional
   lib::HandleQueryFn FDataCount = nullptr;
 };
 

@@ -93,6 +93,9 @@ void ExpectRefused(RynHandle h) {
   FieldSetType(h, 0, 65);
   EXPECT_EQ(FieldFindbyName(h, "a"), -1);
   EXPECT_EQ(FieldIsEmpty(h, 0), -1);
+  len = 7;
+  EXPECT_EQ(FieldGetValueText(h, 0, buf, &len), 0);
+  EXPECT_EQ(len, 0);
   EngineSetEvent(h, 1, RYN_EVENT_MESSAGE, nullptr);
   EngineFina(h);
   EXPECT_EQ(std::string(buf), "xxxxxxx");
@@ -130,6 +133,9 @@ TEST(ExportsTest, FieldsOfTheExchangeEngine) {
   EXPECT_EQ(IsEof(h), -1) << "a destination is no source";
   EXPECT_EQ(DataCount(h), -1);
   EXPECT_EQ(FieldIsEmpty(h, 0), -1);
+  len = 3;
+  EXPECT_EQ(FieldGetValueText(h, 0, buf, &len), 0) << "a destination has no values to read";
+  EXPECT_EQ(len, 0);
   RynHandle config = 5;
   EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_OK) << "its wizard, even without a window to sit in";
   EXPECT_NE(config, 5);
