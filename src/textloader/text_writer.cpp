@@ -14,6 +14,9 @@ struct TAFTextWriter::Marks {
   uint8_t lineBreakByte[256] = {};
   bool charWalk = false;
   bool blocks = false;
+  // The line break holds CR or LF: a value with either byte anywhere goes in quotes, so
+  // that a reader who splits lines at a bare LF (or CR) never splits a value.
+  bool lineEnds = false;
   std::unique_ptr<TDelimiterFinder> blockCheck;  // reads blocks back as a reader would
 };
 
@@ -35,6 +38,8 @@ const TAFTextWriter::Marks& TAFTextWriter::GetMarks() const {
   }
   m->first[static_cast<uint8_t>(' ')] = 1;
   for (char c : lineBreak_) m->lineBreakByte[static_cast<uint8_t>(c)] = 1;
+  m->lineEnds = !quote_.empty() && lineBreak_.find_first_of("\r\n") != std::string::npos;
+  if (m->lineEnds) m->first[static_cast<uint8_t>('\r')] = m->first[static_cast<uint8_t>('\n')] = 1;
   if (m->blocks && !quote_.empty())
     m->blockCheck = std::make_unique<TDelimiterFinder>(delimiter_, quote_, blockOpen_, blockClose_);
   marks_ = std::move(m);
@@ -139,7 +144,7 @@ void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) con
       special = true;
       break;
     }
-    if (b == ' ' || At(p, end, quote_)) quoteOrSpace = true;
+    if (b == ' ' || At(p, end, quote_) || (m.lineEnds && (b == '\r' || b == '\n'))) quoteOrSpace = true;
     p += cp ? cp->CharLength(p, end) : 1;
   }
   // A value that ends in the first byte of a character would take the next mark (when

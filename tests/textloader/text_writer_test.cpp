@@ -38,7 +38,8 @@ TEST(TextWriterTest, FormatsValuesByTheirContent) {
   EXPECT_EQ(WriteLines(w, {{}, {"x"}}), "\r\nx");
   EXPECT_EQ(WriteLines(w, {{""}, {""}, {"x"}}), "\r\n\r\nx");
   EXPECT_EQ(WriteLines(w, {{"a\r\nb"}}), "\"a\r\nb\"");
-  EXPECT_EQ(WriteLines(w, {{"a\nb", "a\rb"}}), "a\nb,a\rb");
+  // A bare LF or CR is quoted too: readers that split lines at either never split a value.
+  EXPECT_EQ(WriteLines(w, {{"a\nb", "a\rb", "\n"}}), "\"a\nb\",\"a\rb\",\"\n\"");
 
   TAFTextWriter tsv;
   tsv.SetDelimiter("\t");
