@@ -71,6 +71,32 @@ class ColumnsWriter final : public TAFTextWriter {
   }
 };
 
+// The column lines with every line end outside quotes as CR LF: an options file saved
+// with LF (or CR) line ends keeps all of its columns. A quote opens a quoted value only
+// at the start of a heading or field name, and closes it only before "=", a line end or
+// the end of the text, as the columns reader takes quotes.
+std::string WithCrLfLineEnds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char next = i + 1 < text.size() ? text[i + 1] : '\n';
+    if (c == '"') {
+      const char before = out.empty() ? '\n' : out.back();
+      if (!quoted && (before == '\n' || before == '=')) quoted = true;
+      else if (quoted && (next == '=' || next == '\r' || next == '\n')) quoted = false;
+    }
+    if (quoted || (c != '\r' && c != '\n')) {
+      out += c;
+      continue;
+    }
+    out += "\r\n";
+    if (c == '\r' && next == '\n') ++i;
+  }
+  return out;
+}
+
 }  // namespace
 
 void TRynExport::SetReportType(std::string_view v) { FReportType = ReportTypeCode(ReportTypeName(v)); }
@@ -106,7 +132,7 @@ void TRynExport::SetDataType(uint8_t n) {
 }
 
 void TRynExport::SetSelectedColumnsText(std::string_view text) {
-  TMemoryStream stream{std::string(TrimBlanks(text))};
+  TMemoryStream stream{WithCrLfLineEnds(TrimBlanks(text))};
   TAFTextReader reader;
   ConfigureColumnsReader(reader);
   reader.SetStream(&stream);
@@ -191,6 +217,8 @@ int32_t TRynExport::SetOptions(std::string_view options) {
   reader.RegisterHandler(KeyReportInfo(), [this](const std::string& v) { SetReportInfoText(v); });
   reader.RegisterHandler(KeySelectedColumns(), [this](const std::string& v) { SetSelectedColumnsText(v); });
   reader.Parse();
+  if (!reader.UnknownKeys().empty() && FEvents)
+    FEvents->OnMessage(kMsgUnknownOptionKeys, UnknownOptionKeysText(GetName(), reader.UnknownKeys()));
   if (fileName && !OpenFile(*fileName)) lost = true;
   if (lost) return kRynOptionsWriteFailed;
   return FFile ? 0 : kRynOptionsNoFile;

@@ -11,6 +11,7 @@
 #include "rynengine/rynexport.h"
 #include "support/recording_events.h"
 #include "support/temp_dir.h"
+#include "transport/options_text.h"
 
 namespace ryn {
 namespace {
@@ -268,6 +269,31 @@ TEST_F(RynExportTest, OptionsCarryEveryValueToAnotherEngine) {
   Record(b.get(), {"1", "2", "3", "4"});
   b->Fina();
   EXPECT_EQ(Read("x=y/out.ryn"), "@@\r\n@\r\n\"A\"\"\"B\"\t\" C \"\t" + Opt("甲") + "\tD\r\na=b\t2023\tY\t{1}\t1\t2\t3\t4\r\n@@");
+}
+
+// Options files saved by editors with LF or CR line ends keep every column; a line end
+// inside a quoted heading stays part of it.
+TEST_F(RynExportTest, SelectedColumnsTakeEveryKindOfLineEnd) {
+  const std::vector<std::string> columns = {"A=a", "B=b", Opt("丙=c")};
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+    EXPECT_EQ(e->SetOptions(Opt("选择列={") + end + "\tA=a" + end + "B=b" + end + Opt("丙=c}")), kRynOptionsNoFile);
+    EXPECT_EQ(e->SelectedColumns(), columns) << ::testing::PrintToString(end);
+  }
+  IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+  e->SetSelectedColumnsText("\"x\ny\"=f\nz=g");
+  EXPECT_EQ(e->SelectedColumns(), (std::vector<std::string>{"x\ny=f", "z=g"}));
+}
+
+// A key the engine does not know is named in one warning; the others still apply.
+TEST_F(RynExportTest, UnknownOptionKeysAreNamed) {
+  auto events = MakeIntf<RecordingEvents>();
+  IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+  e->SetEvents(events.get());
+  e->SetOptions(Opt("年度=2024;\r\n年份=2023;\r\nfoo=1;\r\n年份=2"));
+  EXPECT_EQ(e->Year(), "2024");
+  using Messages = std::vector<std::pair<int32_t, std::string>>;
+  EXPECT_EQ(events->messages, (Messages{{kMsgUnknownOptionKeys, Opt("Ryn文件的选项中有不认识的键：“年份”、“foo”，已忽略")}}));
 }
 
 TEST_F(RynExportTest, SelectedColumnsTextReadsBackAsItWasWritten) {
