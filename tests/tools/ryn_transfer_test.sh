@@ -88,7 +88,9 @@ check_file "transfer" "$work/out/report.ryn" \
 # ---- the default script: text first, then the first compatible fields ----
 to_options "$work/out/default.ryn" 0 "A=a" "B=b" "C=c"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt"
-check "default script" 0 "2 records read, 2 written"$'\n' ""
+# The mapping the host made is shown, with the fields' names, before anything is trusted.
+check "default script" 0 "2 records read, 2 written"$'\n' \
+  "提示: 默认映射：Export(0)=Import(15)（a ← text）"$'\n'"提示: 默认映射：Export(1)=Import(0)（b ← byte）"$'\n'"提示: 默认映射：Export(2)=Import(1)（c ← word）"$'\n'
 check_file "default script" "$work/out/default.ryn" \
   "A${tab}B${tab}C${crlf}0001${tab}2023${tab}Y${tab}12${tab}row0${tab}200${tab}60000${crlf}0001${tab}2023${tab}Y${tab}12${tab}row1${tab}201${tab}60001${crlf}@@"
 

@@ -32,7 +32,8 @@ const char* const kTransferUsage =
     "\"ryn engines --help\"). Each engine is opened and given its options text, if any.\n"
     "The mapping script is read from FILE, or made of the --map lines (\"Export(1)=\n"
     "Import(0)\") with the condition of --filter; without them every destination field\n"
-    "takes the first source field of its type. Texts and files are UTF-8.\n"
+    "takes the first unused source field of its type, and each such line is shown\n"
+    "(\"默认映射\") with both fields' names. Texts and files are UTF-8.\n"
     "Messages and progress go to stderr (no progress with --quiet), the number of\n"
     "records read and written to stdout. Ctrl-C stops after the current record; the\n"
     "destination is closed properly.\n"
@@ -143,15 +144,43 @@ IntfPtr<ITransEngine> OpenEngine(std::string_view nameUtf8, int32_t direction, c
   return engine;
 }
 
-// The mapping script of the command line, or empty for the host's default.
-std::string ScriptText(const Settings& s, ITransScriptHost& host) {
+// The name of field index of the engine's port, or empty.
+std::string FieldName(ITransEngine& engine, int32_t index) {
+  IntfPtr<ITransPort> port = engine.GetPort();
+  IntfPtr<ITransField> field = port ? port->GetField(index) : nullptr;
+  return field ? field->GetName() : std::string();
+}
+
+// The mapping the host made by itself, one line each, with the fields' names: the user
+// sees which source field went where before trusting the file.
+void ShowDefaultMapping(const std::string& script, ITransEngine& source, ITransEngine& dest, ITransEvents& events) {
+  size_t start = 0;
+  while (start < script.size()) {
+    size_t end = script.find("\r\n", start);
+    if (end == std::string::npos) end = script.size();
+    const std::string line = script.substr(start, end - start);
+    start = end + 2;
+    int to = -1, from = -1;
+    char tail = 0;
+    if (std::sscanf(line.c_str(), "Export(%d)=Import(%d%c", &to, &from, &tail) != 3 || tail != ')') continue;
+    events.OnMessage(kSeverityInfo, Ansi("默认映射：") + line + Ansi("（") + FieldName(dest, to) + Ansi(" ← ") +
+                                        FieldName(source, from) + Ansi("）"));
+  }
+}
+
+// The mapping script of the command line; without mapping lines the host's default, shown
+// to the user.
+std::string ScriptText(const Settings& s, ITransScriptHost& host, ITransEngine& source, ITransEngine& dest,
+                       ITransEvents& events) {
   if (s.script) return ReadTextFile(*s.script);
   std::string text;
   if (s.filter) text += "Filter=" + FromUtf8(*s.filter) + "\r\n";
-  if (s.maps.empty() && s.filter) {
-    // A filter alone keeps the default mapping.
+  if (s.maps.empty()) {
+    host.SetScript("");
     host.BuildDefaultScript();
-    return text + host.GetScript();
+    std::string mapping = host.GetScript();
+    ShowDefaultMapping(mapping, source, dest, events);
+    return text + mapping;
   }
   for (std::string_view m : s.maps) text += FromUtf8(m) + "\r\n";
   return text;
@@ -186,7 +215,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     frame.SetImportEngine(source.get(), true);
     frame.SetExportEngine(dest.get(), true);
     host = frame.GetScriptHost();
-    if (host) host->SetScript(ScriptText(s, *host));
+    if (host) host->SetScript(ScriptText(s, *host, *source, *dest, *events));
     started = true;
     frame.Execute();
   } catch (const Failure& f) {
