@@ -118,7 +118,7 @@ void TLogForm::OnMessage(int32_t kind, std::string_view text) {
   edtLogs_->AddLine(std::string(text));
   const int32_t severity = SeverityOf(kind);
   if (severity == kSeverityWarning || severity == kSeverityError) keepOpen_ = true;
-  if (severity == kSeverityError) stopped_ = true;
+  if (severity == kSeverityError) stopped_ = errorSeen_ = true;
 }
 
 void TLogForm::OnStatus(std::string_view caption, std::string_view text) {

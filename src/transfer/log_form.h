@@ -45,6 +45,8 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   ui::Form& Window() { return *window_; }
   bool Stopped() const { return stopped_; }
   bool KeepOpen() const { return keepOpen_; }
+  // An error was reported during the run.
+  bool ErrorSeen() const { return errorSeen_; }
   int32_t RecordCount() const { return recordCount_; }
 
  private:
@@ -56,6 +58,7 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   TTransFrame* frame_;
   bool stopped_ = false;
   bool keepOpen_ = false;
+  bool errorSeen_ = false;
   int32_t recordCount_ = 0;
   std::unique_ptr<ui::Form> window_;
   ui::Label* lbCap_ = nullptr;

@@ -63,6 +63,7 @@ bool TTransFrame::ShowWizard() {
 }
 
 void TTransFrame::Message(int32_t kind, const std::string& text) {
+  if (SeverityOf(kind) == kSeverityError) errorReported_ = true;
   if (events_) events_->OnMessage(kind, text);
 }
 
@@ -131,6 +132,7 @@ void TTransFrame::SelectScriptHost(std::string_view name) {
 }
 
 void TTransFrame::Execute() {
+  errorReported_ = false;
   IntfPtr<ITransScriptHost> host = GetScriptHost();
   if (!host) {
     Message(kSeverityError, Ansi("脚本解释器没找到"));
@@ -146,6 +148,7 @@ void TTransFrame::Execute() {
       ~Destroyer() { log->Destroy(); }
     } destroyer{log.get()};
     log->ShowModal();
+    if (log->ErrorSeen()) errorReported_ = true;
     return;
   }
   if (host->Compile()) host->Execute();

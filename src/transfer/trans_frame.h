@@ -27,6 +27,9 @@ class TTransFrame {
   // script is blank. Without a sink the run happens in the progress log window, shown
   // modally for its duration.
   void Execute();
+  // Whether the last Execute reported an error: in the progress log window, or through
+  // the frame itself (the sink's own messages are the sink's to count).
+  bool ErrorReported() const { return errorReported_; }
   // Raise ETransFrameError when the engine may not be replaced or serves the other
   // direction. A null engine clears the side.
   void SetImportEngine(ITransEngine* engine, bool replaceable);
@@ -58,6 +61,7 @@ class TTransFrame {
   IntfPtr<ITransEngine> source_;
   IntfPtr<ITransEngine> dest_;
   IntfPtr<ITransEvents> events_;
+  bool errorReported_ = false;
   bool sourceReplaceable_ = true;
   bool destReplaceable_ = true;
   IntfPtr<ITransScriptHost> host_;

@@ -302,10 +302,7 @@ void TTransFrom::NextFromConfig(Side& side) {
   if (!config) {
     AfterSide(side);
   } else if (config->IsEOF()) {
-    if (config->CheckSucceed()) {
-      config->Update();
-      AfterSide(side);
-    }
+    if (config->CheckSucceed() && UpdateApplied(side)) AfterSide(side);
   } else if (config->CheckSucceed()) {
     config->Next();
   }
@@ -429,14 +426,28 @@ std::string TTransFrom::RelationScript() {
   return out.script;
 }
 
+bool TTransFrom::UpdateApplied(Side& side) {
+  const int shownBefore = messagesShown_;
+  side.config->Update();
+  ITransEngine* engine = Engine(side);
+  if (!engine || engine->Established()) return true;
+  // The engine says why in a message box as a rule; one that said nothing gets ours.
+  if (messagesShown_ == shownBefore)
+    Inform(Ansi(side.direction == kDirectionSource ? "导入引擎的设置无法生效，请检查后再试。"
+                                                   : "导出引擎的设置无法生效，请检查后再试。"));
+  return false;
+}
+
 void TTransFrom::Finish() {
   if (editHost_) {
     // One script for both hosts: an invalid row is reported once.
     const std::string script = RelationScript();
     editHost_->SetScript(script);
     if (!editHost_->Compile()) return;  // the host's messages are on the screen already
+    // An engine that cannot take its settings now (its file went away meanwhile, say)
+    // keeps the wizard open: the run would write nothing, or the wrong thing.
     for (Side* side : {&src_, &dst_})
-      if (side->config) side->config->Update();
+      if (side->config && !UpdateApplied(*side)) return;
     if (IntfPtr<ITransScriptHost> frameHost = frame_->GetScriptHost()) frameHost->SetScript(script);
   }
   window_->SetModalResult(ui::kMrOk);
@@ -481,6 +492,7 @@ void TTransFrom::OnMessage(int32_t kind, std::string_view text) {
     uint32_t icon;
   } kStyles[] = {{"提示", 0}, {"提示", ui::kMbIconInformation}, {"警告", ui::kMbIconWarning}, {"错误", ui::kMbIconError}};
   const auto& style = kStyles[SeverityOf(kind)];
+  ++messagesShown_;
   ui::ShowMessageBox(text, Ansi(style.caption), ui::kMbOk | style.icon);
 }
 

@@ -78,6 +78,7 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
     // again on every pass; cleared whenever the side's engine changes.
     mutable const ITransEngine* configAsked = nullptr;
   };
+  int messagesShown_ = 0;  // message boxes shown for the engines' messages
 
   void Build();
   void BuildSelectPage(Side& side, ui::Page& page, const char* listName, const char* boxName, int top);
@@ -85,6 +86,9 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
   void FillLists();
 
   ITransEngine* Engine(const Side& side) const;
+  // Hands the side's wizard settings to its engine; false (the user told) when the engine
+  // is not ready to run with them.
+  bool UpdateApplied(Side& side);
   bool Replaceable(const Side& side) const;
   void SetEngine(const Side& side, ITransEngine* engine);
   ITransEngineFactory* FactoryAt(const Side& side, int index) const;

@@ -4,6 +4,7 @@
 // program runs headless and on the GTK backend under Xvfb.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -77,6 +78,38 @@ TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
   EXPECT_EQ(captions, std::vector<std::string>{"配置向导"});
   EXPECT_EQ(testing::TempDir::Read(out),
             "@\r\n" + Ansi("代码\t名称\t金额") + "\r\nU1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@");
+}
+
+// The source file goes away between its page and 完成: the user is told, the wizard stays
+// on its page and nothing is run; closing the wizard then is a cancel (status 1), never a
+// success.
+TEST_F(RynWindowsTest, AFinishThatCannotApplyTheSettingsStaysInTheWizard) {
+  const std::string csv = dir.Path("in.csv"), out = dir.Path("out.ryn");
+  testing::TempDir::Write(csv, "code\r\n1\r\n");
+  std::vector<std::string> pagesAfterFinish;
+  size_t boxes = 0;
+  ui::ScopedModalDriver driver([&](ui::Form& form) {
+    if (form.Caption() != Ansi("配置向导")) return;
+    auto& next = ui::ControlOf<ui::Button>(form, "btnNxt");
+    ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), Ansi("CSV文件")));
+    ASSERT_TRUE(ui::Click(next));
+    ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::ButtonEdit>(form, "edtFile"), csv));
+    for (int i = 0; i < 8 && ActivePage(form) != "TabRelation"; ++i) ASSERT_TRUE(ui::Click(next));
+    ASSERT_EQ(ActivePage(form), "TabRelation");
+    ASSERT_TRUE(ui::EditRowValue(ui::ControlOf<ui::ValueListEditor>(form, "edtRelations"), 0, "Import(0)"));
+    std::remove(csv.c_str());
+    ASSERT_TRUE(ui::Click(next));  // 完成
+    pagesAfterFinish.push_back(ActivePage(form));
+    boxes = ui::Application::Instance().Dialogs().MessageBoxes().size();
+    ui::Application::Instance().Dialogs().Reset();
+  });
+  const Outcome o = RunCommand(tool::RunWizard, {"--to", "Ryn文件", "--to-options",
+                                                 "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=0;文件名=" + out +
+                                                     ";选择列={代码=DM};报表信息={[固定数据]\r\n代码=DM\r\n}",
+                                                 "--dir", RYNFILER_ENGINE_DIR});
+  EXPECT_EQ(o.status, 1) << o.err;
+  EXPECT_EQ(pagesAfterFinish, std::vector<std::string>{"TabRelation"});
+  EXPECT_GE(boxes, 1u) << "the user is told why";
 }
 
 TEST_F(RynWindowsTest, TheConfigWindowPrintsTheOptionsTheWizardMade) {

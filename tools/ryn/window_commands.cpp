@@ -135,6 +135,10 @@ int RunWizard(std::span<const std::string_view> args, std::ostream& out, std::os
       return 1;
     }
     frame.Execute();
+    if (frame.ErrorReported()) {
+      err << "ryn wizard: the transfer reported an error\n";
+      return 1;
+    }
     return 0;
   });
 }
