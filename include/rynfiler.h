@@ -311,6 +311,15 @@ RYN_API void AppFina(void);
 RYN_API int32_t RYN_CALL FieldGetValueText(RynHandle engine, int32_t index, char* buffer, int32_t* length);
 typedef int32_t(RYN_CALL* RynFieldGetValueTextProc)(RynHandle engine, int32_t index, char* buffer, int32_t* length);
 
+/* Ends the engine handle like EngineFina, for a run that failed or was stopped: the
+   engine keeps nothing it took since its output was opened (the exchange file engine
+   leaves a file of data type 0 as it was before, cuts a file of data type 1 or 2 back to
+   its length at opening, and removes a file it created). A source simply closes. Returns
+   RYN_OK, or RYN_E_HANDLE for an unknown handle (nothing is touched). A host whose
+   library lacks it calls EngineFina. */
+RYN_API int32_t RYN_CALL EngineAbandon(RynHandle engine);
+typedef int32_t(RYN_CALL* RynEngineAbandonProc)(RynHandle engine);
+
 #ifdef __cplusplus
 }
 #endif

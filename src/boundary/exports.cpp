@@ -101,6 +101,12 @@ RYN_API void RYN_CALL EngineFina(RynHandle engine) {
   FirewallVoid([&] { HandleList().Retire(engine, THandleList::Kind::kEngine, true); });
 }
 
+RYN_API int32_t RYN_CALL EngineAbandon(RynHandle engine) {
+  return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
+    return HandleList().RetireAbandoning(engine) ? RYN_OK : RYN_E_HANDLE;
+  });
+}
+
 RYN_API void RYN_CALL EngineSetEvent(RynHandle engine, intptr_t user, int32_t kind, void* callback) {
   FirewallVoid([&] {
     HandleCall call = EnterEngine(engine);

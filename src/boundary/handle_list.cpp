@@ -119,6 +119,7 @@ intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
     slot->config = config;
     slot->fields = std::move(fields);
     slot->finalize = true;
+    slot->abandon = false;
   }
   // Publishing: a lookup that sees the slot in use also sees the objects written above.
   uint64_t state = slot->state.fetch_and(~kFree, std::memory_order_acq_rel) & ~kFree;
@@ -151,7 +152,8 @@ void THandleList::TryFinish(Slot* slot) {
 void THandleList::Finish(Slot* slot) {
   if (slot->finalize) {
     try {
-      if (slot->engine) slot->engine->Fina();
+      if (slot->engine && slot->abandon) AbandonOrFina(*slot->engine);
+      else if (slot->engine) slot->engine->Fina();
       else if (slot->config) slot->config->Fina();
     } catch (...) {
       // The object reported what failed through its sink; the handle ends all the same.
@@ -193,6 +195,17 @@ bool THandleList::Retire(intptr_t handle, Kind kind, bool finalize) {
   if (old & kRetired) return false;  // another thread ended it first
   // Nobody finishes the slot while this call is inside it.
   call.slot_->finalize = finalize;
+  call.slot_->abandon = false;
+  return true;
+}
+
+bool THandleList::RetireAbandoning(intptr_t handle) {
+  Call call = Enter(handle, Kind::kEngine);
+  if (!call) return false;
+  uint64_t old = call.slot_->state.fetch_or(kRetired, std::memory_order_acq_rel);
+  if (old & kRetired) return false;
+  call.slot_->finalize = true;
+  call.slot_->abandon = true;
   return true;
 }
 

@@ -119,6 +119,9 @@ class THandleList {
   // Fina runs (when finalize is set) and the reference goes. False when the handle was no
   // live handle of that kind.
   bool Retire(intptr_t handle, Kind kind, bool finalize);
+  // Ends an engine's handle like Retire with finalize, but the engine is abandoned (its
+  // Abandon where it has one, else its Fina): a run that failed keeps nothing.
+  bool RetireAbandoning(intptr_t handle);
   // Ends the handle without the object's Fina (a wizard delisting its working engine).
   bool Remove(intptr_t handle) {
     return Retire(handle, Kind::kEngine, false) || Retire(handle, Kind::kConfig, false);
@@ -154,6 +157,7 @@ struct THandleList::Slot {
   IntfPtr<IFieldTable> fields;
   uint32_t index = 0;
   bool finalize = true;
+  bool abandon = false;  // with finalize: the engine ends by AbandonOrFina
 };
 
 inline THandleList::Slot* THandleList::SlotAt(uint32_t index) const {

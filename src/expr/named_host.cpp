@@ -182,6 +182,7 @@ void TNamedHost::CreateDestinationFields() {
 void TNamedHost::Execute() {
   ReadCount = 0;
   WrittenCount = 0;
+  StoppedEarly = false;
   if (!Source) Message(kSeverityError, Ansi("缺少导入引擎"));
   if (!Dest) Message(kSeverityError, Ansi("缺少导出引擎"));
   if (!Source || !Dest) return;
@@ -193,7 +194,10 @@ void TNamedHost::Execute() {
     Message(kSeverityInfo, Ansi("没有映射关系"));
     return;
   }
-  if (!Progress(kProgressStart, Source->DataCount())) return;
+  if (!Progress(kProgressStart, Source->DataCount())) {
+    StoppedEarly = true;
+    return;
+  }
 
   // Holds the ports for the run even if a message handler detaches them.
   IntfPtr<IImport> source = Source;
@@ -227,7 +231,10 @@ void TNamedHost::Execute() {
     }
     source->MoveNext();
     ReadCount = recordNo;
-    if (!Progress(kProgressStep, recordNo)) break;
+    if (!Progress(kProgressStep, recordNo)) {
+      StoppedEarly = true;
+      break;
+    }
     ++recordNo;
   }
   Progress(kProgressEnd, 0);

@@ -111,6 +111,8 @@ class TNamedHost final : public TInterfacedObject,
   // Of the last Execute: records read from the source and records posted.
   int32_t RecordsRead() const { return ReadCount; }
   int32_t RecordsWritten() const { return WrittenCount; }
+  // The last Execute ended before the source's end because the sink asked it to stop.
+  bool Stopped() const { return StoppedEarly; }
   TSyntaxParser& SyntaxParser() { return Parser; }
 
  private:
@@ -138,6 +140,7 @@ class TNamedHost final : public TInterfacedObject,
   int32_t DestFieldCount = 0;
   int32_t ReadCount = 0;
   int32_t WrittenCount = 0;
+  bool StoppedEarly = false;
 };
 
 class TNamedHostFactory final : public TInterfacedObject, public virtual IScriptHostFactory {

@@ -11,6 +11,7 @@ using EngineGetTypeFn = decltype(&::EngineGetType);
 using EngineDiscriptionFn = decltype(&::EngineDiscription);
 using EngineInitFn = decltype(&::EngineInit);
 using EngineFinaFn = decltype(&::EngineFina);
+using EngineAbandonFn = decltype(&::EngineAbandon);
 using EngineSetEventFn = decltype(&::EngineSetEvent);
 using EngineGetOptionsFn = decltype(&::EngineGetOptions);
 using EngineSetOptionsFn = decltype(&::EngineSetOptions);

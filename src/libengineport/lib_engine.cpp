@@ -154,6 +154,7 @@ bool TLibTransEngine::Bind() {
   lib::Lookup(FLib, "EngineGetOptions", FEngineGetOptions);
   lib::Lookup(FLib, "EngineSetOptions", FEngineSetOptions);
   lib::Lookup(FLib, "EngineEstablished", FEngineEstablished);
+  lib::Lookup(FLib, "EngineAbandon", FEngineAbandon);
   return true;
 }
 
@@ -163,7 +164,7 @@ int32_t TLibTransEngine::QueryInterface(const TGUID& iid, void** obj) {
     FEvents->AddRef();
     return kS_OK;
   }
-  return QueryInterfaces<ITransEngine>(this, iid, obj);
+  return QueryInterfaces<ITransEngine, IEngineAbandon>(this, iid, obj);
 }
 
 std::string TLibTransEngine::GetName() {
@@ -277,6 +278,18 @@ void TLibTransEngine::Fina() {
   if (!FEngineFina || FHandle == 0) return;
   Retire();
   FEngineFina(FHandle);
+  FHandle = 0;
+  FActive = false;
+}
+
+void TLibTransEngine::Abandon() {
+  if (!FEngineAbandon) {
+    Fina();
+    return;
+  }
+  if (FHandle == 0) return;
+  Retire();
+  FEngineAbandon(FHandle);
   FHandle = 0;
   FActive = false;
 }

@@ -65,7 +65,7 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
   lib::ConfigPortFn FConfigPort = nullptr;
 };
 
-class TLibTransEngine final : public TInterfacedObject, public virtual ITransEngine {
+class TLibTransEngine final : public TInterfacedObject, public virtual ITransEngine, public virtual IEngineAbandon {
  public:
   // factory: kept so that the library stays loaded while the engine lives.
   TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory);
@@ -82,6 +82,8 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   bool Init(int32_t engineType) override;
   bool IsActive() override { return FActive; }
   void Fina() override;
+  // The library's optional EngineAbandon; Fina for a library without it.
+  void Abandon() override;
   IntfPtr<IEngineConfig> GetConfig() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;
@@ -109,6 +111,7 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   lib::EngineGetTypeFn FEngineGetType = nullptr;
   lib::EngineInitFn FEngineInit = nullptr;
   lib::EngineFinaFn FEngineFina = nullptr;
+  lib::EngineAbandonFn FEngineAbandon = nullptr;  // optional
   lib::EngineSetEventFn FEngineSetEvent = nullptr;
   lib::EngineGetOptionsFn FEngineGetOptions = nullptr;
   lib::EngineSetOptionsFn FEngineSetOptions = nullptr;

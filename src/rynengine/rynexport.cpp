@@ -45,7 +45,7 @@ int32_t TRynExport::QueryInterface(const TGUID& iid, void** obj) {
     FEvents->AddRef();
     return kS_OK;
   }
-  return QueryInterfaces<ITransEngine, IExport, IFieldTable, IImplementorAccess>(this, iid, obj);
+  return QueryInterfaces<ITransEngine, IExport, IFieldTable, IEngineAbandon, IImplementorAccess>(this, iid, obj);
 }
 
 IFieldWriter* TRynExport::WriterAt(int32_t index) {
@@ -105,6 +105,7 @@ void TRynExport::CloseFile() {
   FLockFile.reset();
   FReplacementPath = FTargetPath = OsPath{};
   FWriteFailed = false;
+  FCreatedTarget = false;
 }
 
 void TRynExport::UndoWrites() {
@@ -122,8 +123,12 @@ void TRynExport::AbandonFile() {
   if (FFile) UndoWrites();
   FFile.reset();
   if (!FReplacementPath.empty()) DeleteFile(FReplacementPath);
+  // A file that was not there before goes again, after its lock is let go.
+  const OsPath created = FCreatedTarget ? FTargetPath : OsPath{};
+  FCreatedTarget = false;
   FReplacementPath = FTargetPath = OsPath{};
   FLockFile.reset();
+  if (!created.bytes.empty()) DeleteFile(created);
   FWriteFailed = false;
 }
 
@@ -164,6 +169,7 @@ bool TRynExport::OpenFile(std::string_view name) {
     FOpenSize = file->Seek(0, SeekOrigin::kEnd);
     FFile = std::move(file);
     FTargetPath = full;
+    FCreatedTarget = !keep;
     if (FDataType == 0) StartReplacement(full);
     FTextWriter.SetStream(FFile.get());
   } catch (const ERynError&) {

@@ -59,6 +59,7 @@ class TRynExport final : public TInterfacedObject,
                          public virtual ITransEngine,
                          public virtual IExport,
                          public virtual IFieldTable,
+                         public virtual IEngineAbandon,
                          public virtual IImplementorAccess {
  public:
   TRynExport();
@@ -88,6 +89,12 @@ class TRynExport final : public TInterfacedObject,
   void SetFieldType(int32_t, int32_t) override {}
   void Append() override;
   void Post() override;
+
+  // IEngineAbandon: closes the file without its end marker and lets go of everything
+  // written since it was opened: a file of data type 0 keeps its previous content, one of
+  // data type 1 or 2 is cut back to its size at opening, and a file this engine created
+  // is removed.
+  void Abandon() override { AbandonFile(); }
 
   // IFieldTable: the one field object, re-pointed like GetField does, uncounted.
   IFieldReader* ReaderAt(int32_t) override { return nullptr; }
@@ -179,6 +186,8 @@ class TRynExport final : public TInterfacedObject,
   bool FWriteFailed = false;
   // The named file's size when it was opened: where an appended file is cut back to.
   int64_t FOpenSize = 0;
+  // The named file did not exist before this engine opened it.
+  bool FCreatedTarget = false;
   // The full path of the named file while one is open. While FFile is the file beside it:
   // the named file, held for its lock, and the new file's path.
   OsPath FTargetPath;

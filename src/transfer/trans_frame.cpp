@@ -25,6 +25,12 @@ namespace {
 
 const std::string& Word(std::string_view utf8) { return Ansi(utf8); }
 
+// Whether the host's last run was asked to stop before the source's end.
+bool HostStopped(ITransScriptHost* host) {
+  auto* named = dynamic_cast<TNamedHost*>(ImplementorOf(host));
+  return named && named->Stopped();
+}
+
 }  // namespace
 
 TTransFrame::TTransFrame() {
@@ -40,9 +46,12 @@ TTransFrame::~TTransFrame() {
   }
   for (IntfPtr<ITransEngine>* engine : {&source_, &dest_}) {
     // A destination that cannot finish its output raises; the other engine is closed all
-    // the same and the sink hears of it.
+    // the same and the sink hears of it. Unless a run ended cleanly (or its owner keeps
+    // what it wrote), the destination keeps nothing: the file there before stays whole.
     try {
-      if (*engine && (*engine)->IsActive()) (*engine)->Fina();
+      if (!*engine || !(*engine)->IsActive()) continue;
+      if (engine == &dest_ && !keepOutput_) AbandonOrFina(**engine);
+      else (*engine)->Fina();
     } catch (const ERynError& e) {
       Message(kSeverityError, e.Message());
     } catch (...) {
@@ -133,6 +142,7 @@ void TTransFrame::SelectScriptHost(std::string_view name) {
 
 void TTransFrame::Execute() {
   errorReported_ = false;
+  keepOutput_ = false;
   IntfPtr<ITransScriptHost> host = GetScriptHost();
   if (!host) {
     Message(kSeverityError, Ansi("脚本解释器没找到"));
@@ -149,10 +159,12 @@ void TTransFrame::Execute() {
     } destroyer{log.get()};
     log->ShowModal();
     if (log->ErrorSeen()) errorReported_ = true;
+    keepOutput_ = !errorReported_ && !HostStopped(host.get());
     return;
   }
   if (host->Compile()) host->Execute();
   else Message(kSeverityError, Ansi("脚本语法检查出现错误"));
+  keepOutput_ = !errorReported_ && !HostStopped(host.get());
 }
 
 }  // namespace ryn

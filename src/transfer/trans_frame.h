@@ -30,6 +30,12 @@ class TTransFrame {
   // Whether the last Execute reported an error: in the progress log window, or through
   // the frame itself (the sink's own messages are the sink's to count).
   bool ErrorReported() const { return errorReported_; }
+  // Whether closing the frame keeps what the destination took (its Fina) or abandons it
+  // (nothing written since it opened is kept). Abandoned unless the last Execute ended
+  // without an error (and, in the progress log window, without being stopped); an owner
+  // that hears the engines' messages itself decides after Execute.
+  void KeepOutput(bool keep) { keepOutput_ = keep; }
+  bool KeepsOutput() const { return keepOutput_; }
   // Raise ETransFrameError when the engine may not be replaced or serves the other
   // direction. A null engine clears the side.
   void SetImportEngine(ITransEngine* engine, bool replaceable);
@@ -62,6 +68,7 @@ class TTransFrame {
   IntfPtr<ITransEngine> dest_;
   IntfPtr<ITransEvents> events_;
   bool errorReported_ = false;
+  bool keepOutput_ = false;
   bool sourceReplaceable_ = true;
   bool destReplaceable_ = true;
   IntfPtr<ITransScriptHost> host_;

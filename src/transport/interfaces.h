@@ -146,6 +146,23 @@ struct IFieldTable : virtual IInterface {
   virtual IExport* DestinationPort() = 0;
 };
 
+// An engine that can end without keeping what it took since it opened its output: a run
+// that failed or was stopped leaves the previous file as it was. Engines without it end
+// with Fina.
+struct IEngineAbandon : virtual IInterface {
+  using Parent = IInterface;
+  static constexpr TGUID IID = GuidLiteral("{783E5406-4ED2-4B89-9AE9-6D72235C61CE}");
+  // Ends like Fina, but nothing written since the output was opened is kept.
+  virtual void Abandon() = 0;
+};
+
+// Ends the engine for a run that failed or was stopped: Abandon where the engine has it,
+// Fina otherwise.
+inline void AbandonOrFina(ITransEngine& engine) {
+  if (IntfPtr<IEngineAbandon> a = QueryIntf<IEngineAbandon>(&engine)) a->Abandon();
+  else engine.Fina();
+}
+
 // Message kinds: the low two bits are the severity.
 constexpr int32_t kSeverityPlain = 0;
 constexpr int32_t kSeverityInfo = 1;

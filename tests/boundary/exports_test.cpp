@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -186,6 +188,31 @@ TEST(ExportsTest, AFullExportThroughTheFunctions) {
 
   EngineFina(h);
   EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\r\n0001\t2023\tY\t12\tx\ty\r\n@@");
+}
+
+// A host ending a failed run with EngineAbandon keeps last month's file (data type 0) or
+// its length (data type 1), and a file the engine created goes again; the handle ends like
+// with EngineFina, and an unknown handle is refused.
+TEST(ExportsTest, AnAbandonedExportKeepsNothing) {
+  EXPECT_EQ(EngineAbandon(0), RYN_E_HANDLE);
+  auto setText = reinterpret_cast<RynSetText>(FieldGetProc(RYN_DESTINATION, RYN_FT_STRING));
+  for (const char* old : {static_cast<const char*>("last month"), static_cast<const char*>(nullptr)}) {
+    for (int type : {0, 1}) {
+      TempDir dir;
+      const std::string path = dir.Path("a.ryn");
+      if (old) TempDir::Write(path, old);
+      RynHandle h = NewEngine();
+      ASSERT_EQ(EngineSetOptions(h, ExportOptions(path, type).c_str()), 0);
+      Append(h);
+      setText(h, 0, "x", 1);
+      Post(h);
+      EXPECT_EQ(EngineAbandon(h), RYN_OK);
+      EXPECT_EQ(EngineAbandon(h), RYN_E_HANDLE) << "the handle ended";
+      if (old) EXPECT_EQ(TempDir::Read(path), old) << type;
+      else EXPECT_FALSE(std::filesystem::exists(path)) << type;
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), old ? 1 : 0);
+    }
+  }
 }
 
 TEST(ExportsTest, HandlesComeAndGoFromManyThreads) {

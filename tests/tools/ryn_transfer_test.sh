@@ -107,8 +107,10 @@ check_file "script file" "$work/out/script.ryn" \
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options "数据类型=1"
 check "refused options" 1 "" "ryn transfer: engine Ryn文件 refused its options (code 0x10001003)"$'\n'
 to_options "$work/out/bad.ryn" 0 "A=a"
+printf 'last month\r\n@@' >"$work/out/bad.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(0)=Import(1)+"a"'
-check "script that does not compile" 1 "0 records read, 0 written"$'\n' \
+[[ $(cat "$work/out/bad.ryn") == $'last month\r\n@@' ]] || fail "script that does not compile: the file changed"
+check "script that does not compile" 1 "0 records read, 0 written; nothing was kept: the destination is as it was"$'\n' \
   "错误: 数据类型不匹配"$'\n'"SETEXPORT(0, IMPORT(1)+\"a\")"$'\n'"                          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from Nope --to Ryn文件
 check "unknown engine" 1 "" "ryn transfer: no engine named Nope in $engines"$'\n'
@@ -137,32 +139,57 @@ for type in 0 1; do
   [[ $(ls "$work/out" | grep -c full) == 1 ]] || fail "full disk, data type $type: $(ls "$work/out")"
 done
 
-# ---- a source that fails midway: the error, status 1, and a whole file of what was read ----
+# ---- a source that fails midway: the error, status 1, and the previous file as it was ----
 to_options "$work/out/failed.ryn" 0 "A=a"
 printf 'previous\r\n@@' >"$work/out/failed.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=10;failat=4" \
   --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet
-check "a source that fails midway" 1 "4 records read, 4 written"$'\n' "错误: row 4 cannot be read"$'\n'
-check_file "a source that fails midway" "$work/out/failed.ryn" \
-  "A${crlf}0001${tab}2023${tab}Y${tab}12${tab}-2000000000${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999999${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999998${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999997${crlf}@@"
-
-# ---- Ctrl-C: the transfer stops at a record and the destination is closed properly ----
-to_options "$work/out/stopped.ryn" 0 "A=a"
-"$ryn" transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=100000000" \
-  --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' >"$work/stop.out" 2>"$work/stop.err" &
-pid=$!
-# Progress lines come once a second; the first one shows the records are moving.
-for _ in $(seq 600); do
-  [[ -s $work/stop.err ]] && break
-  sleep 0.1
+check "a source that fails midway" 1 "4 records read, 4 written; nothing was kept: the destination is as it was"$'\n' \
+  "错误: row 4 cannot be read"$'\n'
+check_file "a source that fails midway" "$work/out/failed.ryn" "previous${crlf}@@"
+for type in 1 2; do
+  to_options "$work/out/failed$type.ryn" $type "A=a"
+  printf 'previous\r\n@@' >"$work/out/failed$type.ryn"
+  run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=10;failat=4" \
+    --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet
+  [[ $status == 1 ]] || fail "fails midway, data type $type: status $status"
+  check_file "fails midway, data type $type: no partial section" "$work/out/failed$type.ryn" "previous${crlf}@@"
 done
-kill -INT $pid
-wait $pid
-status=$?
-read -r n _ _ m _ <"$work/stop.out"
+# With --keep-partial what was read is kept, closed with its end marker.
+to_options "$work/out/part.ryn" 0 "A=a"
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=10;failat=2" \
+  --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet --keep-partial
+check "kept partial" 1 "2 records read, 2 written; the partial output was kept"$'\n' "错误: row 2 cannot be read"$'\n'
+check_file "kept partial" "$work/out/part.ryn" \
+  "A${crlf}0001${tab}2023${tab}Y${tab}12${tab}-2000000000${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999999${crlf}@@"
+
+# ---- Ctrl-C: the transfer stops at a record; the file there before stays as it was, and
+# with --keep-partial what was written is closed properly ----
+to_options "$work/out/stopped.ryn" 0 "A=a"
+printf 'previous\r\n@@' >"$work/out/stopped.ryn"
+interrupt() {  # extra arguments of ryn transfer
+  "$ryn" transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=100000000" \
+  --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' "$@" >"$work/stop.out" 2>"$work/stop.err" &
+  pid=$!
+  # Progress lines come once a second; the first one shows the records are moving.
+  for _ in $(seq 600); do
+    [[ -s $work/stop.err ]] && break
+    sleep 0.1
+  done
+  kill -INT $pid
+  wait $pid
+  status=$?
+  read -r n _ _ m _ <"$work/stop.out"
+}
+interrupt
+[[ $status == 130 ]] || fail "Ctrl-C: status $status"
+[[ $(cat "$work/out/stopped.ryn") == $'previous\r\n@@' ]] || fail "Ctrl-C: the previous file changed"
+[[ $(ls "$work/out" | grep -c stopped) == 1 ]] || fail "Ctrl-C: $(ls "$work/out")"
+interrupt --keep-partial
 [[ $status == 130 ]] || fail "Ctrl-C: status $status"
 [[ $(tail -n 1 "$work/stop.err") == "ryn transfer: stopped by the user" ]] || fail "Ctrl-C: $(cat "$work/stop.err")"
 [[ $n == "$m" && $n -gt 0 && $n -lt 100000000 ]] || fail "Ctrl-C: $(cat "$work/stop.out")"
+[[ $(cat "$work/stop.out") == *"; the partial output was kept" ]] || fail "Ctrl-C: $(cat "$work/stop.out")"
 [[ $(tail -c 4 "$work/out/stopped.ryn" | od -An -c | tr -d ' ') == '\r\n@@' ]] || fail "Ctrl-C: no end marker"
 lines=$(tr -cd '\n' <"$work/out/stopped.ryn" | wc -c)
 [[ $lines == $((n + 1)) ]] || fail "Ctrl-C: $lines line breaks for $n records"

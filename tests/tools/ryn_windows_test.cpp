@@ -82,10 +82,11 @@ TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
 
 // The source file goes away between its page and 完成: the user is told, the wizard stays
 // on its page and nothing is run; closing the wizard then is a cancel (status 1), never a
-// success.
+// success, and the file already there is left as it was.
 TEST_F(RynWindowsTest, AFinishThatCannotApplyTheSettingsStaysInTheWizard) {
   const std::string csv = dir.Path("in.csv"), out = dir.Path("out.ryn");
   testing::TempDir::Write(csv, "code\r\n1\r\n");
+  testing::TempDir::Write(out, "last month");
   std::vector<std::string> pagesAfterFinish;
   size_t boxes = 0;
   ui::ScopedModalDriver driver([&](ui::Form& form) {
@@ -110,6 +111,7 @@ TEST_F(RynWindowsTest, AFinishThatCannotApplyTheSettingsStaysInTheWizard) {
   EXPECT_EQ(o.status, 1) << o.err;
   EXPECT_EQ(pagesAfterFinish, std::vector<std::string>{"TabRelation"});
   EXPECT_GE(boxes, 1u) << "the user is told why";
+  EXPECT_EQ(testing::TempDir::Read(out), "last month");
 }
 
 TEST_F(RynWindowsTest, TheConfigWindowPrintsTheOptionsTheWizardMade) {

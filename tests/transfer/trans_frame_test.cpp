@@ -188,9 +188,9 @@ TEST(TransFrame, WithoutAnyScriptHost) {
   EXPECT_TRUE(GetTransScriptHosts().FindByName(NamedHostName()));
 }
 
-// A transfer the user stops early still leaves a whole exchange file: every record posted
-// before the stop, then the end marker, once the frame closes its destination.
-TEST(TransFrame, AStoppedTransferStillFinishesTheExchangeFile) {
+// A transfer the user stops early keeps nothing: the file appended to is cut back to what
+// it held, a file the run created goes again. An owner that wants the part keeps it.
+TEST(TransFrame, AStoppedTransferKeepsNothingUnlessItsOwnerKeepsThePart) {
   TCommonFunctionsRegistration common;
   testing::TempDir dir;
   std::vector<std::vector<std::string>> rows;
@@ -200,25 +200,32 @@ TEST(TransFrame, AStoppedTransferStillFinishesTheExchangeFile) {
   ASSERT_EQ(dest->SetOptions(Ansi("单位标识=U;年度=Y;报表类型=N;时期=1;数据类型=1;文件名=") + dir.Path("stop.ryn") +
                              Ansi(";选择列={A=a\r\nB=b}")),
             0);
-  auto events = MakeIntf<RecordingEvents>();
-  events->stopAt = 3;  // the sink asks to stop after the third record
-  {
-    TTransFrame frame;
-    frame.SetEvents(events.get());
-    frame.SetImportEngine(source.get(), true);
-    frame.SetExportEngine(dest.get(), true);
-    frame.GetScriptHost()->SetScript("Export(0)=Import(0)\r\nExport(1)=Import(1)");
-    frame.Execute();
+  for (bool keep : {false, true}) {
+    auto events = MakeIntf<RecordingEvents>();
+    events->stopAt = 3;  // the sink asks to stop after the third record
+    {
+      TTransFrame frame;
+      frame.SetEvents(events.get());
+      frame.SetImportEngine(source.get(), true);
+      frame.SetExportEngine(dest.get(), true);
+      frame.GetScriptHost()->SetScript("Export(0)=Import(0)\r\nExport(1)=Import(1)");
+      frame.Execute();
+      EXPECT_FALSE(frame.KeepsOutput());
+      frame.KeepOutput(keep);
+    }
+    if (keep) {
+      EXPECT_EQ(testing::TempDir::Read(dir.Path("stop.ryn")),
+                "@\r\nA\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\nU\tY\tN\t1\t2\tv2\r\n@@");
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(dir.Path("stop.ryn"))) << "a file the run created goes again";
+    }
   }
-  EXPECT_EQ(testing::TempDir::Read(dir.Path("stop.ryn")),
-            "@\r\nA\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\nU\tY\tN\t1\t2\tv2\r\n@@");
 }
 
 // A transfer that ends early on a failure: a source that cannot read on, or a disk that
 // fills under the exchange file (a file size limit in a child process). The run ends with
 // the failure raised to the frame's owner, the destination is closed once, and the file
-// is whole: the records read before the source failed with the end marker, or, when the
-// file itself could not be written, the previous file as it was.
+// is the previous file as it was: a partial run never looks like a complete one.
 TEST(TransFrame, ATransferEndedByAFailureLeavesAWholeFile) {
   const std::string kOld = "A\tB\r\nU\tY\tN\t1\told\tfile\r\n@@";
   struct Case {
@@ -230,10 +237,8 @@ TEST(TransFrame, ATransferEndedByAFailureLeavesAWholeFile) {
     std::string answer;  // what Execute raised; the kinds of the messages
     std::string file;
   } cases[] = {
-      {"source fails, data type 0", 0, 10, 3, -1, "row 3 cannot be read;",
-       "A\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\nU\tY\tN\t1\t2\tv2\r\n@@"},
-      {"source fails, data type 1", 1, 10, 2, -1, "row 2 cannot be read;",
-       kOld + "\r\n@\r\nA\tB\r\nU\tY\tN\t1\t0\tv0\r\nU\tY\tN\t1\t1\tv1\r\n@@"},
+      {"source fails, data type 0", 0, 10, 3, -1, "row 3 cannot be read;", kOld},
+      {"source fails, data type 1", 1, 10, 2, -1, "row 2 cannot be read;", kOld},
       {"full disk, data type 0", 0, 20000, -1, 100, "write failed: File too large; 4135", kOld},
       {"full disk, data type 1", 1, 20000, -1, 100, "write failed: File too large; 4135", kOld},
   };

@@ -26,6 +26,7 @@ const char* const kTransferUsage =
     "Usage: ryn transfer --from NAME --to NAME [--from-options TEXT | --from-options-file FILE]\n"
     "                    [--to-options TEXT | --to-options-file FILE]\n"
     "                    [--script FILE | [--map LINE]... [--filter EXPR]] [--dir DIR] [--quiet]\n"
+    "                    [--keep-partial]\n"
     "\n"
     "Moves the records of the source engine NAME (--from) into the destination engine\n"
     "NAME (--to), both found by name, ignoring case, in the engine folder (see\n"
@@ -35,8 +36,11 @@ const char* const kTransferUsage =
     "takes the first unused source field of its type, and each such line is shown\n"
     "(\"默认映射\") with both fields' names. Texts and files are UTF-8.\n"
     "Messages and progress go to stderr (no progress with --quiet), the number of\n"
-    "records read and written to stdout. Ctrl-C stops after the current record; the\n"
-    "destination is closed properly.\n"
+    "records read and written to stdout. Ctrl-C stops after the current record.\n"
+    "A run that reports an error or is stopped keeps nothing: the destination's file\n"
+    "is left as it was before (data type 0 keeps its old content, 1 and 2 are cut back\n"
+    "to their length at the start, a new file is removed); --keep-partial keeps what was\n"
+    "written instead, closed with its end marker.\n"
     "Exit status: 0 done, 1 an error was reported or the script did not compile,\n"
     "2 usage error, 130 stopped by Ctrl-C.\n";
 
@@ -48,6 +52,7 @@ struct Settings {
   std::optional<std::string_view> script, filter;
   std::vector<std::string_view> maps;
   bool quiet = false;
+  bool keepPartial = false;
 };
 
 // A failure that ends the command with its message and status.
@@ -83,6 +88,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
     }
     if (reader.Flag("--quiet")) {
       s.quiet = true;
+      continue;
+    }
+    if (reader.Flag("--keep-partial")) {
+      s.keepPartial = true;
       continue;
     }
     std::string error;
@@ -200,6 +209,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
   auto events = MakeIntf<TConsoleEvents>(err, style);
   IntfPtr<ITransScriptHost> host;
   bool started = false;
+  bool kept = false;
   try {
     std::optional<std::string> fromOptions = OptionsText(s.fromOptions, s.fromOptionsFile);
     std::optional<std::string> toOptions = OptionsText(s.toOptions, s.toOptionsFile);
@@ -218,6 +228,10 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     if (host) host->SetScript(ScriptText(s, *host, *source, *dest, *events));
     started = true;
     frame.Execute();
+    // The destination keeps its output only after a clean run: a run that reported an
+    // error or was stopped leaves the file as it was, unless the user asked for the part.
+    kept = s.keepPartial || (!events->ErrorSeen() && !events->Stopped() && !frame.ErrorReported());
+    frame.KeepOutput(kept);
   } catch (const Failure& f) {
     err << "ryn transfer: " << f.message << "\n";
     return f.status;
@@ -226,8 +240,12 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     events->OnMessage(kSeverityError, e.Message());
     if (!started) return 1;
   }
-  if (auto* named = host ? dynamic_cast<TNamedHost*>(ImplementorOf(host.get())) : nullptr)
-    out << named->RecordsRead() << " records read, " << named->RecordsWritten() << " written\n";
+  const bool failed = events->ErrorSeen() || events->Stopped();
+  if (auto* named = host ? dynamic_cast<TNamedHost*>(ImplementorOf(host.get())) : nullptr) {
+    out << named->RecordsRead() << " records read, " << named->RecordsWritten() << " written";
+    if (failed) out << (kept ? "; the partial output was kept" : "; nothing was kept: the destination is as it was");
+    out << "\n";
+  }
   if (events->Stopped()) {
     err << "ryn transfer: stopped by the user\n";
     return 130;
