@@ -1,5 +1,6 @@
 // L$, M$, R$, LEN, VAL, POS, ISDIGIT, STR, IDC. Positions and lengths count bytes, so a
-// Chinese character counts two under GBK.
+// Chinese character counts two under GBK; stored layouts rely on those widths. A cut never
+// leaves half a character: the bytes of a character cut at either edge become blanks.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/float_format.h"
 #include "platform/locale_settings.h"
+#include "platform/text.h"
 
 namespace ryn::common_functions {
 namespace {
@@ -37,9 +39,8 @@ long double LeadingNumber(std::string_view text) {
 }  // namespace
 
 int32_t Left(FunctionArgs args, TCommonData& result) {
-  const std::string& text = args[0]->StrValue;
   int32_t n = IntArg(*args[1]);
-  result.SetString(n <= 0 ? std::string() : text.substr(0, static_cast<size_t>(n)));
+  result.SetString(n <= 0 ? std::string() : CutAtCharBoundaries(args[0]->StrValue, 0, static_cast<size_t>(n)));
   return 0;
 }
 
@@ -48,7 +49,7 @@ int32_t Mid(FunctionArgs args, TCommonData& result) {
   int64_t start = std::max<int64_t>(IntArg(*args[1]), 1);
   int32_t n = IntArg(*args[2]);
   if (n <= 0 || start > static_cast<int64_t>(text.size())) result.SetString({});
-  else result.SetString(text.substr(static_cast<size_t>(start - 1), static_cast<size_t>(n)));
+  else result.SetString(CutAtCharBoundaries(text, static_cast<size_t>(start - 1), static_cast<size_t>(n)));
   return 0;
 }
 
@@ -57,7 +58,7 @@ int32_t Right(FunctionArgs args, TCommonData& result) {
   int32_t n = IntArg(*args[1]);
   if (n <= 0) result.SetString({});
   else if (static_cast<size_t>(n) >= text.size()) result.SetString(text);
-  else result.SetString(text.substr(text.size() - static_cast<size_t>(n)));
+  else result.SetString(CutAtCharBoundaries(text, text.size() - static_cast<size_t>(n), static_cast<size_t>(n)));
   return 0;
 }
 
@@ -73,8 +74,9 @@ int32_t Val(FunctionArgs args, TCommonData& result) {
   return 0;
 }
 
-// A match must start on a character boundary: the trail byte of a double-byte character
-// followed by the next character is no occurrence of anything.
+// A match must start and end on character boundaries: the trail byte of a double-byte
+// character followed by the next character is no occurrence of anything, and neither is
+// half a character.
 int32_t Pos(FunctionArgs args, TCommonData& result) {
   std::string_view sub = args[0]->StrValue;
   std::string_view total = args[1]->StrValue;
@@ -82,8 +84,13 @@ int32_t Pos(FunctionArgs args, TCommonData& result) {
   if (!sub.empty()) {
     const CodePage& cp = ProcessCodePage();
     const char* end = total.data() + total.size();
+    auto endsOnBoundary = [&](size_t i) {
+      const size_t stop = i + sub.size();
+      while (i < stop) i += cp.CharLength(total.data() + i, end);
+      return i == stop;
+    };
     for (size_t i = 0; i + sub.size() <= total.size(); i += cp.CharLength(total.data() + i, end)) {
-      if (total.compare(i, sub.size(), sub) == 0) {
+      if (total.compare(i, sub.size(), sub) == 0 && endsOnBoundary(i)) {
         found = static_cast<int32_t>(i + 1);
         break;
       }

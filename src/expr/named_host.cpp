@@ -135,6 +135,14 @@ bool TNamedHost::Compile() {
   FilterFormula.reset();
   Mappings.clear();
   Copies.clear();
+  // A field written out by its number must exist once both ports are known; a destination
+  // without fields gets them from the source when the transfer starts, so takes any.
+  std::optional<int32_t> lastSource, lastDest;
+  if (Source && Dest) {
+    if (const int32_t n = Source->GetFieldCount(); n > 0) lastSource = n - 1;
+    if (const int32_t n = Dest->GetFieldCount(); n > 0) lastDest = n - 1;
+  }
+  NVFuncs->LimitIndexes(lastSource, lastDest);
   Parser.SetCheckOnly(true);
   Parser.SetCompile(true);
   for (const std::string& line : Script) {

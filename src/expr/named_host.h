@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -32,6 +33,8 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
                   TCommonData& result) override;
   // Forgets the field interfaces remembered between calls (the ports changed).
   void Forget();
+  // The highest index Import and SetExport accept when written as a number; unset, any.
+  void LimitIndexes(std::optional<int32_t> lastSource, std::optional<int32_t> lastDest);
   // What the compiled SetExport(dest, Import(source)) does, without the evaluator, except
   // that the value is carried exactly: into a text field the source's own text, into a
   // typed field the value by type (an integer as a double, as on the evaluator's stack);

@@ -138,6 +138,11 @@ TNVFunc::TNVFunc(TNamedHost& host) : host_(host) {
   setExport.ResultType = kDataVoid;
 }
 
+void TNVFunc::LimitIndexes(std::optional<int32_t> lastSource, std::optional<int32_t> lastDest) {
+  functions_.Find("Import")->Params(0)->LastIndex = lastSource;
+  functions_.Find("SetExport")->Params(0)->LastIndex = lastDest;
+}
+
 void TNVFunc::Forget() {
   readers_.clear();
   writers_.clear();

@@ -29,17 +29,23 @@ constexpr const char* kDefaultDateFormat = "yyyy-mm-dd";
 
 bool IsStringOrMissing(const TCommonData& v) { return v.IsNull || v.DataType == kDataString; }
 
-// n fill characters with the first bytes of the trimmed text laid over them from the
-// left, or right-aligned.
+// n bytes: the trimmed text cut to n bytes, padded with whole copies of the fill
+// character on the right (or, aligned right, on the left). A character that does not fit
+// whole, of the text or of a double-byte fill, leaves blanks at the outer edge.
 std::string Fill(FunctionArgs args, bool alignRight) {
   const size_t n = static_cast<size_t>(std::max(IntArg(*args[0]), 0));
   std::string_view text = TrimBlanks(args[1]->StrValue);
+  std::string s = CutAtCharBoundaries(text, 0, n);
+  const size_t padding = n - s.size();
+  if (padding == 0) return s;
   const TCommonData& chr = *args[2];
-  const char fill = !chr.IsNull && !chr.StrValue.empty() ? chr.StrValue[0] : ' ';
-  const size_t m = std::min(text.size(), n);
-  std::string s(n, fill);
-  s.replace(alignRight ? n - m : 0, m, text.substr(0, m));
-  return s;
+  std::string_view fill = !chr.IsNull && !chr.StrValue.empty() ? std::string_view(chr.StrValue) : " ";
+  fill = fill.substr(0, ProcessCodePage().CharLength(fill.data(), fill.data() + fill.size()));
+  std::string run;
+  run.reserve(padding + fill.size());
+  while (run.size() < padding) run += fill;
+  const std::string pad = CutAtCharBoundaries(run, alignRight ? run.size() - padding : 0, padding);
+  return alignRight ? pad + s : s + pad;
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ constexpr Entry kMessages[] = {
     {163, "维度设置重复"},
     {164, "文本长度超出上限（64MB）"},
     {165, "内存不足"},
+    {166, "字段序号超出范围"},
     {201, "函数不存在"},
     {202, "函数的参数不正确"},
 };
@@ -75,6 +76,10 @@ std::string SyntaxErrorMessage(int32_t code) {
   for (const Entry& e : kMessages)
     if (e.code == code) return Ansi(e.utf8);
   return {};
+}
+
+std::string IndexOutOfRangeMessage(int64_t index, int64_t last) {
+  return Ansi("字段序号") + std::to_string(index) + Ansi("超出范围 (0-") + std::to_string(last) + ")";
 }
 
 const std::string& UndefinedErrorMessage() { return Ansi("未定义的错误"); }

@@ -62,9 +62,13 @@ constexpr int32_t kErrBadArguments = 202;
 // (text_limits.h), and memory that ran out while a formula was read or computed.
 constexpr int32_t kErrTextTooLong = 164;
 constexpr int32_t kErrOutOfMemory = 165;
+// A number written as an index beyond the highest its parameter allows.
+constexpr int32_t kErrIndexOutOfRange = 166;
 
 // The fixed message of code in the process code page; empty for a code without one.
 std::string SyntaxErrorMessage(int32_t code);
+// The message of kErrIndexOutOfRange naming the index and the allowed range 0..last.
+std::string IndexOutOfRangeMessage(int64_t index, int64_t last);
 // "未定义的错误", the message of codes nobody knows.
 const std::string& UndefinedErrorMessage();
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,6 +24,9 @@ class TSyntaxFunctionParam : public TObject {
   bool Optional = false;
   // A string argument written as a bare run of identifier characters, not an expression.
   bool BareText = false;
+  // For an index: the highest one a number written here may name (a field of a port whose
+  // fields are known); unset, any. A computed index only its callee can judge at run time.
+  std::optional<int32_t> LastIndex;
 };
 
 class TSyntaxFunction : public TObject {
@@ -41,6 +45,9 @@ class TSyntaxFunction : public TObject {
   int Count() const { return static_cast<int>(params_.size()); }
   // Null outside 0 <= index < Count().
   const TSyntaxFunctionParam* Params(int index) const;
+  TSyntaxFunctionParam* Params(int index) {
+    return const_cast<TSyntaxFunctionParam*>(std::as_const(*this).Params(index));
+  }
 
  private:
   std::vector<std::unique_ptr<TSyntaxFunctionParam>> params_;

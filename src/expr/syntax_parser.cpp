@@ -55,7 +55,7 @@ std::string TSyntaxParser::ErrorText(int32_t code) {
 }
 
 std::string TSyntaxParser::LastErrorText() {
-  std::string s = ErrorText(code_);
+  std::string s = errorDetail_.empty() ? ErrorText(code_) : errorDetail_;
   s += "\r\n";
   s += shownText_;
   s += "\r\n";
@@ -79,6 +79,7 @@ int32_t TSyntaxParser::Run(std::string_view formula, int mode, TCommonData& resu
   if (compiled_) compiled_->Clear();
   code_ = code;
   errorPos_ = static_cast<int32_t>(pos_);
+  errorDetail_.clear();
   shownText_ = text_;
   return code_;
 }
@@ -86,6 +87,7 @@ int32_t TSyntaxParser::Run(std::string_view formula, int mode, TCommonData& resu
 int32_t TSyntaxParser::Parse(std::string_view formula, int mode, TCommonData& result) {
   code_ = 0;
   errorPos_ = 0;
+  errorDetail_.clear();
   mode_ = mode;
   target_ = 1;
   branchCheck_ = false;
@@ -258,6 +260,7 @@ std::string TSyntaxParser::ReadIdentifier() {
 
 bool TSyntaxParser::FailAt(int32_t code, size_t pos) {
   code_ = code;
+  errorDetail_.clear();
   errorPos_ = static_cast<int32_t>(pos);
   return false;
 }

@@ -122,6 +122,8 @@ class TSyntaxParser : public TObject {
   // Function calls (syntax_parser_call.cpp).
   bool FunctionCall(const std::string& name, TSyntaxData& v);
   bool Argument(const TSyntaxFunctionParam* param, TSyntaxData& arg);
+  // False (failing at start) when the argument read from start is a number beyond last.
+  bool IndexWithin(int32_t last, size_t start, const TCommonData& arg);
   bool PercentCall(TSyntaxData& v);
 
   // Cell references (syntax_parser_cell.cpp).
@@ -184,6 +186,7 @@ class TSyntaxParser : public TObject {
   int32_t code_ = 0;
   int32_t errorPos_ = 0;
   std::string shownText_;  // the text errorPos_ refers to
+  std::string errorDetail_;  // the message of code_ when it names values of the formula
 
   TNiporlanParser niporlan_{*this};
 

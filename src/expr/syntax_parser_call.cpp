@@ -1,11 +1,13 @@
 // Function calls: the listener is looked up by name, each argument is read and checked
 // against its declared parameter, and the listener computes the result (or, when only
 // checking, its type).
+#include "expr/function_args.h"
 #include "expr/syntax_errors.h"
 #include "expr/syntax_operators.h"
 #include "expr/syntax_parser.h"
 #include "expr/syntax_parser_internal.h"
 #include "expr/syntax_text.h"
+#include "platform/text.h"
 
 namespace ryn {
 namespace {
@@ -13,6 +15,18 @@ namespace {
 bool IsPercentArgChar(unsigned char c) { return c == '.' || c == '_' || IsDigit(c) || (c >= 'A' && c <= 'Z'); }
 
 }  // namespace
+
+// Only a number written out is judged: what an expression computes while checking is no
+// value it will have when the formula runs.
+bool TSyntaxParser::IndexWithin(int32_t last, size_t start, const TCommonData& arg) {
+  std::string_view written = TrimBlanks(std::string_view(text_).substr(start - 1, pos_ - start));
+  if (written.empty() || written.find_first_not_of("0123456789.") != std::string_view::npos) return true;
+  const int32_t index = IntArg(arg);
+  if (index <= last) return true;
+  FailAt(kErrIndexOutOfRange, start);
+  errorDetail_ = IndexOutOfRangeMessage(index, last);
+  return false;
+}
 
 // The global listeners come first, so a program-wide function cannot be shadowed by a
 // parser's own.
@@ -99,6 +113,7 @@ bool TSyntaxParser::Argument(const TSyntaxFunctionParam* param, TSyntaxData& arg
     Say(text);
     return true;
   }
+  const size_t start = pos_;
   if (!Expression(arg)) return false;
   switch (type) {
     case kDataInt:
@@ -106,7 +121,7 @@ bool TSyntaxParser::Argument(const TSyntaxFunctionParam* param, TSyntaxData& arg
       TCommonData one;
       one.SetInt(1);
       if (ApplyBinaryOperator(kOpMultiply, arg, one) != 0) return Fail(kErrNeedNumber);
-      return true;
+      return !param || !param->LastIndex || IndexWithin(*param->LastIndex, start, arg);
     }
     case kDataString: return arg.DataType == kDataString || Fail(kErrNeedString);
     case kDataBool: {

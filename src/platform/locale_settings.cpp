@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/codepage.h"
+
 namespace ryn {
 
 TFormatSettings& LocaleSettings() {
@@ -31,7 +33,16 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value, const TFor
   std::string out;
   bool lastWasHour = false;
   size_t i = 0;
+  const CodePage& cp = ProcessCodePage();
+  const char* end = pattern.data() + pattern.size();
   while (i < pattern.size()) {
+    // The trail byte of a double-byte character may be a pattern letter; the character
+    // is copied whole.
+    if (size_t n = cp.CharLength(pattern.data() + i, end); n > 1) {
+      out.append(pattern.substr(i, n));
+      i += n;
+      continue;
+    }
     char c = pattern[i];
     char lc = static_cast<char>(c | 0x20);
     if (c == '"' || c == '\'') {
@@ -104,9 +115,13 @@ struct Scanner {
 // The order of year, month and day in a date pattern, e.g. "YMD".
 std::string DateOrder(const std::string& pattern) {
   std::string order;
-  for (char c : pattern) {
-    char u = static_cast<char>(c & ~0x20);
-    if ((u == 'Y' || u == 'M' || u == 'D') && order.find(u) == std::string::npos) order += u;
+  const CodePage& cp = ProcessCodePage();
+  const char* end = pattern.data() + pattern.size();
+  for (const char* p = pattern.data(); p < end;) {
+    const size_t n = cp.CharLength(p, end);
+    char u = static_cast<char>(*p & ~0x20);
+    p += n;
+    if (n == 1 && (u == 'Y' || u == 'M' || u == 'D') && order.find(u) == std::string::npos) order += u;
   }
   return order.size() == 3 ? order : "YMD";
 }

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace ryn {
@@ -93,5 +95,25 @@ std::string_view TrimRightBlanks(std::string_view s) {
 }
 
 std::string_view TrimBlanks(std::string_view s) { return TrimRightBlanks(TrimLeftBlanks(s)); }
+
+std::string CutAtCharBoundaries(std::string_view s, size_t start, size_t count) {
+  if (start >= s.size()) return {};
+  const size_t stop = start + std::min(count, s.size() - start);
+  const CodePage& cp = ProcessCodePage();
+  if (!cp.IsMultiByte()) return std::string(s.substr(start, stop - start));
+  std::string out;
+  out.reserve(stop - start);
+  const char* end = s.data() + s.size();
+  // Where characters start is known only by walking from the beginning.
+  for (size_t i = 0; i < stop;) {
+    const size_t next = i + cp.CharLength(s.data() + i, end);
+    if (next > start) {
+      if (i >= start && next <= stop) out.append(s.data() + i, next - i);
+      else out.append(std::min(next, stop) - std::max(i, start), ' ');
+    }
+    i = next;
+  }
+  return out;
+}
 
 }  // namespace ryn

@@ -1,9 +1,10 @@
-// Letter-case helpers over narrow text that respect multi-byte characters: the bytes of a
-// double-byte character are never folded or compared as letters.
+// Helpers over narrow text that respect multi-byte characters: the bytes of a double-byte
+// character are never folded or compared as letters, nor cut apart.
 //  - "ASCII rules": only A-Z/a-z fold (field names, script-host names, report types).
 //  - "locale rules": letters of the whole Unicode range fold as well (engine names).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,10 @@ char16_t FoldCase(char16_t c);
 std::string_view TrimBlanks(std::string_view s);
 std::string_view TrimLeftBlanks(std::string_view s);
 std::string_view TrimRightBlanks(std::string_view s);
+
+// The bytes [start, start + count) of s, clipped to its end, with every byte of a
+// character that reaches over either edge turned into a blank: the byte width stays and
+// no half character is left. Text functions that count bytes cut through this alone.
+std::string CutAtCharBoundaries(std::string_view s, size_t start, size_t count);
 
 }  // namespace ryn

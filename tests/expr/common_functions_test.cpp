@@ -110,13 +110,52 @@ TEST_F(CommonFunctionsTest, ByteBasedText) {
       {"STR(1=2)", "False"},
       {"STR(DATE(2004,2,29))", "2004-02-29"},
   });
-  // Half a character is one byte, whatever the code page.
   const std::string zh = Ansi("中文");
-  EXPECT_EQ(Value("L$(\"中文\",1)"), zh.substr(0, 1));
-  EXPECT_EQ(Value("R$(\"中文\",1)"), zh.substr(zh.size() - 1));
   EXPECT_EQ(Value("LEN(\"中文\")"), std::to_string(zh.size()));
   // Under GBK the trail byte of 丄 is "A"; it is no match of its own.
   EXPECT_EQ(Value("POS(\"A\",\"丄A\")"), std::to_string(Ansi("丄").size() + 1));
+  // Nor is half a character: the lead byte of 中 does not occur in 中.
+  TCommonData pos;
+  ASSERT_EQ(parser.Calculate("POS(\"" + zh.substr(0, 1) + "\",\"" + zh + "\")", pos), 0);
+  EXPECT_EQ(pos.AsText(), "0");
+}
+
+// Lengths and positions count bytes, and the bytes of a character cut at either edge
+// become blanks: 中 and 文 are two bytes under GBK, three under UTF-8.
+TEST_F(CommonFunctionsTest, TextCutsNeverSplitACharacter) {
+  if (ProcessCodePage().Kind() == CodePageKind::kUtf8) {
+    Check({
+        {"L$(\"中文\",1)", " "},
+        {"L$(\"中文\",4)", "中 "},
+        {"L$(\"中文\",5)", "中  "},
+        {"M$(\"中文\",2,2)", "  "},
+        {"M$(\"中文\",3,4)", " 文"},
+        {"M$(\"中文\",4,9)", "文"},
+        {"R$(\"中文\",2)", "  "},
+        {"R$(\"中文\",4)", " 文"},
+        {"L$(\"é\",1)", " "},
+        {"M$(\"a😀b\",2,2)", "  "},
+        {"M$(\"a😀b\",2,5)", "😀b"},
+        {"POS(\"文\",\"中文\")", "4"},
+    });
+    return;
+  }
+  Check({
+      {"L$(\"中文\",1)", " "},
+      {"L$(\"中文\",3)", "中 "},
+      {"L$(\"a中文b\",2)", "a "},
+      {"L$(\"a中文b\",9)", "a中文b"},
+      {"M$(\"中文\",2,2)", "  "},  // not 形, which the middle bytes spell
+      {"M$(\"中文\",2,3)", " 文"},
+      {"M$(\"中文\",3,2)", "文"},
+      {"M$(\"a中文b\",3,9)", " 文b"},
+      {"M$(\"a中文b\",2,3)", "中 "},
+      {"R$(\"中文\",1)", " "},
+      {"R$(\"中文\",3)", " 文"},
+      {"R$(\"a中文b\",4)", " 文b"},
+      {"POS(\"文\",\"中文\")", "3"},
+      {"STR(LEN(M$(\"统计局报表数据\",2,12)))", "12"},
+  });
 }
 
 // Organization codes: the weighted sum of D2143569 is 199 (199 mod 11 = 1, so "X"); that
@@ -145,6 +184,8 @@ TEST_F(CommonFunctionsTest, Dates) {
       {"DATEVALUE(\"06/05/2003\",\"dd/mm/yyyy\")", "2003-05-06"},
       {"DATEVALUE(\"2003-5-6\",\"yyyy-m-d\")", "2003-05-06"},
       {"DATEVALUE(\"2003.5.6\",\"yyyy-m-d\")", "1899-12-30"},
+      // Under GBK the trail byte of 癲 is "d"; it is no pattern letter.
+      {"DATEVALUE(\"2003-5-6\",\"yyyy-癲m-d\")", "2003-05-06"},
       {"DATE(2004,2,0)", "2004-02-29"},
       {"DATE(2003,2,0)", "2003-02-28"},
       {"DATE(2003,0,5)", "2003-12-05"},

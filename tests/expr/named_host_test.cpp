@@ -118,14 +118,14 @@ TEST_F(NamedHostTest, FilterEmptyValuesAndMissingFields) {
   EXPECT_EQ(host->RecordsRead(), 3);
   EXPECT_EQ(host->RecordsWritten(), 0);
 
-  // A later filter line replaces an earlier one; an empty string and a field that does
-  // not exist leave the destination field as it was.
+  // A later filter line replaces an earlier one; an empty string and a field that a
+  // computed index does not find leave the destination field as it was.
   ASSERT_TRUE(Run("Filter=Import(0)>1000\r\n"
                   "Filter=Import(0)<>20\r\n"
                   "Export(0)=Import(1)\r\n"
                   "Export(0)=\"\"\r\n"
-                  "Export(1)=Import(99)\r\n"
-                  "Export(7)=Import(1)"));
+                  "Export(1)=Import(Import(0)+99)\r\n"
+                  "Export(Import(0))=Import(1)"));
   EXPECT_EQ(dest->records, (Records{{"t1", ""}, {"t3", ""}}));
   EXPECT_EQ(events->messages, Messages{});
 }
@@ -155,6 +155,51 @@ TEST_F(NamedHostTest, CompileReportsInvalidLinesAndStopsAtTheFirstError) {
   host->Execute();
   EXPECT_EQ(events->messages, (Messages{{2, Ansi("<Exp(1)=1>表达式无效！")}, {1, Ansi("没有映射关系")}}));
   EXPECT_EQ(events->progress, Progress{});
+}
+
+// Source fields 0-5, destination fields 0-1: an index written out must name one of them;
+// the caret stands under the index.
+TEST_F(NamedHostTest, IndexesBeyondTheFieldsDoNotCompile) {
+  auto source = MakeSource(1);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}});
+  Attach(source.get(), dest.get());
+  struct Case {
+    const char* script;
+    const char* message;  // UTF-8; empty when the script compiles
+  } cases[] = {
+      {"Export(1)=Import(5)", ""},
+      {"Export(0)=Import(6)", "字段序号6超出范围 (0-5)\r\nSETEXPORT(0, IMPORT(6))\r\n                    !"},
+      {"Export(1)=Import( 5.6 )", "字段序号6超出范围 (0-5)\r\nSETEXPORT(1, IMPORT( 5.6 ))\r\n                     !"},
+      {"Export(2)=Import(0)", "字段序号2超出范围 (0-1)\r\nSETEXPORT(2, IMPORT(0))\r\n          !"},
+      {"Export(0)=1\r\nFilter=Import(99)>0", "字段序号99超出范围 (0-5)\r\nIMPORT(99)>0\r\n       !"},
+      {"Export(1)=IF Import(0)>1 THEN 1 ELSE Import(7)",
+       "字段序号7超出范围 (0-5)\r\nIF IMPORT(0)>1 THEN SETEXPORT(1, 1) ELSE SETEXPORT(1, IMPORT(7))\r\n"
+       "                                                             !"},
+      // A computed index is left to the run, where a field it does not find is no value.
+      {"Export(1)=Import(Import(0)+100)", ""},
+      {"Export(1+1)=Import(2*5)", ""},
+  };
+  for (const Case& c : cases) {
+    events->messages.clear();
+    host->SetScript(Ansi(c.script));
+    const bool expectOk = *c.message == '\0';
+    EXPECT_EQ(host->Compile(), expectOk) << c.script;
+    EXPECT_EQ(events->messages, (expectOk ? Messages{} : Messages{{3, Ansi(c.message)}})) << c.script;
+  }
+
+  // A destination without fields takes any index (it gets the source's fields when the
+  // transfer starts); the source is still held to its fields.
+  auto empty = MakeIntf<TableDest>(std::vector<Column>{});
+  host->SetDestinationPort(empty.get());
+  host->SetScript("Export(7)=Import(5)");
+  EXPECT_TRUE(host->Compile());
+  host->SetScript("Export(7)=Import(6)");
+  EXPECT_FALSE(host->Compile());
+  // Until both ports are known nothing is judged.
+  auto lone = MakeIntf<TNamedHost>();
+  lone->SetSourcePort(source.get());
+  lone->SetScript("Export(0)=Import(99)");
+  EXPECT_TRUE(lone->Compile());
 }
 
 TEST_F(NamedHostTest, ErrorsInAMappingAreReportedByRecordAndColumn) {

@@ -1,6 +1,8 @@
 // The text functions a script host adds to its parser.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "expr/common_functions.h"
 #include "expr/str_functions.h"
 #include "expr/syntax_errors.h"
@@ -47,6 +49,46 @@ TEST_F(StrFuncTest, Values) {
     parser.EvaluateValue(*parser.TakeCompiled(), compiled);
     EXPECT_EQ(direct.StrValue, c.text) << c.formula;
     EXPECT_EQ(compiled.StrValue, c.text) << c.formula;
+  }
+}
+
+// The text is cut and the fill laid in whole characters; what does not fit whole is blank
+// at the outer edge. 中 and 文 take two bytes under GBK, three under UTF-8.
+TEST_F(StrFuncTest, FillingNeverSplitsACharacter) {
+  struct Case {
+    const char* formula;  // UTF-8
+    const char* text;     // UTF-8
+  };
+  const bool utf8 = ProcessCodePage().Kind() == CodePageKind::kUtf8;
+  const std::vector<Case> gbk = {
+      {"FillRight(5,\"中文\")", "中文 "},
+      {"FillRight(3,\"中文\")", "中 "},
+      {"FillLeft(3,\"中文\")", "中 "},
+      {"FillRight(11,\"统计局报表数据\")", "统计局报表 "},
+      {"FillRight(12,\"统计局报表数据\")", "统计局报表数"},
+      {"FillLeft(5,\"ab\",\"中\")", " 中ab"},
+      {"FillRight(5,\"ab\",\"中文\")", "ab中 "},
+      {"FillLeft(3,\"ab\",\"中\")", " ab"},
+      {"FormatDate(DATEVALUE(\"2004-02-29\"),\"yyyy癲\")", "2004癲"},  // 癲 is B0 64, "d"
+  };
+  const std::vector<Case> utf8Cases = {
+      {"FillRight(4,\"中文\")", "中 "},
+      {"FillLeft(5,\"中文\")", "中  "},
+      {"FillLeft(5,\"ab\",\"中\")", "中ab"},
+      {"FillLeft(6,\"ab\",\"中\")", " 中ab"},
+      {"FillRight(6,\"ab\",\"中\")", "ab中 "},
+      {"FormatDate(DATEVALUE(\"2004-02-29\"),\"yyyy癲\")", "2004癲"},
+  };
+  for (const Case& c : utf8 ? utf8Cases : gbk) {
+    const std::string formula = Ansi(c.formula);
+    TCommonData direct;
+    parser.SetCompile(true);
+    ASSERT_EQ(parser.Calculate(formula, direct), 0) << c.formula;
+    parser.SetCompile(false);
+    TCommonData compiled;
+    parser.EvaluateValue(*parser.TakeCompiled(), compiled);
+    EXPECT_EQ(direct.StrValue, Ansi(c.text)) << c.formula;
+    EXPECT_EQ(compiled.StrValue, Ansi(c.text)) << c.formula;
   }
 }
 

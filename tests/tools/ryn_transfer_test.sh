@@ -103,6 +103,33 @@ check "script file" 0 "2 records read, 2 written"$'\n' "警告: <Exp(1)=2>表达
 check_file "script file" "$work/out/script.ryn" \
   "A${tab}B${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u0${tab}\" x\"${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u1${tab}${crlf}@@"
 
+# ---- text functions cut in whole characters: a cut character becomes blanks ----
+# Checked apart from our writer: the file must decode strictly in the code page (iconv for
+# GBK) and every value must keep its byte width.
+to_options "$work/out/cut.ryn" 0 "A=a" "B=b" "C=c" "D=d"
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt" \
+  --map 'Export(0)=FillRight(5,"统计局报表","*")' --map 'Export(1)=M$("统计局报表",2,4)' \
+  --map 'Export(2)=R$("统计局报表",3)' --map 'Export(3)=FillLeft(6,Import(16),"中")' --quiet
+check "whole characters" 0 "2 records read, 2 written"$'\n' ""
+if [[ ${RYNFILER_CODEPAGE:-GBK} == GBK ]]; then
+  iconv -f GBK -t UTF-8 "$work/out/cut.ryn" >/dev/null 2>&1 || fail "whole characters: iconv -f GBK rejects the file"
+  codec=gbk want='["统计 ", " 计 ", " 表", " 中宽"]'
+else
+  codec=utf-8 want='["统  ", "    ", "表", "  宽"]'
+fi
+python3 - "$work/out/cut.ryn" "$codec" "$want" <<'PY' || fail "whole characters: values"
+import csv, io, json, sys
+path, codec, want = sys.argv[1], sys.argv[2], json.loads(sys.argv[3])
+text = open(path, "rb").read().decode(codec)  # strict: half a character raises
+rows = list(csv.reader(io.StringIO(text.removesuffix("@@"), newline=""), delimiter="\t"))
+widths = [5, 4, 3, 6]
+for n, row in enumerate(rows[1:]):
+    values, expected = row[4:], want[:3] + [want[3] + str(n)]  # Import(16) is 宽n
+    got = [len(v.encode(codec)) for v in values]
+    if got != widths or values != expected:
+        sys.exit(f"values {values!r} widths {got}, want {expected!r} widths {widths}")
+PY
+
 # ---- failures ----
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options "数据类型=1"
 check "refused options" 1 "" "ryn transfer: engine Ryn文件 refused its options (code 0x10001003)"$'\n'
@@ -112,6 +139,9 @@ run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file 
 [[ $(cat "$work/out/bad.ryn") == $'last month\r\n@@' ]] || fail "script that does not compile: the file changed"
 check "script that does not compile" 1 "0 records read, 0 written; nothing was kept: the destination is as it was"$'\n' \
   "错误: 数据类型不匹配"$'\n'"SETEXPORT(0, IMPORT(1)+\"a\")"$'\n'"                          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(1)=Import(19)'
+check "an index beyond the fields" 1 "0 records read, 0 written"$'\n' \
+  "错误: 字段序号1超出范围 (0-0)"$'\n'"SETEXPORT(1, IMPORT(19))"$'\n'"          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from Nope --to Ryn文件
 check "unknown engine" 1 "" "ryn transfer: no engine named Nope in $engines"$'\n'
 run transfer --dir "$engines" --from Ryn文件 --to MemSource
