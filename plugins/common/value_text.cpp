@@ -120,7 +120,9 @@ std::string ShortestRealText(double value) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   std::string general = FormatGeneral(value);
   double back = 0;
-  if (ParseDecimal(general, back) && back == value) return general;
+  // A subnormal double holds fewer than 15 digits: its general form reads back but is not
+  // the shortest text that does (5E-324, not 4.94065645841247E-324).
+  if (std::fpclassify(value) != FP_SUBNORMAL && ParseDecimal(general, back) && back == value) return general;
   char buf[64];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
   std::string s(buf, ec == std::errc() ? end : buf);

@@ -19,24 +19,8 @@ constexpr int32_t kTypeDouble = 18;
 constexpr int32_t kTypeDate = 50;
 constexpr int32_t kTypeDateTime = 51;
 constexpr int32_t kTypeText = 65;
-constexpr int32_t kTypeBlob = 67;
-
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
 
 bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
-
-int32_t StorageType(int storage) {
-  switch (storage) {
-    case SQLITE_INTEGER: return kTypeInt64;
-    case SQLITE_FLOAT: return kTypeDouble;
-    case SQLITE_BLOB: return kTypeBlob;
-    default: return kTypeText;
-  }
-}
 
 }  // namespace
 
@@ -49,18 +33,18 @@ const std::string& SqliteEngineDescription() { return Ansi("SQLite数据库中�
 
 int32_t SqliteDeclaredType(std::string_view declared) {
   std::string t = AsciiUpper(TrimBlanks(declared));
-  if (t.empty()) return 0;
+  if (t.empty()) return kTypeText;
   // Dates first: SQLite itself gives them numeric affinity, but their values are ISO text.
   if (t.rfind("DATETIME", 0) == 0 || t.rfind("TIMESTAMP", 0) == 0) return kTypeDateTime;
   if (t.rfind("DATE", 0) == 0) return kTypeDate;
   // Then SQLite's own affinity rules, in their order.
   if (Contains(t, "INT")) return kTypeInt64;
-  if (Contains(t, "CHAR") || Contains(t, "CLOB") || Contains(t, "TEXT")) return kTypeText;
-  if (Contains(t, "BLOB")) return kTypeBlob;
+  // BLOB columns come out as the hexadecimal text of their bytes.
+  if (Contains(t, "CHAR") || Contains(t, "CLOB") || Contains(t, "TEXT") || Contains(t, "BLOB")) return kTypeText;
   if (Contains(t, "REAL") || Contains(t, "FLOA") || Contains(t, "DOUB") || Contains(t, "NUMERIC") ||
       Contains(t, "DECIMAL"))
     return kTypeDouble;
-  return 0;
+  return kTypeText;
 }
 
 std::string SqliteTableQuery(std::string_view table) {
@@ -104,10 +88,7 @@ bool SqliteTableNames(const std::string& database, std::vector<std::string>& nam
   return ok;
 }
 
-TSqliteSource::TSqliteSource() {
-  if (EncodingKey(ProcessCodePage().Name()) != "UTF8")
-    toCodePage_ = std::make_unique<TTranscoder>(ProcessCodePage().Name(), "UTF-8");
-}
+TSqliteSource::TSqliteSource() = default;
 
 TSqliteSource::~TSqliteSource() { Close(); }
 
@@ -119,6 +100,8 @@ void TSqliteSource::Close() {
 }
 
 void TSqliteSource::Fina() {
+  // A reading stopped before its end still tells what it found so far.
+  ReportProblems();
   Close();
   eof_ = true;
   ClearValues();
@@ -141,6 +124,7 @@ int32_t TSqliteSource::SetOptions(std::string_view options) {
   reader.RegisterHandler(SqliteKeyTable(), [this](const std::string& v) { table_ = v; });
   reader.Parse();
   Fina();
+  if (!reader.UnknownKeys().empty()) Report(kMsgUnknownOptionKeys, UnknownOptionKeysText(GetName(), reader.UnknownKeys()));
   ready_ = false;
   count_ = -2;
   SetColumns({});
@@ -155,24 +139,15 @@ int32_t TSqliteSource::SetOptions(std::string_view options) {
   int32_t rc = Connect();
   if (rc != 0) return rc;
 
-  // Declared types decide; a column without one takes the storage class of its first value.
+  // Only a declared type makes a column a number or a date: SQLite lets every row hold
+  // another storage class, so the first row's says nothing about the next one's.
   const int n = sqlite3_column_count(stmt_);
   std::vector<TSourceColumn> columns(static_cast<size_t>(n));
-  bool needRow = false;
   for (int i = 0; i < n; ++i) {
     const char* name = sqlite3_column_name(stmt_, i);
     columns[static_cast<size_t>(i)].name = name ? FromUtf8(name) : std::string();
     const char* decl = sqlite3_column_decltype(stmt_, i);
-    columns[static_cast<size_t>(i)].type = decl ? SqliteDeclaredType(decl) : 0;
-    if (columns[static_cast<size_t>(i)].type == 0) needRow = true;
-  }
-  if (needRow) {
-    bool row = sqlite3_step(stmt_) == SQLITE_ROW;
-    for (int i = 0; i < n; ++i) {
-      auto& c = columns[static_cast<size_t>(i)];
-      if (c.type == 0) c.type = row ? StorageType(sqlite3_column_type(stmt_, i)) : kTypeText;
-    }
-    sqlite3_reset(stmt_);
+    columns[static_cast<size_t>(i)].type = decl ? SqliteDeclaredType(decl) : kTypeText;
   }
   types_.clear();
   for (const auto& c : columns) types_.push_back(c.type);
@@ -189,9 +164,23 @@ int32_t TSqliteSource::Fail(int32_t code, const std::string& pattern, const std:
 }
 
 std::string TSqliteSource::QueryUtf8() const {
-  std::string q = query_.empty() ? SqliteTableQuery(ToUtf8(table_)) : ToUtf8(query_);
-  while (!q.empty() && (q.back() == ';' || static_cast<unsigned char>(q.back()) <= ' ')) q.pop_back();
-  return q;
+  return query_.empty() ? SqliteTableQuery(ToUtf8(table_)) : ToUtf8(query_);
+}
+
+bool TSqliteSource::OnlyCommentsFollow(const char* tail, const char* end) const {
+  // SQLite prepares comments, blanks and ";" to no statement; anything else, even what it
+  // cannot read, would be a statement of its own.
+  while (tail && tail < end) {
+    sqlite3_stmt* next = nullptr;
+    const char* nextTail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &next, &nextTail);
+    const bool statement = next != nullptr;
+    sqlite3_finalize(next);
+    if (rc != SQLITE_OK || statement) return false;
+    if (!nextTail || nextTail <= tail) break;
+    tail = nextTail;
+  }
+  return true;
 }
 
 int32_t TSqliteSource::Connect() {
@@ -211,7 +200,10 @@ int32_t TSqliteSource::Connect() {
     std::string detail = rc != SQLITE_OK ? FromUtf8(sqlite3_errmsg(db_)) : Ansi("查询是空的");
     return Fail(kSqliteOptionsBadQuery, Ansi("SQLite数据库“%s”的查询出错：%s"), detail);
   }
-  if (tail && !TrimBlanks(tail).empty())
+  statement_.assign(sql.c_str(), tail ? static_cast<size_t>(tail - sql.c_str()) : sql.size());
+  while (!statement_.empty() && (statement_.back() == ';' || static_cast<unsigned char>(statement_.back()) <= ' '))
+    statement_.pop_back();
+  if (!OnlyCommentsFollow(tail, sql.c_str() + sql.size()))
     return Fail(kSqliteOptionsBadQuery, Ansi("SQLite数据库“%s”的查询出错：%s"), Ansi("只能有一条SELECT语句"));
   if (sqlite3_column_count(stmt_) == 0 || !sqlite3_stmt_readonly(stmt_))
     return Fail(kSqliteOptionsBadQuery, Ansi("SQLite数据库“%s”的查询出错：%s"), Ansi("不是SELECT语句"));
@@ -229,7 +221,7 @@ int32_t TSqliteSource::DataCount() {
   if (count_ == -2) {
     count_ = -1;
     if (!db_ && Connect() != 0) return -1;
-    std::string sql = "SELECT COUNT(*) FROM (" + QueryUtf8() + "\n)";
+    std::string sql = "SELECT COUNT(*) FROM (" + statement_ + "\n)";
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &s, nullptr) == SQLITE_OK &&
         sqlite3_step(s) == SQLITE_ROW) {
@@ -242,6 +234,8 @@ int32_t TSqliteSource::DataCount() {
 }
 
 void TSqliteSource::MoveFirst() {
+  ReportProblems();
+  ForgetProblems();
   recordNo_ = 0;
   eof_ = true;
   ClearValues();
@@ -269,56 +263,17 @@ void TSqliteSource::Step() {
   eof_ = true;
   ClearValues();
   sqlite3_reset(stmt_);
+  ReportProblems();
 }
 
 void TSqliteSource::Load() {
   std::vector<TSourceValue>& values = Values();
   for (size_t i = 0; i < values.size(); ++i) {
-    TSourceValue& v = values[i];
-    const int col = static_cast<int>(i);
-    v = TSourceValue{};
-    switch (sqlite3_column_type(stmt_, col)) {
-      case SQLITE_NULL: continue;
-      case SQLITE_INTEGER:
-        v.kind = TSourceValue::Kind::kInteger;
-        v.integer = sqlite3_column_int64(stmt_, col);
-        break;
-      case SQLITE_FLOAT:
-        v.kind = TSourceValue::Kind::kReal;
-        v.real = sqlite3_column_double(stmt_, col);
-        break;
-      case SQLITE_BLOB: {
-        const void* p = sqlite3_column_blob(stmt_, col);
-        int n = sqlite3_column_bytes(stmt_, col);
-        v.kind = TSourceValue::Kind::kBlob;
-        v.text = std::string_view(static_cast<const char*>(p), p ? static_cast<size_t>(n) : 0);
-        break;
-      }
-      default: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        std::string_view utf8(p ? p : "", p ? static_cast<size_t>(sqlite3_column_bytes(stmt_, col)) : 0);
-        v.kind = TSourceValue::Kind::kText;
-        if (!toCodePage_ || IsAscii(utf8)) {
-          v.text = utf8;
-        } else {
-          toCodePage_->ConvertAll(utf8, text_[i]);
-          v.text = text_[i];
-        }
-        break;
-      }
-    }
-    if (types_[i] != kTypeDate && types_[i] != kTypeDateTime) continue;
-    // Date columns hold ISO text; anything else in them is no date.
-    double when = 0;
-    if (v.kind == TSourceValue::Kind::kText && v.text.empty()) {
-      v = TSourceValue{};
-    } else if (v.kind == TSourceValue::Kind::kText && ParseIsoDateTime(v.text, when)) {
-      v.kind = TSourceValue::Kind::kDateTime;
-      v.real = when;
-    } else {
-      v = TSourceValue{};
-      Report(kSqliteMsgConversion, Format(Ansi("第%d行 %d列 数据格式转换失败！").c_str(), recordNo_, col));
-    }
+    const auto col = static_cast<int32_t>(i);
+    const TSqliteReadNotes notes = reader_.Read(stmt_, col, types_[i], text_[i], values[i]);
+    if (notes.unfit) NoteUnfit(col, recordNo_, text_[i]);
+    if (notes.unmapped > 0) NoteCodePage(col, recordNo_, text_[i]);
+    if (notes.badBytes > 0) NoteBadBytes(col, recordNo_, text_[i]);
   }
 }
 

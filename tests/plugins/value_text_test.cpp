@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "common/transcoder.h"
 #include "common/value_text.h"
 
@@ -40,6 +43,26 @@ TEST(ValueTextTest, ReadsWholeNumbersDecimalsAndIsoDatesOnly) {
   EXPECT_FALSE(ParseIsoDateTime("2024-03-05 6:07", t));
   EXPECT_FALSE(ParseIsoDateTime("2024-03-05 24:00:00", t));
   EXPECT_EQ(IsoDateTimeText(t, true), "2024-03-05 06:07:00");
+}
+
+// The text of a real reads back as the same double and has no more digits than needed.
+TEST(ValueTextTest, ShortestRealTextReadsBackWithTheFewestDigits) {
+  const std::vector<std::pair<double, const char*>> cases = {
+      {2.75, "2.75"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {1e300, "1E300"},
+      {100.0, "100"},
+      {-0.5, "-0.5"},
+      {1.7976931348623157e308, "1.7976931348623157E308"},
+      {5e-324, "5E-324"},  // subnormal: fewer digits than the general form's 15
+      {2.2250738585072014e-308, "2.2250738585072014E-308"},
+      {1e-310, "1E-310"},
+  };
+  for (const auto& [value, text] : cases) {
+    EXPECT_EQ(ShortestRealText(value), text);
+    double back = 0;
+    EXPECT_TRUE(ParseDecimal(ShortestRealText(value), back) && back == value) << text;
+  }
 }
 
 // A character cut by a chunk's end is completed from the next chunk, whatever the cut.
