@@ -139,7 +139,7 @@ void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
         pending_.assign(rest);
         break;
       }
-      *dst++ = '?';
+      *dst++ = badMark_;
       ++replaced_.badInput;
       ++i;
       continue;
@@ -206,7 +206,7 @@ void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
     if (skip > left) skip = left;
     src += skip;
     left -= skip;
-    out += '?';
+    out += badInput ? badMark_ : '?';
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
   }
 }
