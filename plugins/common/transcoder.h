@@ -62,6 +62,7 @@ class TTranscoder {
   bool toUtf8_ = false;
   Replacements replaced_;
   char badMark_ = '?';
+  bool iconvUsed_ = true;
 };
 
 // True when iconv converts between the two encodings.

@@ -11,8 +11,15 @@ namespace ryn {
 namespace {
 
 bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
+  const char* p = s.data();
+  const char* end = p + s.size();
+  for (; end - p >= 8; p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080ull) return false;
+  }
+  for (; p < end; ++p)
+    if (static_cast<unsigned char>(*p) >= 0x80) return false;
   return true;
 }
 
