@@ -139,7 +139,7 @@ void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
         pending_.assign(rest);
         break;
       }
-      *dst++ = '?';
+      *dst++ = badMark_;
       ++replaced_.badInput;
       ++i;
       continue;
@@ -174,10 +174,14 @@ void TTranscoder::Finish(std::string& out) {
     pending_.clear();
     Run(rest.data(), rest.size(), out, true);
   }
-  iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  // Text that went through the table alone left iconv untouched: many short fields are
+  // converted one after the other, and each reset is a call into the library.
+  if (iconvUsed_) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  iconvUsed_ = false;
 }
 
 void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
+  iconvUsed_ = true;
   char* src = const_cast<char*>(in);
   size_t left = len;
   while (left > 0) {
@@ -206,7 +210,7 @@ void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
     if (skip > left) skip = left;
     src += skip;
     left -= skip;
-    out += '?';
+    out += badInput ? badMark_ : '?';
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
   }
 }

@@ -45,6 +45,9 @@ class TTranscoder {
   };
   const Replacements& Replaced() const { return replaced_; }
   void ResetReplaced() { replaced_ = {}; }
+  // The byte put in for bad input instead of "?". Into UTF-8, 0xFF (never part of
+  // UTF-8) keeps the place of bad bytes for a later step that knows where they stand.
+  void SetBadInputMark(char mark) { badMark_ = mark; }
 
  private:
   void Run(const char* in, size_t len, std::string& out, bool last);
@@ -58,6 +61,8 @@ class TTranscoder {
   std::string pending_;
   bool toUtf8_ = false;
   Replacements replaced_;
+  char badMark_ = '?';
+  bool iconvUsed_ = true;
 };
 
 // True when iconv converts between the two encodings.

@@ -115,6 +115,28 @@ bool ParseIsoDateTime(std::string_view text, TDateTime& out) {
   return TryEncodeDateTime(parts, out);
 }
 
+bool ParseCanonicalInteger(std::string_view text, int64_t& out) {
+  int64_t v = 0;
+  if (!ParseInteger(text, v) || std::to_string(v) != text) return false;
+  out = v;
+  return true;
+}
+
+bool ParseCanonicalDecimal(std::string_view text, double& out) {
+  double v = 0;
+  // A negative zero reads back as "-0" in some forms and "0" in others: never exact.
+  if (!ParseDecimal(text, v) || (v == 0 && std::signbit(v)) || FormatGeneral(v) != text) return false;
+  out = v;
+  return true;
+}
+
+bool ParseCanonicalDate(std::string_view text, TDateTime& out) {
+  TDateTime v = 0;
+  if (!ParseIsoDate(text, v) || IsoDateTimeText(v, false) != text) return false;
+  out = v;
+  return true;
+}
+
 std::string ShortestRealText(double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";

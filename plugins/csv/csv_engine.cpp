@@ -50,6 +50,8 @@ TCsvSource::TCsvSource() = default;
 TCsvSource::~TCsvSource() = default;
 
 void TCsvSource::Fina() {
+  // A reading that stops before its end still tells what it met so far.
+  if (records_) ReportProblems();
   records_.reset();
   eof_ = true;
   ClearValues();
@@ -75,8 +77,10 @@ int32_t TCsvSource::SetOptions(std::string_view options) {
     if (badKey.empty()) badKey = key, badValue = value;
   };
   reader.RegisterHandler(CsvKeyFileName(), [this](const std::string& v) { fileName_ = v; });
+  bool emptyDelimiter = false;
   reader.RegisterHandler(CsvKeyDelimiter(), [&](const std::string& v) {
-    if (v.empty()) format_.delimiter = ',';
+    // An empty value is most often a ";" that ended the entry: never guess a comma.
+    if (v.empty()) emptyDelimiter = true;
     else if (!IsCsvDelimiter(v)) bad(CsvKeyDelimiter(), v);
     else format_.delimiter = SameTextAscii(v, "TAB") ? '\t' : v[0];
   });
@@ -97,12 +101,20 @@ int32_t TCsvSource::SetOptions(std::string_view options) {
   });
   reader.Parse();
   format_.encoding = encodingText_;
+  if (!reader.UnknownKeys().empty())
+    Report(kMsgUnknownOptionKeys, UnknownOptionKeysText(CsvEngineName(), reader.UnknownKeys()));
 
   Fina();
+  ForgetProblems();
   ready_ = false;
   count_ = -2;
   warnedShort_ = warnedLong_ = false;
   SetColumns({});
+  if (emptyDelimiter) {
+    Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值为空；分号要加引号写作 %s=\";\"，逗号写作 %s=,").c_str(),
+                                  CsvKeyDelimiter().c_str(), CsvKeyDelimiter().c_str(), CsvKeyDelimiter().c_str()));
+    return kCsvOptionsBadValue;
+  }
   if (!badKey.empty()) {
     Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值无效：%s").c_str(), badKey.c_str(), badValue.c_str()));
     return kCsvOptionsBadValue;
@@ -155,12 +167,14 @@ void TCsvSource::InferTypes(TCsvRecords& records, std::vector<TSourceColumn>& co
       if (v.empty()) continue;
       Seen& s = seen[i];
       s.any = true;
+      // Only values whose own text form is the source text decide a type: "000123",
+      // "+5", "12E3", "3.10" or a 20-digit id would come out changed as numbers.
       int64_t iv;
       double dv;
       TDateTime tv;
-      if (s.integer && !ParseInteger(v, iv)) s.integer = false;
-      if (s.decimal && !s.integer && !ParseDecimal(v, dv)) s.decimal = false;
-      if (s.date && !ParseIsoDate(v, tv)) s.date = false;
+      if (s.integer && !ParseCanonicalInteger(v, iv)) s.integer = false;
+      if (s.decimal && !ParseCanonicalDecimal(v, dv)) s.decimal = false;
+      if (s.date && !ParseCanonicalDate(v, tv)) s.date = false;
     }
   }
   for (size_t i = 0; i < columns.size(); ++i) {
@@ -189,6 +203,7 @@ int32_t TCsvSource::DataCount() {
 
 void TCsvSource::MoveFirst() {
   records_.reset();
+  ForgetProblems();
   recordNo_ = 0;
   eof_ = true;
   ClearValues();
@@ -219,6 +234,7 @@ void TCsvSource::Advance() {
     Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
   }
   if (!more) {
+    if (records_) ReportProblems();
     records_.reset();
     eof_ = true;
     ClearValues();
@@ -227,6 +243,8 @@ void TCsvSource::Advance() {
   eof_ = false;
   ++recordNo_;
   Load();
+  if (records_->UnclosedQuote())
+    Report(kSourceMsgNotice, Format(Ansi("CSV文件第%d行的引号没有闭合，文件其后的内容都读进了这个值").c_str(), recordNo_));
 }
 
 void TCsvSource::Load() {
@@ -266,14 +284,19 @@ void TCsvSource::Load() {
       default: v.kind = TSourceValue::Kind::kText; break;
     }
     if (!ok) {
+      // Kept as its text, so that a text destination still gets it unchanged.
       v = TSourceValue{};
-      ConversionFailed(static_cast<int32_t>(i));
+      v.kind = TSourceValue::Kind::kUnfit;
+      v.text = text;
+      NoteUnfit(static_cast<int32_t>(i), recordNo_, text);
     }
   }
-}
-
-void TCsvSource::ConversionFailed(int32_t column) {
-  Report(kCsvMsgConversion, Format(Ansi("第%d行 %d列 数据格式转换失败！").c_str(), recordNo_, column));
+  for (const TCsvRecords::FieldProblem& p : records_->Problems()) {
+    if (p.field >= columns) continue;
+    const auto column = static_cast<int32_t>(p.field);
+    if (p.badBytes > 0) NoteBadBytes(column, recordNo_, record_[p.field]);
+    if (p.unmapped > 0) NoteCodePage(column, recordNo_, record_[p.field]);
+  }
 }
 
 }  // namespace ryn

@@ -22,10 +22,11 @@ constexpr int32_t kCsvOptionsNoFile = 0x10002001;      // no file name given
 constexpr int32_t kCsvOptionsOpenFailed = 0x10002002;  // the file cannot be read
 constexpr int32_t kCsvOptionsBadValue = 0x10002003;    // a key holds a value it cannot take
 
-// Message kinds (warnings), each sent once per file.
+// Message kinds (warnings), each sent once per file. Values that do not fit their column,
+// replaced characters and an unclosed quote are reported with the kinds of
+// common/source_engine.h, once per column and reading.
 constexpr int32_t kCsvMsgShortRecord = 8194;  // a record has fewer fields than the heading
 constexpr int32_t kCsvMsgLongRecord = 8198;   // a record has more fields than the heading
-constexpr int32_t kCsvMsgConversion = 18;     // a value does not fit its column's type
 constexpr int32_t kCsvMsgOptions = 3;         // SetOptions failed
 
 // How many records decide a column's type.
@@ -71,7 +72,6 @@ class TCsvSource final : public TRecordSource {
   // Makes the next record current, or ends the reading.
   void Advance();
   void Load();
-  void ConversionFailed(int32_t column);
 
   std::string fileName_;
   TCsvFormat format_;

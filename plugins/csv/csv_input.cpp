@@ -1,19 +1,56 @@
 #include "csv/csv_input.h"
 
+#include <utility>
+
 #include "common/transcoder.h"
 #include "platform/codepage.h"
 #include "platform/stream.h"
 
 namespace ryn {
+namespace {
+
+// ASCII, or UTF-8 with at most one byte that is no part of a character for every
+// kUtf8Ratio characters; a character that the end of the bytes cuts off is not held
+// against them, since the rest of it may follow.
+Utf8Verdict JudgeMostlyUtf8(std::string_view bytes) {
+  size_t good = 0, bad = 0, i = 0;
+  while (i < bytes.size()) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n = Utf8CharLength(bytes.substr(i));
+    if (n > 0) {
+      ++good;
+      i += n;
+    } else if (bytes.size() - i < 4 && JudgeUtf8(bytes.substr(i)) != Utf8Verdict::kNotUtf8) {
+      break;
+    } else {
+      ++bad;
+      ++i;
+    }
+  }
+  if (good == 0 && bad == 0) return Utf8Verdict::kAscii;
+  return good > 0 && good >= bad * TCsvInput::kUtf8Ratio ? Utf8Verdict::kUtf8 : Utf8Verdict::kNotUtf8;
+}
+
+// The encoding a byte-order mark at the start of bytes names, and the mark's length.
+std::pair<const char*, size_t> ByteOrderMark(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {"UTF-8", 3};
+  if (bytes.substr(0, 2) == "\xFF\xFE") return {"UTF-16LE", 2};
+  if (bytes.substr(0, 2) == "\xFE\xFF") return {"UTF-16BE", 2};
+  return {nullptr, 0};
+}
+
+}  // namespace
 
 TCsvInput::TCsvInput(const std::string& path, const TCsvFormat& format, bool counting)
     : file_(std::make_unique<TFileStream>(path, FileMode::kOpenRead, false)),
       counting_(counting),
       delimiter_(format.delimiter) {
-  const CodePage& cp = ProcessCodePage();
-  fieldsInUtf8_ = cp.MayBeTrailByte(static_cast<uint8_t>(format.delimiter));
-  parseEncoding_ = fieldsInUtf8_ ? "UTF-8" : cp.Name();
+  delimiterMayBeTrail_ = ProcessCodePage().MayBeTrailByte(static_cast<uint8_t>(format.delimiter));
   automatic_ = format.encoding.empty();
+  encoding_ = format.encoding;
   if (!automatic_) Decide(format.encoding);
   raw_.resize(kChunkSize);
 }
@@ -23,13 +60,16 @@ TCsvInput::~TCsvInput() = default;
 void TCsvInput::Decide(const std::string& encoding) {
   decided_ = true;
   const std::string key = EncodingKey(encoding);
-  sourceUtf8_ = key == "UTF8";
+  const std::string process = EncodingKey(ProcessCodePage().Name());
+  const bool sourceUtf8 = key == "UTF8";
+  fieldsInUtf8_ = key != process || sourceUtf8 || delimiterMayBeTrail_;
   // In UTF-8 no byte of a longer character is below 0x80; in these double-byte encodings
   // none is below 0x40 (0x30 in GB18030), where the usual delimiters lie.
   const bool doubleByte = key == "GBK" || key == "CP936" || key == "GB2312" || key == "BIG5" || key == "GB18030";
-  if (counting_ && (sourceUtf8_ || (doubleByte && static_cast<unsigned char>(delimiter_) < 0x30))) return;
-  if (key != EncodingKey(parseEncoding_))
-    transcoder_ = std::make_unique<TTranscoder>(parseEncoding_, encoding);
+  if (counting_ && (sourceUtf8 || (doubleByte && static_cast<unsigned char>(delimiter_) < 0x30))) return;
+  if (!fieldsInUtf8_ || sourceUtf8) return;
+  transcoder_ = std::make_unique<TTranscoder>("UTF-8", encoding);
+  transcoder_->SetBadInputMark('\xFF');
 }
 
 size_t TCsvInput::ReadRaw() {
@@ -56,13 +96,14 @@ bool TCsvInput::Next(std::string_view& chunk) {
     std::string_view view(raw_.data(), n);
     if (first_) {
       first_ = false;
-      if (view.substr(0, 3) == "\xEF\xBB\xBF" && (automatic_ || sourceUtf8_)) {
-        view.remove_prefix(3);
-        if (automatic_) Decide("UTF-8");
+      auto [marked, length] = ByteOrderMark(view);
+      if (marked && (automatic_ || EncodingKey(marked) == EncodingKey(encoding_))) {
+        view.remove_prefix(length);
+        if (automatic_) Decide(marked);
       }
     }
     if (!decided_) {
-      Utf8Verdict verdict = JudgeUtf8(view);
+      Utf8Verdict verdict = JudgeMostlyUtf8(view);
       if (verdict == Utf8Verdict::kAscii) {
         chunk = view;
         return true;

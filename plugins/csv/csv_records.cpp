@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/transcoder.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 
@@ -10,15 +11,33 @@ namespace ryn {
 namespace {
 
 bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
+  const char* p = s.data();
+  const char* end = p + s.size();
+  for (; end - p >= 8; p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080ull) return false;
+  }
+  for (; p < end; ++p)
+    if (static_cast<unsigned char>(*p) >= 0x80) return false;
+  return true;
+}
+
+bool IsUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    size_t n = Utf8CharLength(s.substr(i));
+    if (n == 0) return false;
+    i += n;
+  }
   return true;
 }
 
 }  // namespace
 
 TCsvRecords::TCsvRecords(const std::string& path, const TCsvFormat& format)
-    : input_(path, format), delimiter_(format.delimiter), convertFields_(input_.FieldsInUtf8()) {
+    : input_(path, format),
+      delimiter_(format.delimiter),
+      processUtf8_(EncodingKey(ProcessCodePage().Name()) == "UTF8") {
   stops_[static_cast<uint8_t>(delimiter_)] = 1;
   stops_['\r'] = 1;
   stops_['\n'] = 1;
@@ -29,6 +48,7 @@ TCsvRecords::~TCsvRecords() = default;
 TCsvRecords::Split TCsvRecords::SplitRecord() {
   fieldCount_ = 0;
   copies_.clear();
+  unclosedQuote_ = false;
   const char* b = buffer_.data();
   const size_t n = buffer_.size();
   const char delim = delimiter_;
@@ -47,6 +67,7 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
         if (!q) {
           if (!final) return Split::kNeedInput;
           pos = n;
+          unclosedQuote_ = true;
           break;
         }
         const auto qp = static_cast<size_t>(q - b);
@@ -106,15 +127,23 @@ bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
     const FieldRef& f = refs_[i];
     fields.emplace_back((f.copied ? copies_.data() : buffer_.data()) + f.offset, f.length);
   }
-  if (convertFields_) {
-    converted_.resize(fields.size());
-    for (size_t i = 0; i < fields.size(); ++i) {
-      if (IsAscii(fields[i])) continue;
-      converted_[i] = FromUtf8(fields[i]);
-      fields[i] = converted_[i];
-    }
-  }
+  problems_.clear();
+  if (input_.FieldsInUtf8()) ConvertFields(fields);
   return true;
+}
+
+void TCsvRecords::ConvertFields(std::vector<std::string_view>& fields) {
+  // ASCII is the same in every code page we serve: such fields stay views of the input.
+  if (converted_.size() < fields.size()) converted_.resize(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (IsAscii(fields[i]) || (processUtf8_ && IsUtf8(fields[i]))) continue;
+    if (!fromUtf8_) fromUtf8_ = std::make_unique<TTranscoder>(ProcessCodePage().Name(), "UTF-8");
+    fromUtf8_->ResetReplaced();
+    fromUtf8_->ConvertAll(fields[i], converted_[i]);
+    fields[i] = converted_[i];
+    const TTranscoder::Replacements& r = fromUtf8_->Replaced();
+    if (r.Total() > 0) problems_.push_back(FieldProblem{i, r.badInput, r.unmapped});
+  }
 }
 
 int64_t CountCsvRecords(const std::string& path, const TCsvFormat& format) {

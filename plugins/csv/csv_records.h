@@ -5,7 +5,8 @@
 // followed by anything but a delimiter or a line end keeps that quote and goes on.
 // Records are split one at a time out of a buffer of input; fields are views of the input
 // where they stand in it, and only fields with doubled quotes (or converted text) are
-// copied. CountCsvRecords counts the same records without keeping any field.
+// copied. A field converted to the process code page that lost characters on the way is
+// named in Problems. CountCsvRecords counts the same records without keeping any field.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,8 @@
 
 namespace ryn {
 
+class TTranscoder;
+
 class TCsvRecords {
  public:
   // Throws what TCsvInput throws.
@@ -29,6 +32,18 @@ class TCsvRecords {
   // The next record's fields in the process code page, valid until the next call; false
   // after the last record. Throws EStreamError when reading fails.
   bool Next(std::vector<std::string_view>& fields);
+
+  // A field of the last record whose conversion put in "?": for bytes that were no
+  // character of the file's encoding, and for characters the process code page lacks.
+  struct FieldProblem {
+    size_t field;
+    size_t badBytes;
+    size_t unmapped;
+  };
+  const std::vector<FieldProblem>& Problems() const { return problems_; }
+  // The last record has a quoted field that the end of the file cut off before its
+  // closing quote: everything after the opening quote went into that field.
+  bool UnclosedQuote() const { return unclosedQuote_; }
 
  private:
   // A field of the record: bytes of the input, or of the record's copies.
@@ -48,9 +63,14 @@ class TCsvRecords {
     refs_[fieldCount_++] = f;
   }
 
+  void ConvertFields(std::vector<std::string_view>& fields);
+
   TCsvInput input_;
   char delimiter_;
-  bool convertFields_ = false;
+  bool processUtf8_ = false;
+  std::unique_ptr<TTranscoder> fromUtf8_;  // into the process code page
+  std::vector<FieldProblem> problems_;
+  bool unclosedQuote_ = false;
   uint8_t stops_[256] = {};  // bytes that end an unquoted field
   std::string buffer_;       // input from the record not yet handed out
   size_t pos_ = 0;           // where that record starts in buffer_

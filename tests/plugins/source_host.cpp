@@ -122,6 +122,26 @@ SourceRead ReadExported(const std::string& library, const std::string& options) 
   return r;
 }
 
+std::vector<std::vector<std::string>> ReadTexts(const std::string& library, const std::string& options) {
+  ExportedLibrary lib(library);
+  Messages messages;
+  RynHandle h = lib.Open(&messages);
+  std::vector<std::vector<std::string>> rows;
+  if (lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str()) == 0) {
+    auto text = reinterpret_cast<RynGetText>(lib.Get<void* (*)(int32_t, int32_t)>("FieldGetProc")(RYN_SOURCE, 65));
+    const int32_t n = lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h);
+    auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
+    auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
+    for (lib.Get<void (*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
+      std::vector<std::string> row;
+      for (int32_t i = 0; i < n; ++i) row.push_back(TwoCalls([&](char* b, int32_t* len) { return text(h, i, b, len); }));
+      rows.push_back(std::move(row));
+    }
+  }
+  lib.Close(h);
+  return rows;
+}
+
 SourceRead ReadProxied(const std::string& library, const std::string& options) {
   SourceRead r;
   auto factory = MakeIntf<TLibITransEngineFactory>();

@@ -55,6 +55,10 @@ class ExportedLibrary {
 SourceRead ReadExported(const std::string& library, const std::string& options);
 SourceRead ReadProxied(const std::string& library, const std::string& options);
 
+// Every value of every record through the exported text getter, whatever the column's
+// type: the source's own text, which a text destination receives.
+std::vector<std::vector<std::string>> ReadTexts(const std::string& library, const std::string& options);
+
 // A text value written as 'x' so that expectations can be brief: "" is empty text, "~" an
 // empty value.
 Value V(const char* text);

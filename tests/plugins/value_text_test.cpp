@@ -63,6 +63,59 @@ TEST(ValueTextTest, ShortestRealTextReadsBackWithTheFewestDigits) {
     double back = 0;
     EXPECT_TRUE(ParseDecimal(ShortestRealText(value), back) && back == value) << text;
   }
+// A column gets a type only from text that its value's own text form gives back byte for
+// byte; everything else would arrive changed.
+TEST(ValueTextTest, CanonicalReadersTakeOnlyTextThatReadsBackExactly) {
+  struct Case {
+    const char* text;
+    bool integer, decimal, date;
+  };
+  const Case cases[] = {
+      {"0", true, true, false},
+      {"-17", true, true, false},
+      {"9223372036854775807", true, false, false},  // 19 digits: beyond a double's 15
+      {"-9223372036854775808", true, false, false},
+      {"123456789012345", true, true, false},
+      {"000123", false, false, false},
+      {"+5", false, false, false},
+      {"-0", false, false, false},
+      {"12345678901234567890", false, false, false},
+      {"12E3", false, false, false},
+      {"3.10", false, false, false},
+      {"1.", false, false, false},
+      {".5", false, false, false},
+      {"0.5", false, true, false},
+      {"-2.75", false, true, false},
+      {"1E20", false, true, false},
+      {"1e20", false, false, false},
+      {"1E-6", false, true, false},
+      {"0.000001", false, false, false},
+      {"123456789.123456789", false, false, false},
+      {"123456789.123457", false, true, false},
+      {"-0.0", false, false, false},
+      {"2024-02-29", false, false, true},
+      {"1899-12-30", false, false, true},
+      {"0001-01-01", false, false, true},
+      {"2023-02-29", false, false, false},
+      {"2024-1-09", false, false, false},
+  };
+  for (const Case& c : cases) {
+    int64_t i = 0;
+    double d = 0;
+    TDateTime t = 0;
+    EXPECT_EQ(ParseCanonicalInteger(c.text, i), c.integer) << c.text;
+    EXPECT_EQ(ParseCanonicalDecimal(c.text, d), c.decimal) << c.text;
+    EXPECT_EQ(ParseCanonicalDate(c.text, t), c.date) << c.text;
+    if (c.integer) {
+      EXPECT_EQ(std::to_string(i), c.text);
+    }
+  }
+  double d = 0;
+  ASSERT_TRUE(ParseCanonicalDecimal("0.1", d));
+  EXPECT_EQ(d, 0.1);
+  TDateTime t = 1;
+  ASSERT_TRUE(ParseCanonicalDate("1899-12-30", t));
+  EXPECT_EQ(t, 0);
 }
 
 // A character cut by a chunk's end is completed from the next chunk, whatever the cut.
@@ -85,6 +138,24 @@ TEST(ValueTextTest, TranscoderJoinsCharactersCutBetweenChunks) {
   broken.Convert("x\xE7\x94", out);  // the file ends inside a character
   broken.Finish(out);
   EXPECT_EQ(out, "x?");
+}
+
+// Into UTF-8, bad bytes may be marked with a byte that UTF-8 never holds, so that a later
+// step still sees where they stood; characters the target lacks are counted apart.
+TEST(ValueTextTest, TranscoderCountsAndMarksReplacements) {
+  TTranscoder marking("UTF-8", "GBK");
+  marking.SetBadInputMark('\xFF');
+  std::string out;
+  marking.ConvertAll("\xBC\xD7\xFFx\xD2", out);  // 甲, a lone 0xFF, x, a cut character
+  EXPECT_EQ(out, "\xE7\x94\xB2\xFFx\xFF");
+  EXPECT_EQ(marking.Replaced().badInput, 2u);
+  EXPECT_EQ(marking.Replaced().unmapped, 0u);
+
+  TTranscoder toGbk("GBK", "UTF-8");
+  toGbk.ConvertAll("\xF0\x9F\x98\x80\xC3\xB1\xFF\xE7\x94\xB2", out);  // emoji, n-tilde, 0xFF, 甲
+  EXPECT_EQ(out, "???\xBC\xD7");
+  EXPECT_EQ(toGbk.Replaced().badInput, 1u);
+  EXPECT_EQ(toGbk.Replaced().unmapped, 2u);
 }
 
 }  // namespace
