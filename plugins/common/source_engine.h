@@ -35,8 +35,8 @@ struct TSourceValue {
 // replaced (by the code page, or bytes that are no character of the source's encoding)
 // is an error.
 constexpr int32_t kSourceMsgUnfit = 18;      // 0x12: warning
-constexpr int32_t kSourceMsgCodePage = 23;   // 0x17: error
-constexpr int32_t kSourceMsgBadBytes = 27;   // 0x1B: error
+constexpr int32_t kSourceMsgCodePage = kMsgValueCodePage;  // 0x17: error
+constexpr int32_t kSourceMsgBadBytes = kMsgValueBadBytes;  // 0x1B: error
 constexpr int32_t kSourceMsgNotice = 0x2A;   // warning about the file itself (an unclosed quote)
 
 // Problems of one kind, counted per column over a reading: how many, and the first record

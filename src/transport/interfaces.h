@@ -163,6 +163,14 @@ inline void AbandonOrFina(ITransEngine& engine) {
   else engine.Fina();
 }
 
+// Message kinds of values that could not be carried exactly, as the sources of this
+// package send them (errors): characters the process code page lacks were replaced, and
+// bytes that are no character of the source's encoding were replaced. A host that accepts
+// such values (a lossy run) tells them from other errors by these kinds.
+constexpr int32_t kMsgValueCodePage = 23;
+constexpr int32_t kMsgValueBadBytes = 27;
+inline bool IsValueLossKind(int32_t kind) { return kind == kMsgValueCodePage || kind == kMsgValueBadBytes; }
+
 // Message kinds: the low two bits are the severity.
 constexpr int32_t kSeverityPlain = 0;
 constexpr int32_t kSeverityInfo = 1;

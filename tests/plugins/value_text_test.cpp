@@ -63,6 +63,8 @@ TEST(ValueTextTest, ShortestRealTextReadsBackWithTheFewestDigits) {
     double back = 0;
     EXPECT_TRUE(ParseDecimal(ShortestRealText(value), back) && back == value) << text;
   }
+}
+
 // A column gets a type only from text that its value's own text form gives back byte for
 // byte; everything else would arrive changed.
 TEST(ValueTextTest, CanonicalReadersTakeOnlyTextThatReadsBackExactly) {

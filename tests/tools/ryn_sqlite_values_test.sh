@@ -108,14 +108,15 @@ for order in ("ASC", "DESC"):
     if os.path.exists("out.ryn"):
         os.remove("out.ryn")
     args = [ryn, "transfer", "--from", "SQLite数据库", "--to", "Ryn文件", "--from-options",
-            f"数据库={os.path.abspath('v.db')};查询={query}; -- every row", "--to-options-file", "to.txt", "--quiet"]
+            f"数据库={os.path.abspath('v.db')};查询=\"{query}; -- every row\"", "--to-options-file", "to.txt",
+            "--quiet", "--lossy"]
     for j in range(len(columns)):
         args += ["--map", f"Export({j})=Import({j})"]
     run = subprocess.run(args, capture_output=True)
     out, err = run.stdout.decode("utf-8", "replace"), run.stderr.decode("utf-8", "replace")
-    # Bytes that are no UTF-8 are always an error; under GBK so are the emoji, 𠀀, Korean,
-    # ñ and NBSP.
-    want_status = 1
+    # Bytes that are no UTF-8 are always a value lost; under GBK so are the emoji, 𠀀,
+    # Korean, ñ and NBSP: with --lossy the run writes them replaced and says so (3).
+    want_status = 3
     if run.returncode != want_status or out != "12 records read, 12 written\n":
         failures.append(f"{order}: status {run.returncode}, out {out!r}, err {err!r}")
     if not os.path.exists("out.ryn"):
@@ -157,8 +158,7 @@ for order in ("ASC", "DESC"):
             if kind != "null" and not (kind == "text" and value == b"" and name in ("d", "dt")) \
                     and not fits(name, kind, value):
                 p = problems.setdefault(col, [0, recno, value if kind == "real" else text])
-                p[0] += 1
-                text = b""  # read as empty by its type; the warning names it
+                p[0] += 1  # read as empty by its type, the warning names it; its text arrives
             if kind == "real" and text:
                 check_real(where, got[col], value)
             elif got[col] != text:
@@ -183,6 +183,14 @@ for order in ("ASC", "DESC"):
     bad = f"错误: 列2“code”有1个值含有无效的字节序列，已替换为“?”（第一个在第{recno_of(12)}行：A?B）"
     if bad not in err:
         failures.append(f"{order}: no error {bad!r}: {err!r}")
+
+# Without --lossy a value that cannot be carried exactly fails the run, and nothing is kept.
+if os.path.exists("out.ryn"):
+    os.remove("out.ryn")
+strict = [a for a in args if a != "--lossy"]
+run = subprocess.run(strict, capture_output=True)
+if run.returncode != 1 or os.path.exists("out.ryn"):
+    failures.append(f"strict: status {run.returncode}, file left: {os.path.exists('out.ryn')}")
 
 for f in failures:
     print("FAIL:", f)

@@ -59,7 +59,9 @@ void TConsoleEvents::ClearBar() {
 }
 
 void TConsoleEvents::OnMessage(int32_t kind, std::string_view text) {
-  if (SeverityOf(kind) == kSeverityError) errorSeen_ = true;
+  const bool loss = IsValueLossKind(kind);
+  if (loss) valuesLost_ = true;
+  if (SeverityOf(kind) == kSeverityError && !(loss && lossy_)) errorSeen_ = true;
   ClearBar();
   err_ << SeverityWord(kind) << ": " << ConsoleText(text) << '\n';
   err_.flush();

@@ -24,8 +24,13 @@ class TConsoleEvents final : public TInterfacedObject, public virtual ITransEven
   void OnStatus(std::string_view caption, std::string_view text) override;
   void OnProgress(uint8_t kind, int32_t value, bool& cont) override;
 
-  // An error (severity 3) was reported.
+  // An error (severity 3) was reported; with lossy values accepted, not counting the
+  // messages about values that could not be carried exactly.
   bool ErrorSeen() const { return errorSeen_; }
+  // Messages about values that could not be carried exactly are no errors of the run.
+  void AcceptLossyValues(bool accept) { lossy_ = accept; }
+  // A message said that values could not be carried exactly.
+  bool ValuesLost() const { return valuesLost_; }
   // The transfer was asked to stop.
   bool Stopped() const { return stopped_; }
 
@@ -48,6 +53,8 @@ class TConsoleEvents final : public TInterfacedObject, public virtual ITransEven
   std::ostream& err_;
   ProgressStyle style_;
   bool errorSeen_ = false;
+  bool lossy_ = false;
+  bool valuesLost_ = false;
   bool stopped_ = false;
   bool barShown_ = false;
   int32_t total_ = -1;

@@ -26,7 +26,7 @@ const char* const kTransferUsage =
     "Usage: ryn transfer --from NAME --to NAME [--from-options TEXT | --from-options-file FILE]\n"
     "                    [--to-options TEXT | --to-options-file FILE]\n"
     "                    [--script FILE | [--map LINE]... [--filter EXPR]] [--dir DIR] [--quiet]\n"
-    "                    [--keep-partial]\n"
+    "                    [--keep-partial] [--lossy]\n"
     "\n"
     "Moves the records of the source engine NAME (--from) into the destination engine\n"
     "NAME (--to), both found by name, ignoring case, in the engine folder (see\n"
@@ -41,8 +41,12 @@ const char* const kTransferUsage =
     "is left as it was before (data type 0 keeps its old content, 1 and 2 are cut back\n"
     "to their length at the start, a new file is removed); --keep-partial keeps what was\n"
     "written instead, closed with its end marker.\n"
-    "Exit status: 0 done, 1 an error was reported or the script did not compile,\n"
-    "2 usage error, 130 stopped by Ctrl-C.\n";
+    "A value that cannot be carried exactly (a character the code page lacks, bytes\n"
+    "that are no character of the source's encoding) is an error of the run; with\n"
+    "--lossy such values are written with \"?\" in their place and the run goes on.\n"
+    "Exit status: 0 done, 1 an error was reported or the script did not compile\n"
+    "(nothing kept), 2 usage error, 3 written with --lossy values replaced, 130\n"
+    "stopped by Ctrl-C.\n";
 
 namespace {
 
@@ -53,6 +57,7 @@ struct Settings {
   std::vector<std::string_view> maps;
   bool quiet = false;
   bool keepPartial = false;
+  bool lossy = false;
 };
 
 // A failure that ends the command with its message and status.
@@ -88,6 +93,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
     }
     if (reader.Flag("--quiet")) {
       s.quiet = true;
+      continue;
+    }
+    if (reader.Flag("--lossy")) {
+      s.lossy = true;
       continue;
     }
     if (reader.Flag("--keep-partial")) {
@@ -207,6 +216,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
                               : ::isatty(STDERR_FILENO) ? ProgressStyle::kBar
                                                         : ProgressStyle::kLines;
   auto events = MakeIntf<TConsoleEvents>(err, style);
+  events->AcceptLossyValues(s.lossy);
   IntfPtr<ITransScriptHost> host;
   bool started = false;
   bool kept = false;
@@ -250,7 +260,8 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     err << "ryn transfer: stopped by the user\n";
     return 130;
   }
-  return events->ErrorSeen() ? 1 : 0;
+  if (events->ErrorSeen()) return 1;
+  return events->ValuesLost() ? 3 : 0;
 }
 
 }  // namespace ryn::tool
