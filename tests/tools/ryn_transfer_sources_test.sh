@@ -82,6 +82,19 @@ run transfer --from SQLite数据库 --to Ryn文件 --from-options "数据库=$wo
   "${maps[@]}"
 [[ $status == 1 && $err == *'near "SELEC": syntax error'* ]] || fail "bad sql: $status $err"
 
+# ---- wide records: no column limit on the way (6000 columns, the last ones mapped) ----
+python3 -c '
+import sys
+n = 6000
+print(",".join(f"c{i}" for i in range(n)), end="\r\n")
+print(",".join(f"v{i}" for i in range(n)), end="\r\n")
+' >"$work/wide.csv"
+to_options "$work/wide.ryn" A=A B=B
+run transfer --from CSV文件 --to Ryn文件 --from-options "文件名=$work/wide.csv" --to-options-file "$work/to.txt" \
+  --map 'Export(0)=Import(4095)' --map 'Export(1)=Import(5999)'
+[[ $status == 0 ]] || fail "wide: $status $err"
+check_file "wide" "$work/wide.ryn" "A	B${crlf}0001	2024	N	1	v4095	v5999${crlf}@@"
+
 # ---- the sample data set: the CSV and the database made from it give the same file ----
 cp "$sample"/* "$work/"
 cd "$work" || exit 1
