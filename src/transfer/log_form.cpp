@@ -58,8 +58,10 @@ void TLogForm::Build() {
   btnClose_->SetBounds(288, 62, 75, 23);
   btnClose_->SetCaption(Ansi("取消"));
   btnClose_->OnClick = [this] {
-    // While the run goes on the window cannot be closed with it.
-    if (stopped_) window_->Close();
+    // While the run goes on, 取消 stops it at the next record; the window closes when the
+    // run has ended (and what the destination took is let go).
+    if (ended_) window_->Close();
+    else Cancel();
   };
 
   plLogs_ = &form.Create<ui::Panel>("plLogs");
@@ -99,13 +101,21 @@ void TLogForm::Shown() {
 
 void TLogForm::Run() {
   IntfPtr<ITransScriptHost> host = frame_ ? frame_->GetScriptHost() : nullptr;
-  if (host && host->Compile()) {
-    host->Execute();
-  } else {
-    // The compiler's messages are in the log already and keep the window open.
+  // The compiler's messages are in the log already and keep the window open.
+  if (host && host->Compile()) host->Execute();
+  // A run that ended without its end (no mappings, stopped before the first record) ends
+  // here, so the window never stays at its start with nothing to do.
+  if (window_ && !ended_) {
     bool cont = true;
     OnProgress(kProgressEnd, 0, cont);
   }
+}
+
+void TLogForm::Cancel() {
+  if (cancelled_ || !window_) return;
+  cancelled_ = true;
+  stopped_ = true;
+  OnStatus(Ansi("传输数据"), Ansi("正在取消..."));
 }
 
 void TLogForm::ToggleLog() {
@@ -141,12 +151,13 @@ void TLogForm::OnProgress(uint8_t kind, int32_t value, bool& cont) {
         ui::ProcessMessages();
         break;
       case kProgressEnd:
-        OnStatus(Ansi("传输数据"), Ansi("传输过程结束。"));
+        ended_ = true;
+        OnStatus(Ansi("传输数据"), Ansi(cancelled_ ? "传输已取消。" : "传输过程结束。"));
         Gauge_->Hide();
         btnClose_->SetCaption(Ansi("关闭"));
         stopped_ = true;
         lbCount_->SetCaption(Ansi("总共") + std::to_string(recordCount_) + Ansi("条数据"));
-        if (!keepOpen_) window_->Close();
+        if (!keepOpen_ || cancelled_) window_->Close();
         break;
       default:
         break;

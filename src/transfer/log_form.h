@@ -45,6 +45,8 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   ui::Form& Window() { return *window_; }
   bool Stopped() const { return stopped_; }
   bool KeepOpen() const { return keepOpen_; }
+  // The user pressed 取消 while the run went on.
+  bool Cancelled() const { return cancelled_; }
   // An error was reported during the run.
   bool ErrorSeen() const { return errorSeen_; }
   int32_t RecordCount() const { return recordCount_; }
@@ -54,11 +56,15 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   void Shown();
   void Run();
   void ToggleLog();
+  // 取消 during the run: the run stops at its next record.
+  void Cancel();
 
   TTransFrame* frame_;
   bool stopped_ = false;
   bool keepOpen_ = false;
   bool errorSeen_ = false;
+  bool ended_ = false;      // the run's end has come
+  bool cancelled_ = false;
   int32_t recordCount_ = 0;
   std::unique_ptr<ui::Form> window_;
   ui::Label* lbCap_ = nullptr;

@@ -188,24 +188,21 @@ TEST_F(LogFormTest, TheLogButtonShowsAndHidesTheLog) {
   EXPECT_EQ(steps, (std::vector<std::pair<std::string, int>>{{Ansi("信息 <<"), 301}, {Ansi("信息 >>"), 145}}));
 }
 
-TEST_F(LogFormTest, TheCloseButtonDoesNothingWhileTheRunGoesOn) {
-  // Clicks that arrive during the run are handled at the next record.
+TEST_F(LogFormTest, CancelStopsTheRunAtTheNextRecord) {
+  // Clicks that arrive during the run are handled at the next record: 取消 stops the run
+  // there, the log button still works, and the window closes once the run has ended.
   DuringRecord(3, [&] {
-    ui::Application::Instance().PostAction([&] { ui::Click(Button("btnClose")); });
     ui::Application::Instance().PostAction([&] { ui::Click(Button("btnList")); });
+    ui::Application::Instance().PostAction([&] { ui::Click(Button("btnClose")); });
   });
-  std::vector<std::pair<bool, bool>> duringRun;  // (window still open, log shown)
-  dest->onPost = [&, first = dest->onPost] {
-    first();
-    duringRun.emplace_back(log->Window().ModalResult() == ui::kMrNone,
-                           ui::ControlOf<ui::Panel>(log->Window(), "plLogs").Visible());
-  };
   Show();
-  EXPECT_EQ(dest->records.size(), 10u);
-  ASSERT_EQ(duringRun.size(), 10u);
-  EXPECT_EQ(duringRun[3], (std::pair<bool, bool>{true, true}));
-  EXPECT_EQ(duringRun[9], (std::pair<bool, bool>{true, true}));
+  EXPECT_EQ(dest->records.size(), 3u);
+  EXPECT_TRUE(log->Cancelled());
+  EXPECT_TRUE(ui::ControlOf<ui::Panel>(log->Window(), "plLogs").Visible());
   EXPECT_EQ(driven, 0);  // it closed itself at the end
+  const Seen end = Look(log->Window());
+  EXPECT_EQ(end.text, Ansi("传输已取消。"));
+  EXPECT_EQ(end.count, Ansi("总共3条数据"));
 }
 
 TEST_F(LogFormTest, AMappingThatDoesNotCompile) {
@@ -221,20 +218,17 @@ TEST_F(LogFormTest, AMappingThatDoesNotCompile) {
   EXPECT_FALSE(atEnd.log[0].empty());
 }
 
-TEST_F(LogFormTest, ARunThatNeverEndsLeavesOnlyTheCloseBox) {
-  // Without any mapping the host sends one information message and no progress.
+TEST_F(LogFormTest, ARunWithoutMappingsStillEnds) {
+  // Without any mapping the host sends one information message and no progress; the
+  // window still reaches its end and closes like any run.
   frame.GetScriptHost()->SetScript("Filter=1>0");
-  std::vector<bool> clicks;
-  Show([&](ui::Form& form) {
-    clicks.push_back(ui::Click(Button("btnClose")));
-    clicks.push_back(form.ModalResult() != ui::kMrNone);
-    clicks.push_back(ui::ClickCloseBox(form));
-    clicks.push_back(form.ModalResult() != ui::kMrNone);
-  });
-  EXPECT_EQ(clicks, (std::vector<bool>{true, false, true, true}));
-  EXPECT_FALSE(log->Stopped());
-  EXPECT_EQ(atEnd.closeButton, Ansi("取消"));
-  EXPECT_EQ(atEnd.log, Lines{Ansi("没有映射关系")});
+  Show();
+  EXPECT_EQ(driven, 0);
+  const Seen end = Look(log->Window());
+  EXPECT_EQ(end.closeButton, Ansi("关闭"));
+  EXPECT_EQ(end.text, Ansi("传输过程结束。"));
+  EXPECT_EQ(end.log, Lines{Ansi("没有映射关系")});
+  EXPECT_FALSE(log->Cancelled());
 }
 
 TEST_F(LogFormTest, TheFrameRunsWithoutASinkInTheLogWindow) {
@@ -248,7 +242,7 @@ TEST_F(LogFormTest, TheFrameRunsWithoutASinkInTheLogWindow) {
   } cases[] = {
       {"a clean run closes by itself", true, false, 10, 0, ""},
       {"a warning keeps the window", true, true, 10, 1, "关闭"},
-      {"no source: the error lets 取消 close it", false, false, 0, 1, "取消"},
+      {"no source: the error keeps the ended window", false, false, 0, 1, "关闭"},
   };
   for (const Case& c : cases) {
     auto src = Source(10);
