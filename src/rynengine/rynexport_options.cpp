@@ -1,5 +1,6 @@
 // The exchange file engine's settings as an options text, and the copying of settings
 // between engines.
+#include <algorithm>
 #include <optional>
 
 #include "platform/codepage.h"
@@ -8,6 +9,7 @@
 #include "platform/text.h"
 #include "rynengine/report_types.h"
 #include "rynengine/rynexport.h"
+#include "textloader/delimiter_finder.h"
 #include "textloader/text_reader.h"
 #include "textloader/text_writer.h"
 #include "transport/options_text.h"
@@ -72,27 +74,33 @@ class ColumnsWriter final : public TAFTextWriter {
 };
 
 // The column lines with every line end outside quotes as CR LF: an options file saved
-// with LF (or CR) line ends keeps all of its columns. A quote opens a quoted value only
-// at the start of a heading or field name, and closes it only before "=", a line end or
-// the end of the text, as the columns reader takes quotes.
+// with LF (or CR) line ends keeps all of its columns. Quotes are found by the scanner the
+// columns reader splits lines with, so what counts as quoted here is what it takes as
+// quoted, and the result reads back to itself.
 std::string WithCrLfLineEnds(std::string_view text) {
+  const TDelimiterFinder crFinder("\r", "\"", "", ""), lfFinder("\n", "\"", "", "");
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // A line end found outside quotes is where the next scan starts outside quotes, so a
+  // scan's answer holds until p passes it: each finder walks the text once.
+  auto next = [end](const TDelimiterFinder& f, const char* from) {
+    ScanState st;
+    const char* at = f.Find(from, end, st, true, nullptr);
+    return at ? at : end;
+  };
+  const char* cr = next(crFinder, p);
+  const char* lf = next(lfFinder, p);
   std::string out;
   out.reserve(text.size() + 16);
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const char next = i + 1 < text.size() ? text[i + 1] : '\n';
-    if (c == '"') {
-      const char before = out.empty() ? '\n' : out.back();
-      if (!quoted && (before == '\n' || before == '=')) quoted = true;
-      else if (quoted && (next == '=' || next == '\r' || next == '\n')) quoted = false;
-    }
-    if (quoted || (c != '\r' && c != '\n')) {
-      out += c;
-      continue;
-    }
+  for (;;) {
+    const char* at = std::min(cr, lf);
+    out.append(p, at);
+    if (at == end) break;
     out += "\r\n";
-    if (c == '\r' && next == '\n') ++i;
+    p = at + 1;
+    if (*at == '\r' && p < end && *p == '\n') ++p;
+    if (cr < p) cr = next(crFinder, p);
+    if (lf < p) lf = next(lfFinder, p);
   }
   return out;
 }
