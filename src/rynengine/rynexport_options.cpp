@@ -44,35 +44,6 @@ void ConfigureColumnsReader(TAFTextReader& reader) {
   reader.SetTrimValues(true);
 }
 
-// Writes a heading or field name as it stands when the columns reader gives it back so
-// (what stored texts hold), and in quotes otherwise: a quote, a line break, an "=" in a
-// value or blanks at its ends.
-class ColumnsWriter final : public TAFTextWriter {
- public:
-  explicit ColumnsWriter(TStream* stream) : TAFTextWriter(stream) { SetDelimiter("="); }
-
- protected:
-  void AppendFormatted(int index, std::string& out) const override {
-    const std::string& text = GetValue(index);
-    if (ReadsBack(index == 0 ? text + "=v" : "k=" + text, index == 0 ? text : "k", index == 0 ? "v" : text))
-      out += text;
-    else
-      AppendQuoted(text, Quote(), out);
-  }
-
- private:
-  static bool ReadsBack(const std::string& line, std::string_view name, std::string_view value) {
-    TMemoryStream stream(line + "\r\nk=v");
-    TAFTextReader reader;
-    ConfigureColumnsReader(reader);
-    reader.SetStream(&stream);
-    if (reader.Eof() || reader.ValueCount() != 2 || reader.GetValue(0) != name || reader.GetValue(1) != value)
-      return false;
-    reader.Next();
-    return !reader.Eof() && reader.GetValue(0) == "k" && reader.GetValue(1) == "v";
-  }
-};
-
 // The column lines with every line end outside quotes as CR LF: an options file saved
 // with LF (or CR) line ends keeps all of its columns. Quotes are found by the scanner the
 // columns reader splits lines with, so what counts as quoted here is what it takes as
@@ -104,6 +75,35 @@ std::string WithCrLfLineEnds(std::string_view text) {
   }
   return out;
 }
+
+// Writes a heading or field name as it stands when the columns reader gives it back so
+// (what stored texts hold), and in quotes otherwise: a quote, a line break, an "=" in a
+// value or blanks at its ends.
+class ColumnsWriter final : public TAFTextWriter {
+ public:
+  explicit ColumnsWriter(TStream* stream) : TAFTextWriter(stream) { SetDelimiter("="); }
+
+ protected:
+  void AppendFormatted(int index, std::string& out) const override {
+    const std::string& text = GetValue(index);
+    if (ReadsBack(index == 0 ? text + "=v" : "k=" + text, index == 0 ? text : "k", index == 0 ? "v" : text))
+      out += text;
+    else
+      AppendQuoted(text, Quote(), out);
+  }
+
+ private:
+  static bool ReadsBack(const std::string& line, std::string_view name, std::string_view value) {
+    TMemoryStream stream(WithCrLfLineEnds(line + "\r\nk=v"));
+    TAFTextReader reader;
+    ConfigureColumnsReader(reader);
+    reader.SetStream(&stream);
+    if (reader.Eof() || reader.ValueCount() != 2 || reader.GetValue(0) != name || reader.GetValue(1) != value)
+      return false;
+    reader.Next();
+    return !reader.Eof() && reader.GetValue(0) == "k" && reader.GetValue(1) == "v";
+  }
+};
 
 }  // namespace
 

@@ -299,7 +299,7 @@ TEST_F(RynExportTest, UnknownOptionKeysAreNamed) {
 TEST_F(RynExportTest, SelectedColumnsTextReadsBackAsItWasWritten) {
   IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
   std::vector<std::string> columns = {"A\"B=f1", "\"=\"", "a b=c d", " x= y ", "k=v=w", Opt("乙 列=field b"),
-                                      "m\"n=\"\"=\tz\n", "c=\"\r\"\n"};
+                                      "m\"n=\"\"=\tz\n", "c=\"\r\"\n", "p\rq=r\ns"};
   e->SelectedColumns() = columns;
   std::string text = e->GetSelectedColumnsText();
   IntfPtr<TRynExport> f = MakeIntf<TRynExport>();
