@@ -320,6 +320,15 @@ typedef int32_t(RYN_CALL* RynFieldGetValueTextProc)(RynHandle engine, int32_t in
 RYN_API int32_t RYN_CALL EngineAbandon(RynHandle engine);
 typedef int32_t(RYN_CALL* RynEngineAbandonProc)(RynHandle engine);
 
+/* The index-th (from 0) value of the current source record that could not be read
+   exactly: returns its message kind (23 characters the process code page lacks were
+   replaced, 27 bytes that are no character of the source's encoding were replaced) and
+   puts its field index in *field; 0 past the last problem of the record, for an unknown
+   handle or a destination. The same values are also counted in the messages the source
+   sends when its reading ends; this tells a host which record and field each was. */
+RYN_API int32_t RYN_CALL EngineGetRecordProblem(RynHandle engine, int32_t index, int32_t* field);
+typedef int32_t(RYN_CALL* RynEngineGetRecordProblemProc)(RynHandle engine, int32_t index, int32_t* field);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,6 +1,7 @@
 #include "common/source_engine.h"
 
 #include <cmath>
+#include <tuple>
 
 #include "common/message_text.h"
 #include "common/value_text.h"
@@ -148,7 +149,13 @@ int32_t TRecordSource::QueryInterface(const TGUID& iid, void** obj) {
     events_->AddRef();
     return kS_OK;
   }
-  return QueryInterfaces<ITransEngine, IImport, IFieldTable, IImplementorAccess>(this, iid, obj);
+  return QueryInterfaces<ITransEngine, IImport, IFieldTable, IRecordProblems, IImplementorAccess>(this, iid, obj);
+}
+
+bool TRecordSource::GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) {
+  if (index < 0 || static_cast<size_t>(index) >= recordProblems_.size()) return false;
+  std::tie(field, kind) = recordProblems_[static_cast<size_t>(index)];
+  return true;
 }
 
 IntfPtr<ITransField> TRecordSource::FindField(std::string_view name) {
@@ -183,6 +190,7 @@ void TRecordSource::SetColumns(const std::vector<TSourceColumn>& columns) {
 }
 
 void TRecordSource::ClearValues() {
+  recordProblems_.clear();
   for (auto& v : values_) v = TSourceValue{};
 }
 

@@ -121,6 +121,7 @@ class TRecordSource : public TInterfacedObject,
                       public virtual ITransEngine,
                       public virtual IImport,
                       public virtual IFieldTable,
+                      public virtual IRecordProblems,
                       public virtual IImplementorAccess {
  public:
   int32_t QueryInterface(const TGUID& iid, void** obj) override;
@@ -144,6 +145,9 @@ class TRecordSource : public TInterfacedObject,
   IImport* SourcePort() override { return this; }
   IExport* DestinationPort() override { return nullptr; }
 
+  // IRecordProblems: the code-page and bad-byte notes of the record read last.
+  bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) override;
+
   // IImplementorAccess
   TObject* GetImplementor() override { return this; }
 
@@ -164,9 +168,17 @@ class TRecordSource : public TInterfacedObject,
   void NoteUnfit(int32_t column, int32_t record, std::string_view text) { unfit_.Note(column, record, text); }
   // count characters of the value were replaced by "?" because the process code page
   // lacks them.
-  void NoteCodePage(int32_t column, int32_t record, std::string_view text) { codePage_.Note(column, record, text); }
+  void NoteCodePage(int32_t column, int32_t record, std::string_view text) {
+    codePage_.Note(column, record, text);
+    recordProblems_.push_back({column, kSourceMsgCodePage});
+  }
   // Bytes of the value were no character of the source's encoding.
-  void NoteBadBytes(int32_t column, int32_t record, std::string_view text) { badBytes_.Note(column, record, text); }
+  void NoteBadBytes(int32_t column, int32_t record, std::string_view text) {
+    badBytes_.Note(column, record, text);
+    recordProblems_.push_back({column, kSourceMsgBadBytes});
+  }
+  // A new record is being read: the notes of the last one no longer apply.
+  void ClearRecordProblems() { recordProblems_.clear(); }
   // Sends one message per column and kind of problem noted since the last call (the
   // reading ended, or stopped); the counts start again from zero.
   void ReportProblems();
@@ -178,6 +190,7 @@ class TRecordSource : public TInterfacedObject,
   std::vector<std::unique_ptr<TSourceField>> retired_;
   std::vector<TSourceValue> values_;
   TColumnProblems unfit_, codePage_, badBytes_;
+  std::vector<std::pair<int32_t, int32_t>> recordProblems_;  // field, kind
 };
 
 }  // namespace ryn

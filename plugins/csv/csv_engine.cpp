@@ -248,6 +248,7 @@ void TCsvSource::Advance() {
 }
 
 void TCsvSource::Load() {
+  ClearRecordProblems();
   std::vector<TSourceValue>& values = Values();
   const size_t columns = values.size();
   if (record_.size() < columns && !warnedShort_) {

@@ -267,6 +267,7 @@ void TSqliteSource::Step() {
 }
 
 void TSqliteSource::Load() {
+  ClearRecordProblems();
   std::vector<TSourceValue>& values = Values();
   for (size_t i = 0; i < values.size(); ++i) {
     const auto col = static_cast<int32_t>(i);

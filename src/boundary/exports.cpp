@@ -184,6 +184,17 @@ RYN_API int32_t RYN_CALL DataCount(RynHandle engine) {
   });
 }
 
+RYN_API int32_t RYN_CALL EngineGetRecordProblem(RynHandle engine, int32_t index, int32_t* field) {
+  return Firewall<int32_t>(0, [&]() -> int32_t {
+    HandleCall call = EnterEngine(engine);
+    auto problems = call ? PortOf<IRecordProblems>(call) : nullptr;
+    int32_t at = -1, kind = 0;
+    if (!problems || !problems->GetRecordProblem(index, at, kind)) return 0;
+    if (field) *field = at;
+    return kind;
+  });
+}
+
 RYN_API void RYN_CALL Append(RynHandle engine) {
   FirewallVoid([&] {
     if (HandleCall call = EnterEngine(engine)) {

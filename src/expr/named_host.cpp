@@ -1,5 +1,6 @@
 #include "expr/named_host.h"
 
+#include <algorithm>
 #include <set>
 
 #include "expr/niporlan_parser.h"
@@ -37,6 +38,56 @@ std::pair<int32_t, int32_t> PlainCopy(std::string_view formula) {
   int32_t source = number(at);
   if (source < 0 || s.compare(at, std::string::npos, kTail) != 0) return {-1, -1};
   return {dest, source};
+}
+
+// The formula without blanks, in upper case (letters of the ASCII range only).
+std::string Folded(std::string_view formula) {
+  std::string s;
+  for (char c : formula) {
+    if (static_cast<unsigned char>(c) <= 32) continue;
+    s += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return s;
+}
+
+// The decimal number at s[at] followed by close, or -1.
+int32_t NumberBefore(const std::string& s, size_t at, char close) {
+  size_t end = at;
+  int64_t v = 0;
+  while (end < s.size() && s[end] >= '0' && s[end] <= '9' && end - at < 9) v = v * 10 + (s[end++] - '0');
+  return end > at && end < s.size() && s[end] == close ? static_cast<int32_t>(v) : -1;
+}
+
+// The destination index of a value formula "SetExport(n, ...)" with n a decimal number,
+// or -1.
+int32_t ExportIndexOf(std::string_view formula) {
+  const std::string s = Folded(formula);
+  constexpr std::string_view kHead = "SETEXPORT(";
+  return s.starts_with(kHead) ? NumberBefore(s, kHead.size(), ',') : -1;
+}
+
+// The source indexes a formula reads with Import(n); any is set when an index is computed.
+std::vector<int32_t> ImportIndexesOf(std::string_view formula, bool& any) {
+  const std::string s = Folded(formula);
+  constexpr std::string_view kCall = "IMPORT(";
+  std::vector<int32_t> indexes;
+  any = false;
+  for (size_t at = s.find(kCall); at != std::string::npos; at = s.find(kCall, at + 1)) {
+    const char before = at > 0 ? s[at - 1] : '(';
+    if ((before >= 'A' && before <= 'Z') || (before >= '0' && before <= '9') || before == '_') continue;
+    const int32_t n = NumberBefore(s, at + kCall.size(), ')');
+    if (n < 0) any = true;
+    else indexes.push_back(n);
+  }
+  return indexes;
+}
+
+const char* ProblemText(TValueProblemKind kind) {
+  switch (kind) {
+    case TValueProblemKind::kCodePage: return "源数据中有代码页不能表示的字符，已替换为“?”";
+    case TValueProblemKind::kBadBytes: return "源数据中有不是其编码字符的字节，已替换为“?”";
+    default: return "映射出错";
+  }
 }
 
 std::string ExportLine(int32_t dest, int32_t source) {
@@ -131,10 +182,20 @@ bool TNamedHost::Progress(uint8_t kind, int32_t value) {
   return cont;
 }
 
+const std::string& TNamedHost::MappingText(int32_t mapping) const {
+  static const std::string none;
+  return mapping >= 0 && static_cast<size_t>(mapping) < MappingLines.size() ? MappingLines[static_cast<size_t>(mapping)]
+                                                                            : none;
+}
+
 bool TNamedHost::Compile() {
   FilterFormula.reset();
   Mappings.clear();
   Copies.clear();
+  MappingLines.clear();
+  MappingDests.clear();
+  MappingSources.clear();
+  MappingReadsAny.clear();
   // A field written out by its number must exist once both ports are known; a destination
   // without fields gets them from the source when the transfer starts, so takes any.
   std::optional<int32_t> lastSource, lastDest;
@@ -166,6 +227,11 @@ bool TNamedHost::Compile() {
     } else {
       Mappings.push_back(std::move(compiled));
       Copies.push_back(PlainCopy(parsed.formula));
+      MappingLines.push_back(parsed.trimmed);
+      MappingDests.push_back(ExportIndexOf(parsed.formula));
+      bool any = false;
+      MappingSources.push_back(ImportIndexesOf(parsed.formula, any));
+      MappingReadsAny.push_back(any);
     }
   }
   return true;
@@ -187,14 +253,105 @@ void TNamedHost::CreateDestinationFields() {
   }
 }
 
+void TNamedHost::EvaluateMappings(int32_t recordNo, std::vector<TValueProblem>& problems) {
+  for (size_t j = 0; j < Mappings.size(); ++j) {
+    try {
+      if (const auto [to, from] = Copies[j]; to >= 0) {
+        // The most common line runs without the evaluator; a failure is the same
+        // failure the evaluator would report for it.
+        try {
+          NVFuncs->Copy(to, from);
+        } catch (const ENiporlanError&) {
+          throw;
+        } catch (...) {
+          throw ENiporlanError(Ansi("函数“SetExport”出错"));
+        }
+      } else {
+        TCommonData ignored;
+        Parser.EvaluateValue(*Mappings[j], ignored);
+      }
+    } catch (const ENiporlanError& e) {
+      Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
+                                    Ansi("列处有错误发生！"));
+      TValueProblem p;
+      p.record = recordNo;
+      p.mapping = static_cast<int32_t>(j);
+      p.destField = MappingDests[j];
+      p.kind = TValueProblemKind::kConversion;
+      p.message = e.Message().empty() ? Ansi(ProblemText(p.kind)) : e.Message();
+      problems.push_back(std::move(p));
+    }
+  }
+}
+
+void TNamedHost::AddSourceProblems(int32_t recordNo, std::vector<TValueProblem>& problems) {
+  if (!SourceProblems) return;
+  int32_t field = -1, kind = 0;
+  for (int32_t i = 0; SourceProblems->GetRecordProblem(i, field, kind); ++i) {
+    const TValueProblemKind k =
+        kind == kMsgValueBadBytes ? TValueProblemKind::kBadBytes : TValueProblemKind::kCodePage;
+    // A value no mapping reads changes nothing that is written.
+    for (size_t j = 0; j < Mappings.size(); ++j) {
+      const std::vector<int32_t>& reads = MappingSources[j];
+      if (!MappingReadsAny[j] && std::find(reads.begin(), reads.end(), field) == reads.end()) continue;
+      TValueProblem p;
+      p.record = recordNo;
+      p.mapping = static_cast<int32_t>(j);
+      p.destField = MappingDests[j];
+      p.sourceField = field;
+      p.kind = k;
+      p.message = Ansi(ProblemText(k));
+      problems.push_back(std::move(p));
+    }
+  }
+}
+
+std::string TNamedHost::SourceText(int32_t index) {
+  IntfPtr<ITransField> field = index >= 0 && Source ? Source->GetField(index) : nullptr;
+  IntfPtr<IFieldReader> reader = field ? field.Query<IFieldReader>() : nullptr;
+  return reader ? reader->GetAsString() : std::string();
+}
+
+void TNamedHost::NoteProblems(std::vector<TValueProblem>& problems) {
+  for (TValueProblem& p : problems) {
+    // The value concerned: the source field that lost characters, or the one field a
+    // failed mapping reads.
+    int32_t from = p.sourceField;
+    if (from < 0 && p.mapping >= 0 && !MappingReadsAny[static_cast<size_t>(p.mapping)] &&
+        MappingSources[static_cast<size_t>(p.mapping)].size() == 1)
+      from = MappingSources[static_cast<size_t>(p.mapping)][0];
+    if (from >= 0) p.value = SourceText(from);
+    ++RunCounts.changed[static_cast<size_t>(p.kind)];
+    if (p.destField >= 0) {
+      if (RunCounts.columns.size() <= static_cast<size_t>(p.destField))
+        RunCounts.columns.resize(static_cast<size_t>(p.destField) + 1);
+      TColumnCounts& c = RunCounts.columns[static_cast<size_t>(p.destField)];
+      ++c.problems;
+      if (c.first.size() < TColumnCounts::kFirstKept) c.first.push_back(p);
+    }
+    if (ProblemHandler) ProblemHandler(p);
+  }
+}
+
+void TNamedHost::NoteCheckedValue(int32_t index, bool empty) {
+  if (index < 0) return;
+  if (RunCounts.columns.size() <= static_cast<size_t>(index)) RunCounts.columns.resize(static_cast<size_t>(index) + 1);
+  TColumnCounts& c = RunCounts.columns[static_cast<size_t>(index)];
+  ++c.values;
+  if (empty) ++c.empty;
+}
+
 void TNamedHost::Execute() {
   ReadCount = 0;
   WrittenCount = 0;
   StoppedEarly = false;
+  RunCounts = TRunCounts{};
   if (!Source) Message(kSeverityError, Ansi("缺少导入引擎"));
   if (!Dest) Message(kSeverityError, Ansi("缺少导出引擎"));
   if (!Source || !Dest) return;
   if (Dest->GetFieldCount() == 0) CreateDestinationFields();
+  RunCounts.columns.resize(static_cast<size_t>(std::max(Dest->GetFieldCount(), 0)));
+  SourceProblems = QueryIntf<IRecordProblems>(Source.get());
   Parser.SetCheckOnly(false);
   Parser.SetCompile(false);
   int32_t recordNo = 1;
@@ -210,35 +367,45 @@ void TNamedHost::Execute() {
   // Holds the ports for the run even if a message handler detaches them.
   IntfPtr<IImport> source = Source;
   IntfPtr<IExport> dest = Dest;
+  std::vector<TValueProblem> problems;
   for (source->MoveFirst(); !source->IsEof();) {
-    if (!FilterFormula || Parser.EvaluateCondition(*FilterFormula)) {
-      dest->Append();
-      for (size_t j = 0; j < Mappings.size(); ++j) {
-        try {
-          if (const auto [to, from] = Copies[j]; to >= 0) {
-            // The most common line runs without the evaluator; a failure is the same
-            // failure the evaluator would report for it.
-            try {
-              NVFuncs->Copy(to, from);
-            } catch (const ENiporlanError&) {
-              throw;
-            } catch (...) {
-              throw ENiporlanError(Ansi("函数“SetExport”出错"));
-            }
-          } else {
-            TCommonData ignored;
-            Parser.EvaluateValue(*Mappings[j], ignored);
-          }
-        } catch (const ENiporlanError&) {
-          Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
-                                        Ansi("列处有错误发生！"));
+    if (Policy.writeLimit >= 0 && RunCounts.written >= Policy.writeLimit) break;
+    if (RecordSelector && !RecordSelector(recordNo)) {
+      // not one of the records asked for
+    } else if (FilterFormula && !Parser.EvaluateCondition(*FilterFormula)) {
+      ++RunCounts.filtered;
+    } else {
+      ++RunCounts.passed;
+      problems.clear();
+      bool write = !Policy.checkOnly;
+      if (Policy.checkOnly || Policy.rejectProblems) {
+        // A record is checked before anything of it is written.
+        NVFuncs->SetChecking(true);
+        EvaluateMappings(recordNo, problems);
+        NVFuncs->SetChecking(false);
+        AddSourceProblems(recordNo, problems);
+        NoteProblems(problems);
+        if (Policy.rejectProblems && !problems.empty()) {
+          ++RunCounts.rejected;
+          write = false;
+        } else if (Policy.checkOnly) {
+          ++RunCounts.written;
         }
+        problems.clear();
       }
-      dest->Post();
-      ++WrittenCount;
+      if (write) {
+        dest->Append();
+        EvaluateMappings(recordNo, problems);
+        if (!Policy.rejectProblems) AddSourceProblems(recordNo, problems);
+        NoteProblems(problems);
+        dest->Post();
+        ++WrittenCount;
+        ++RunCounts.written;
+      }
     }
     source->MoveNext();
     ReadCount = recordNo;
+    RunCounts.read = recordNo;
     if (!Progress(kProgressStep, recordNo)) {
       StoppedEarly = true;
       break;
@@ -247,6 +414,7 @@ void TNamedHost::Execute() {
   }
   Progress(kProgressEnd, 0);
   NVFuncs->Forget();
+  SourceProblems = nullptr;
 }
 
 void TNamedHost::BuildDefaultScript() {

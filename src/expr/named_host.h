@@ -5,7 +5,9 @@
 // makes hosts for the script-host registry.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +23,55 @@
 namespace ryn {
 
 class TNamedHost;
+
+// What made a value differ from what the source holds: a mapping that failed, characters
+// the process code page lacks, bytes that are no character of the source's encoding.
+enum class TValueProblemKind : int32_t { kConversion, kCodePage, kBadBytes };
+constexpr size_t kValueProblemKinds = 3;
+
+// One value of one record that could not be carried exactly.
+struct TValueProblem {
+  int32_t record = 0;       // from 1, in the source's order
+  int32_t mapping = -1;     // the mapping line, from 0 among the mappings
+  int32_t destField = -1;   // the destination field it was for; -1 when not known
+  int32_t sourceField = -1; // the source field whose value was changed; -1 for a failed mapping
+  TValueProblemKind kind = TValueProblemKind::kConversion;
+  std::string message;
+  std::string value;  // the source value concerned, as read (empty when several are)
+};
+
+// Per destination field: values a checking run would write, how many of them empty, and
+// the problems with the first three of them.
+struct TColumnCounts {
+  static constexpr size_t kFirstKept = 3;
+  int64_t values = 0;
+  int64_t empty = 0;
+  int64_t problems = 0;
+  std::vector<TValueProblem> first;
+};
+
+// What the last Execute did. Records not selected are read but neither filtered nor
+// written.
+struct TRunCounts {
+  int64_t read = 0;
+  int64_t passed = 0;    // selected and through the filter
+  int64_t written = 0;   // posted; when checking, those a real run would post
+  int64_t filtered = 0;
+  int64_t rejected = 0;  // held back for a problem
+  std::array<int64_t, kValueProblemKinds> changed{};
+  std::vector<TColumnCounts> columns;  // per destination field
+  int64_t Changed() const { return changed[0] + changed[1] + changed[2]; }
+};
+
+// How a run treats the records that pass the filter.
+struct TRunPolicy {
+  // Evaluate every mapping but write nothing: the counts say what a run would do.
+  bool checkOnly = false;
+  // A record with a problem is held back (counted as rejected) instead of written.
+  bool rejectProblems = false;
+  // Stop (as at the source's end) once so many records were written; negative: no limit.
+  int64_t writeLimit = -1;
+};
 
 class TNVFunc final : public TCustomSyntaxFunctionListener {
  public:
@@ -40,6 +91,9 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   // typed field the value by type (an integer as a double, as on the evaluator's stack);
   // an empty value writes nothing. Raises what reading or writing the fields raises.
   void Copy(int32_t dest, int32_t source);
+  // While checking, nothing is written: each value that would be written is only noted
+  // (empty or not) in the host's column counts.
+  void SetChecking(bool checking) { checking_ = checking; }
 
  private:
   IFieldReader* SourceField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldReader>& other);
@@ -47,6 +101,7 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   void ImportValue(int32_t index, TCommonData& result);
   void ExportValue(int32_t index, const TCommonData& value);
   TCommonData copyValue_;  // reused by Copy: no allocation per value
+  bool checking_ = false;
   // What the query of a field object for I answered, per index: a port hands out an
   // object of its own per index, or one it re-points, or objects from a pool, and the same
   // object of the same class answers with the same interface. Nothing is held: the slot
@@ -114,6 +169,16 @@ class TNamedHost final : public TInterfacedObject,
   // Of the last Execute: records read from the source and records posted.
   int32_t RecordsRead() const { return ReadCount; }
   int32_t RecordsWritten() const { return WrittenCount; }
+  const TRunCounts& Counts() const { return RunCounts; }
+  void SetRunPolicy(const TRunPolicy& policy) { Policy = policy; }
+  // Called for every problem as it is found, while the source is still on its record
+  // (a held-back record's problems come before the next record is read).
+  void SetProblemHandler(std::function<void(const TValueProblem&)> handler) { ProblemHandler = std::move(handler); }
+  // Only the records (numbered from 1) it accepts are filtered and written; none: all.
+  void SetRecordSelector(std::function<bool(int32_t)> selector) { RecordSelector = std::move(selector); }
+  // The script line of a mapping (from 0 among the mappings) as the user wrote it.
+  const std::string& MappingText(int32_t mapping) const;
+
   // The last Execute ended before the source's end because the sink asked it to stop.
   bool Stopped() const { return StoppedEarly; }
   TSyntaxParser& SyntaxParser() { return Parser; }
@@ -126,12 +191,29 @@ class TNamedHost final : public TInterfacedObject,
   bool Progress(uint8_t kind, int32_t value);
   // Gives an empty destination one field per source field, typed and named after it.
   void CreateDestinationFields();
+  // Evaluates every mapping for the current record (writing, unless checking); the
+  // problems found are added to problems.
+  void EvaluateMappings(int32_t recordNo, std::vector<TValueProblem>& problems);
+  // The source's problems with the current record's values that a mapping reads.
+  void AddSourceProblems(int32_t recordNo, std::vector<TValueProblem>& problems);
+  // Counts the problems and hands each to the handler.
+  void NoteProblems(std::vector<TValueProblem>& problems);
+  // The current record's value of source field index as text; empty when there is none.
+  std::string SourceText(int32_t index);
+  // The checking path of a value for destination field index.
+  void NoteCheckedValue(int32_t index, bool empty);
 
   std::vector<std::string> Script;
   std::vector<std::unique_ptr<TNiporlan>> Mappings;
   // Per mapping: the destination and source index of a plain copy line
   // "Export(i)=Import(j)", which runs without the evaluator; -1 for any other line.
   std::vector<std::pair<int32_t, int32_t>> Copies;
+  // Per mapping: its script line, the destination field it writes (-1 when that is
+  // computed), and the source fields it reads (all, when one index is computed).
+  std::vector<std::string> MappingLines;
+  std::vector<int32_t> MappingDests;
+  std::vector<std::vector<int32_t>> MappingSources;
+  std::vector<bool> MappingReadsAny;
   TSyntaxParser Parser;
   IntfPtr<TNVFunc> NVFuncs;
   IntfPtr<ISyntaxFunctionListener> StrFuncs;
@@ -144,6 +226,11 @@ class TNamedHost final : public TInterfacedObject,
   int32_t ReadCount = 0;
   int32_t WrittenCount = 0;
   bool StoppedEarly = false;
+  TRunCounts RunCounts;
+  TRunPolicy Policy;
+  std::function<void(const TValueProblem&)> ProblemHandler;
+  std::function<bool(int32_t)> RecordSelector;
+  IntfPtr<IRecordProblems> SourceProblems;
 };
 
 class TNamedHostFactory final : public TInterfacedObject, public virtual IScriptHostFactory {

@@ -214,7 +214,14 @@ void TNVFunc::ImportValue(int32_t index, TCommonData& result) {
 void TNVFunc::ExportValue(int32_t index, const TCommonData& value) {
   IntfPtr<ITransField> held;
   IntfPtr<IFieldWriter> other;
-  if (IFieldWriter* field = DestField(index, held, other)) WriteField(*field, value);
+  IFieldWriter* field = DestField(index, held, other);
+  if (!field) return;
+  if (checking_) {
+    const bool empty = value.IsNull || value.DataType == kDataVoid || (value.DataType == kDataString && value.StrValue.empty());
+    host_.NoteCheckedValue(index, empty);
+    return;
+  }
+  WriteField(*field, value);
 }
 
 void TNVFunc::Copy(int32_t dest, int32_t source) {
@@ -226,6 +233,10 @@ void TNVFunc::Copy(int32_t dest, int32_t source) {
   if (!to) return;
   const int32_t toType = to->GetDataType();
   const int32_t fromType = from->GetDataType();
+  if (checking_) {
+    host_.NoteCheckedValue(dest, IsTextType(toType) ? CopyText(*from, fromType).empty() : from->IsEmpty());
+    return;
+  }
   // Into text the value goes as the source writes it: "000123" stays "000123", a date of
   // 1899-12-30 stays a date, a long decimal keeps every digit. Nothing for an empty value.
   if (IsTextType(toType)) {

@@ -30,6 +30,7 @@ using FieldSetTypeFn = decltype(&::FieldSetType);
 using FieldFindbyNameFn = decltype(&::FieldFindbyName);
 using FieldIsEmptyFn = decltype(&::FieldIsEmpty);
 using FieldGetValueTextFn = decltype(&::FieldGetValueText);
+using EngineGetRecordProblemFn = decltype(&::EngineGetRecordProblem);
 using FieldGetProcFn = decltype(&::FieldGetProc);
 
 // Stores the address of name in slot (null when the library lacks it); true when found.

@@ -172,6 +172,7 @@ bool TLibImport::Bind() {
   }
   lib::Lookup(FLib, "FieldIsEmpty", FFieldIsEmpty);
   lib::Lookup(FLib, "FieldGetValueText", FFieldGetValueText);
+  lib::Lookup(FLib, "EngineGetRecordProblem", FEngineGetRecordProblem);
   lib::Lookup(FLib, "DataCount", FDataCount);
   FKind = kDirectionSource;
   return true;
@@ -183,6 +184,17 @@ void TLibImport::Unbind() {
   FIsEof = FDataCount = nullptr;
   FFieldIsEmpty = nullptr;
   FFieldGetValueText = nullptr;
+  FEngineGetRecordProblem = nullptr;
+}
+
+bool TLibImport::GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) {
+  if (FRetired || !FEngineGetRecordProblem) return false;
+  int32_t at = -1;
+  const int32_t k = FEngineGetRecordProblem(FHandle, index, &at);
+  if (k == 0) return false;
+  field = at;
+  kind = k;
+  return true;
 }
 
 std::unique_ptr<TLibTransField> TLibImport::NewField() {

@@ -100,18 +100,25 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort, publi
 // one of its fields; retired ports nobody holds any more are freed.
 void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired);
 
-class TLibImport final : public TLibTransPort, public virtual IImport {
+class TLibImport final : public TLibTransPort, public virtual IImport, public virtual IRecordProblems {
  public:
   using TLibTransPort::TLibTransPort;
 
+  // Answers for IRecordProblems only when the library can tell a record's problems.
   int32_t QueryInterface(const TGUID& iid, void** obj) override {
-    return QueryInterfaces<IImport, IFieldTable>(this, iid, obj);
+    if (iid == IRecordProblems::IID && !FEngineGetRecordProblem) {
+      if (obj) *obj = nullptr;
+      return kE_NOINTERFACE;
+    }
+    return QueryInterfaces<IImport, IFieldTable, IRecordProblems>(this, iid, obj);
   }
   IImport* SourcePort() override { return this; }
   int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
   void MoveFirst() override;
   void MoveNext() override;
   bool IsEof() override { return FIsEof ? FIsEof(FHandle) != 0 : true; }
+  // Through the library's optional EngineGetRecordProblem; false without it.
+  bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) override;
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
@@ -126,6 +133,7 @@ class TLibImport final : public TLibTransPort, public virtual IImport {
   lib::HandleQueryFn FIsEof = nullptr;
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
   lib::FieldGetValueTextFn FFieldGetValueText = nullptr;  // optional
+  lib::EngineGetRecordProblemFn FEngineGetRecordProblem = nullptr;  // optional
   lib::HandleQueryFn FDataCount = nullptr;
 };
 

@@ -163,6 +163,17 @@ inline void AbandonOrFina(ITransEngine& engine) {
   else engine.Fina();
 }
 
+// A source port that can say which values of its current record it could not read
+// exactly (kinds kMsgValueCodePage and kMsgValueBadBytes): the host then knows the record
+// and field of each, not only the totals the source reports when the reading ends.
+struct IRecordProblems : virtual IInterface {
+  using Parent = IInterface;
+  static constexpr TGUID IID = GuidLiteral("{0B6F3C1E-8F7A-4E55-A1D2-5C9E2B7F4A13}");
+  // The index-th (from 0) problem of the current record: its field index and message
+  // kind. False past the last one, and on a port that cannot tell.
+  virtual bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) = 0;
+};
+
 // Message kinds of values that could not be carried exactly, as the sources of this
 // package send them (errors): characters the process code page lacks were replaced, and
 // bytes that are no character of the source's encoding were replaced. A host that accepts
