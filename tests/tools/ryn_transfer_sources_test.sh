@@ -47,7 +47,7 @@ maps=(--map 'Export(0)=Import(0)' --map 'Export(1)=Import(1)' --map 'Export(2)=I
 printf '\xEF\xBB\xBF代码,名称,数量,备注\r\n"A01","甲,乙",12,"说""好""的"\r\nA02,丙,7,"两\r\n行"\r\nA03,丁\r\n' >"$work/in.csv"
 to_options "$work/csv.ryn" 代码=DM 名称=MC 数量=SL 备注=BZ
 run transfer --from CSV文件 --to Ryn文件 --from-options "文件名=$work/in.csv" --to-options-file "$work/to.txt" "${maps[@]}"
-[[ $status == 0 && $out == "3 records read, 3 written"$'\n' ]] || fail "csv: $status $out"
+[[ $status == 0 && $out == "3 read, 3 written, 0 filtered, 0 rejected, 0 values changed"$'\n' ]] || fail "csv: $status $out"
 [[ $err == *"CSV文件第3行只有2列，缺少的列读作空值"* ]] || fail "csv: short record warning: $err"
 check_file "csv" "$work/csv.ryn" "代码	名称	数量	备注${crlf}\
 0001	2024	N	1	A01	甲,乙	12	\"说\"\"\"好\"\"\"的\"${crlf}\
@@ -72,7 +72,7 @@ sqlite3 "$work/t.db" "CREATE TABLE \"单位 表\"(名称 TEXT, 人数 INTEGER, �
 to_options "$work/db.ryn" 名称=MC 人数=RS 收入=SR 日期=RQ
 run transfer --from SQLite数据库 --to Ryn文件 --from-options "数据库=$work/t.db;表=\"单位 表\"" --to-options-file "$work/to.txt" \
   "${maps[@]}"
-[[ $status == 0 && $out == "3 records read, 3 written"$'\n' ]] || fail "sqlite: $status $out $err"
+[[ $status == 0 && $out == "3 read, 3 written, 0 filtered, 0 rejected, 0 values changed"$'\n' ]] || fail "sqlite: $status $out $err"
 check_file "sqlite" "$work/db.ryn" "名称	人数	收入	日期${crlf}\
 0001	2024	N	1	甲公司	12	1.25	2024-03-05${crlf}\
 0001	2024	N	1		0	0.5	2000-01-01${crlf}\
@@ -101,11 +101,11 @@ cd "$work" || exit 1
 # --quiet: a slow build would also print progress lines, which depend on timing.
 run transfer --from CSV文件 --to Ryn文件 --from-options-file csv_source.options --to-options-file ryn_export.options \
   --script report_sample.map --quiet
-[[ $status == 0 && $out == "3000 records read, 2948 written"$'\n' && -z $err ]] || fail "sample csv: $status $out $err"
+[[ $status == 0 && $out == "3000 read, 2948 written, 52 filtered, 0 rejected, 0 values changed"$'\n' && -z $err ]] || fail "sample csv: $status $out $err"
 mv report_sample.ryn from_csv.ryn
 run transfer --from SQLite数据库 --to Ryn文件 --from-options-file sqlite_source.options --to-options-file ryn_export.options \
   --script report_sample.map --quiet
-[[ $status == 0 && $out == "3000 records read, 2948 written"$'\n' && -z $err ]] || fail "sample sqlite: $status $out $err"
+[[ $status == 0 && $out == "3000 read, 2948 written, 52 filtered, 0 rejected, 0 values changed"$'\n' && -z $err ]] || fail "sample sqlite: $status $out $err"
 cmp -s from_csv.ryn report_sample.ryn || fail "sample: the CSV and the database give different files"
 check_file "sample head" <(head -n 2 report_sample.ryn) "单位代码	单位名称	营业收入(万元)	利润率(%)	从业人数	规模	备注${crlf}\
 D00000	2024	N	1	D00001	广东省-广东批发零售集团有限公司	36177.13	3.35	4083	大型	************${crlf}"

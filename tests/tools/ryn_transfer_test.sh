@@ -81,7 +81,7 @@ to_options "$work/out/report.ryn" 1 "编号=a" "金额=b" "宽=c" "日期=d" "x=
 run transfer --dir "$engines" --from memsource --to RYN文件 --from-options "rows=3" --to-options-file "$work/to.txt" \
   --map 'Export(0)=Import(15)' --map 'Export(1)=Import(5)*2' --map 'Export(2)=Import(16)' \
   --map 'Export(3)=Import(13)' --map 'Export(4)=Import(9)' --filter 'Import(3)<>-101' --quiet
-check "transfer" 0 "3 records read, 2 written"$'\n' ""
+check "transfer" 0 "3 read, 2 written, 1 filtered, 0 rejected, 0 values changed"$'\n' ""
 check_file "transfer" "$work/out/report.ryn" \
   "@${crlf}编号${tab}金额${tab}宽${tab}日期${tab}x${crlf}0001${tab}2023${tab}Y${tab}12${tab}row0${tab}-4000000000${tab}宽0${tab}2023-03-15${tab}0.1${crlf}0001${tab}2023${tab}Y${tab}12${tab}row2${tab}-3999999996${tab}宽2${tab}2023-03-17${tab}2.1${crlf}@@"
 
@@ -89,7 +89,7 @@ check_file "transfer" "$work/out/report.ryn" \
 to_options "$work/out/default.ryn" 0 "A=a" "B=b" "C=c"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt"
 # The mapping the host made is shown, with the fields' names, before anything is trusted.
-check "default script" 0 "2 records read, 2 written"$'\n' \
+check "default script" 0 "2 read, 2 written, 0 filtered, 0 rejected, 0 values changed"$'\n' \
   "提示: 默认映射：Export(0)=Import(15)（a ← text）"$'\n'"提示: 默认映射：Export(1)=Import(0)（b ← byte）"$'\n'"提示: 默认映射：Export(2)=Import(1)（c ← word）"$'\n'
 check_file "default script" "$work/out/default.ryn" \
   "A${tab}B${tab}C${crlf}0001${tab}2023${tab}Y${tab}12${tab}row0${tab}200${tab}60000${crlf}0001${tab}2023${tab}Y${tab}12${tab}row1${tab}201${tab}60001${crlf}@@"
@@ -97,9 +97,19 @@ check_file "default script" "$work/out/default.ryn" \
 # ---- a script file (UTF-8) with warnings: an invalid line, a failing mapping ----
 to_options "$work/out/script.ryn" 0 "A=a" "B=b"
 printf 'Export(0)="甲"+Import(18)\r\nExp(1)=2\r\nExport(1)=FillLeft(Import(7)*-2147483647+2,"x")\n' >"$work/script.txt"
+# A mapping that fails for a record fails the run: the value cannot be carried.
+printf 'last month\r\n@@' >"$work/out/script.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt" \
   --script "$work/script.txt"
-check "script file" 0 "2 records read, 2 written"$'\n' "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！"$'\n'
+failing='第2条记录，字段1“b”（Export(1)=FillLeft(Import(7)*-2147483647+2,"x")）：函数“FILLLEFT”出错：函数的参数不正确'
+check "script file, strict" 1 "2 read, 2 written, 0 filtered, 0 rejected, 1 value changed (1 conversion); nothing was kept: the destination is as it was"$'\n' \
+  "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！"$'\n'"错误: $failing"$'\n'
+check_file "script file, strict" "$work/out/script.ryn" "last month${crlf}@@"
+# With --lossy the record is written without the value, and the status says so.
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt" \
+  --script "$work/script.txt" --lossy
+check "script file" 3 "2 read, 2 written, 0 filtered, 0 rejected, 1 value changed (1 conversion)"$'\n' \
+  "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！"$'\n'"警告: $failing"$'\n'
 check_file "script file" "$work/out/script.ryn" \
   "A${tab}B${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u0${tab}\" x\"${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u1${tab}${crlf}@@"
 
@@ -110,7 +120,7 @@ to_options "$work/out/cut.ryn" 0 "A=a" "B=b" "C=c" "D=d"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt" \
   --map 'Export(0)=FillRight(5,"统计局报表","*")' --map 'Export(1)=M$("统计局报表",2,4)' \
   --map 'Export(2)=R$("统计局报表",3)' --map 'Export(3)=FillLeft(6,Import(16),"中")' --quiet
-check "whole characters" 0 "2 records read, 2 written"$'\n' ""
+check "whole characters" 0 "2 read, 2 written, 0 filtered, 0 rejected, 0 values changed"$'\n' ""
 if [[ ${RYNFILER_CODEPAGE:-GBK} == GBK ]]; then
   iconv -f GBK -t UTF-8 "$work/out/cut.ryn" >/dev/null 2>&1 || fail "whole characters: iconv -f GBK rejects the file"
   codec=gbk want='["统计 ", " 计 ", " 表", " 中宽"]'
@@ -137,10 +147,10 @@ to_options "$work/out/bad.ryn" 0 "A=a"
 printf 'last month\r\n@@' >"$work/out/bad.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(0)=Import(1)+"a"'
 [[ $(cat "$work/out/bad.ryn") == $'last month\r\n@@' ]] || fail "script that does not compile: the file changed"
-check "script that does not compile" 1 "0 records read, 0 written; nothing was kept: the destination is as it was"$'\n' \
+check "script that does not compile" 1 "0 read, 0 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
   "错误: 数据类型不匹配"$'\n'"SETEXPORT(0, IMPORT(1)+\"a\")"$'\n'"                          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(1)=Import(19)'
-check "an index beyond the fields" 1 "0 records read, 0 written; nothing was kept: the destination is as it was"$'\n' \
+check "an index beyond the fields" 1 "0 read, 0 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
   "错误: 字段序号1超出范围 (0-0)"$'\n'"SETEXPORT(1, IMPORT(19))"$'\n'"          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from Nope --to Ryn文件
 check "unknown engine" 1 "" "ryn transfer: no engine named Nope in $engines"$'\n'
@@ -174,7 +184,7 @@ to_options "$work/out/failed.ryn" 0 "A=a"
 printf 'previous\r\n@@' >"$work/out/failed.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=10;failat=4" \
   --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet
-check "a source that fails midway" 1 "4 records read, 4 written; nothing was kept: the destination is as it was"$'\n' \
+check "a source that fails midway" 1 "4 read, 4 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
   "错误: row 4 cannot be read"$'\n'
 check_file "a source that fails midway" "$work/out/failed.ryn" "previous${crlf}@@"
 for type in 1 2; do
@@ -189,7 +199,7 @@ done
 to_options "$work/out/part.ryn" 0 "A=a"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=10;failat=2" \
   --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' --quiet --keep-partial
-check "kept partial" 1 "2 records read, 2 written; the partial output was kept"$'\n' "错误: row 2 cannot be read"$'\n'
+check "kept partial" 1 "2 read, 2 written, 0 filtered, 0 rejected, 0 values changed; the partial output was kept"$'\n' "错误: row 2 cannot be read"$'\n'
 check_file "kept partial" "$work/out/part.ryn" \
   "A${crlf}0001${tab}2023${tab}Y${tab}12${tab}-2000000000${crlf}0001${tab}2023${tab}Y${tab}12${tab}-1999999999${crlf}@@"
 
@@ -209,7 +219,7 @@ interrupt() {  # extra arguments of ryn transfer
   kill -INT $pid
   wait $pid
   status=$?
-  read -r n _ _ m _ <"$work/stop.out"
+  read -r n _ m _ <"$work/stop.out"
 }
 interrupt
 [[ $status == 130 ]] || fail "Ctrl-C: status $status"

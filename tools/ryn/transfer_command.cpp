@@ -3,6 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <stdexcept>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -17,6 +23,7 @@
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "tool_args.h"
+#include "transfer_report.h"
 #include "transfer/trans_frame.h"
 #include "transport/registries.h"
 
@@ -26,7 +33,8 @@ const char* const kTransferUsage =
     "Usage: ryn transfer --from NAME --to NAME [--from-options TEXT | --from-options-file FILE]\n"
     "                    [--to-options TEXT | --to-options-file FILE]\n"
     "                    [--script FILE | [--map LINE]... [--filter EXPR]] [--dir DIR] [--quiet]\n"
-    "                    [--keep-partial] [--lossy]\n"
+    "                    [--keep-partial] [--lossy] [--rejects FILE] [--from-rejects FILE]\n"
+    "                    [--dry-run [--head N]]\n"
     "\n"
     "Moves the records of the source engine NAME (--from) into the destination engine\n"
     "NAME (--to), both found by name, ignoring case, in the engine folder (see\n"
@@ -44,9 +52,20 @@ const char* const kTransferUsage =
     "A value that cannot be carried exactly (a character the code page lacks, bytes\n"
     "that are no character of the source's encoding) is an error of the run; with\n"
     "--lossy such values are written with \"?\" in their place and the run goes on.\n"
-    "Exit status: 0 done, 1 an error was reported or the script did not compile\n"
-    "(nothing kept), 2 usage error, 3 written with --lossy values replaced, 130\n"
-    "stopped by Ctrl-C.\n";
+    "A mapping that fails for a record is such a value too. Each problem is shown with\n"
+    "its record, field and value; the summary counts records read, written, filtered\n"
+    "out and rejected, and the values changed by kind.\n"
+    "--rejects FILE: a record with any problem is not written but goes to FILE (CSV,\n"
+    "UTF-8: record number, destination field, mapping, problem, then the source\n"
+    "record's values), one line per problem; the others are written.\n"
+    "--from-rejects FILE: only the records numbered in such a FILE are read from the\n"
+    "source (after the script or the data was fixed); append them with data type 1 or 2.\n"
+    "--dry-run: reads the whole source and evaluates every mapping but writes nothing;\n"
+    "prints per destination field the values, the empty ones and the problems, and\n"
+    "with --head N (default 5) the first N records as the file would hold them.\n"
+    "Exit status: 0 done, 1 an error was reported, a value could not be carried or the\n"
+    "script did not compile (nothing kept), 2 usage error, 3 written with values\n"
+    "changed (--lossy) or records rejected (--rejects), 130 stopped by Ctrl-C.\n";
 
 namespace {
 
@@ -54,6 +73,8 @@ struct Settings {
   std::optional<std::string_view> from, to, dir;
   std::optional<std::string_view> fromOptions, fromOptionsFile, toOptions, toOptionsFile;
   std::optional<std::string_view> script, filter;
+  std::optional<std::string_view> rejects, fromRejects, head;
+  bool dryRun = false;
   std::vector<std::string_view> maps;
   bool quiet = false;
   bool keepPartial = false;
@@ -85,6 +106,9 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
       {"--to-options-file", &Settings::toOptionsFile},
       {"--script", &Settings::script},
       {"--filter", &Settings::filter},
+      {"--rejects", &Settings::rejects},
+      {"--from-rejects", &Settings::fromRejects},
+      {"--head", &Settings::head},
   };
   while (!reader.Done()) {
     if (reader.Flag("--help") || reader.Flag("-h")) {
@@ -103,6 +127,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
       s.keepPartial = true;
       continue;
     }
+    if (reader.Flag("--dry-run")) {
+      s.dryRun = true;
+      continue;
+    }
     std::string error;
     if (reader.TakeNamed(std::span<const Named>(named), s, error)) continue;
     if (!error.empty()) return error;
@@ -119,6 +147,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
   if (s.fromOptions && s.fromOptionsFile) return "--from-options and --from-options-file exclude each other";
   if (s.toOptions && s.toOptionsFile) return "--to-options and --to-options-file exclude each other";
   if (s.script && (s.filter || !s.maps.empty())) return "--script excludes --map and --filter";
+  if (s.head && !s.dryRun) return "--head goes with --dry-run";
+  if (s.head && (s.head->empty() || s.head->size() > 9 || s.head->find_first_not_of("0123456789") != std::string_view::npos))
+    return "--head takes a number of records";
+  if (s.lossy && s.rejects) return "--lossy and --rejects exclude each other";
   return {};
 }
 
@@ -204,6 +236,75 @@ std::string ScriptText(const Settings& s, ITransScriptHost& host, ITransEngine& 
   return text;
 }
 
+// The names of the port's fields, in order.
+std::vector<std::string> FieldNames(ITransEngine& engine) {
+  std::vector<std::string> names;
+  IntfPtr<ITransPort> port = engine.GetPort();
+  const int32_t count = port ? port->GetFieldCount() : 0;
+  for (int32_t i = 0; i < count; ++i) names.push_back(FieldName(engine, i));
+  return names;
+}
+
+// The current record's values of the source, as text.
+std::vector<std::string> RecordValues(ITransEngine& source) {
+  std::vector<std::string> values;
+  IntfPtr<ITransPort> port = source.GetPort();
+  const int32_t count = port ? port->GetFieldCount() : 0;
+  for (int32_t i = 0; i < count; ++i) {
+    IntfPtr<ITransField> field = port->GetField(i);
+    IntfPtr<IFieldReader> reader = field ? field.Query<IFieldReader>() : nullptr;
+    values.push_back(reader ? reader->GetAsString() : std::string());
+  }
+  return values;
+}
+
+// The first records of a run as the destination's file would hold them: the same run
+// into a file of data type 0 in a folder of its own, read back and removed. Only for a
+// destination whose options name its file; empty otherwise.
+std::optional<std::string> PreviewFile(const Settings& s, const OsPath& folder, const std::optional<std::string>& fromOptions,
+                                       const std::string& toOptions, const std::string& script, int64_t records,
+                                       const std::function<bool(int32_t)>& selector) {
+  const std::string fileKey = Ansi("文件名") + "=";
+  if (toOptions.find(fileKey) == std::string::npos) return std::nullopt;
+  std::string base = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/ryn-preview-XXXXXX");
+  if (!::mkdtemp(base.data())) return std::nullopt;
+  const std::string file = base + "/preview.ryn";
+  std::ostringstream ignored;
+  auto quiet = MakeIntf<TConsoleEvents>(ignored, ProgressStyle::kNone);
+  std::optional<std::string> text;
+  try {
+    IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, quiet.get(), fromOptions);
+    IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, quiet.get(),
+                                            toOptions + "\r\n" + fileKey + FromUtf8(file) + ";\r\n" +
+                                                Ansi("数据类型") + "=0;");
+    {
+      TTransFrame frame;
+      frame.SetEvents(quiet.get());
+      frame.SetImportEngine(source.get(), true);
+      frame.SetExportEngine(dest.get(), true);
+      IntfPtr<ITransScriptHost> host = frame.GetScriptHost();
+      auto* named = host ? dynamic_cast<TNamedHost*>(ImplementorOf(host.get())) : nullptr;
+      if (named) {
+        named->SetScript(script);
+        TRunPolicy policy;
+        policy.writeLimit = records;
+        policy.rejectProblems = s.rejects.has_value();
+        named->SetRunPolicy(policy);
+        named->SetRecordSelector(selector);
+        frame.Execute();
+        frame.KeepOutput(true);
+      }
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (in) text = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  } catch (const Failure&) {
+  } catch (const ERynError&) {
+  }
+  std::remove(file.c_str());
+  ::rmdir(base.c_str());
+  return text;
+}
+
 }  // namespace
 
 int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::ostream& err) {
@@ -218,15 +319,39 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
   auto events = MakeIntf<TConsoleEvents>(err, style);
   events->AcceptLossyValues(s.lossy);
   IntfPtr<ITransScriptHost> host;
+  TNamedHost* named = nullptr;
   bool started = false;
   bool kept = false;
+  bool attributes = false;
+  std::unique_ptr<TRejectsFile> rejects;
+  const std::string rejectsPart = s.rejects ? std::string(*s.rejects) + ".part" : std::string();
+  std::set<int32_t> selected;
+  std::function<bool(int32_t)> selector;
+  std::optional<std::string> fromOptions, toOptions;
+  std::string script;
   try {
-    std::optional<std::string> fromOptions = OptionsText(s.fromOptions, s.fromOptionsFile);
-    std::optional<std::string> toOptions = OptionsText(s.toOptions, s.toOptionsFile);
+    fromOptions = OptionsText(s.fromOptions, s.fromOptionsFile);
+    toOptions = OptionsText(s.toOptions, s.toOptionsFile);
+    if (s.fromRejects) {
+      try {
+        selected = ReadRejectedRecords(std::string(*s.fromRejects));
+      } catch (const std::runtime_error& e) {
+        throw Failure{e.what(), 1};
+      }
+      selector = [&selected](int32_t record) { return selected.count(record) != 0; };
+    }
     const OsPath folder = EngineFolder(s.dir);
     RegisterLibraryEngines(folder);
     IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, events.get(), fromOptions);
     IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, events.get(), toOptions);
+    // A source that tells which record and field each value it could not read exactly
+    // belongs to: those values are counted per record here, and its own totals at the
+    // end of the reading decide nothing.
+    {
+      IntfPtr<ITransPort> port = source->GetPort();
+      attributes = port && QueryIntf<IRecordProblems>(port.get()) != nullptr;
+    }
+    if (attributes) events->AcceptLossyValues(true);
     // Ctrl-C from here on asks the transfer to stop; the frame closes both engines when
     // it goes, whatever happened before.
     TConsoleEvents::InterruptScope interrupts;
@@ -235,33 +360,100 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     frame.SetImportEngine(source.get(), true);
     frame.SetExportEngine(dest.get(), true);
     host = frame.GetScriptHost();
-    if (host) host->SetScript(ScriptText(s, *host, *source, *dest, *events));
+    named = host ? dynamic_cast<TNamedHost*>(ImplementorOf(host.get())) : nullptr;
+    if (host) {
+      script = ScriptText(s, *host, *source, *dest, *events);
+      host->SetScript(script);
+    }
+    if (named) {
+      TRunPolicy policy;
+      policy.checkOnly = s.dryRun;
+      policy.rejectProblems = s.rejects.has_value();
+      named->SetRunPolicy(policy);
+      named->SetRecordSelector(selector);
+      if (s.rejects && !s.dryRun) {
+        try {
+          rejects = std::make_unique<TRejectsFile>(rejectsPart, FieldNames(*source));
+        } catch (const std::runtime_error& e) {
+          throw Failure{e.what(), 1};
+        }
+      }
+      // Each problem is shown (the first ones) and, with a reject file, goes there with
+      // the record's values while the source is still on it.
+      const int32_t severity = s.lossy || s.rejects ? kSeverityWarning : kSeverityError;
+      int shown = 0;
+      named->SetProblemHandler([&, severity](const TValueProblem& p) {
+        const std::string destName = FieldName(*dest, p.destField);
+        const std::string& mapping = named->MappingText(p.mapping);
+        if (rejects) rejects->Add(p, destName, mapping, RecordValues(*source));
+        constexpr int kShown = 10;
+        if (shown < kShown) events->OnMessage(severity, ProblemText(p, destName, mapping));
+        else if (shown == kShown) events->OnMessage(severity, Ansi("更多的问题不再逐个列出，见最后的汇总"));
+        ++shown;
+      });
+    }
     started = true;
     frame.Execute();
+    if (named) script = named->GetScript();
     // The destination keeps its output only after a clean run: a run that reported an
     // error or was stopped leaves the file as it was, unless the user asked for the part.
-    kept = s.keepPartial || (!events->ErrorSeen() && !events->Stopped() && !frame.ErrorReported());
+    // A dry run keeps nothing.
+    kept = !s.dryRun && (s.keepPartial || (!events->ErrorSeen() && !events->Stopped() && !frame.ErrorReported()));
     frame.KeepOutput(kept);
+    if (s.dryRun && named) PrintColumnReport(out, named->Counts(), FieldNames(*dest));
   } catch (const Failure& f) {
     err << "ryn transfer: " << f.message << "\n";
+    if (rejects) std::remove(rejectsPart.c_str());
     return f.status;
   } catch (const ERynError& e) {
     // The frame has closed the engines by now; what stopped the command is an error.
     events->OnMessage(kSeverityError, e.Message());
-    if (!started) return 1;
+    if (!started) {
+      if (rejects) std::remove(rejectsPart.c_str());
+      return 1;
+    }
   }
   const bool failed = events->ErrorSeen() || events->Stopped();
-  if (auto* named = host ? dynamic_cast<TNamedHost*>(ImplementorOf(host.get())) : nullptr) {
-    out << named->RecordsRead() << " records read, " << named->RecordsWritten() << " written";
-    if (failed) out << (kept ? "; the partial output was kept" : "; nothing was kept: the destination is as it was");
+  if (rejects) {
+    // The reject file belongs to the output: it replaces an earlier one only when the
+    // output is kept.
+    try {
+      rejects->Close();
+      if (kept) {
+        if (std::rename(rejectsPart.c_str(), std::string(*s.rejects).c_str()) != 0)
+          throw std::runtime_error("cannot write the reject file " + std::string(*s.rejects));
+      } else {
+        std::remove(rejectsPart.c_str());
+      }
+    } catch (const std::runtime_error& e) {
+      std::remove(rejectsPart.c_str());
+      err << "ryn transfer: " << e.what() << "\n";
+      return 1;
+    }
+  }
+  const TRunCounts counts = named ? named->Counts() : TRunCounts{};
+  if (named) {
+    out << SummaryLine(counts);
+    if (s.dryRun) out << "; dry run: nothing was written";
+    else if (failed) out << (kept ? "; the partial output was kept" : "; nothing was kept: the destination is as it was");
     out << "\n";
+  }
+  if (s.dryRun && named && !events->Stopped()) {
+    const int64_t head = s.head ? std::stoll(std::string(*s.head)) : 5;
+    if (head > 0) {
+      std::optional<std::string> preview =
+          PreviewFile(s, EngineFolder(s.dir), fromOptions, toOptions.value_or(std::string()), script, head, selector);
+      if (preview) out << "the first " << head << " records as the file would hold them:\n" << ToUtf8(*preview) << "\n";
+      else out << "no preview: the destination's options name no file\n";
+    }
   }
   if (events->Stopped()) {
     err << "ryn transfer: stopped by the user\n";
     return 130;
   }
   if (events->ErrorSeen()) return 1;
-  return events->ValuesLost() ? 3 : 0;
+  const bool changed = counts.rejected > 0 || counts.Changed() > 0 || (!attributes && events->ValuesLost());
+  return changed ? 3 : 0;
 }
 
 }  // namespace ryn::tool
