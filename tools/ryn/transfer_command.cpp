@@ -275,7 +275,7 @@ std::optional<std::string> PreviewFile(const Settings& s, const OsPath& folder, 
   try {
     IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, quiet.get(), fromOptions);
     IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, quiet.get(),
-                                            toOptions + "\r\n" + fileKey + FromUtf8(file) + ";\r\n" +
+                                            toOptions + ";\r\n" + fileKey + FromUtf8(file) + ";\r\n" +
                                                 Ansi("数据类型") + "=0;");
     {
       TTransFrame frame;
