@@ -98,6 +98,9 @@ void ExpectRefused(RynHandle h) {
   len = 7;
   EXPECT_EQ(FieldGetValueText(h, 0, buf, &len), 0);
   EXPECT_EQ(len, 0);
+  int32_t field = 42;
+  EXPECT_EQ(EngineGetRecordProblem(h, 0, &field), 0);
+  EXPECT_EQ(field, 42);
   EngineSetEvent(h, 1, RYN_EVENT_MESSAGE, nullptr);
   EngineFina(h);
   EXPECT_EQ(std::string(buf), "xxxxxxx");
@@ -138,6 +141,10 @@ TEST(ExportsTest, FieldsOfTheExchangeEngine) {
   len = 3;
   EXPECT_EQ(FieldGetValueText(h, 0, buf, &len), 0) << "a destination has no values to read";
   EXPECT_EQ(len, 0);
+  int32_t field = 42;
+  EXPECT_EQ(EngineGetRecordProblem(h, 0, &field), 0) << "nor problems with them";
+  EXPECT_EQ(EngineGetRecordProblem(h, -1, nullptr), 0);
+  EXPECT_EQ(field, 42);
   RynHandle config = 5;
   EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_OK) << "its wizard, even without a window to sit in";
   EXPECT_NE(config, 5);

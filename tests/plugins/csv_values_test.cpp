@@ -162,6 +162,13 @@ TEST(CsvValuesTest, EncodingsMarksAndReplacedCharactersAreReportedByRecordAndCol
     EXPECT_EQ(r.rows, c.rows);
     EXPECT_EQ(r.count, static_cast<int32_t>(c.rows.size()));
     EXPECT_EQ(r.messages, c.messages);
+    // The same replacements, told per record as it is read: which field, what kind.
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> problems(c.rows.size());
+    for (size_t i = 0; i < c.rows.size(); ++i)
+      for (size_t j = 0; j < c.rows[i].size(); ++j)
+        if (c.rows[i][j] && c.rows[i][j]->find('?') != std::string::npos)
+          problems[i].emplace_back(static_cast<int32_t>(j), c.messages.front().first);
+    EXPECT_EQ(r.problems, problems);
   }
 }
 

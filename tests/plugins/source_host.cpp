@@ -94,8 +94,12 @@ SourceRead ReadExported(const std::string& library, const std::string& options) 
   auto date = reinterpret_cast<RynGetDateTime>(proc(RYN_SOURCE, 50));
   auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
   auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
+  auto problem = lib.Get<int32_t (*)(RynHandle, int32_t, int32_t*)>("EngineGetRecordProblem");
   lib.Get<void (*)(RynHandle)>("MoveFirst")(h);
   while (isEof(h) == 0) {
+    r.problems.emplace_back();
+    int32_t field = -1;
+    for (int32_t k = 0; int32_t kind = problem(h, k, &field); ++k) r.problems.back().emplace_back(field, kind);
     Row row;
     for (int32_t i = 0; i < n; ++i) {
       const int32_t type = r.types[static_cast<size_t>(i)];
@@ -166,7 +170,13 @@ SourceRead ReadProxied(const std::string& library, const std::string& options) {
       r.types.push_back(f->GetDataType());
     }
     r.count = port->DataCount();
+    auto problems = port.Query<IRecordProblems>();
+    EXPECT_TRUE(problems) << "the library tells a record's problems";
     for (port->MoveFirst(); !port->IsEof(); port->MoveNext()) {
+      r.problems.emplace_back();
+      int32_t field = -1, kind = 0;
+      for (int32_t k = 0; problems && problems->GetRecordProblem(k, field, kind); ++k)
+        r.problems.back().emplace_back(field, kind);
       Row row;
       for (int32_t i = 0; i < n; ++i) {
         auto f = port->GetField(i).Query<IFieldReader>();

@@ -24,6 +24,8 @@ struct SourceRead {
   std::vector<int32_t> types;
   int32_t count = -2;  // DataCount
   std::vector<Row> rows;
+  // Per record: the values it could not read exactly, as (field, message kind).
+  std::vector<std::vector<std::pair<int32_t, int32_t>>> problems;
   Messages messages;
   std::string options;  // GetOptions after SetOptions
 
