@@ -18,9 +18,29 @@ constexpr char kMarkLf = '/';
 constexpr char kMarkCr = '<';
 constexpr char kMarkEnd = '.';
 
+// The first byte offset that is not well-formed UTF-8, or npos.
+size_t BadUtf8At(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (n == 0 || (n == 2 && b < 0xC2) || i + n > s.size()) return i;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return i;
+    const auto b1 = static_cast<unsigned char>(s[i + 1 < s.size() ? i + 1 : i]);
+    if ((n == 3 && ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 >= 0xA0))) ||
+        (n == 4 && ((b == 0xF0 && b1 < 0x90) || b > 0xF4 || (b == 0xF4 && b1 >= 0x90))))
+      return i;
+    i += n;
+  }
+  return std::string_view::npos;
+}
+
+// The text in UTF-8; under a UTF-8 code page the bytes pass through unconverted, so their
+// form is checked here as the reader will check it.
 std::string Utf8Of(std::string_view narrow, std::string_view key) {
   std::string utf8;
-  if (!TryToUtf8(narrow, utf8))
+  if (!TryToUtf8(narrow, utf8) || BadUtf8At(utf8) != std::string_view::npos)
     throw ERecipeFormat(0, "the text of " + std::string(key) + " holds bytes that are no character of the code page " +
                                ProcessCodePage().Name());
   return utf8;
@@ -81,22 +101,13 @@ std::string QuotedUtf8(std::string_view utf8) {
   return q + "\"";
 }
 
-// The first byte offset that is not well-formed UTF-8, or npos.
-size_t BadUtf8At(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    if (n == 0 || (n == 2 && b < 0xC2) || i + n > s.size()) return i;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return i;
-    const auto b1 = static_cast<unsigned char>(s[i + 1 < s.size() ? i + 1 : i]);
-    if ((n == 3 && ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 >= 0xA0))) ||
-        (n == 4 && ((b == 0xF0 && b1 < 0x90) || b > 0xF4 || (b == 0xF4 && b1 >= 0x90))))
-      return i;
-    i += n;
-  }
-  return std::string_view::npos;
+// UTF-8 of the file in the process code page, exactly: a character the code page lacks
+// would come back as "?" and run a different job than the file says.
+std::string Narrow(std::string_view utf8, int line) {
+  std::string narrow = FromUtf8(utf8), back;
+  if (!TryToUtf8(narrow, back) || back != utf8)
+    throw ERecipeFormat(line, "a character the code page " + ProcessCodePage().Name() + " lacks");
+  return narrow;
 }
 
 std::string_view Trim(std::string_view s) {
@@ -189,7 +200,7 @@ TRecipe TRecipe::Parse(std::string_view text) {
       if (t.size() > 1 && t[1] != ' ') fail(std::string("a space must follow the ") + mark);
       if (!block) fail("a block line belongs under a key with nothing after its colon");
       if (blockEnded) fail("a block line after the \".\" line that ended the block");
-      if (t.size() > 2) *block += FromUtf8(t.substr(2));
+      if (t.size() > 2) *block += Narrow(t.substr(2), line);
       if (mark == kMarkCrLf) *block += "\r\n";
       if (mark == kMarkLf) *block += "\n";
       if (mark == kMarkCr) *block += "\r";
@@ -212,7 +223,7 @@ TRecipe TRecipe::Parse(std::string_view text) {
       std::string name;
       if (!ParseFieldValue(value, f.type, name))
         fail("expected a type code and a quoted name, e.g. 7 \"name\" (\\\" \\\\ \\r \\n inside the quotes)");
-      f.name = FromUtf8(name);
+      f.name = Narrow(name, line);
       r.fields.push_back(std::move(f));
       continue;
     }
@@ -225,7 +236,7 @@ TRecipe TRecipe::Parse(std::string_view text) {
     else if (key == "to-options") slot = &r.toOptions.emplace();
     else if (key == "script") slot = &r.script.emplace();
     if (slot) {
-      *slot = FromUtf8(value);
+      *slot = Narrow(value, line);
       if (value.empty()) block = slot;
       continue;
     }
