@@ -97,7 +97,6 @@ TEST(RecipeTest, AMalformedFileIsRefusedAtItsLine) {
   } cases[] = {
       {head + "scirpt:\n  | x\nfields: 0\n", 3, "unknown key \"scirpt\""},
       {"  | x\n" + head + "fields: 0\n", 1, "a block line belongs under a key"},
-      {head + "fields: 0\n  | x\n", 4, "a block line belongs under a key"},
       {"from: a\n  | x\nto: b\nfields: 0\n", 2, "a block line belongs under a key"},
       {head + "script:\n  * x\nfields: 0\n", 4, "must start with |, /, < or ."},
       {head + "script:\n  |x\nfields: 0\n", 4, "a space must follow the |"},
@@ -113,12 +112,9 @@ TEST(RecipeTest, AMalformedFileIsRefusedAtItsLine) {
       {head + "fields: 1\nfield 0: 7 \"a\\tb\"\n", 4, "a quoted name"},
       {head + "fields: 1\nfield 0: 7 \"a\"b\"\n", 4, "a quoted name"},
       {head + "fields: 1\nfield 0: 7 \"a\\\"\n", 4, "a quoted name"},
-      {head + "fields: 1\nfield 0: 7x \"a\"\n", 4, "a quoted name"},
       {head + "fields: 1\nfield 0: \"a\"\n", 4, "a quoted name"},
       {head + "fields: -1\n", 3, "expected the number of fields"},
-      {head + "fields: many\n", 3, "expected the number of fields"},
       {"from: a\nto: \xFF\nfields: 0\n", 2, "not UTF-8"},
-      {"from: a\nto: \xE4\xB8\nfields: 0\n", 2, "not UTF-8"},
       {"from: a\nto: \xED\xA0\x80\nfields: 0\n", 2, "not UTF-8"},  // a UTF-16 surrogate
       {"to: b\nfields: 0\n", 0, "no \"from:\" line"},
       {"from: a\nfields: 0\n", 0, "no \"to:\" line"},

@@ -52,7 +52,7 @@ const char* const kTransferUsage =
     "the first record, so a run that fails later has saved it too. --recipe FILE runs\n"
     "a saved recipe; --from, --to, options, --script, --map and --filter given beside it\n"
     "replace its parts (--map or --filter its whole script). When the source's fields\n"
-    "differ from the recipe's, each change is shown and nothing is opened or written\n"
+    "differ from the recipe's, each change is shown and the destination is not opened\n"
     "(status 1); with --allow-drift the changes are warnings and the run goes on.\n"
     "Exit status: 0 done, 1 an error was reported or the script did not compile\n"
     "(nothing kept), 2 usage error, 3 written with --lossy values replaced, 130\n"
@@ -276,7 +276,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, events.get(), fromOptions);
     if (recipe && !CheckRecipeDrift(*recipe, *source, s.allowDrift, *events))
       throw Failure{"the source's fields are not those of recipe " + std::string(*s.recipe) +
-                        "; nothing was opened or written (--allow-drift runs it anyway)", 1};
+                        "; the destination was not opened (--allow-drift runs it anyway)", 1};
     IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, events.get(), toOptions);
     // Ctrl-C from here on asks the transfer to stop; the frame closes both engines when
     // it goes, whatever happened before.
