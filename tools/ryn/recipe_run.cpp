@@ -35,7 +35,9 @@ class TRecipeSaver final : public TInterfacedObject, public virtual ITransEvents
   IntfPtr<ITransEvents> next_;
   TRecipe recipe_;
   std::string path_;
-  IntfPtr<ITransEngine> source_;
+  // Borrowed: the engine takes its sink from the frame, so a counted reference here would
+  // keep the engine and this sink alive through each other.
+  ITransEngine* source_;
   std::function<std::string()> script_;
   bool saved_ = false;
 };

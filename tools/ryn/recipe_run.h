@@ -26,7 +26,7 @@ bool CheckRecipeDrift(const TRecipe& recipe, ITransEngine& source, bool allowDri
 
 // A sink that passes everything on to next and, when the record loop starts, saves recipe
 // with the source's fields and the script as they are then; a recipe that cannot be
-// written is an error that stops the run.
+// written is an error that stops the run. source must outlive the sink's use (the run).
 IntfPtr<ITransEvents> SaveRecipeAtStart(ITransEvents* next, TRecipe recipe, std::string pathUtf8,
                                         ITransEngine* source, std::function<std::string()> script);
 
