@@ -22,6 +22,7 @@
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "recipe_run.h"
 #include "tool_args.h"
 #include "transfer_report.h"
 #include "transfer/trans_frame.h"
@@ -34,7 +35,7 @@ const char* const kTransferUsage =
     "                    [--to-options TEXT | --to-options-file FILE]\n"
     "                    [--script FILE | [--map LINE]... [--filter EXPR]] [--dir DIR] [--quiet]\n"
     "                    [--keep-partial] [--lossy] [--rejects FILE] [--from-rejects FILE]\n"
-    "                    [--dry-run [--head N]]\n"
+    "                    [--dry-run [--head N]] [--recipe FILE [--allow-drift]] [--save-recipe FILE]\n"
     "\n"
     "Moves the records of the source engine NAME (--from) into the destination engine\n"
     "NAME (--to), both found by name, ignoring case, in the engine folder (see\n"
@@ -63,6 +64,14 @@ const char* const kTransferUsage =
     "--dry-run: reads the whole source and evaluates every mapping but writes nothing;\n"
     "prints per destination field the values, the empty ones and the problems, and\n"
     "with --head N (default 5) the first N records as the file would hold them.\n"
+    "--save-recipe FILE writes what the run uses (both engines, both options texts, the\n"
+    "mapping script as run, the default one included, and the source's fields) to FILE\n"
+    "once the run starts: after the script compiled and both engines opened, before\n"
+    "the first record, so a run that fails later has saved it too. --recipe FILE runs\n"
+    "a saved recipe; --from, --to, options, --script, --map and --filter given beside it\n"
+    "replace its parts (--map or --filter its whole script). When the source's fields\n"
+    "differ from the recipe's, each change is shown and the destination is not opened\n"
+    "(status 1); with --allow-drift the changes are warnings and the run goes on.\n"
     "Exit status: 0 done, 1 an error was reported, a value could not be carried or the\n"
     "script did not compile (nothing kept), 2 usage error, 3 written with values\n"
     "changed (--lossy) or records rejected (--rejects), 130 stopped by Ctrl-C.\n";
@@ -79,6 +88,10 @@ struct Settings {
   bool quiet = false;
   bool keepPartial = false;
   bool lossy = false;
+  std::optional<std::string_view> recipe, saveRecipe;
+  bool allowDrift = false;
+  std::string recipeFrom, recipeTo;  // UTF-8, what --from and --to fall back to
+  std::optional<std::string> recipeScript;
 };
 
 // A failure that ends the command with its message and status.
@@ -109,6 +122,8 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
       {"--rejects", &Settings::rejects},
       {"--from-rejects", &Settings::fromRejects},
       {"--head", &Settings::head},
+      {"--recipe", &Settings::recipe},
+      {"--save-recipe", &Settings::saveRecipe},
   };
   while (!reader.Done()) {
     if (reader.Flag("--help") || reader.Flag("-h")) {
@@ -131,6 +146,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
       s.dryRun = true;
       continue;
     }
+    if (reader.Flag("--allow-drift")) {
+      s.allowDrift = true;
+      continue;
+    }
     std::string error;
     if (reader.TakeNamed(std::span<const Named>(named), s, error)) continue;
     if (!error.empty()) return error;
@@ -142,8 +161,8 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
     if (missing) return "missing value of --map";
     return "unexpected argument " + std::string(reader.Current());
   }
-  if (!s.from) return "missing --from";
-  if (!s.to) return "missing --to";
+  if (!s.from && !s.recipe) return "missing --from";
+  if (!s.to && !s.recipe) return "missing --to";
   if (s.fromOptions && s.fromOptionsFile) return "--from-options and --from-options-file exclude each other";
   if (s.toOptions && s.toOptionsFile) return "--to-options and --to-options-file exclude each other";
   if (s.script && (s.filter || !s.maps.empty())) return "--script excludes --map and --filter";
@@ -168,6 +187,30 @@ std::optional<std::string> OptionsText(const std::optional<std::string_view>& te
   if (text) return FromUtf8(*text);
   if (file) return ReadTextFile(*file);
   return std::nullopt;
+}
+
+// The recipe of --recipe, or none; its engines and script stand in for those the
+// command line does not give.
+std::optional<TRecipe> TakeRecipe(Settings& s) {
+  if (!s.recipe) return std::nullopt;
+  TRecipe r;
+  if (std::string problem = LoadRecipe(*s.recipe, r); !problem.empty()) throw Failure{problem, 1};
+  s.recipeFrom = ToUtf8(r.from);
+  s.recipeTo = ToUtf8(r.to);
+  if (!s.from) s.from = s.recipeFrom;
+  if (!s.to) s.to = s.recipeTo;
+  if (!s.script && !s.filter && s.maps.empty()) s.recipeScript = r.script;
+  return r;
+}
+
+// The sink of the frame: with --save-recipe one that saves what the run uses as it starts.
+IntfPtr<ITransEvents> FrameEvents(const Settings& s, ITransEvents* events, const std::optional<std::string>& fromOptions,
+                                  const std::optional<std::string>& toOptions, ITransEngine* source,
+                                  IntfPtr<ITransScriptHost>& host) {
+  if (!s.saveRecipe) return events;
+  TRecipe r{FromUtf8(*s.from), FromUtf8(*s.to), fromOptions, toOptions, std::nullopt, {}};
+  return SaveRecipeAtStart(events, std::move(r), std::string(*s.saveRecipe), source,
+                           [&host] { return host ? host->GetScript() : std::string(); });
 }
 
 // Creates the engine of that name for the direction, attaches the sink, opens it and
@@ -222,6 +265,7 @@ void ShowDefaultMapping(const std::string& script, ITransEngine& source, ITransE
 // to the user.
 std::string ScriptText(const Settings& s, ITransScriptHost& host, ITransEngine& source, ITransEngine& dest,
                        ITransEvents& events) {
+  if (s.recipeScript) return *s.recipeScript;
   if (s.script) return ReadTextFile(*s.script);
   std::string text;
   if (s.filter) text += "Filter=" + FromUtf8(*s.filter) + "\r\n";
@@ -330,8 +374,11 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
   std::optional<std::string> fromOptions, toOptions;
   std::string script;
   try {
+    const std::optional<TRecipe> recipe = TakeRecipe(s);
     fromOptions = OptionsText(s.fromOptions, s.fromOptionsFile);
     toOptions = OptionsText(s.toOptions, s.toOptionsFile);
+    if (recipe && !fromOptions) fromOptions = recipe->fromOptions;
+    if (recipe && !toOptions) toOptions = recipe->toOptions;
     if (s.fromRejects) {
       try {
         selected = ReadRejectedRecords(std::string(*s.fromRejects));
@@ -343,6 +390,9 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     const OsPath folder = EngineFolder(s.dir);
     RegisterLibraryEngines(folder);
     IntfPtr<ITransEngine> source = OpenEngine(*s.from, kDirectionSource, folder, events.get(), fromOptions);
+    if (recipe && !CheckRecipeDrift(*recipe, *source, s.allowDrift, *events))
+      throw Failure{"the source's fields are not those of recipe " + std::string(*s.recipe) +
+                        "; the destination was not opened (--allow-drift runs it anyway)", 1};
     IntfPtr<ITransEngine> dest = OpenEngine(*s.to, kDirectionDestination, folder, events.get(), toOptions);
     // A source that tells which record and field each value it could not read exactly
     // belongs to: those values are counted per record here, and its own totals at the
@@ -356,7 +406,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     // it goes, whatever happened before.
     TConsoleEvents::InterruptScope interrupts;
     TTransFrame frame;
-    frame.SetEvents(events.get());
+    frame.SetEvents(FrameEvents(s, events.get(), fromOptions, toOptions, source.get(), host).get());
     frame.SetImportEngine(source.get(), true);
     frame.SetExportEngine(dest.get(), true);
     host = frame.GetScriptHost();
