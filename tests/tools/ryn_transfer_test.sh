@@ -208,6 +208,8 @@ check_file "kept partial" "$work/out/part.ryn" \
 to_options "$work/out/stopped.ryn" 0 "A=a"
 printf 'previous\r\n@@' >"$work/out/stopped.ryn"
 interrupt() {  # extra arguments of ryn transfer
+  # The last run's messages must not pass for this one's progress.
+  rm -f "$work/stop.out" "$work/stop.err"
   "$ryn" transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=100000000" \
   --to-options-file "$work/to.txt" --map 'Export(0)=Import(5)' "$@" >"$work/stop.out" 2>"$work/stop.err" &
   pid=$!
@@ -233,6 +235,14 @@ interrupt --keep-partial
 [[ $(tail -c 4 "$work/out/stopped.ryn" | od -An -c | tr -d ' ') == '\r\n@@' ]] || fail "Ctrl-C: no end marker"
 lines=$(tr -cd '\n' <"$work/out/stopped.ryn" | wc -c)
 [[ $lines == $((n + 1)) ]] || fail "Ctrl-C: $lines line breaks for $n records"
+# Data types 1 and 2 append a section: a stopped run cuts the file back to what it was.
+for type in 1 2; do
+  to_options "$work/out/stopped.ryn" $type "A=a"
+  printf 'previous\r\n@@' >"$work/out/stopped.ryn"
+  interrupt
+  [[ $status == 130 ]] || fail "Ctrl-C, data type $type: status $status"
+  [[ $(cat "$work/out/stopped.ryn") == $'previous\r\n@@' ]] || fail "Ctrl-C, data type $type: the previous file changed"
+done
 
 if ((failures > 0)); then
   echo "$failures case(s) failed"
