@@ -44,6 +44,27 @@ TEST(LibEngineLifecycleTest, EstablishedOnlyWhenTheLibrarySaysSo) {
   EXPECT_TRUE(plain->Established());
 }
 
+// A run that fails ends its engines without keeping their output: with the library's
+// EngineAbandon where it has one, with EngineFina where it has not (a library of another
+// maker, or of an older version), never by leaving the handle open. The library without it
+// is not asked for record problems either.
+TEST(LibEngineLifecycleTest, AbandonFallsBackToFinaWithoutTheOptionalExport) {
+  for (const char* name : {"memsource", "wizard"}) {
+    SCOPED_TRACE(name);
+    auto factory = Factory(Engines(name));
+    auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(factory->Library(), "TestLiveHandles"));
+    ASSERT_TRUE(live);
+    ASSERT_EQ(GetProcAddress(factory->Library(), "EngineAbandon"), nullptr) << "the test needs a library without it";
+    IntfPtr<ITransEngine> engine = factory->CreateEngine();
+    ASSERT_TRUE(engine->Init(1));
+    EXPECT_FALSE(QueryIntf<IRecordProblems>(engine->GetPort().get()));
+    EXPECT_EQ(live(), 1);
+    AbandonOrFina(*engine);
+    EXPECT_EQ(live(), 0);
+    EXPECT_FALSE(engine->IsActive());
+  }
+}
+
 TEST(LibEngineLifecycleTest, HeldFieldsAndPortsKeepTheEngineOpen) {
   auto factory = Factory(Engines("wizard"));
   auto live = reinterpret_cast<int32_t (*)()>(GetProcAddress(factory->Library(), "TestLiveHandles"));
