@@ -139,6 +139,7 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
     std::string file;
     std::string summary;  // UTF-8, as the log window shows it when it stays open; "" it closed
     Lines log;
+    std::string name3 = "d";  // UTF-8: the name of the third record in the CSV file
   } cases[] = {
       {"clean, appended", 1, "Import(2)", false, 0, "",
        previous + "\r\n" + header + "U1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@", "", {}},
@@ -151,11 +152,18 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
         Ansi("第3条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“3”"),
         Ansi("有2个值不能原样传输：传输失败，输出的数据不保留")}},
       {"cancelled in the log window", 1, "Import(2)", true, 130, "stopped by the user", previous, "", {}},
+      {"a character the code page lacks", 1, "Import(2)", false, 1, "the transfer failed", previous,
+       "读取3条，写入2条，筛除1条，拒绝0条，1个值有变化（代码页1个）",
+       {Ansi("第3条记录，字段“MC”：源数据中有代码页不能表示的字符，已替换为“?”，源值“d?”"),
+        Ansi("列1“name”有1个值含有代码页没有的字符，已替换为“?”（第一个在第3行：d?）"),
+        Ansi("有1个值不能原样传输：传输失败，输出的数据不保留")},
+       "d\U0001F600"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.name3 != "d" && ToUtf8(FromUtf8(c.name3)) == c.name3) continue;  // the code page holds it
     const std::string csv = dir.Path("in.csv"), out = dir.Path("out.ryn");
-    testing::TempDir::Write(csv, "code;name;amount\r\n1;\"a;b\";10\r\n2;c;-3.5\r\n3;d;0\r\n");
+    testing::TempDir::Write(csv, "code;name;amount\r\n1;\"a;b\";10\r\n2;c;-3.5\r\n3;" + c.name3 + ";0\r\n");
     testing::TempDir::Write(out, previous);
     bool cancelClicked = false;
     std::string summary;
