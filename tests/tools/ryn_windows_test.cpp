@@ -121,8 +121,8 @@ TEST_F(RynWindowsTest, AFinishThatCannotApplyTheSettingsStaysInTheWizard) {
 
 // The exit statuses of a run made in the wizard, as `ryn transfer` has them: 0 clean, 1 a
 // value changed (the wizard has no lossy mode, so it fails the run), 130 stopped with 取消
-// in the log window. A failed or stopped run leaves the exchange file there before byte for
-// byte as it was, whatever its data type; the log window tells the counts and the values.
+// in the log window. A failed or stopped run leaves the exchange file it would have appended
+// to byte for byte as it was; the log window tells the counts and the values.
 TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
   TCommonFunctionsRegistration common;  // as the program's start-up holds them
   const std::string header = "@\r\n" + Ansi("代码\t名称\t金额") + "\r\n";
@@ -131,7 +131,6 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
   const std::string failure = "读取3条，写入2条，筛除1条，拒绝0条，2个值有变化（映射出错2个）";
   struct Case {
     const char* what;
-    int dataType;
     std::string amount;  // the mapping of JE
     bool cancel;         // 取消 in the log window as soon as it is shown
     int status;
@@ -141,18 +140,14 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
     Lines log;
     std::string name3 = "d";  // UTF-8: the name of the third record in the CSV file
   } cases[] = {
-      {"clean, appended", 1, "Import(2)", false, 0, "",
+      {"clean, appended", "Import(2)", false, 0, "",
        previous + "\r\n" + header + "U1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@", "", {}},
-      {"a value changed, data type 1", 1, failing, false, 1, "the transfer failed", previous, failure,
+      {"a value changed", failing, false, 1, "the transfer failed", previous, failure,
        {Ansi("第1条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“1”"),
         Ansi("第3条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“3”"),
         Ansi("有2个值不能原样传输：传输失败，输出的数据不保留")}},
-      {"a value changed, data type 0", 0, failing, false, 1, "the transfer failed", previous, failure,
-       {Ansi("第1条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“1”"),
-        Ansi("第3条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“3”"),
-        Ansi("有2个值不能原样传输：传输失败，输出的数据不保留")}},
-      {"cancelled in the log window", 1, "Import(2)", true, 130, "stopped by the user", previous, "", {}},
-      {"a character the code page lacks", 1, "Import(2)", false, 1, "the transfer failed", previous,
+      {"cancelled in the log window", "Import(2)", true, 130, "stopped by the user", previous, "", {}},
+      {"a character the code page lacks", "Import(2)", false, 1, "the transfer failed", previous,
        "读取3条，写入2条，筛除1条，拒绝0条，1个值有变化（代码页1个）",
        {Ansi("第3条记录，字段“MC”：源数据中有代码页不能表示的字符，已替换为“?”，源值“d?”"),
         Ansi("列1“name”有1个值含有代码页没有的字符，已替换为“?”（第一个在第3行：d?）"),
@@ -198,11 +193,9 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
       ASSERT_TRUE(ui::Click(next));  // 完成
     });
     const Outcome o = RunCommand(tool::RunWizard, {"--to", "Ryn文件", "--to-options",
-                                                   "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=" +
-                                                       std::to_string(c.dataType) + ";文件名=" + out +
+                                                   "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=1;文件名=" + out +
                                                        ";选择列={代码=DM\r\n名称=MC\r\n金额=JE}"
-                                                       ";报表信息={[" + (c.dataType == 0 ? "固定数据" : "浮动数据") +
-                                                       "]\r\n代码=DM\r\n名称=MC\r\n金额=JE\r\n}",
+                                                       ";报表信息={[浮动数据]\r\n代码=DM\r\n名称=MC\r\n金额=JE\r\n}",
                                                    "--dir", RYNFILER_ENGINE_DIR});
     EXPECT_EQ(o.status, c.status) << o.err;
     EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
