@@ -147,11 +147,13 @@ std::string TLogForm::DestFieldName(int32_t index) const {
 
 void TLogForm::Ended() {
   ended_ = true;
-  if (problemsSeen_ > kProblemsListed) edtLogs_->AddLine(ProblemsNotListedText(problemsSeen_ - kProblemsListed));
+  if (problemsSeen_ > kProblemsListed)
+    edtLogs_->AddLine(ProblemsNotListedText(problemsSeen_ - kProblemsListed));
   const TNamedHost* named = NamedHost(ran_.get());
   // Strict, as a transfer on the command line without --lossy: a value that was not
   // carried exactly fails the run, and what the destination took is let go.
-  if (named && named->Counts().Changed() > 0) OnMessage(kSeverityError, ValuesChangedFailureText(named->Counts().Changed()));
+  if (named && named->Counts().Changed() > 0)
+    OnMessage(kSeverityError, ValuesChangedFailureText(named->Counts().Changed()));
   OnStatus(Ansi("传输数据"), Ansi(cancelled_ ? "传输已取消。" : errorSeen_ ? "传输失败。" : "传输过程结束。"));
   if (named) {
     lbSummary_->SetCaption(RunCountsText(named->Counts()));
