@@ -271,8 +271,9 @@ void TNamedHost::EvaluateMappings(int32_t recordNo, std::vector<TValueProblem>& 
         Parser.EvaluateValue(*Mappings[j], ignored);
       }
     } catch (const ENiporlanError& e) {
-      Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
-                                    Ansi("列处有错误发生！"));
+      if (Policy.warnFailedMappings)
+        Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
+                                      Ansi("列处有错误发生！"));
       TValueProblem p;
       p.record = recordNo;
       p.mapping = static_cast<int32_t>(j);

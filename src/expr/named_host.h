@@ -71,6 +71,10 @@ struct TRunPolicy {
   bool rejectProblems = false;
   // Stop (as at the source's end) once so many records were written; negative: no limit.
   int64_t writeLimit = -1;
+  // A failed mapping is also a warning message to the sink. An owner whose problem
+  // handler lists every problem itself turns this off, so that a run with a million
+  // failures does not also send a million messages.
+  bool warnFailedMappings = true;
 };
 
 class TNVFunc final : public TCustomSyntaxFunctionListener {
@@ -171,9 +175,11 @@ class TNamedHost final : public TInterfacedObject,
   int32_t RecordsWritten() const { return WrittenCount; }
   const TRunCounts& Counts() const { return RunCounts; }
   void SetRunPolicy(const TRunPolicy& policy) { Policy = policy; }
+  const TRunPolicy& RunPolicy() const { return Policy; }
   // Called for every problem as it is found, while the source is still on its record
   // (a held-back record's problems come before the next record is read).
   void SetProblemHandler(std::function<void(const TValueProblem&)> handler) { ProblemHandler = std::move(handler); }
+  const std::function<void(const TValueProblem&)>& GetProblemHandler() const { return ProblemHandler; }
   // Only the records (numbered from 1) it accepts are filtered and written; none: all.
   void SetRecordSelector(std::function<bool(int32_t)> selector) { RecordSelector = std::move(selector); }
   // The script line of a mapping (from 0 among the mappings) as the user wrote it.

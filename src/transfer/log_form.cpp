@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "expr/named_host.h"
 #include "platform/codepage.h"
+#include "transfer/run_report.h"
 #include "transfer/trans_frame.h"
 #include "ui/application.h"
 
@@ -11,6 +13,8 @@ namespace {
 
 const std::string& ShowLogCaption() { return Ansi("信息 >>"); }
 const std::string& HideLogCaption() { return Ansi("信息 <<"); }
+
+TNamedHost* NamedHost(ITransScriptHost* host) { return dynamic_cast<TNamedHost*>(ImplementorOf(host)); }
 
 }  // namespace
 
@@ -48,6 +52,11 @@ void TLogForm::Build() {
   Gauge_ = &panel3.Create<ui::Gauge>("Gauge");
   Gauge_->SetBounds(8, 31, 371, 13);
   Gauge_->SetProgress(0);
+  // The run's counts, shown at its end where the gauge was.
+  lbSummary_ = &panel3.Create<ui::Label>("lbSummary");
+  lbSummary_->SetBounds(10, 29, 371, 28);
+  lbSummary_->SetWordWrap(true);
+  lbSummary_->Hide();
   lbCount_ = &panel3.Create<ui::Label>("lbCount");
   lbCount_->SetBounds(10, 63, 0, 12);
   btnList_ = &panel3.Create<ui::Button>("btnList");
@@ -102,7 +111,10 @@ void TLogForm::Shown() {
 void TLogForm::Run() {
   IntfPtr<ITransScriptHost> host = frame_ ? frame_->GetScriptHost() : nullptr;
   // The compiler's messages are in the log already and keep the window open.
-  if (host && host->Compile()) host->Execute();
+  if (host && host->Compile()) {
+    ran_ = host;
+    host->Execute();
+  }
   // A run that ended without its end (no mappings, stopped before the first record) ends
   // here, so the window never stays at its start with nothing to do.
   if (window_ && !ended_) {
@@ -116,6 +128,42 @@ void TLogForm::Cancel() {
   cancelled_ = true;
   stopped_ = true;
   OnStatus(Ansi("传输数据"), Ansi("正在取消..."));
+}
+
+void TLogForm::OnValueProblem(const TValueProblem& problem) {
+  if (!window_) return;
+  if (++problemsSeen_ > kProblemsListed) return;
+  TNamedHost* named = NamedHost(ran_.get());
+  const std::string& mapping = named && problem.mapping >= 0 ? named->MappingText(problem.mapping) : std::string();
+  edtLogs_->AddLine(ProblemLine(problem, DestFieldName(problem.destField), mapping));
+}
+
+std::string TLogForm::DestFieldName(int32_t index) const {
+  ITransEngine* dest = frame_ && index >= 0 ? frame_->ExportEngine() : nullptr;
+  IntfPtr<ITransPort> port = dest ? dest->GetPort() : nullptr;
+  IntfPtr<ITransField> field = port ? port->GetField(index) : nullptr;
+  return field ? field->GetName() : std::string();
+}
+
+void TLogForm::Ended() {
+  ended_ = true;
+  if (problemsSeen_ > kProblemsListed)
+    edtLogs_->AddLine(ProblemsNotListedText(problemsSeen_ - kProblemsListed));
+  const TNamedHost* named = NamedHost(ran_.get());
+  // Strict, as a transfer on the command line without --lossy: a value that was not
+  // carried exactly fails the run, and what the destination took is let go.
+  if (named && named->Counts().Changed() > 0)
+    OnMessage(kSeverityError, ValuesChangedFailureText(named->Counts().Changed()));
+  OnStatus(Ansi("传输数据"), Ansi(cancelled_ ? "传输已取消。" : errorSeen_ ? "传输失败。" : "传输过程结束。"));
+  if (named) {
+    lbSummary_->SetCaption(RunCountsText(named->Counts()));
+    lbSummary_->Show();
+  }
+  Gauge_->Hide();
+  btnClose_->SetCaption(Ansi("关闭"));
+  stopped_ = true;
+  lbCount_->SetCaption(Ansi("总共") + std::to_string(recordCount_) + Ansi("条数据"));
+  if (!keepOpen_ || cancelled_) window_->Close();
 }
 
 void TLogForm::ToggleLog() {
@@ -151,13 +199,7 @@ void TLogForm::OnProgress(uint8_t kind, int32_t value, bool& cont) {
         ui::ProcessMessages();
         break;
       case kProgressEnd:
-        ended_ = true;
-        OnStatus(Ansi("传输数据"), Ansi(cancelled_ ? "传输已取消。" : "传输过程结束。"));
-        Gauge_->Hide();
-        btnClose_->SetCaption(Ansi("关闭"));
-        stopped_ = true;
-        lbCount_->SetCaption(Ansi("总共") + std::to_string(recordCount_) + Ansi("条数据"));
-        if (!keepOpen_ || cancelled_) window_->Close();
+        Ended();
         break;
       default:
         break;

@@ -1,11 +1,14 @@
 // TLogForm, the progress log window: the modal window in which a transfer runs when its
 // frame has no event sink. It becomes the frame's sink once shown, starts the run on its
-// private message, shows progress and a record count, logs every message, stops the run
-// after an error and closes by itself at the end unless a warning or an error came.
+// private message, shows progress and a record count, logs every message and the first
+// values that could not be carried exactly, stops the run after an error, shows the run's
+// counts at its end and closes by itself then unless a warning or an error came. A run
+// that changed values has failed, as one that reported an error has.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "transport/interfaces.h"
 #include "transport/object.h"
@@ -15,6 +18,7 @@
 namespace ryn {
 
 class TTransFrame;
+struct TValueProblem;
 
 class TLogForm final : public TInterfacedObject, public virtual ITransEvents, public virtual IImplementorAccess {
  public:
@@ -36,6 +40,11 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   void OnProgress(uint8_t kind, int32_t value, bool& cont) override;
   TObject* GetImplementor() override { return this; }
 
+  // A value of the run that could not be carried exactly: a line of the log for the first
+  // kProblemsListed of them, a count for the rest (one line at the end says how many).
+  void OnValueProblem(const TValueProblem& problem);
+  static constexpr int64_t kProblemsListed = 1000;
+
   // Shows the window modally; the run happens inside. The modal result.
   int ShowModal();
   // Destroys the window and detaches it from the frame (the frame's sink is cleared). The
@@ -47,7 +56,7 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   bool KeepOpen() const { return keepOpen_; }
   // The user pressed 取消 while the run went on.
   bool Cancelled() const { return cancelled_; }
-  // An error was reported during the run.
+  // An error was reported during the run, or the run changed values.
   bool ErrorSeen() const { return errorSeen_; }
   int32_t RecordCount() const { return recordCount_; }
 
@@ -58,6 +67,10 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   void ToggleLog();
   // 取消 during the run: the run stops at its next record.
   void Cancel();
+  // The end of the run: its counts, the problems not listed, and whether it failed.
+  void Ended();
+  // The field's name as the destination port has it; empty when it has none.
+  std::string DestFieldName(int32_t index) const;
 
   TTransFrame* frame_;
   bool stopped_ = false;
@@ -66,11 +79,15 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   bool ended_ = false;      // the run's end has come
   bool cancelled_ = false;
   int32_t recordCount_ = 0;
+  int64_t problemsSeen_ = 0;
+  // The host that ran (its counts are shown at the end); null before the run starts.
+  IntfPtr<ITransScriptHost> ran_;
   std::unique_ptr<ui::Form> window_;
   ui::Label* lbCap_ = nullptr;
   ui::Label* lbTxt_ = nullptr;
   ui::Gauge* Gauge_ = nullptr;
   ui::Label* lbCount_ = nullptr;
+  ui::Label* lbSummary_ = nullptr;
   ui::Button* btnList_ = nullptr;
   ui::Button* btnClose_ = nullptr;
   ui::Panel* plLogs_ = nullptr;

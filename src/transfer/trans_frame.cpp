@@ -1,5 +1,7 @@
 #include "transfer/trans_frame.h"
 
+#include <functional>
+
 #include "expr/named_host.h"
 #include "platform/codepage.h"
 #include "transfer/log_form.h"
@@ -30,6 +32,35 @@ bool HostStopped(ITransScriptHost* host) {
   auto* named = dynamic_cast<TNamedHost*>(ImplementorOf(host));
   return named && named->Stopped();
 }
+
+// While the progress log window runs the named host, the host's problems go to the
+// window, which lists them (the first of them) itself: the host then sends no warning
+// per failed mapping. What the host's owner had set comes back afterwards.
+class ProblemsToLog {
+ public:
+  ProblemsToLog(ITransScriptHost* host, TLogForm* log)
+      : named_(dynamic_cast<TNamedHost*>(ImplementorOf(host))) {
+    if (!named_) return;
+    handler_ = named_->GetProblemHandler();
+    policy_ = named_->RunPolicy();
+    TRunPolicy quiet = policy_;
+    quiet.warnFailedMappings = false;
+    named_->SetRunPolicy(quiet);
+    named_->SetProblemHandler([log](const TValueProblem& p) { log->OnValueProblem(p); });
+  }
+  ~ProblemsToLog() {
+    if (!named_) return;
+    named_->SetProblemHandler(std::move(handler_));
+    named_->SetRunPolicy(policy_);
+  }
+  ProblemsToLog(const ProblemsToLog&) = delete;
+  ProblemsToLog& operator=(const ProblemsToLog&) = delete;
+
+ private:
+  TNamedHost* named_;
+  std::function<void(const TValueProblem&)> handler_;
+  TRunPolicy policy_;
+};
 
 }  // namespace
 
@@ -142,6 +173,7 @@ void TTransFrame::SelectScriptHost(std::string_view name) {
 
 void TTransFrame::Execute() {
   errorReported_ = false;
+  cancelled_ = false;
   keepOutput_ = false;
   IntfPtr<ITransScriptHost> host = GetScriptHost();
   if (!host) {
@@ -157,7 +189,11 @@ void TTransFrame::Execute() {
       TLogForm* log;
       ~Destroyer() { log->Destroy(); }
     } destroyer{log.get()};
-    log->ShowModal();
+    {
+      ProblemsToLog routing(host.get(), log.get());
+      log->ShowModal();
+    }
+    cancelled_ = log->Cancelled();
     if (log->ErrorSeen()) errorReported_ = true;
     keepOutput_ = !errorReported_ && !HostStopped(host.get());
     return;

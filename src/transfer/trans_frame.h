@@ -25,11 +25,14 @@ class TTransFrame {
   bool ShowWizard();
   // Runs the transfer with the selected host, building its default script when the
   // script is blank. Without a sink the run happens in the progress log window, shown
-  // modally for its duration.
+  // modally for its duration, which lists the values the host could not carry exactly
+  // and fails the run when there are any.
   void Execute();
   // Whether the last Execute reported an error: in the progress log window, or through
   // the frame itself (the sink's own messages are the sink's to count).
   bool ErrorReported() const { return errorReported_; }
+  // Whether the user stopped the last Execute with 取消 in the progress log window.
+  bool Cancelled() const { return cancelled_; }
   // Whether closing the frame keeps what the destination took (its Fina) or abandons it
   // (nothing written since it opened is kept). Abandoned unless the last Execute ended
   // without an error (and, in the progress log window, without being stopped); an owner
@@ -68,6 +71,7 @@ class TTransFrame {
   IntfPtr<ITransEngine> dest_;
   IntfPtr<ITransEvents> events_;
   bool errorReported_ = false;
+  bool cancelled_ = false;
   bool keepOutput_ = false;
   bool sourceReplaceable_ = true;
   bool destReplaceable_ = true;

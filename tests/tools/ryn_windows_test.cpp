@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "expr/common_functions.h"
 #include "platform/codepage.h"
 #include "support/temp_dir.h"
 #include "transport/registries.h"
@@ -18,6 +21,8 @@
 
 namespace ryn {
 namespace {
+
+using Lines = std::vector<std::string>;
 
 struct Outcome {
   int status;
@@ -112,6 +117,94 @@ TEST_F(RynWindowsTest, AFinishThatCannotApplyTheSettingsStaysInTheWizard) {
   EXPECT_EQ(pagesAfterFinish, std::vector<std::string>{"TabRelation"});
   EXPECT_GE(boxes, 1u) << "the user is told why";
   EXPECT_EQ(testing::TempDir::Read(out), "last month");
+}
+
+// The exit statuses of a run made in the wizard, as `ryn transfer` has them: 0 clean, 1 a
+// value changed (the wizard has no lossy mode, so it fails the run), 130 stopped with 取消
+// in the log window. A failed or stopped run leaves the exchange file it would have appended
+// to byte for byte as it was; the log window tells the counts and the values.
+TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
+  TCommonFunctionsRegistration common;  // as the program's start-up holds them
+  const std::string header = "@\r\n" + Ansi("代码\t名称\t金额") + "\r\n";
+  const std::string previous = header + "U1\t2024\tN\t3\t9\told\t1\r\n@@";
+  const std::string failing = "FillLeft(Val(Import(0))*100000000,\"x\")";  // longer than a formula may make
+  const std::string failure = "读取3条，写入2条，筛除1条，拒绝0条，2个值有变化（映射出错2个）";
+  struct Case {
+    const char* what;
+    std::string amount;  // the mapping of JE
+    bool cancel;         // 取消 in the log window as soon as it is shown
+    int status;
+    const char* err;
+    std::string file;
+    std::string summary;  // UTF-8, as the log window shows it when it stays open; "" it closed
+    Lines log;
+    std::string name3 = "d";  // UTF-8: the name of the third record in the CSV file
+  } cases[] = {
+      {"clean, appended", "Import(2)", false, 0, "",
+       previous + "\r\n" + header + "U1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@", "", {}},
+      {"a value changed", failing, false, 1, "the transfer failed", previous, failure,
+       {Ansi("第1条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“1”"),
+        Ansi("第3条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“3”"),
+        Ansi("有2个值不能原样传输：传输失败，输出的数据不保留")}},
+      {"cancelled in the log window", "Import(2)", true, 130, "stopped by the user", previous, "", {}},
+      {"a character the code page lacks", "Import(2)", false, 1, "the transfer failed", previous,
+       "读取3条，写入2条，筛除1条，拒绝0条，1个值有变化（代码页1个）",
+       {Ansi("第3条记录，字段“MC”：源数据中有代码页不能表示的字符，已替换为“?”，源值“d?”"),
+        Ansi("列1“name”有1个值含有代码页没有的字符，已替换为“?”（第一个在第3行：d?）"),
+        Ansi("有1个值不能原样传输：传输失败，输出的数据不保留")},
+       "d\U0001F600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.name3 != "d" && ToUtf8(FromUtf8(c.name3)) == c.name3) continue;  // the code page holds it
+    const std::string csv = dir.Path("in.csv"), out = dir.Path("out.ryn");
+    testing::TempDir::Write(csv, "code;name;amount\r\n1;\"a;b\";10\r\n2;c;-3.5\r\n3;" + c.name3 + ";0\r\n");
+    testing::TempDir::Write(out, previous);
+    bool cancelClicked = false;
+    std::string summary;
+    Lines log;
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      if (form.Caption() != Ansi("配置向导")) {  // the log window, open at the end of the run
+        summary = ToUtf8(ui::ControlOf<ui::Label>(form, "lbSummary").Caption());
+        log = ui::ControlOf<ui::RichText>(form, "edtLogs").Lines();
+        ui::Click(ui::ControlOf<ui::Button>(form, "btnClose"));
+        return;
+      }
+      auto& next = ui::ControlOf<ui::Button>(form, "btnNxt");
+      ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), Ansi("CSV文件")));
+      ASSERT_TRUE(ui::Click(next));
+      ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::ButtonEdit>(form, "edtFile"), csv));
+      ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::Edit>(form, "edtDelimiter"), ";"));
+      for (int i = 0; i < 8 && ActivePage(form) != "TabRelation"; ++i) ASSERT_TRUE(ui::Click(next));
+      ASSERT_EQ(ActivePage(form), "TabRelation");
+      auto& rows = ui::ControlOf<ui::ValueListEditor>(form, "edtRelations");
+      ASSERT_TRUE(ui::EditRowValue(rows, 0, "Import(0)"));
+      ASSERT_TRUE(ui::EditRowValue(rows, 1, "Import(1)"));
+      ASSERT_TRUE(ui::EditRowValue(rows, 2, c.amount));
+      ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::Edit>(form, "edtFilter"), "Import(0) <> \"2\""));
+      if (c.cancel) {
+        // Handled in turn once the log window is up, as a click there would be.
+        ui::Application::Instance().PostAction([&] {
+          ui::Form* active = ui::Application::Instance().ActiveForm();
+          if (!active || active->Caption() != Ansi("数据传输")) return;
+          cancelClicked = ui::Click(ui::ControlOf<ui::Button>(*active, "btnClose"));
+        });
+      }
+      ASSERT_TRUE(ui::Click(next));  // 完成
+    });
+    const Outcome o = RunCommand(tool::RunWizard, {"--to", "Ryn文件", "--to-options",
+                                                   "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=1;文件名=" + out +
+                                                       ";选择列={代码=DM\r\n名称=MC\r\n金额=JE}"
+                                                       ";报表信息={[浮动数据]\r\n代码=DM\r\n名称=MC\r\n金额=JE\r\n}",
+                                                   "--dir", RYNFILER_ENGINE_DIR});
+    EXPECT_EQ(o.status, c.status) << o.err;
+    EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+    EXPECT_EQ(cancelClicked, c.cancel);
+    EXPECT_EQ(testing::TempDir::Read(out), c.file);
+    EXPECT_EQ(summary, c.summary);
+    EXPECT_EQ(log, c.log);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "nothing beside the files";
+  }
 }
 
 TEST_F(RynWindowsTest, TheConfigWindowPrintsTheOptionsTheWizardMade) {

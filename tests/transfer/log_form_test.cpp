@@ -213,7 +213,7 @@ TEST_F(LogFormTest, AMappingThatDoesNotCompile) {
   EXPECT_EQ(atEnd.count, Ansi("总共0条数据"));
   EXPECT_EQ(atEnd.closeButton, Ansi("关闭"));
   EXPECT_EQ(atEnd.status, Ansi("传输数据"));
-  EXPECT_EQ(atEnd.text, Ansi("传输过程结束。"));
+  EXPECT_EQ(atEnd.text, Ansi("传输失败。"));  // nothing ran: the frame keeps nothing
   ASSERT_EQ(atEnd.log.size(), 1u);  // the compiler's message
   EXPECT_FALSE(atEnd.log[0].empty());
 }

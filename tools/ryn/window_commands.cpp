@@ -23,8 +23,15 @@ const char* const kWizardUsage =
     "Opens the transfer wizard on the engines of the engine folder (see \"ryn engines\n"
     "--help\"), the engines named by --from and --to chosen already and given their\n"
     "options text, if any; finishing the wizard runs the transfer in the progress log\n"
-    "window. Needs an X11 display (DISPLAY). Texts are UTF-8.\n"
-    "Exit status: 0 the transfer ran, 1 cancelled or failed, 2 usage error.\n";
+    "window, which shows the counts of the run at its end and lists the values that\n"
+    "could not be carried exactly. Needs an X11 display (DISPLAY). Texts are UTF-8.\n"
+    "As \"ryn transfer\" without --lossy, a run that reports an error or changes a value\n"
+    "(a failed mapping, a character the code page lacks, bytes that are no character)\n"
+    "has failed, and a failed or stopped run keeps nothing: the destination's file is\n"
+    "left as it was. The wizard has no lossy mode, so status 3 never comes from it.\n"
+    "Exit status: 0 done, 1 the wizard was closed without finishing or the transfer\n"
+    "failed (nothing kept), 2 usage error, 130 stopped with 取消 in the progress log\n"
+    "window (nothing kept).\n";
 
 const char* const kConfigUsage =
     "Usage: ryn config NAME [--options TEXT] [--dir DIR]\n"
@@ -135,8 +142,13 @@ int RunWizard(std::span<const std::string_view> args, std::ostream& out, std::os
       return 1;
     }
     frame.Execute();
+    // The frame abandons what the destination took when it goes, unless the run was clean.
+    if (frame.Cancelled()) {
+      err << "ryn wizard: stopped by the user; nothing was kept: the destination is as it was\n";
+      return 130;
+    }
     if (frame.ErrorReported()) {
-      err << "ryn wizard: the transfer reported an error\n";
+      err << "ryn wizard: the transfer failed; nothing was kept: the destination is as it was\n";
       return 1;
     }
     return 0;

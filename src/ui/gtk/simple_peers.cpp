@@ -1,5 +1,6 @@
 // Peers of the simple controls: panel, label, button, edit, edit with ellipsis button,
 // gauge and read-only rich text.
+#include <algorithm>
 #include <string>
 
 #include "ui/controls.h"
@@ -16,7 +17,11 @@ class PanelPeer : public ContainerPeer {
 
 class LabelPeer : public GtkPeer {
  public:
-  explicit LabelPeer(Label& label) : GtkPeer(label, gtk_label_new(nullptr)), label_(label) {}
+  explicit LabelPeer(Label& label) : GtkPeer(label, gtk_label_new(nullptr)), label_(label) {
+    Connect(Outer(), "style-updated", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+              static_cast<LabelPeer*>(self)->FitWrapWidth();
+            }));
+  }
 
  protected:
   void Update(Change what) override {
@@ -24,6 +29,7 @@ class LabelPeer : public GtkPeer {
     if (what == Change::kCaption) gtk_label_set_text(widget, ToUtf8(label_.Caption()).c_str());
     if (what == Change::kStyle) {
       gtk_label_set_line_wrap(widget, label_.WordWrap());
+      FitWrapWidth();
       gtk_label_set_xalign(widget, 0);
       gtk_label_set_yalign(widget, label_.Layout() == TextLayout::kTop      ? 0.0f
                                    : label_.Layout() == TextLayout::kCenter ? 0.5f
@@ -32,6 +38,25 @@ class LabelPeer : public GtkPeer {
   }
 
  private:
+  // A wrapping label wraps at the width its bounds give it: left to itself it asks for the
+  // width of its whole text, and the form would grow to make room for a long one. The
+  // toolkit measures that limit in characters of the label's font.
+  void FitWrapWidth() {
+    GtkLabel* widget = GTK_LABEL(Outer());
+    const int width = label_.Bounds().width;
+    if (!label_.WordWrap() || width <= 0) {
+      gtk_label_set_max_width_chars(widget, -1);
+      return;
+    }
+    PangoContext* context = gtk_widget_get_pango_context(Outer());
+    PangoFontMetrics* metrics =
+        pango_context_get_metrics(context, pango_context_get_font_description(context), pango_context_get_language(context));
+    const int charWidth = std::max(pango_font_metrics_get_approximate_char_width(metrics),
+                                   pango_font_metrics_get_approximate_digit_width(metrics));
+    pango_font_metrics_unref(metrics);
+    gtk_label_set_max_width_chars(widget, std::max(1, width * PANGO_SCALE / std::max(charWidth, 1)));
+  }
+
   Label& label_;
 };
 

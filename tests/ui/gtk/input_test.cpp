@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "expr/common_functions.h"
 #include "platform/codepage.h"
+#include "support/table_ports.h"
+#include "transfer/log_form.h"
+#include "transfer/trans_frame.h"
 #include "ui/backend_loader.h"
 #include "ui/controls.h"
 #include "ui/driver.h"
@@ -28,6 +33,15 @@ GtkWidget* Find(GtkWidget* widget, GType type) {
   for (GList* c = children; c && !found; c = c->next) found = Find(GTK_WIDGET(c->data), type);
   g_list_free(children);
   return found;
+}
+
+// Every label widget below widget with its text, depth first.
+void Labels(GtkWidget* widget, std::vector<GtkWidget*>& found) {
+  if (GTK_IS_LABEL(widget)) found.push_back(widget);
+  if (!GTK_IS_CONTAINER(widget)) return;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  for (GList* c = children; c; c = c->next) Labels(GTK_WIDGET(c->data), found);
+  g_list_free(children);
 }
 
 // The toolkit's window of a form, found by the form's handle as any X11 client would.
@@ -136,6 +150,37 @@ TEST_F(GtkInputTest, TheCloseBoxAsksTheForm) {
   EXPECT_FALSE(form.Visible());
   EXPECT_FALSE(gtk_widget_get_visible(WindowOf(form)));
   gdk_event_free(event);
+}
+
+// The counts of a run reach the screen: a label of the progress log window, on screen with
+// room to show, holds them once the run has ended (a warning keeps the window open).
+TEST(GtkLogWindowTest, TheCountsOfTheRunAreOnScreenAtItsEnd) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  TCommonFunctionsRegistration common;
+  auto source = MakeIntf<testing::TableSource>(std::vector<testing::Column>{{"a", 6}},
+                                               std::vector<std::vector<std::string>>{{"1"}, {"2"}, {"3"}});
+  auto dest = MakeIntf<testing::TableDest>(std::vector<testing::Column>{{"p", 6}});
+  dest->onPost = [&] { dest->events->OnMessage(2, "w"); };
+  TTransFrame frame;
+  frame.SetImportEngine(source.get(), true);
+  frame.SetExportEngine(dest.get(), true);
+  frame.GetScriptHost()->SetScript("Filter=Import(0)<>2\r\nExport(0)=Import(0)");
+  int shown = 0;
+  ScopedModalDriver driver([&](Form& form) {
+    std::vector<GtkWidget*> labels;
+    Labels(WindowOf(form), labels);
+    for (GtkWidget* label : labels) {
+      if (std::string(gtk_label_get_text(GTK_LABEL(label))) != "读取3条，写入2条，筛除1条，拒绝0条，0个值有变化") continue;
+      GtkAllocation at;
+      gtk_widget_get_allocation(label, &at);
+      if (gtk_widget_is_visible(label) && gtk_widget_get_mapped(label) && at.width > 0 && at.height > 0) ++shown;
+    }
+    Click(ControlOf<Button>(form, "btnClose"));
+  });
+  frame.Execute();
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(dest->records.size(), 2u);
 }
 
 }  // namespace

@@ -117,6 +117,9 @@ TEST_F(ScreenshotsTest, TheProgressLogAndTheFormulaEditor) {
   auto log = MakeIntf<TLogForm>(&frame);
   Photograph("log_form", [&] { log->ShowModal(); });
   log->Destroy();
+  // A run that changed values: its counts, and the window staying open to say it failed.
+  frame.GetScriptHost()->SetScript("Export(0)=FillLeft(Import(0)*100000000,\"x\")");
+  Photograph("log_form_counts", [&] { frame.Execute(); });
 
   TExprEdit editor;
   editor.SetScriptHost(frame.GetScriptHost().get());
