@@ -368,6 +368,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
   bool kept = false;
   bool attributes = false;
   std::unique_ptr<TRejectsFile> rejects;
+  int shown = 0;  // problems shown so far; the handler counts them for the whole run
   const std::string rejectsPart = s.rejects ? std::string(*s.rejects) + ".part" : std::string();
   std::set<int32_t> selected;
   std::function<bool(int32_t)> selector;
@@ -431,7 +432,6 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
       // Each problem is shown (the first ones) and, with a reject file, goes there with
       // the record's values while the source is still on it.
       const int32_t severity = s.lossy || s.rejects ? kSeverityWarning : kSeverityError;
-      int shown = 0;
       named->SetProblemHandler([&, severity](const TValueProblem& p) {
         const std::string destName = FieldName(*dest, p.destField);
         const std::string& mapping = named->MappingText(p.mapping);
@@ -444,7 +444,11 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     }
     started = true;
     frame.Execute();
-    if (named) script = named->GetScript();
+    if (named) {
+      // The handler refers to this block's engines: nothing may call it from here on.
+      named->SetProblemHandler(nullptr);
+      script = named->GetScript();
+    }
     // The destination keeps its output only after a clean run: a run that reported an
     // error or was stopped leaves the file as it was, unless the user asked for the part.
     // A dry run keeps nothing.
