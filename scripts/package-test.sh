@@ -35,6 +35,11 @@ else
   tar -C "$src" --exclude=./build --exclude='./build-*' -cf - . | tar -C "$copy" -xf -
 fi
 
+# debhelper gives the build a HOME of its own: ccache, when installed, keeps the user's cache.
+if command -v ccache >/dev/null && [[ -z ${CCACHE_DIR:-} ]]; then
+  CCACHE_DIR=$(ccache --get-config cache_dir 2>/dev/null) && export CCACHE_DIR
+fi
+
 echo "== Debian packages: dpkg-buildpackage -us -uc -b =="
 start=$SECONDS
 (cd "$copy" && DEB_BUILD_OPTIONS="parallel=$jobs nocheck" dpkg-buildpackage -us -uc -b) >"$out/build.log" 2>&1 ||
