@@ -136,12 +136,14 @@ EOF
 unset LD_LIBRARY_PATH
 
 echo "== dpkg-shlibdeps on a host linked with -lrynfiler =="
-mkdir -p "$work/shlibs/debian" "$work/shlibs/built/DEBIAN"
+# A source package of somebody else's whose binary package holds the host; librynfiler0's
+# tree with its control files stands for the installed package.
+mkdir -p "$work/shlibs/debian/consumer/usr/bin" "$work/shlibs/debian/consumer/DEBIAN" "$work/shlibs/built/DEBIAN"
 printf 'Source: consumer\n\nPackage: consumer\nArchitecture: any\n' >"$work/shlibs/debian/control"
 dpkg -x "$(deb librynfiler0)" "$work/shlibs/built"
 cp "$work/control/symbols" "$work/control/shlibs" "$work/shlibs/built/DEBIAN/"
-cc -o "$work/shlibs/host" tests/consumer/host.c -I"$root/usr/include" -L"$root$lib" -lrynfiler
-deps=$(cd "$work/shlibs" && dpkg-shlibdeps -O -Sbuilt host 2>&1) || true
+cc -o "$work/shlibs/debian/consumer/usr/bin/host" tests/consumer/host.c -I"$root/usr/include" -L"$root$lib" -lrynfiler
+deps=$(cd "$work/shlibs" && dpkg-shlibdeps -O -Sbuilt debian/consumer/usr/bin/host 2>&1) || true
 echo "$deps"
 grep -qE 'shlibs:Depends=.*librynfiler0 \(>= [0-9.]+\)' <<<"$deps" || fail "dpkg-shlibdeps did not resolve librynfiler0"
 
