@@ -6,10 +6,11 @@ set -euo pipefail
 # is made at build time). Tests and benchmarks: GoogleTest/GoogleMock, Google Benchmark,
 # libcsv-dev (the reference the CSV reader is checked against), pkg-config (the consumer
 # test of the installed tree), clang and its runtime (the fuzz targets' short CI run).
-# Packaging: dpkg-dev (cpack's dependency list). Windows: libgtk-3-dev (the GTK backend of the
-# windowing adapter), xvfb, xauth and x11-utils (its tests run on a virtual X display).
+# Packaging (scripts/package-test.sh): dpkg-dev, debhelper, fakeroot, lintian, file.
+# Windows: libgtk-3-dev (the GTK backend of the windowing adapter), xvfb, xauth and x11-utils
+# (its tests run on a virtual X display).
 packages=(cmake ninja-build g++ libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev pkg-config
-          clang libclang-rt-14-dev dpkg-dev libgtk-3-dev xvfb xauth x11-utils)
+          clang libclang-rt-14-dev dpkg-dev debhelper fakeroot lintian file libgtk-3-dev xvfb xauth x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

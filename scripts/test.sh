@@ -2,7 +2,8 @@
 # Sets up what is missing, builds twice (plain, and with AddressSanitizer +
 # UndefinedBehaviorSanitizer), warnings as errors, and runs the whole test suite in both;
 # then the thread-sharing suites under ThreadSanitizer, and every fuzz target for a short
-# while (RYNFILER_FUZZ_SECONDS, 20 by default; 0 skips) when clang's libFuzzer is there.
+# while (RYNFILER_FUZZ_SECONDS, 20 by default; 0 skips) when clang's libFuzzer is there;
+# last, the Debian packages built, checked with lintian and used (scripts/package-test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,4 +36,6 @@ if [ "$fuzz_seconds" -gt 0 ] && command -v clang++ >/dev/null &&
 else
   echo "== fuzz targets skipped: no clang with libFuzzer =="
 fi
+echo "== Debian packages =="
+scripts/package-test.sh
 echo "All tests passed."

@@ -4,7 +4,9 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cfenv>
+#include <cstring>
 
 #include "platform/paths.h"
 
@@ -62,6 +64,13 @@ std::vector<OsDirEntry> ListDirectory(const OsPath& path) {
   }
   closedir(dir);
   return out;
+}
+
+std::string DirectoryListProblem(const OsPath& path) {
+  DIR* dir = opendir(path.c_str());
+  if (!dir) return std::strerror(errno);
+  closedir(dir);
+  return {};
 }
 
 }  // namespace ryn

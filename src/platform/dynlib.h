@@ -40,5 +40,9 @@ struct OsDirEntry {
 // ".."; empty when it cannot be read.
 std::vector<OsDirEntry> ListDirectory(const OsPath& path);
 std::vector<DirEntry> ListDirectory(const std::string& path);
+// Why a directory cannot be listed (the system's text, e.g. "No such file or directory"),
+// or empty when it can: an empty listing alone does not tell a missing folder from an
+// empty one.
+std::string DirectoryListProblem(const OsPath& path);
 
 }  // namespace ryn

@@ -71,8 +71,29 @@ out=$(RYNFILER_PLUGIN_DIR=$engines "$ryn" engines | cut -f1 | tr '\n' ' ')
 out=$(env -u RYNFILER_PLUGIN_DIR "$ryn" engines | cut -f1,2)
 [[ $out == "CSV文件${tab}source"$'\n'"Ryn文件${tab}destination"$'\n'"SQLite数据库${tab}source" ]] ||
   fail "default engine folder: $out"
+mkdir "$work/nothing"
 run engines --dir "$work/nothing"
 check "empty folder" 0 "" "ryn engines: no engine libraries in $work/nothing"$'\n'
+# A folder that is missing or cannot be listed is an error, never an empty list: whichever
+# way it was named, the command says which folder and why, and prints no engines.
+touch "$work/plain-file"
+mkdir -p "$work/locked" && chmod 000 "$work/locked"
+unreadable_cases=("missing|--dir|$work/no-such-folder|No such file or directory"
+                  "a file|--dir|$work/plain-file|Not a directory"
+                  "missing, from the environment|env|$work/no-such-folder|No such file or directory")
+# root reads any folder whatever its mode.
+[[ $(id -u) != 0 ]] && unreadable_cases+=("mode 000|--dir|$work/locked|Permission denied")
+for case in "${unreadable_cases[@]}"; do
+  IFS='|' read -r what how dir reason <<<"$case"
+  # The reason is the system's text: untranslated in the C locale.
+  if [[ $how == env ]]; then
+    LC_ALL=C RYNFILER_PLUGIN_DIR=$dir run engines
+  else
+    LC_ALL=C run engines --dir "$dir"
+  fi
+  check "engines on $what folder" 1 "" "ryn engines: cannot read the engine folder $dir: $reason"$'\n'
+done
+chmod 700 "$work/locked"
 run engines --dir
 [[ $status == 2 && $err == "ryn engines: missing value of --dir"* ]] || fail "engines --dir without value: $status $err"
 

@@ -7,6 +7,7 @@
 
 #include "engine_folder.h"
 #include "libengineport/lib_factory.h"
+#include "platform/dynlib.h"
 #include "platform/codepage.h"
 #include "tool_args.h"
 #include "transport/registries.h"
@@ -20,7 +21,10 @@ const char* const kEnginesUsage =
     "its name, a tab, the directions it serves (source, destination or\n"
     "source+destination), a tab, its description, a tab and the library's path.\n"
     "The folder is DIR, else $RYNFILER_PLUGIN_DIR, else lib/rynfiler beside the\n"
-    "folder of this program.\n";
+    "folder of this program.\n"
+    "\n"
+    "Exit status: 0 listed (an empty folder lists nothing and says so on stderr); 1 the\n"
+    "folder is missing or cannot be read; 2 usage.\n";
 
 namespace {
 
@@ -49,6 +53,11 @@ int RunEngines(std::span<const std::string_view> args, std::ostream& out, std::o
   }
 
   const OsPath folder = EngineFolder(dir);
+  // Discovery skips what it cannot read; a folder that is not there is the user's mistake.
+  if (const std::string problem = DirectoryListProblem(folder); !problem.empty()) {
+    err << "ryn engines: cannot read the engine folder " << folder.bytes << ": " << problem << "\n";
+    return 1;
+  }
   RegisterLibraryEngines(folder);
   std::vector<std::string> lines;
   GetTransEngineFactories().Enumerate(0, [&](ITransEngineFactory* f) {
