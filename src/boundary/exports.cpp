@@ -97,13 +97,19 @@ RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle) {
 
 RYN_API void RYN_CALL EngineFina(RynHandle engine) {
   // The handle ends at once; the engine's Fina runs when no other call is inside it, and
-  // the handle ends even when closing fails (the engine reported why).
-  FirewallVoid([&] { HandleList().Retire(engine, THandleList::Kind::kEngine, true); });
+  // the handle ends even when closing fails (the engine reported why). The host learns
+  // the end when this returns, unless it ends the handle from inside a callback of ours:
+  // that thread may be inside the very call that has to return first.
+  FirewallVoid([&] {
+    HandleList().Retire(engine, THandleList::Kind::kEngine, THandleList::End::kFina, !InsideHostCallback());
+  });
 }
 
 RYN_API int32_t RYN_CALL EngineAbandon(RynHandle engine) {
   return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
-    return HandleList().RetireAbandoning(engine) ? RYN_OK : RYN_E_HANDLE;
+    return HandleList().Retire(engine, THandleList::Kind::kEngine, THandleList::End::kAbandon, !InsideHostCallback())
+               ? RYN_OK
+               : RYN_E_HANDLE;
   });
 }
 
@@ -134,6 +140,8 @@ RYN_API int32_t RYN_CALL EngineSetOptions(RynHandle engine, const char* options)
     return call.Engine()->SetOptions(options ? std::string_view(options) : std::string_view());
   } catch (const EStreamError&) {
     return RYN_E_WRITE;
+  } catch (const ForcedUnwind&) {
+    throw;
   } catch (...) {
     return RYN_E_FAILED;
   }
@@ -237,7 +245,7 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
 RYN_API void RYN_CALL ConfigFina(RynHandle config) {
   FirewallVoid([&] {
     if (!Wizards().OwnedHere(config)) return;
-    if (HandleList().Retire(config, THandleList::Kind::kConfig, true)) Wizards().Forget(config);
+    if (HandleList().Retire(config, THandleList::Kind::kConfig, THandleList::End::kFina)) Wizards().Forget(config);
   });
 }
 
