@@ -1,6 +1,7 @@
 // When an engine closes relative to the calls on its handle: racing ends and reuse of
 // slots, ends from callbacks nested deep, EngineFina's return as the point the file is
-// finished, and calls from a thread's own key destructors.
+// finished, calls from a thread's own key destructors, and wizards whose opening thread
+// is gone.
 #include <gtest/gtest.h>
 #include <pthread.h>
 
@@ -218,6 +219,45 @@ TEST(HandleLifetimeTest, CallsFromAHostKeyDestructorWhileNewThreadsStart) {
     EXPECT_GE(records, 100u) << w->path;
     EXPECT_EQ(text.size(), 8 + records * 20 + 2) << w->path << ": every line whole";
   }
+}
+
+// A wizard belongs to the thread that opened it, and a thread started later (which may
+// get the ended one's id) is not that thread; once the opener has ended, any thread may
+// close the wizard, while another live opener's wizard stays closed to it.
+TEST(HandleLifetimeTest, AWizardOutlivesItsOpeningThread) {
+  RynHandle h = NewEngine();
+  RynHandle config = 0, port = 0;
+  std::atomic<int> step{0};
+  std::thread opener([&] {
+    EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_OK);
+    port = ConfigPort(config);
+    step = 1;
+    while (step != 2) std::this_thread::yield();
+  });
+  while (step != 1) std::this_thread::yield();
+  ASSERT_NE(port, 0);
+  ConfigFina(config);  // the opener is alive: refused
+  EXPECT_NE(EngineEstablished(port), RYN_E_HANDLE) << "closed under its living opener";
+  step = 2;
+  opener.join();
+  struct Attempt {
+    const char* what;
+    int32_t (*call)(RynHandle);
+  } attempts[] = {
+      {"ConfigIsBOF", &ConfigIsBOF},
+      {"ConfigIsEOF", &ConfigIsEOF},
+      {"ConfigCheckSucceed", &ConfigCheckSucceed},
+  };
+  for (const Attempt& a : attempts) {
+    int32_t answer = 0;
+    std::thread later([&] { answer = a.call(config); });
+    later.join();
+    EXPECT_EQ(answer, RYN_E_WIZARD_HANDLE) << a.what << " from a thread that did not open it";
+  }
+  ConfigFina(config);
+  EXPECT_EQ(EngineEstablished(port), RYN_E_HANDLE) << "the wizard closed and delisted its engine";
+  EXPECT_EQ(ConfigIsBOF(config), RYN_E_WIZARD_HANDLE);
+  EngineFina(h);
 }
 
 }  // namespace
