@@ -45,6 +45,8 @@
  *    A callback may call back into the library, nested to any depth, and may end the
  *    handle it was called for (or any other): ended from inside a callback, the engine
  *    closes when the last call inside it returns, possibly after EngineFina returned.
+ *    As EngineFina waits, a host must not call it holding a lock that its callbacks on
+ *    that engine take on another thread.
  *  - A callback returns to the library, or ends its thread (pthread_exit, or a
  *    cancellation acted on inside it): the calls it interrupted then end as if they had
  *    returned. Leaving a callback by longjmp is not supported: the calls it skips would
@@ -57,7 +59,9 @@
  *    engine no call is running in is closed (a destination finishes its file) without
  *    calling any callback. An engine that another thread is inside a call on at exit is
  *    left to the process's end, unclosed, and its memory stays for that thread. Unloading
- *    the library while a thread is inside one of its calls is the host's error.
+ *    the library while a thread is inside one of its calls is the host's error, and so is
+ *    using it in a child made by fork() while other threads were inside its calls (such a
+ *    child may only make async-signal-safe calls until it executes another program).
  *  - Callbacks and accessors travel as void*. C++ converts with reinterpret_cast; strict
  *    ISO C has no cast between object and function pointers: carry the value through a
  *    union of the two (the platforms this library runs on represent both alike).
