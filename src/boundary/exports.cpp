@@ -108,9 +108,8 @@ RYN_API int32_t RYN_CALL EngineSetOptions(RynHandle engine, const char* options)
     return call.Engine()->SetOptions(options ? std::string_view(options) : std::string_view());
   } catch (const EStreamError&) {
     return RYN_E_WRITE;
-  } catch (const ForcedUnwind&) {
-    throw;
   } catch (...) {
+    if (ForeignException()) throw;
     return RYN_E_FAILED;
   }
 }

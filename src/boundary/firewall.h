@@ -11,15 +11,17 @@
 
 namespace ryn {
 
-using ForcedUnwind = abi::__forced_unwind;
+// Inside a catch block: whether the exception is no C++ exception at all, as the unwinding
+// of a thread's end is (asked this way because that unwinding carries no object a handler
+// could bind to).
+inline bool ForeignException() { return abi::__cxa_current_exception_type() == nullptr; }
 
 template <class R, class F>
 R Firewall(R failure, F&& body) {
   try {
     return std::forward<F>(body)();
-  } catch (const ForcedUnwind&) {
-    throw;
   } catch (...) {
+    if (ForeignException()) throw;
     return failure;
   }
 }
@@ -28,9 +30,8 @@ template <class F>
 void FirewallVoid(F&& body) {
   try {
     std::forward<F>(body)();
-  } catch (const ForcedUnwind&) {
-    throw;
   } catch (...) {
+    if (ForeignException()) throw;
   }
 }
 

@@ -94,9 +94,8 @@ void THandleList::Finish(Slot* slot) {
     if (slot->end == End::kAbandon && slot->engine) AbandonOrFina(*slot->engine);
     else if (slot->end == End::kFina && slot->engine) slot->engine->Fina();
     else if (slot->end == End::kFina && slot->config) slot->config->Fina();
-  } catch (const ForcedUnwind&) {
-    throw;
   } catch (...) {
+    if (ForeignException()) throw;
     // The object reported what failed through its sink; the handle ends all the same.
   }
 }

@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <utility>
 
 namespace ryn {
 
@@ -48,10 +49,11 @@ TThreadMark* ThisThread() {
 TWizardOwners::TWizardOwners() { gKeyMade = pthread_key_create(&gKey, &EndMark) == 0; }
 
 // At unload: no thread may run the key's destructor of an unmapped library afterwards.
-// The marks of threads still running stay behind.
+// The marks of other threads still running stay behind; the unloading thread's goes.
 TWizardOwners::~TWizardOwners() {
   if (gKeyMade) pthread_key_delete(gKey);
   gKeyMade = false;
+  if (TThreadMark* mine = std::exchange(tMark, nullptr)) Release(mine);
   for (auto& [handle, mark] : owners_) Release(mark);
 }
 
