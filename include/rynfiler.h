@@ -32,19 +32,36 @@
  *    or field cannot be resolved the length is left unchanged and the result is 0.
  *  - No function lets an error escape; none keeps a pointer the caller passed in beyond
  *    the call, except the callbacks of EngineSetEvent.
- *  - Handles are never issued twice in a process: a handle that was ended answers the
- *    failure value for good, whatever is created later.
+ *  - Handles are never issued twice while the library is loaded: a handle that was ended
+ *    answers the failure value for good, whatever is created later. Each load of the
+ *    library draws a new series of handles, so one kept across an unload and a new load
+ *    is refused as well, except with a chance of 1 in 32,768 that the two loads drew the
+ *    same series; a host must not keep handles across an unload.
  *  - Calls on one engine are not serialized; the live-handle bookkeeping is thread-safe.
  *    Ending a handle while another thread is inside a call on it is safe: the running
  *    call completes, later calls answer their failure values, and the engine is closed
- *    when the last running call returns. A callback may call back into the library (even
- *    end the handle it was called for); calls nested more than 16 deep on one thread are
- *    answered with their failure values.
+ *    when the last running call returns; EngineFina and EngineAbandon return only after
+ *    that (a destination's file is finished and no callback of the engine follows).
+ *    A callback may call back into the library, nested to any depth, and may end the
+ *    handle it was called for (or any other): ended from inside a callback, the engine
+ *    closes when the last call inside it returns, possibly after EngineFina returned.
+ *    As EngineFina waits, a host must not call it holding a lock that its callbacks on
+ *    that engine take on another thread.
+ *  - A callback returns to the library, or ends its thread (pthread_exit, or a
+ *    cancellation acted on inside it): the calls it interrupted then end as if they had
+ *    returned. Leaving a callback by longjmp is not supported: the calls it skips would
+ *    count as running for good, and the engine could never close.
  *  - A configuration wizard is a window: only the thread that called ConfigInit may drive
  *    or close it; the Config* calls of any other thread answer their failure values and
- *    change nothing.
+ *    change nothing. Once that thread has ended, any thread may close the wizard
+ *    (ConfigFina); nobody can drive it any more.
  *  - When the library is unloaded or the process ends with handles still open, every
- *    engine is closed (a destination finishes its file) without calling any callback.
+ *    engine no call is running in is closed (a destination finishes its file) without
+ *    calling any callback. An engine that another thread is inside a call on at exit is
+ *    left to the process's end, unclosed, and its memory stays for that thread. Unloading
+ *    the library while a thread is inside one of its calls is the host's error, and so is
+ *    using it in a child made by fork() while other threads were inside its calls (such a
+ *    child may only make async-signal-safe calls until it executes another program).
  *  - Callbacks and accessors travel as void*. C++ converts with reinterpret_cast; strict
  *    ISO C has no cast between object and function pointers: carry the value through a
  *    union of the two (the platforms this library runs on represent both alike).
@@ -161,7 +178,9 @@ RYN_API int32_t RYN_CALL EngineDiscription(char* buffer, int32_t* length);
 /* Creates an engine for direction 1 or 2 and stores its handle. Returns 0, RYN_E_DIRECTION,
    or RYN_E_NOTHING when the library has no engine for the direction (or handle is NULL). */
 RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle);
-/* Closes the engine (a destination finishes its output) and ends the handle. */
+/* Closes the engine (a destination finishes its output) and ends the handle. Waits for
+   the calls other threads are running on the handle to return (not when called from
+   inside a callback: see Conventions). */
 RYN_API void RYN_CALL EngineFina(RynHandle engine);
 /* Registers a callback: kind RYN_EVENT_MESSAGE takes a RynMessageProc, RYN_EVENT_STATUS a
    RynStatusProc; NULL switches that relay off. The user value is passed back as the first

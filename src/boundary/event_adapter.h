@@ -14,6 +14,11 @@ namespace ryn {
 // unloaded or the process is ending, and the callbacks' owners may be gone.
 void MuteHostCallbacks();
 
+// Whether the calling thread is inside a host callback of this library: a call it makes
+// now may come from inside a call on the very handle it names, so it must not wait for
+// that handle's calls to return.
+bool InsideHostCallback();
+
 class TLibTransLogAdapter final : public TInterfacedObject,
                                   public virtual ITransEvents,
                                   public virtual IImplementorAccess {

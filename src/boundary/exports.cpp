@@ -2,14 +2,12 @@
 // call their operations and answer with the documented result codes; no exception ever
 // leaves them.
 #include <cstring>
-#include <mutex>
-#include <thread>
-#include <unordered_map>
 
 #include "boundary/event_adapter.h"
 #include "boundary/firewall.h"
 #include "boundary/registration.h"
 #include "boundary/resolve.h"
+#include "boundary/wizard_owners.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "rynfiler.h"
@@ -23,38 +21,8 @@ constexpr int32_t kTrue = -1;
 constexpr int32_t kFalse = 0;
 int32_t Truth(bool b) { return b ? kTrue : kFalse; }
 
-// A wizard is a window: only the thread that opened it may drive or close it. Calls from
-// any other thread are refused like those with a handle that is not a wizard's, so that
-// two threads can never run inside one form at once.
-class WizardThreads {
- public:
-  void Own(intptr_t handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    owners_[handle] = std::this_thread::get_id();
-  }
-  bool OwnedHere(intptr_t handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = owners_.find(handle);
-    return it == owners_.end() || it->second == std::this_thread::get_id();
-  }
-  void Forget(intptr_t handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    owners_.erase(handle);
-  }
-
- private:
-  std::mutex mutex_;
-  std::unordered_map<intptr_t, std::thread::id> owners_;
-};
-
-// An object, not a pointer to one, so that unloading the library takes it along.
-WizardThreads& Wizards() {
-  static WizardThreads wizards;
-  return wizards;
-}
-
 HandleCall EnterOwnedConfig(intptr_t handle) {
-  if (!Wizards().OwnedHere(handle)) return {};
+  if (!WizardOwners().MayDrive(handle)) return {};
   return EnterConfig(handle);
 }
 
@@ -97,13 +65,19 @@ RYN_API int32_t RYN_CALL EngineInit(int32_t direction, RynHandle* handle) {
 
 RYN_API void RYN_CALL EngineFina(RynHandle engine) {
   // The handle ends at once; the engine's Fina runs when no other call is inside it, and
-  // the handle ends even when closing fails (the engine reported why).
-  FirewallVoid([&] { HandleList().Retire(engine, THandleList::Kind::kEngine, true); });
+  // the handle ends even when closing fails (the engine reported why). The host learns
+  // the end when this returns, unless it ends the handle from inside a callback of ours:
+  // that thread may be inside the very call that has to return first.
+  FirewallVoid([&] {
+    HandleList().Retire(engine, THandleList::Kind::kEngine, THandleList::End::kFina, !InsideHostCallback());
+  });
 }
 
 RYN_API int32_t RYN_CALL EngineAbandon(RynHandle engine) {
   return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
-    return HandleList().RetireAbandoning(engine) ? RYN_OK : RYN_E_HANDLE;
+    return HandleList().Retire(engine, THandleList::Kind::kEngine, THandleList::End::kAbandon, !InsideHostCallback())
+               ? RYN_OK
+               : RYN_E_HANDLE;
   });
 }
 
@@ -135,6 +109,7 @@ RYN_API int32_t RYN_CALL EngineSetOptions(RynHandle engine, const char* options)
   } catch (const EStreamError&) {
     return RYN_E_WRITE;
   } catch (...) {
+    if (ForeignException()) throw;
     return RYN_E_FAILED;
   }
 }
@@ -228,7 +203,7 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
       wizard->Fina();
       return RYN_E_NOTHING;
     }
-    Wizards().Own(h);
+    WizardOwners().Own(h);
     *config = h;
     return RYN_OK;
   });
@@ -236,8 +211,8 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
 
 RYN_API void RYN_CALL ConfigFina(RynHandle config) {
   FirewallVoid([&] {
-    if (!Wizards().OwnedHere(config)) return;
-    if (HandleList().Retire(config, THandleList::Kind::kConfig, true)) Wizards().Forget(config);
+    if (!WizardOwners().MayClose(config)) return;
+    if (HandleList().Retire(config, THandleList::Kind::kConfig, THandleList::End::kFina)) WizardOwners().Forget(config);
   });
 }
 

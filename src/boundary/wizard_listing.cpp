@@ -9,7 +9,7 @@ namespace {
 intptr_t ListEngine(ITransEngine* engine) { return HandleList().AddEngine(engine); }
 
 // The wizard closes its engine copy itself; the handle only stops being valid.
-void DelistEngine(intptr_t handle) { HandleList().Retire(handle, THandleList::Kind::kEngine, false); }
+void DelistEngine(intptr_t handle) { HandleList().Retire(handle, THandleList::Kind::kEngine, THandleList::End::kKeep); }
 
 [[maybe_unused]] const bool kInstalled = [] {
   TCustomConfig::SetEngineListing(TEngineListing{&ListEngine, &DelistEngine});

@@ -3,13 +3,16 @@
 // the host back. Each case runs in a child process, which the test watches from outside.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/codepage.h"
 #include "rynfiler.h"
@@ -119,6 +122,138 @@ TEST(HostLifetimeTest, AFailedFinishAtExitCallsNobodyBack) {
     return OpenWithOneRecord(lib, "/dev/full", &h);
   });
   EXPECT_EQ(status, 0) << "42: the callback of a gone host was called";
+}
+
+// A thread held inside a call on an engine by the engine's message callback until the
+// process lets it go.
+struct HeldCall {
+  static inline std::atomic<bool> inside{false}, release{false};
+  static inline pthread_t thread;
+  static void RYN_CALL Hold(intptr_t, int32_t, const char*) {
+    inside = true;
+    while (!release) std::this_thread::yield();
+  }
+  // Runs after the library's own finalisers when registered before it is loaded.
+  static void LetGoAndJoin() {
+    release = true;
+    pthread_join(thread, nullptr);
+  }
+};
+
+// exit() while another thread is inside a call: the idle engine's file is finished, the
+// busy engine is left alone, and the thread, let go after the library's finalisers ran,
+// completes its call on memory that is still there.
+TEST(HostLifetimeTest, ExitWhileAnotherThreadIsInsideACall) {
+  TempDir dir;
+  std::string idleFile = dir.Path("idle.ryn"), busyFile = dir.Path("busy.ryn");
+  int status = InChild([&] {
+    std::atexit(&HeldCall::LetGoAndJoin);
+    Library lib;
+    RynHandle idle = 0, busy = 0;
+    if (int r = OpenWithOneRecord(lib, idleFile, &idle)) return r;
+    if (int r = OpenWithOneRecord(lib, busyFile, &busy)) return r;
+    lib.Get<decltype(&EngineSetEvent)>("EngineSetEvent")(busy, 0, RYN_EVENT_MESSAGE,
+                                                            reinterpret_cast<void*>(&HeldCall::Hold));
+    static auto setOptions = lib.Get<decltype(&EngineSetOptions)>("EngineSetOptions");
+    static RynHandle held = busy;
+    pthread_create(
+        &HeldCall::thread, nullptr,
+        [](void*) -> void* {
+          setOptions(held, "Bogus=1");  // an unknown key: a message, held
+          return nullptr;
+        },
+        nullptr);
+    while (!HeldCall::inside) std::this_thread::yield();
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(TempDir::Read(idleFile), "@\r\nA\r\n\t\t\t\tv\r\n@@");
+  const std::string busy = TempDir::Read(busyFile);
+  EXPECT_FALSE(busy.size() >= 2 && busy.compare(busy.size() - 2, 2, "@@") == 0)
+      << "the busy engine was closed under the thread inside it";
+}
+
+// A host callback that ends its thread (pthread_exit, or a cancellation acted on inside
+// it) unwinds through the library: the process goes on, and the call counts as returned,
+// so the engine can still be used and closed.
+TEST(HostLifetimeTest, AThreadEndedInsideACallbackLeavesTheHandleUsable) {
+  struct Case {
+    const char* name;
+    bool cancel;
+  } cases[] = {{"pthread_exit", false}, {"pthread_cancel", true}};
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string file = dir.Path("ended.ryn");
+    int status = InChild([&] {
+      Library lib;
+      static RynHandle h = 0;
+      if (int r = OpenWithOneRecord(lib, file, &h)) return r;
+      static bool cancel = c.cancel;
+      static std::atomic<bool> cancelled{false};
+      static auto setOptions = lib.Get<decltype(&EngineSetOptions)>("EngineSetOptions");
+      RynMessageProc end = [](intptr_t, int32_t, const char*) {
+        if (cancel) pthread_testcancel();
+        pthread_exit(nullptr);
+      };
+      auto setEvent = lib.Get<decltype(&EngineSetEvent)>("EngineSetEvent");
+      setEvent(h, 0, RYN_EVENT_MESSAGE, reinterpret_cast<void*>(end));
+      pthread_t thread;
+      pthread_create(
+          &thread, nullptr,
+          [](void*) -> void* {
+            while (cancel && !cancelled) std::this_thread::yield();
+            setOptions(h, "Bogus=1");
+            return reinterpret_cast<void*>(1);
+          },
+          nullptr);
+      if (c.cancel) pthread_cancel(thread);
+      cancelled = true;
+      void* result = nullptr;
+      pthread_join(thread, &result);
+      if (result != (c.cancel ? PTHREAD_CANCELED : nullptr)) return 40;
+      setEvent(h, 0, RYN_EVENT_MESSAGE, nullptr);
+      lib.Get<decltype(&Append)>("Append")(h);
+      auto setText = reinterpret_cast<RynSetText>(lib.Get<decltype(&FieldGetProc)>("FieldGetProc")(2, 65));
+      setText(h, 0, "w", 1);
+      lib.Get<decltype(&Post)>("Post")(h);
+      lib.Get<decltype(&EngineFina)>("EngineFina")(h);  // returns: no call is left counted
+      return TempDir::Read(file) == "@\r\nA\r\n\t\t\t\tv\r\n\t\t\t\tw\r\n@@" ? 0 : 41;
+    });
+    EXPECT_EQ(status, 0) << c.name << " (134: the process aborted)";
+  }
+}
+
+// A handle ended before an unload names nothing after the library is loaded again, even
+// though the new load issues handles in the same order.
+TEST(HostLifetimeTest, AHandleKeptAcrossAnUnloadAndReloadIsRefused) {
+  int status = InChild([&] {
+    RynHandle old = 0;
+    {
+      Library lib;
+      if (lib.Get<decltype(&EngineInit)>("EngineInit")(RYN_DESTINATION, &old) != RYN_OK) return 50;
+      lib.Get<decltype(&EngineFina)>("EngineFina")(old);
+      dlclose(lib.module);
+    }
+    // Two loads draw the same series once in 32,768 times: then load again.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      Library lib;
+      RynHandle fresh = 0;
+      if (lib.Get<decltype(&EngineInit)>("EngineInit")(RYN_DESTINATION, &fresh) != RYN_OK) return 51;
+      auto established = lib.Get<decltype(&EngineEstablished)>("EngineEstablished");
+      auto fina = lib.Get<decltype(&EngineFina)>("EngineFina");
+      if (fresh != old) {
+        if (established(old) != RYN_E_HANDLE) return 52;
+        fina(old);
+        if (established(fresh) != 0) return 53;  // the new engine was not closed by it
+        fina(fresh);
+        return 0;
+      }
+      fina(fresh);
+      dlclose(lib.module);
+    }
+    return 54;  // every load issued the old handle again
+  });
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

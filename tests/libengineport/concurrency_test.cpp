@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "libengineport/lib_factory.h"
+#include "support/handle_churn.h"
 #include "platform/dynlib.h"
 #include "rynfiler.h"
 #include "transport/object.h"
@@ -108,6 +109,66 @@ TEST(ConcurrencyTest, RegistryAndLiveHandlesFromManyThreads) {
   EXPECT_EQ(reg.Count(), static_cast<size_t>(1 + kThreads * kRounds));
   EXPECT_EQ(live(), liveBefore) << "every handle ended";
   FreeTransEngineFactories();
+  FreeLibraryFile(lib);
+}
+
+// Source handles of an engine library churned by several threads: records read through
+// handles other threads end, while their slots are handed out again.
+TEST(ConcurrencyTest, ChurnOfSourceHandlesAcrossThreads) {
+  const std::string file = std::string(TEST_ENGINES_DIR) + "/libmemsource.so";
+  LibHandle lib = LoadLibraryFile(file);
+  ASSERT_TRUE(lib);
+  auto fn = [&](const char* name) { return GetProcAddress(lib, name); };
+  auto init = reinterpret_cast<decltype(&EngineInit)>(fn("EngineInit"));
+  auto fina = reinterpret_cast<decltype(&EngineFina)>(fn("EngineFina"));
+  auto setOptions = reinterpret_cast<decltype(&EngineSetOptions)>(fn("EngineSetOptions"));
+  auto moveFirst = reinterpret_cast<decltype(&MoveFirst)>(fn("MoveFirst"));
+  auto moveNext = reinterpret_cast<decltype(&MoveNext)>(fn("MoveNext"));
+  auto isEof = reinterpret_cast<decltype(&IsEof)>(fn("IsEof"));
+  auto fieldCount = reinterpret_cast<decltype(&FieldGetCount)>(fn("FieldGetCount"));
+  auto getProc = reinterpret_cast<decltype(&FieldGetProc)>(fn("FieldGetProc"));
+  auto isBof = reinterpret_cast<decltype(&ConfigIsBOF)>(fn("ConfigIsBOF"));
+  auto live = reinterpret_cast<int32_t (*)()>(fn("TestLiveHandles"));
+  ASSERT_TRUE(init && fina && setOptions && moveFirst && moveNext && isEof && fieldCount && getProc && isBof && live);
+  auto getText = reinterpret_cast<RynGetText>(getProc(RYN_SOURCE, RYN_FT_STRING));
+  const int32_t liveBefore = live();
+  testing::ChurnApi api;
+  api.create = [&] {
+    RynHandle h = 0;
+    return init(RYN_SOURCE, &h) == RYN_OK ? h : 0;
+  };
+  api.end = [&](RynHandle h) { fina(h); };
+  api.use = [&](RynHandle h, uint32_t dice) -> std::string {
+    switch (dice % 3) {
+      case 0: setOptions(h, "rows=5"); break;
+      case 1: {
+        moveFirst(h);
+        for (int i = 0; i < 3; ++i) {
+          char buffer[32];
+          int32_t length = sizeof buffer;
+          getText(h, 1, buffer, &length);
+          moveNext(h);
+        }
+        const int32_t eof = isEof(h);
+        if (eof != 0 && eof != 1 && eof != -1) return "IsEof " + std::to_string(eof);
+        break;
+      }
+      default: {
+        const int32_t n = fieldCount(h);
+        if (n != 19 && n != 0) return "FieldGetCount " + std::to_string(n);
+      }
+    }
+    return "";
+  };
+  api.probe = [&](RynHandle h, bool ended) -> std::string {
+    if (ended) return fieldCount(h) == 0 ? "" : "an ended handle still answers";
+    const int32_t r = isBof(h);
+    return r == RYN_E_WIZARD_HANDLE ? "" : "a source handle served as a wizard's: " + std::to_string(r);
+  };
+  testing::ChurnResult result = testing::Churn(api, testing::StressBudget());
+  EXPECT_EQ(result.failures, 0) << result.first;
+  EXPECT_GT(result.rounds, 0);
+  EXPECT_EQ(live(), liveBefore) << "every handle ended";
   FreeLibraryFile(lib);
 }
 
