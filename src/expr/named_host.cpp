@@ -14,32 +14,6 @@
 namespace ryn {
 namespace {
 
-// The indexes of a formula that is exactly SetExport(i, Import(j)) with two decimal
-// indexes (blanks and letter case aside); {-1, -1} for any other formula.
-std::pair<int32_t, int32_t> PlainCopy(std::string_view formula) {
-  std::string s;
-  for (char c : formula) {
-    if (static_cast<unsigned char>(c) <= 32) continue;
-    s += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  auto number = [&](size_t& at) -> int32_t {
-    size_t start = at;
-    int64_t v = 0;
-    while (at < s.size() && s[at] >= '0' && s[at] <= '9' && at - start < 9) v = v * 10 + (s[at++] - '0');
-    return at > start && (at >= s.size() || s[at] < '0' || s[at] > '9') ? static_cast<int32_t>(v) : -1;
-  };
-  constexpr std::string_view kHead = "SETEXPORT(", kMiddle = ",IMPORT(", kTail = "))";
-  size_t at = 0;
-  if (s.compare(0, kHead.size(), kHead) != 0) return {-1, -1};
-  at = kHead.size();
-  int32_t dest = number(at);
-  if (dest < 0 || s.compare(at, kMiddle.size(), kMiddle) != 0) return {-1, -1};
-  at += kMiddle.size();
-  int32_t source = number(at);
-  if (source < 0 || s.compare(at, std::string::npos, kTail) != 0) return {-1, -1};
-  return {dest, source};
-}
-
 // The formula without blanks, in upper case (letters of the ASCII range only).
 std::string Folded(std::string_view formula) {
   std::string s;
@@ -88,6 +62,22 @@ const char* ProblemText(TValueProblemKind kind) {
     case TValueProblemKind::kBadBytes: return "源数据中有不是其编码字符的字节，已替换为“?”";
     default: return "映射出错";
   }
+}
+
+// The indexes of a formula that is exactly SetExport(i, Import(j)) with two decimal
+// indexes (blanks and letter case aside); {-1, -1} for any other formula.
+std::pair<int32_t, int32_t> PlainCopy(std::string_view formula) {
+  const std::string s = Folded(formula);
+  constexpr std::string_view kHead = "SETEXPORT(", kMiddle = ",IMPORT(", kTail = "))";
+  if (!s.starts_with(kHead)) return {-1, -1};
+  const int32_t dest = NumberBefore(s, kHead.size(), ',');
+  if (dest < 0) return {-1, -1};
+  size_t at = s.find(',', kHead.size());
+  if (s.compare(at, kMiddle.size(), kMiddle) != 0) return {-1, -1};
+  at += kMiddle.size();
+  const int32_t source = NumberBefore(s, at, ')');
+  if (source < 0 || s.compare(s.find(')', at), std::string::npos, kTail) != 0) return {-1, -1};
+  return {dest, source};
 }
 
 std::string ExportLine(int32_t dest, int32_t source) {

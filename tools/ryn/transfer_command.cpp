@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console_events.h"
@@ -125,29 +127,20 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
       {"--recipe", &Settings::recipe},
       {"--save-recipe", &Settings::saveRecipe},
   };
+  static constexpr std::pair<const char*, bool Settings::*> kFlags[] = {
+      {"--quiet", &Settings::quiet},       {"--lossy", &Settings::lossy},
+      {"--keep-partial", &Settings::keepPartial}, {"--dry-run", &Settings::dryRun},
+      {"--allow-drift", &Settings::allowDrift},
+  };
   while (!reader.Done()) {
     if (reader.Flag("--help") || reader.Flag("-h")) {
       help = true;
       return {};
     }
-    if (reader.Flag("--quiet")) {
-      s.quiet = true;
-      continue;
-    }
-    if (reader.Flag("--lossy")) {
-      s.lossy = true;
-      continue;
-    }
-    if (reader.Flag("--keep-partial")) {
-      s.keepPartial = true;
-      continue;
-    }
-    if (reader.Flag("--dry-run")) {
-      s.dryRun = true;
-      continue;
-    }
-    if (reader.Flag("--allow-drift")) {
-      s.allowDrift = true;
+    if (const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                       [&reader](const auto& f) { return reader.Flag(f.first); });
+        flag != std::end(kFlags)) {
+      s.*(flag->second) = true;
       continue;
     }
     std::string error;
