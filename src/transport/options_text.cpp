@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "platform/stream.h"
 #include "platform/text.h"
+#include "textloader/delimiter_finder.h"
 #include "textloader/text_reader.h"
 #include "textloader/text_writer.h"
 
@@ -14,11 +15,55 @@ namespace {
 constexpr std::string_view kEntryBreak = ";\r\n";
 constexpr std::string_view kBlockOpen = "{\r\n\t";
 
+// The text with a ";" after every block that opens an entry's value and is followed, before
+// the next ";", by more than blanks: the value ends where its block closes, and what
+// follows starts the next entry. A text typed with "}" and no ";" after a block thus keeps
+// its later keys instead of folding them into the block's value. The writer puts its ";"
+// straight after every block (and quotes a value whose braces would close the block
+// early), so what it writes reads as before.
+std::string EndValuesAtBlockClose(std::string_view text) {
+  const TDelimiterFinder entryEnd(";", "\"", "{", "}"), valueStart("=", "\"", "{", "}"), blockEnd("}", "\"", "{", "}");
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  std::string out;
+  out.reserve(text.size() + 8);
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* e = entryEnd.Find(std::string_view(p, static_cast<size_t>(end - p)));
+    if (!e) e = end;
+    const char* cut = nullptr;
+    if (const char* eq = valueStart.Find(std::string_view(p, static_cast<size_t>(e - p)))) {
+      const char* v = eq + 1;
+      while (v < e && blank(*v)) ++v;
+      // Past the "{" the scan is at depth 0 outside quotes, so the first "}" it finds
+      // there is the one that closes this block.
+      if (v < e && *v == '{') {
+        if (const char* close = blockEnd.Find(std::string_view(v + 1, static_cast<size_t>(e - v - 1)))) {
+          const char* rest = close + 1;
+          while (rest < e && blank(*rest)) ++rest;
+          if (rest < e) cut = close + 1;
+        }
+      }
+    }
+    if (cut) {
+      out.append(p, cut);
+      out += ';';
+      p = cut;
+      continue;
+    }
+    out.append(p, e);
+    if (e == end) break;
+    out += ';';
+    p = e + 1;
+  }
+  return out;
+}
+
 // Whether an options reader given text returns the entries (key, value) and then
 // (probeKey, probeValue): the written form neither ends its entry early nor runs into
 // the next one.
 bool ReadsBackAs(const std::string& text, std::string_view key, std::string_view value) {
-  TMemoryStream stream(text + std::string(kEntryBreak) + "k=v");
+  TMemoryStream stream(EndValuesAtBlockClose(text + std::string(kEntryBreak) + "k=v"));
   TAFTextReader reader;
   ConfigureOptionsReader(reader);
   reader.SetStream(&stream);
@@ -91,9 +136,8 @@ void TOptionsWriter::WriteOption(std::string_view key, std::string_view value) {
   writer_->WriteLine();
 }
 
-TOPtionsReader::TOPtionsReader(TStream* stream) : reader_(std::make_unique<TAFTextReader>()) {
+TOPtionsReader::TOPtionsReader(TStream* stream) : stream_(stream), reader_(std::make_unique<TAFTextReader>()) {
   ConfigureOptionsReader(*reader_);
-  reader_->SetStream(stream);
 }
 
 TOPtionsReader::~TOPtionsReader() = default;
@@ -105,7 +149,15 @@ void TOPtionsReader::RegisterHandler(std::string_view key, Handler handler) {
 void TOPtionsReader::Parse() {
   stopped_ = false;
   unknown_.clear();
-  reader_->First();
+  // Options texts are short: read whole, they are split with the block rule above.
+  std::string text;
+  if (stream_) {
+    stream_->SetPosition(0);
+    char chunk[4096];
+    for (size_t got; (got = stream_->Read(chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+  }
+  entries_ = std::make_unique<TMemoryStream>(EndValuesAtBlockClose(text));
+  reader_->SetStream(entries_.get());
   while (!reader_->Eof() && !stopped_) {
     std::string_view raw = reader_->GetValue(1);
     // A block's content starts on the line after its opening mark: that line break and

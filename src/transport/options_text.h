@@ -47,7 +47,9 @@ class TOPtionsReader {
   // Keys match byte for byte; registering a key again replaces its handler.
   void RegisterHandler(std::string_view key, Handler handler);
   // Dispatches every entry in text order; entries without a handler are passed over. A
-  // block value reaches its handler without the CR LF TAB that opens the block.
+  // block value reaches its handler without the CR LF TAB that opens the block. A value
+  // that opens with a block ends where the block closes, even without a ";" after it:
+  // what follows is the next entry.
   void Parse();
   // Ends Parse before the next entry (for use inside a handler).
   void Stop() { stopped_ = true; }
@@ -56,6 +58,8 @@ class TOPtionsReader {
   const std::vector<std::string>& UnknownKeys() const { return unknown_; }
 
  private:
+  TStream* stream_;
+  std::unique_ptr<TStream> entries_;  // the stream's text as the reader splits it
   std::unique_ptr<TAFTextReader> reader_;
   std::map<std::string, Handler, std::less<>> handlers_;
   std::vector<std::string> unknown_;

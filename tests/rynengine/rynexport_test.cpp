@@ -285,6 +285,27 @@ TEST_F(RynExportTest, SelectedColumnsTakeEveryKindOfLineEnd) {
   EXPECT_EQ(e->SelectedColumns(), (std::vector<std::string>{"x\ny=f", "z=g"}));
 }
 
+// A column list closed with "}" and no ";" keeps the keys after it, and the text the
+// engine gives back then reads back to itself.
+TEST_F(RynExportTest, KeysAfterAColumnListWithoutSeparatorStillApply) {
+  for (const char* after : {"", "\r\n", " \n"}) {
+    auto events = MakeIntf<RecordingEvents>();
+    IntfPtr<TRynExport> e = MakeIntf<TRynExport>();
+    e->SetEvents(events.get());
+    std::string text = Opt("选择列={\r\n\t甲=A\r\n乙=B}") + after + Opt("数据类型=2;\r\n年度=2024");
+    EXPECT_EQ(e->SetOptions(text), kRynOptionsNoFile);
+    EXPECT_EQ(e->SelectedColumns(), (std::vector<std::string>{Opt("甲=A"), Opt("乙=B")}));
+    EXPECT_EQ(e->DataType(), 2);
+    EXPECT_EQ(e->Year(), "2024");
+    EXPECT_TRUE(events->messages.empty()) << events->messages.front().second;
+    std::string back = e->GetOptions();
+    EXPECT_EQ(back, Opt("年度=2024;\r\n数据类型=2;\r\n选择列={\r\n\t甲=A\r\n乙=B}"));
+    IntfPtr<TRynExport> again = MakeIntf<TRynExport>();
+    again->SetOptions(back);
+    EXPECT_EQ(again->GetOptions(), back);
+  }
+}
+
 // A key the engine does not know is named in one warning; the others still apply.
 TEST_F(RynExportTest, UnknownOptionKeysAreNamed) {
   auto events = MakeIntf<RecordingEvents>();

@@ -60,6 +60,30 @@ TEST(OptionsTextTest, DispatchRules) {
   EXPECT_EQ(Read("unknown=1;a=2", {"a"}), (Entries{{"a", "2"}}));
 }
 
+// A value that opens with a block ends at its closing brace: a ";" left out after "}"
+// must not fold the keys that follow into the block's value. Braces in quotes, nested
+// blocks and blanks before the ";" leave the entry as it was.
+TEST(OptionsTextTest, ABlockValueEndsAtItsClosingBrace) {
+  const std::vector<std::string> keys = {"c", "t", "y", "z"};
+  const struct {
+    const char* text;
+    Entries want;
+  } cases[] = {
+      {"c={\r\n\tA=a\r\nB=b\r\n}\r\nt=1;y=2", {{"c", "A=a\r\nB=b\r\n"}, {"t", "1"}, {"y", "2"}}},
+      {"c={A=a}t=1", {{"c", "A=a"}, {"t", "1"}}},
+      {"c={A=a}\r\nt={x=1}\r\ny=2;", {{"c", "A=a"}, {"t", "x=1"}, {"y", "2"}}},
+      {"c={a{b}c}y=2", {{"c", "a{b}c"}, {"y", "2"}}},
+      {"c={a\"}\"b}y=2", {{"c", "a\"}\"b"}, {"y", "2"}}},
+      {"c={A=a}  \r\n;y=2", {{"c", "A=a"}, {"y", "2"}}},
+      {"c={A=a}", {{"c", "A=a"}}},
+      // Only a block that opens the value ends it; braces later in a value are its own.
+      {"c=x{a}y;t=1", {{"c", "x{a}y"}, {"t", "1"}}},
+      // A block never closed takes the rest of the text, as before.
+      {"c={A=a;t=1", {{"c", "{A=a;t=1"}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Read(c.text, keys), c.want) << ::testing::PrintToString(c.text);
+}
+
 TEST(OptionsTextTest, LaterHandlerWinsAndStopEndsParsing) {
   TMemoryStream s("a=1;a=2;b=3");
   TOPtionsReader r(&s);
