@@ -91,7 +91,9 @@ void AssignTyped(IFieldWriter* field, int32_t type, const TVariant& value) {
 }  // namespace
 
 std::string DateTimeText(TDateTime value) {
-  if (std::trunc(value) == 0) return LongTimeText(value);
+  // A time of day stands alone; day 0 itself (1899-12-30) is a date like any other, and
+  // "00:00:00:000" in its place would read as a time.
+  if (std::trunc(value) == 0 && value != 0) return LongTimeText(value);
   return DateAndTimeText(value);
 }
 

@@ -14,8 +14,8 @@ namespace ryn {
 // "hh:nn:ss" (short) and "hh:nn:ss:zzz" (long).
 const TFormatSettings& ConversionFormat();
 
-// Date form, a space and the long time form; the time is left out at exact midnight and
-// the date when the day part is 0.
+// Date form, a space and the long time form; the time is left out at exact midnight, and
+// the date for a time of day (day part 0, not 0 itself: that is 1899-12-30).
 std::string DateTimeText(TDateTime value);
 
 // Converts value for the field's own type code and calls the matching setter. Variant

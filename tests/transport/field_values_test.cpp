@@ -120,6 +120,7 @@ TEST(AssignVariantTest, ConvertsForTheFieldsOwnType) {
       {8, 0.0, "Boolean:false;"},
       // text
       {65, TVariant::Date(0.5), "String:12:00:00:000;"},
+      {65, TVariant::Date(0.0), "String:1899-12-30;"},
       {65, TVariant::Date(45000.25), "String:2023-03-15 06:00:00:000;"},
       {65, TVariant::Date(45000.0), "String:2023-03-15;"},
       {65, 1.5, "String:1.5;"},
