@@ -131,6 +131,18 @@ transfer unclosed.csv 0
 transfer late.csv 0
 [[ $err == *'列0“n”有1个值不符合列的类型'*'第一个在第1001行：12x'* ]] || fail "late.csv: $err"
 
+# Typed columns: an empty cell copied stays empty (never 0 or a time); a date a formula
+# computes is written in its date form, day 0 (1899-12-30) included.
+printf 'n,d\n7,1899-12-30\n,\n-3,2024-02-29\n' >"$work/typed.csv"
+rm -f "$work/out.ryn"
+"$ryn" transfer --from CSV文件 --to Ryn文件 --from-options "文件名=$work/typed.csv;类型推断=1" --to-options-file "$work/to.txt" \
+  --map 'Export(0)=Import(0)' --map 'Export(1)=Import(1)' --map 'Export(2)=DATEVALUE("1899-12-30")' \
+  --map 'Export(3)=Import(0)*10' >/dev/null 2>"$work/err"
+status=$?
+got=$(tr -d '\r' <"$work/out.ryn" | cut -f5- | sed -n '2,4p' | tr '\t\n' ',;')
+want='7,1899-12-30,1899-12-30,70;,,1899-12-30,0;-3,2024-02-29,1899-12-30,-30;'
+[[ $status == 0 && $got == "$want" ]] || fail "typed.csv: status $status, got $got, want $want: $(cat "$work/err")"
+
 # A delimiter ";" written without quotes is refused with the way to write it.
 "$ryn" transfer --from CSV文件 --to Ryn文件 --from-options "文件名=$work/late.csv;分隔符=;" --to-options-file "$work/to.txt" \
   "${maps[@]}" >/dev/null 2>"$work/err"
