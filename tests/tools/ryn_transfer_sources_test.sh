@@ -54,6 +54,15 @@ check_file "csv" "$work/csv.ryn" "代码	名称	数量	备注${crlf}\
 0001	2024	N	1	A02	丙	7	\"两${crlf}行\"${crlf}\
 0001	2024	N	1	A03	丁		${crlf}@@"
 
+# A bare LF or CR inside a value is quoted too: a reader that splits lines at either never
+# splits the value.
+printf 'a,b\r\n"x\ny","p\rq"\r\n' >"$work/lf.csv"
+to_options "$work/lf.ryn" A=A B=B
+run transfer --from CSV文件 --to Ryn文件 --from-options "文件名=$work/lf.csv" --to-options-file "$work/to.txt" \
+  --map 'Export(0)=Import(0)' --map 'Export(1)=Import(1)'
+[[ $status == 0 ]] || fail "bare line ends: $status $err"
+check_file "bare line ends" "$work/lf.ryn" "A"$'\t'"B${crlf}0001"$'\t'"2024"$'\t'"N"$'\t'"1"$'\t'"\"x"$'\n'"y\""$'\t'"\"p"$'\r'"q\"${crlf}@@"
+
 # With types: a column of whole numbers computes as numbers; a column with any other value
 # within the first records stays text as it was written.
 printf 'n,x\n1,2.50\n2,x\n' >"$work/typed.csv"
