@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "rynengine/form_config_base.h"
+#include "wizard/form_config_base.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/lists.h"

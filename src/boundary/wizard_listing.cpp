@@ -1,7 +1,7 @@
 // Wizards of this library list the engine copy they edit in the library's live-handle
 // list while they are open, so that ConfigPort can hand the host a usable engine handle.
 #include "boundary/handle_list.h"
-#include "rynengine/form_config_base.h"
+#include "wizard/form_config_base.h"
 
 namespace ryn {
 namespace {

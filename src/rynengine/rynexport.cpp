@@ -1,5 +1,7 @@
 #include "rynengine/rynexport.h"
 
+#include <atomic>
+
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -52,6 +54,17 @@ IFieldWriter* TRynExport::WriterAt(int32_t index) {
   if (index < 0 || static_cast<size_t>(index) >= FSelectedColumns.size()) return nullptr;
   FFieldWriter->FIndex = index;
   return FFieldWriter.get();
+}
+
+namespace {
+std::atomic<TRynConfigMaker> gConfigMaker{nullptr};
+}  // namespace
+
+void SetRynConfigMaker(TRynConfigMaker maker) { gConfigMaker.store(maker); }
+
+IntfPtr<IEngineConfig> TRynExport::GetConfig() {
+  TRynConfigMaker maker = gConfigMaker.load();
+  return maker ? maker(*this) : nullptr;
 }
 
 IntfPtr<ITransField> TRynExport::GetField(int32_t index) {

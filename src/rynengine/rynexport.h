@@ -55,6 +55,11 @@ class TRynWriter final : public TCustomFiledWriter {
   TRynExport* FEngine;
 };
 
+// The engine's wizard lives in a layer above the engine (it uses the transfer frame and
+// the proxies); the library that carries both installs its maker at start-up.
+using TRynConfigMaker = IntfPtr<IEngineConfig> (*)(TRynExport& engine);
+void SetRynConfigMaker(TRynConfigMaker maker);
+
 class TRynExport final : public TInterfacedObject,
                          public virtual ITransEngine,
                          public virtual IExport,
@@ -75,7 +80,8 @@ class TRynExport final : public TInterfacedObject,
   bool Init(int32_t direction) override { return direction == kDirectionDestination; }
   bool IsActive() override { return true; }
   void Fina() override;
-  // A new configuration wizard (TWriteConfigWise) showing this engine's settings.
+  // A new configuration wizard showing this engine's settings, made by the wizard maker
+  // installed with SetRynConfigMaker; nullptr while none is installed.
   IntfPtr<IEngineConfig> GetConfig() override;
   std::string GetOptions() override;
   int32_t SetOptions(std::string_view options) override;

@@ -1,7 +1,7 @@
 // The simple controls: panel, label, button, edit (with caret, selection, read-only and
 // number mode), edit with an ellipsis button, percentage gauge and read-only rich text.
 // Methods named User... are the path a user's input takes (the toolkit's signals call
-// them, and so do the drivers of driver.h); the setters are what program code does.
+// them, and so do the drivers the tests use); the setters are what program code does.
 #pragma once
 
 #include <functional>

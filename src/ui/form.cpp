@@ -119,6 +119,24 @@ Button* FindButton(const Control& root, bool (Button::*get)() const) {
 
 }  // namespace
 
+namespace {
+bool ClickIfUsable(Button* button) {
+  if (!button || !button->Showing() || !button->EffectivelyEnabled()) return false;
+  button->UserClick();
+  return true;
+}
+}  // namespace
+
+bool Form::UserPressEnter() { return ClickIfUsable(DefaultButton()); }
+
+bool Form::UserPressEscape() { return ClickIfUsable(CancelButton()); }
+
+bool Form::UserCloseBox() {
+  if (!Visible() || BorderStyle() == FormBorder::kNone) return false;
+  Close();
+  return true;
+}
+
 Button* Form::DefaultButton() { return FindButton(*this, &Button::IsDefault); }
 
 Button* Form::CancelButton() { return FindButton(*this, &Button::IsCancel); }

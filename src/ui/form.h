@@ -59,6 +59,13 @@ class RYN_UI_API Form : public Control {
   Button* DefaultButton();
   Button* CancelButton();
 
+  // The keys and the title bar's close box as the toolkit's input delivers them: Enter and
+  // Escape click the default or cancel button when it is usable; the close box closes a
+  // visible form that has a border. False when nothing was there to act on.
+  bool UserPressEnter();
+  bool UserPressEscape();
+  bool UserCloseBox();
+
   std::function<void()> OnShow;
   // False refuses to close.
   std::function<bool()> OnCloseQuery;

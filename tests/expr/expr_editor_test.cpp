@@ -13,7 +13,7 @@
 #include "expr/named_host.h"
 #include "platform/codepage.h"
 #include "support/table_ports.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn {
 namespace {

@@ -8,7 +8,7 @@
 #include "grid/grid_cells.h"
 #include "transfer/grid_export.h"
 #include "transport/custom_field.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "platform/codepage.h"
 #include "platform/paths.h"
-#include "plugins/wizard_host.h"
+#include "support/wizard_host.h"
 #include "support/temp_dir.h"
 
 namespace ryn {

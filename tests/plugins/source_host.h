@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "rynfiler.h"
+#include "support/exported_library.h"
 
 namespace ryn::testing {
 
 using Value = std::optional<std::string>;  // nullopt: the value is empty
 using Row = std::vector<Value>;
-using Messages = std::vector<std::pair<int32_t, std::string>>;
 
 struct SourceRead {
   int32_t rc = -1;           // SetOptions
@@ -30,28 +30,6 @@ struct SourceRead {
   std::string options;  // GetOptions after SetOptions
 
   bool operator==(const SourceRead&) const = default;
-};
-
-// The exported functions of a loaded engine library.
-class ExportedLibrary {
- public:
-  explicit ExportedLibrary(const std::string& path);
-  ~ExportedLibrary();
-  ExportedLibrary(const ExportedLibrary&) = delete;
-  ExportedLibrary& operator=(const ExportedLibrary&) = delete;
-
-  template <class Fn>
-  Fn Get(const char* name) const {
-    return reinterpret_cast<Fn>(Symbol(name));
-  }
-  void* Symbol(const char* name) const;
-
-  // An engine of direction 1 with message callbacks logging into messages.
-  RynHandle Open(Messages* messages) const;
-  void Close(RynHandle h) const;
-
- private:
-  void* lib_;
 };
 
 SourceRead ReadExported(const std::string& library, const std::string& options);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "plugins/wizard_host.h"
+#include "support/wizard_host.h"
 #include "support/temp_dir.h"
 
 namespace ryn {

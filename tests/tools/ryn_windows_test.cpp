@@ -16,7 +16,7 @@
 #include "support/temp_dir.h"
 #include "transport/registries.h"
 #include "ui/dialogs.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 #include "window_commands.h"
 
 namespace ryn {

@@ -14,7 +14,7 @@
 #include "transfer/trans_frame.h"
 #include "transport/registries.h"
 #include "ui/dialogs.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn {
 namespace {

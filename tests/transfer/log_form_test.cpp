@@ -15,7 +15,7 @@
 #include "transfer/log_form.h"
 #include "transfer/trans_frame.h"
 #include "ui/dialogs.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn {
 namespace {

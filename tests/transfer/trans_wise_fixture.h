@@ -20,7 +20,7 @@
 #include "transfer/wizard_engines.h"
 #include "transport/registries.h"
 #include "ui/dialogs.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn::testing {
 

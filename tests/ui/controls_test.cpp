@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ui/dialogs.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn::ui {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 #include "ui/grid_view.h"
 
 namespace ryn::ui {

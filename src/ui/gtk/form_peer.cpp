@@ -8,7 +8,6 @@
 #include <gtk/gtkx.h>
 
 #include "ui/application.h"
-#include "ui/driver.h"
 #include "ui/form.h"
 #include "ui/gtk/peers.h"
 
@@ -67,18 +66,18 @@ class FormPeer : public ContainerPeer {
     if (GtkWidget* old = gtk_widget_get_parent(Outer())) gtk_container_remove(GTK_CONTAINER(old), Outer());
     gtk_container_add(GTK_CONTAINER(shell_), Outer());
     g_signal_connect(shell_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
-                       static_cast<FormPeer*>(self)->Post([](Control& c) { ClickCloseBox(static_cast<Form&>(c)); });
+                       static_cast<FormPeer*>(self)->Post([](Control& c) { static_cast<Form&>(c).UserCloseBox(); });
                        return TRUE;  // the form decides whether it closes
                      }),
                      this);
     g_signal_connect(shell_, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
                        auto* peer = static_cast<FormPeer*>(self);
                        if (key->keyval == GDK_KEY_Escape && peer->form_.CancelButton()) {
-                         peer->Post([](Control& c) { PressEscape(static_cast<Form&>(c)); });
+                         peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEscape(); });
                          return TRUE;
                        }
                        if ((key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) && peer->form_.DefaultButton()) {
-                         peer->Post([](Control& c) { PressEnter(static_cast<Form&>(c)); });
+                         peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEnter(); });
                          return TRUE;
                        }
                        return FALSE;

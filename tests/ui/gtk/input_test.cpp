@@ -14,7 +14,7 @@
 #include "transfer/trans_frame.h"
 #include "ui/backend_loader.h"
 #include "ui/controls.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 #include "ui/form.h"
 
 // Last: Xlib's macros would clash with the headers above.

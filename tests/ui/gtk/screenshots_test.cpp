@@ -14,14 +14,14 @@
 #include "expr/expr_editor.h"
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
-#include "rynengine/fileds_form.h"
+#include "rynforms/fields_form.h"
 #include "rynengine/rynexport.h"
 #include "support/table_ports.h"
 #include "transfer/log_form.h"
 #include "transfer/trans_frame.h"
 #include "transport/registries.h"
 #include "ui/backend_loader.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 // Last: Xlib's macros (None, Bool) would clash with the headers above.
 #include <X11/Xatom.h>

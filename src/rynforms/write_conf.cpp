@@ -1,4 +1,4 @@
-#include "rynengine/write_conf.h"
+#include "rynforms/write_conf.h"
 
 #include <algorithm>
 #include <functional>
@@ -11,7 +11,7 @@
 #include "platform/paths.h"
 #include "platform/error.h"
 #include "platform/text.h"
-#include "rynengine/fileds_form.h"
+#include "rynforms/fields_form.h"
 #include "rynengine/ini_store.h"
 #include "rynengine/report_types.h"
 #include "rynengine/rynexport.h"
@@ -63,12 +63,14 @@ TWriteConfigWise::TWriteConfigWise() : FWorkEngine(MakeIntf<TRynExport>()) {
 
 TWriteConfigWise::~TWriteConfigWise() = default;
 
-IntfPtr<IEngineConfig> TRynExport::GetConfig() {
+IntfPtr<IEngineConfig> TWriteConfigWise::MakeFor(TRynExport& engine) {
   auto* wizard = new TWriteConfigWise();
   IntfPtr<IEngineConfig> config(static_cast<IEngineConfig*>(wizard));
-  wizard->LoadFrom(this);
+  wizard->LoadFrom(&engine);
   return config;
 }
+
+void InstallRynConfigWizard() { SetRynConfigMaker(&TWriteConfigWise::MakeFor); }
 
 void TWriteConfigWise::Build() {
   SetName("WriteConfigWise");

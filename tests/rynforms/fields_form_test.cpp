@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "rynengine/fileds_form.h"
+#include "rynforms/fields_form.h"
 #include "rynengine/report_types.h"
 #include "rynengine/rynexport.h"
 #include "ui/dialogs.h"
-#include "fields_dialog_user.h"
+#include "rynforms/fields_dialog_user.h"
 
 namespace ryn {
 namespace {

@@ -5,6 +5,7 @@
 #include "expr/common_functions.h"
 #include "platform/codepage.h"
 #include "rynengine/rynexport.h"
+#include "rynforms/write_conf.h"
 #include "transport/registries.h"
 
 namespace ryn {
@@ -13,6 +14,7 @@ namespace {
 IntfPtr<ITransEngine> CreateRynExport() { return MakeIntf<TRynExport>(); }
 
 void Start(LibraryRegistration& r) {
+  InstallRynConfigWizard();
   r.destinationFactory = &CreateRynExport;
   r.name = RynEngineName();
   r.description = RynEngineDescription();

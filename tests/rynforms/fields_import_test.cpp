@@ -9,13 +9,13 @@
 
 #include "expr/named_host.h"
 #include "libengineport/lib_factory.h"
-#include "rynengine/fileds_form.h"
+#include "rynforms/fields_form.h"
 #include "rynengine/report_types.h"
 #include "rynengine/rynexport.h"
 #include "support/temp_dir.h"
 #include "transport/registries.h"
 #include "ui/dialogs.h"
-#include "fields_dialog_user.h"
+#include "rynforms/fields_dialog_user.h"
 
 namespace ryn {
 namespace {

@@ -1,4 +1,4 @@
-#include "rynengine/fileds_form.h"
+#include "rynforms/fields_form.h"
 
 #include <algorithm>
 #include <string>

@@ -8,18 +8,18 @@
 #include <utility>
 #include <vector>
 
-#include "boundary/config_host.h"
-#include "rynengine/fields_dialog_user.h"
+#include "rynforms/exchange_host.h"
+#include "rynforms/fields_dialog_user.h"
 
 namespace ryn {
 namespace {
 
-using testing::ConfigHost;
+using testing::ExchangeHost;
 using Names = std::vector<std::string>;
 
 // An engine of data type type whose catalogue holds sections (caption UTF-8, lines) and
 // whose selected columns are columns.
-void Configure(ConfigHost& host, int type, const std::vector<std::pair<const char*, std::string>>& sections,
+void Configure(ExchangeHost& host, int type, const std::vector<std::pair<const char*, std::string>>& sections,
                const std::string& columns = "") {
   std::string info;
   for (const auto& [caption, lines] : sections) info += "[" + Ansi(caption) + "]\r\n" + lines + "\r\n";
@@ -29,7 +29,7 @@ void Configure(ConfigHost& host, int type, const std::vector<std::pair<const cha
 }
 
 TEST(WriteConfFieldsTest, TheListsShowTheDataTypesCatalogueAndAChangeEmptiesTheSelection) {
-  ConfigHost host;
+  ExchangeHost host;
   Configure(host, 1, {{"浮动数据", "C=c\r\nA=a\r\nB=b\r\nD=d"}, {"固定数据", "X=x"}}, "B=b\r\nZ=z\r\nA=a");
   ASSERT_EQ(host.Open(), RYN_OK);
   auto& type = host.Get<ui::ComboBox>("cbPartType");
@@ -61,7 +61,7 @@ TEST(WriteConfFieldsTest, TheListsShowTheDataTypesCatalogueAndAChangeEmptiesTheS
 }
 
 TEST(WriteConfFieldsTest, TheMoveButtonsAndDoubleClicks) {
-  ConfigHost host;
+  ExchangeHost host;
   Configure(host, 1, {{"浮动数据", "D=d\r\nB=b\r\nA=a\r\nC=c"}});
   ASSERT_EQ(host.Open(), RYN_OK);
   auto& list = host.Get<ui::ListView>("lvList");
@@ -103,7 +103,7 @@ TEST(WriteConfFieldsTest, TheCheckKeepsOneColumnPerHeading) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ConfigHost host;
+    ExchangeHost host;
     Configure(host, 1, {{"浮动数据", c.catalogue}});
     ASSERT_EQ(host.Open(), RYN_OK);
     ASSERT_TRUE(host.Click("WZButton1"));  // ">>": every line, in the list's order
@@ -120,9 +120,9 @@ TEST(WriteConfFieldsTest, TheCheckKeepsOneColumnPerHeading) {
 // "维护": the field dialog on the working copy; after OK the lists are filled again with
 // the chosen fields still chosen, after cancel they stay as they were.
 TEST(WriteConfFieldsTest, MaintainingTheCatalogueRefillsTheListsAndKeepsTheChoice) {
-  ConfigHost host;
+  ExchangeHost host;
   Configure(host, 1, {{"浮动数据", "A=a\r\nB=b\r\nC=c"}}, "A=a");
-  const std::string original = testing::OptionsOf(host.engine);
+  const std::string original = host.Options();
   ASSERT_EQ(host.Open(), RYN_OK);
   ASSERT_TRUE(ui::DoubleClick(host.Get<ui::ListView>("lvList"), 1));  // C, not checked yet
   ASSERT_EQ(host.Captions("lvSel"), (Names{"A", "C"}));
@@ -150,7 +150,7 @@ TEST(WriteConfFieldsTest, MaintainingTheCatalogueRefillsTheListsAndKeepsTheChoic
   EXPECT_EQ(host.Captions("lvList"), (Names{"D"}));
   EXPECT_EQ(host.Captions("lvSel"), (Names{"A", "C"}));
   EXPECT_EQ(host.Get<ui::ListView>("lvSel").Item(1).subItems, Names{"c2"});
-  EXPECT_EQ(testing::OptionsOf(host.engine), original) << "the catalogue changed in the copy only";
+  EXPECT_EQ(host.Options(), original) << "the catalogue changed in the copy only";
 
   EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
   ConfigUpdate(host.config);

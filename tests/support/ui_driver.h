@@ -2,7 +2,8 @@
 // ellipsis buttons and grid cells, each through the path the toolkit's input takes, and
 // each refused (the answer false) when a user could not do it: the control is hidden or
 // disabled, the item or cell does not exist, the edit is read-only. Also finding controls by name and installing a
-// modal driver for a scope. Used by tests and automation on the UI thread.
+// modal driver for a scope. Used by tests on the UI thread; the windows themselves never
+// need it.
 #pragma once
 
 #include <stdexcept>
@@ -32,46 +33,46 @@ T& ControlOf(const Control& root, std::string_view name) {
   throw std::out_of_range("no control named " + std::string(name));
 }
 
-RYN_UI_API bool Click(Button& button);
+bool Click(Button& button);
 // Enter and Escape: click the form's default or cancel button.
-RYN_UI_API bool PressEnter(Form& form);
-RYN_UI_API bool PressEscape(Form& form);
+bool PressEnter(Form& form);
+bool PressEscape(Form& form);
 // The close box of the window's title bar.
-RYN_UI_API bool ClickCloseBox(Form& form);
+bool ClickCloseBox(Form& form);
 // Types at the caret, replacing the selection.
-RYN_UI_API bool TypeText(Edit& edit, std::string_view text);
+bool TypeText(Edit& edit, std::string_view text);
 // Selects the whole text and types over it.
-RYN_UI_API bool ReplaceText(Edit& edit, std::string_view text);
+bool ReplaceText(Edit& edit, std::string_view text);
 // Places the caret (length 0) or selects with the mouse.
-RYN_UI_API bool SelectText(Edit& edit, int start, int length);
-RYN_UI_API bool ClickEllipsis(ButtonEdit& edit);
-RYN_UI_API bool Select(ComboBox& combo, int index);
+bool SelectText(Edit& edit, int start, int length);
+bool ClickEllipsis(ButtonEdit& edit);
+bool Select(ComboBox& combo, int index);
 // Picks the first item with exactly that text.
-RYN_UI_API bool Select(ComboBox& combo, std::string_view text);
-RYN_UI_API bool Select(ListBox& list, int index);
-RYN_UI_API bool DoubleClick(ListBox& list, int index);
-RYN_UI_API bool Select(ListView& view, int index, bool extend = false);
-RYN_UI_API bool DoubleClick(ListView& view, int index);
-RYN_UI_API bool SelectTab(TabControl& tabs, int index);
+bool Select(ComboBox& combo, std::string_view text);
+bool Select(ListBox& list, int index);
+bool DoubleClick(ListBox& list, int index);
+bool Select(ListView& view, int index, bool extend = false);
+bool DoubleClick(ListView& view, int index);
+bool SelectTab(TabControl& tabs, int index);
 // Opens the control's context menu and clicks the item of that name or caption.
-RYN_UI_API bool ClickMenuItem(Control& control, std::string_view item);
-RYN_UI_API bool EditRowValue(ValueListEditor& list, int row, std::string_view value);
-RYN_UI_API bool ClickRowEllipsis(ValueListEditor& list, int row);
-RYN_UI_API bool DoubleClickRow(ValueListEditor& list, int row);
+bool ClickMenuItem(Control& control, std::string_view item);
+bool EditRowValue(ValueListEditor& list, int row, std::string_view value);
+bool ClickRowEllipsis(ValueListEditor& list, int row);
+bool DoubleClickRow(ValueListEditor& list, int row);
 // Clicks a cell of the grid, making it current.
-RYN_UI_API bool SelectCell(GridView& grid, int col, int row);
+bool SelectCell(GridView& grid, int col, int row);
 // Clicks the cell, types the text over its content and leaves it.
-RYN_UI_API bool EditCellText(GridView& grid, int col, int row, std::string_view text);
+bool EditCellText(GridView& grid, int col, int row, std::string_view text);
 // Drags the right edge of the column's heading to the width.
-RYN_UI_API bool ResizeColumn(GridView& grid, int col, int width);
+bool ResizeColumn(GridView& grid, int col, int width);
 // The insert and delete keys of the grid, at its current row.
-RYN_UI_API bool PressInsertRow(GridView& grid);
-RYN_UI_API bool PressDeleteRow(GridView& grid);
+bool PressInsertRow(GridView& grid);
+bool PressDeleteRow(GridView& grid);
 // The down arrow key of the grid (past the last row it appends one, where allowed).
-RYN_UI_API bool PressArrowDown(GridView& grid);
+bool PressArrowDown(GridView& grid);
 
 // Installs a modal driver for its lifetime and puts the previous one back after.
-class RYN_UI_API ScopedModalDriver {
+class ScopedModalDriver {
  public:
   explicit ScopedModalDriver(ModalDriver driver);
   ~ScopedModalDriver();

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "rynengine/form_config_base.h"
+#include "wizard/form_config_base.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 #include "ui/lists.h"
@@ -24,6 +24,9 @@ class TWriteConfigWise final : public TCustomConfig {
 
   TWriteConfigWise();
   ~TWriteConfigWise() override;
+
+  // A wizard loaded from Engine: the maker TRynExport::GetConfig calls.
+  static IntfPtr<IEngineConfig> MakeFor(TRynExport& Engine);
 
   // Shows Engine's settings and edits a copy of them; loading the engine already loaded
   // changes nothing. The wizard keeps a reference on Engine, so a host that ends the
@@ -90,5 +93,9 @@ class TWriteConfigWise final : public TCustomConfig {
   ui::ListView* lvSel = nullptr;
   ui::SaveDialog SaveDialog;
 };
+
+// Lets TRynExport::GetConfig answer with TWriteConfigWise; the library's start-up and
+// in-process hosts that want the wizard call it once.
+void InstallRynConfigWizard();
 
 }  // namespace ryn

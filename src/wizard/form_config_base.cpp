@@ -1,4 +1,4 @@
-#include "rynengine/form_config_base.h"
+#include "wizard/form_config_base.h"
 
 #include "platform/codepage.h"
 

@@ -1,7 +1,8 @@
 // A host of an engine library's configuration wizard: an engine of the library opened
 // through its exported functions with its messages and status lines recorded, and a form
 // of ours whose page the wizard is embedded in by ConfigInit. Everything else goes through
-// the exported Config* functions, as a host's own buttons would.
+// the exported Config* functions, as a host's own buttons would. Serves every engine
+// library we build: the exchange file engine's and the sources'.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "plugins/source_host.h"
+#include "support/exported_library.h"
+#include "support/ui_driver.h"
 #include "ui/dialogs.h"
-#include "ui/driver.h"
 
 namespace ryn::testing {
 
@@ -19,14 +20,18 @@ using Statuses = std::vector<std::pair<std::string, std::string>>;
 
 class WizardHost {
  public:
-  explicit WizardHost(const std::string& library);
+  // An engine of the library at path, of that direction (RYN_SOURCE or RYN_DESTINATION).
+  explicit WizardHost(const std::string& library, int32_t direction = RYN_SOURCE);
   // Closes a wizard still open, then the engine.
   ~WizardHost();
   WizardHost(const WizardHost&) = delete;
   WizardHost& operator=(const WizardHost&) = delete;
 
   int32_t SetOptions(const std::string& options) const;
-  std::string Options() const;  // EngineGetOptions
+  std::string Options() const { return OptionsOf(engine); }  // EngineGetOptions
+  // EngineGetOptions of any handle of the library (the wizard's port, say); empty for an
+  // unknown one.
+  std::string OptionsOf(RynHandle h) const;
   // ConfigInit into the page; the result code. The configuration handle is kept, and
   // still asked after Fina.
   int32_t Open();
@@ -48,8 +53,11 @@ class WizardHost {
   T& Get(const char* name) const {
     return ui::ControlOf<T>(*page, name);
   }
+  bool Click(const char* button) const { return ui::Click(Get<ui::Button>(button)); }
   // The name of the wizard's page on show.
   std::string ShownPage() const;
+  // The captions of a list view's items, in order.
+  std::vector<std::string> Captions(const char* list) const;
   // The message boxes shown since the last call.
   std::vector<ui::MessageBoxRecord> TakeBoxes();
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "rynengine/form_config_base.h"
+#include "wizard/form_config_base.h"
 #include "support/table_ports.h"
 #include "ui/application.h"
 #include "ui/controls.h"

@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "fields_dialog_user.h"
+#include "rynforms/fields_dialog_user.h"
 #include "libengineport/lib_factory.h"
 #include "rynengine/rynexport.h"
+#include "rynforms/write_conf.h"
 #include "support/recording_events.h"
 #include "support/temp_dir.h"
 #include "transfer/trans_frame.h"
 #include "transport/registries.h"
 #include "ui/dialogs.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn {
 namespace {
@@ -23,7 +24,8 @@ namespace {
 using testing::Lines;
 using testing::TempDir;
 
-// The exchange file engine as a factory of this process.
+// The exchange file engine as a factory of this process, with its wizard, as librynfiler's
+// start-up sets it up.
 class RynFactory final : public TInterfacedObject, public virtual ITransEngineFactory {
  public:
   int32_t QueryInterface(const TGUID& iid, void** obj) override {
@@ -38,6 +40,7 @@ class RynFactory final : public TInterfacedObject, public virtual ITransEngineFa
 class WriteConfTransferTest : public ::testing::Test {
  protected:
   WriteConfTransferTest() {
+    InstallRynConfigWizard();
     ui::Application::Instance().Dialogs().Reset();
     FreeTransEngineFactories();
   }

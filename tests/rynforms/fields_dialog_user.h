@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn::testing {
 

@@ -1,4 +1,4 @@
-#include "ui/driver.h"
+#include "support/ui_driver.h"
 
 namespace ryn::ui {
 namespace {
@@ -13,21 +13,11 @@ bool Click(Button& button) {
   return true;
 }
 
-bool PressEnter(Form& form) {
-  Button* button = form.DefaultButton();
-  return button && Click(*button);
-}
+bool PressEnter(Form& form) { return form.UserPressEnter(); }
 
-bool PressEscape(Form& form) {
-  Button* button = form.CancelButton();
-  return button && Click(*button);
-}
+bool PressEscape(Form& form) { return form.UserPressEscape(); }
 
-bool ClickCloseBox(Form& form) {
-  if (!form.Visible() || form.BorderStyle() == FormBorder::kNone) return false;
-  form.Close();
-  return true;
-}
+bool ClickCloseBox(Form& form) { return form.UserCloseBox(); }
 
 bool TypeText(Edit& edit, std::string_view text) {
   if (!Usable(edit) || edit.ReadOnly()) return false;

@@ -7,19 +7,32 @@
 #include <string>
 #include <thread>
 
-#include "boundary/config_host.h"
+#include "rynengine/rynexport.h"
+#include "rynforms/exchange_host.h"
+#include "rynforms/write_conf.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
 
 namespace ryn {
 namespace {
 
-using testing::ConfigHost;
+using testing::ExchangeHost;
 using testing::ExportOptions;
 using testing::TempDir;
 
+// The engine lives a floor below its wizard: an in-process host installs the maker, as
+// the library's start-up does, and gets a wizard of its own for each request.
+TEST(WriteConfTest, TheEngineAnswersWithANewWizardOnceTheMakerIsInstalled) {
+  IntfPtr<ITransEngine> engine = MakeIntf<TRynExport>();
+  InstallRynConfigWizard();
+  IntfPtr<IEngineConfig> first = engine->GetConfig();
+  IntfPtr<IEngineConfig> second = engine->GetConfig();
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(first.get(), second.get());
+}
+
 TEST(WriteConfTest, OpensOnTheFieldsPageAndMovesWithinItsThreePages) {
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(host.Open(), RYN_OK);
   ASSERT_NE(host.config, 0);
   ASSERT_EQ(host.page->Children().size(), 1u);
@@ -80,7 +93,7 @@ TEST(WriteConfTest, TheFilePageRefusesWhatNamesNoFileAndStoresTheFullPath) {
       {dir.Path("missing/deeper/out.Ryn"), dir.Path("missing/deeper/out.Ryn")},  // checked when written
       {dir.Path(Ansi("报表") + ".Ryn"), dir.Path(Ansi("报表") + ".Ryn")},
   };
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(host.Open(), RYN_OK);
   ConfigFirst(host.config);
   auto& edit = host.Get<ui::ButtonEdit>("edtpath");
@@ -108,7 +121,7 @@ TEST(WriteConfTest, TheFilePageRefusesWhatNamesNoFileAndStoresTheFullPath) {
 }
 
 TEST(WriteConfTest, TheEllipsisChoosesTheFileToSaveTo) {
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(host.Open(), RYN_OK);
   ConfigFirst(host.config);
   auto& edit = host.Get<ui::ButtonEdit>("edtpath");
@@ -138,7 +151,7 @@ TEST(WriteConfTest, TheIdentityPageShowsTheEnginesReportTypeAndStoresItsCode) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
-    ConfigHost host;
+    ExchangeHost host;
     if (c.type) {
       ASSERT_EQ(EngineSetOptions(host.engine, (Ansi("报表类型") + "=" + c.type).c_str()), 0x10001003);
     }
@@ -158,13 +171,13 @@ TEST(WriteConfTest, TheIdentityPageShowsTheEnginesReportTypeAndStoresItsCode) {
 
 TEST(WriteConfTest, FinaWithoutUpdateKeepsTheEngineAndUpdateWritesEveryPage) {
   TempDir dir;
-  ConfigHost host;
+  ExchangeHost host;
   const std::string info = "[" + Ansi("浮动数据") + "]\r\nA=a\r\nB=b\r\nC=c";
   ASSERT_EQ(EngineSetOptions(host.engine, (testing::ExportOptions(dir.Path("old.Ryn")) + ";" + Ansi("报表信息") +
                                            "={\r\n\t" + info + "}")
                                               .c_str()),
             0);
-  const std::string original = testing::OptionsOf(host.engine);
+  const std::string original = host.Options();
   auto edit = [&] {
     ASSERT_EQ(host.Open(), RYN_OK);
     EXPECT_EQ(host.Get<ui::Edit>("edtCode").Text(), "0001");
@@ -187,7 +200,7 @@ TEST(WriteConfTest, FinaWithoutUpdateKeepsTheEngineAndUpdateWritesEveryPage) {
   };
   edit();
   host.Fina();
-  EXPECT_EQ(testing::OptionsOf(host.engine), original) << "no ConfigUpdate: the edits are gone";
+  EXPECT_EQ(host.Options(), original) << "no ConfigUpdate: the edits are gone";
 
   edit();
   ConfigUpdate(host.config);
@@ -213,7 +226,7 @@ TEST(WriteConfTest, FinaWithoutUpdateKeepsTheEngineAndUpdateWritesEveryPage) {
 }
 
 TEST(WriteConfTest, ThePortIsAnEngineHandleOfTheWorkingCopyWhileTheWizardIsOpen) {
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(EngineSetOptions(host.engine, (Ansi("数据类型") + "=1;" + Ansi("报表信息") + "={[" + Ansi("浮动数据") +
                                            "]\r\nA=a\r\nB=b}" + ";" + Ansi("选择列") + "={A=a}")
                                               .c_str()),
@@ -234,13 +247,13 @@ TEST(WriteConfTest, ThePortIsAnEngineHandleOfTheWorkingCopyWhileTheWizardIsOpen)
 }
 
 TEST(WriteConfTest, AWizardOutlivingItsEngineStaysSafe) {
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(host.Open(), RYN_OK);
   ConfigFirst(host.config);
   ASSERT_TRUE(ui::ReplaceText(host.Get<ui::ButtonEdit>("edtpath"), "x.Ryn"));
   EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
   EngineFina(host.engine);  // a host that ends the engine first
-  EXPECT_EQ(testing::OptionsOf(host.engine), "") << "its handle is gone";
+  EXPECT_EQ(host.Options(), "") << "its handle is gone";
   ConfigUpdate(host.config);
   ConfigNext(host.config);
   EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
@@ -252,7 +265,7 @@ TEST(WriteConfTest, AWizardOutlivingItsEngineStaysSafe) {
 // A host that ends the wizard's working copy through the handle ConfigPort gave it: the
 // handle is gone, and the wizard still checks, commits and closes without touching it.
 TEST(WriteConfTest, EndingTheWorkingCopysHandleLeavesTheWizardUsable) {
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(host.Open(), RYN_OK);
   const RynHandle port = ConfigPort(host.config);
   ASSERT_NE(port, 0);
@@ -264,13 +277,13 @@ TEST(WriteConfTest, EndingTheWorkingCopysHandleLeavesTheWizardUsable) {
   EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
   ConfigUpdate(host.config);
   host.Fina();
-  EXPECT_NE(testing::OptionsOf(host.engine).find("y.Ryn"), std::string::npos);
+  EXPECT_NE(host.Options().find("y.Ryn"), std::string::npos);
 }
 
 // A wizard is driven by the thread that opened it; another thread's calls are refused like
 // a wrong handle's and change nothing, its ConfigFina included.
 TEST(WriteConfTest, AnotherThreadCannotDriveOrCloseTheWizard) {
-  ConfigHost host;
+  ExchangeHost host;
   ASSERT_EQ(host.Open(), RYN_OK);
   ConfigFirst(host.config);
   int32_t bof = 0, check = 0;

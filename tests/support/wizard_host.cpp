@@ -1,4 +1,4 @@
-#include "plugins/wizard_host.h"
+#include "support/wizard_host.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +20,16 @@ void RYN_CALL LogStatus(intptr_t user, const char* caption, const char* text) {
 
 }  // namespace
 
-WizardHost::WizardHost(const std::string& library) : lib(library) {
+WizardHost::WizardHost(const std::string& library, int32_t direction) : lib(library) {
   ui::Application::Instance().Dialogs().Reset();
-  EXPECT_EQ(lib.Get<int32_t (*)(int32_t, RynHandle*)>("EngineInit")(RYN_SOURCE, &engine), 0);
+  EXPECT_EQ(lib.Get<int32_t (*)(int32_t, RynHandle*)>("EngineInit")(direction, &engine), 0);
   auto setEvent = lib.Get<void (*)(RynHandle, intptr_t, int32_t, void*)>("EngineSetEvent");
   setEvent(engine, reinterpret_cast<intptr_t>(this), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&LogMessage));
   setEvent(engine, reinterpret_cast<intptr_t>(this), RYN_EVENT_STATUS, reinterpret_cast<void*>(&LogStatus));
   form.SetClientSize(520, 260);
   auto& pages = form.Create<ui::PageControl>("pages");
   pages.SetAlign(ui::AlignMode::kClient);
-  page = &pages.AddPage("TabConfSrc");
+  page = &pages.AddPage(direction == RYN_SOURCE ? "TabConfSrc" : "TabConfTag");
   form.Show();
 }
 
@@ -43,13 +43,13 @@ int32_t WizardHost::SetOptions(const std::string& options) const {
   return lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(engine, options.c_str());
 }
 
-std::string WizardHost::Options() const {
+std::string WizardHost::OptionsOf(RynHandle h) const {
   auto get = lib.Get<int32_t (*)(RynHandle, char*, int32_t*)>("EngineGetOptions");
   int32_t len = 0;
-  get(engine, nullptr, &len);
+  get(h, nullptr, &len);
   std::string s(static_cast<size_t>(len), '\0');
   if (len > 0) {
-    EXPECT_EQ(get(engine, s.data(), &len), -1);
+    EXPECT_EQ(get(h, s.data(), &len), -1);
   }
   return s;
 }
@@ -74,6 +74,13 @@ void WizardHost::CloseEngine() {
 std::string WizardHost::ShownPage() const {
   auto& pages = Get<ui::PageControl>("pcWise");
   return pages.ActivePage() ? pages.ActivePage()->Name() : std::string();
+}
+
+std::vector<std::string> WizardHost::Captions(const char* list) const {
+  std::vector<std::string> captions;
+  const auto& view = Get<ui::ListView>(list);
+  for (int i = 0; i < view.ItemCount(); ++i) captions.push_back(view.Item(i).caption);
+  return captions;
 }
 
 std::vector<ui::MessageBoxRecord> WizardHost::TakeBoxes() {

@@ -1,0 +1,2 @@
+// A header of a floor the engine must not use, named by PROBE.
+#include PROBE
