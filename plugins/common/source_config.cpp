@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "common/message_text.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -91,7 +90,7 @@ bool TSourceConfig::TakeExistingFile(ui::Edit& edit, const std::string& emptyTex
   const std::string typed(TrimBlanks(edit.Text()));
   if (typed.empty()) return Complain(emptyText, ui::kMbIconInformation, &edit);
   path = ExpandFileName(typed);
-  if (!FileExists(path)) return Complain(Format(Ansi("文件“%s”不存在！").c_str(), path.c_str()), ui::kMbIconWarning, &edit);
+  if (!FileExists(path)) return Complain(FormatText(Ansi("文件“%s”不存在！").c_str(), path.c_str()), ui::kMbIconWarning, &edit);
   return true;
 }
 

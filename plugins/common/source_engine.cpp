@@ -3,7 +3,6 @@
 #include <cmath>
 #include <tuple>
 
-#include "common/message_text.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
 #include "platform/float_format.h"
@@ -203,7 +202,7 @@ void TRecordSource::ReportProblems() {
     problems.Flush([&](int32_t column, int64_t count, int32_t record, const std::string& value) {
       IntfPtr<ITransField> f = GetField(column);
       std::string name = f ? f->GetName() : std::string();
-      Report(kind, Format(pattern.c_str(), column, name.c_str(), static_cast<long long>(count), record, value.c_str()));
+      Report(kind, FormatText(pattern.c_str(), column, name.c_str(), static_cast<long long>(count), record, value.c_str()));
     });
   };
   send(unfit_, kSourceMsgUnfit, Ansi("列%d“%s”有%lld个值不符合列的类型，按类型读作空值（第一个在第%d行：%s）"));

@@ -2,10 +2,10 @@
 
 #include <initializer_list>
 
-#include "common/message_text.h"
 #include "csv/csv_engine.h"
 #include "platform/codepage.h"
 #include "platform/stream.h"
+#include "platform/text.h"
 #include "transport/options_text.h"
 
 namespace ryn {
@@ -102,7 +102,7 @@ bool TCsvConfig::CheckFile() {
 
 std::pair<std::string, std::string> TCsvConfig::PageHeader(int index) {
   if (index == 0) return {CsvEngineName(), Ansi("选择要导入的CSV文件，并说明它的格式")};
-  return {CsvEngineName(), Format(Ansi("数据预览：文件的前%d条记录").c_str(), kPreviewRecords)};
+  return {CsvEngineName(), FormatText(Ansi("数据预览：文件的前%d条记录").c_str(), kPreviewRecords)};
 }
 
 void TCsvConfig::PageShown(int index) {

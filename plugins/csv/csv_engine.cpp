@@ -1,6 +1,5 @@
 #include "csv/csv_engine.h"
 
-#include "common/message_text.h"
 #include "common/transcoder.h"
 #include "common/value_text.h"
 #include "csv/csv_records.h"
@@ -111,12 +110,12 @@ int32_t TCsvSource::SetOptions(std::string_view options) {
   warnedShort_ = warnedLong_ = false;
   SetColumns({});
   if (emptyDelimiter) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值为空；分号要加引号写作 %s=\";\"，逗号写作 %s=,").c_str(),
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件选项“%s”的值为空；分号要加引号写作 %s=\";\"，逗号写作 %s=,").c_str(),
                                   CsvKeyDelimiter().c_str(), CsvKeyDelimiter().c_str(), CsvKeyDelimiter().c_str()));
     return kCsvOptionsBadValue;
   }
   if (!badKey.empty()) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值无效：%s").c_str(), badKey.c_str(), badValue.c_str()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件选项“%s”的值无效：%s").c_str(), badKey.c_str(), badValue.c_str()));
     return kCsvOptionsBadValue;
   }
   if (fileName_.empty()) {
@@ -145,7 +144,7 @@ int32_t TCsvSource::Open() {
       }
     }
   } catch (const ERynError& e) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
     return kCsvOptionsOpenFailed;
   }
   types_.clear();
@@ -216,7 +215,7 @@ void TCsvSource::MoveFirst() {
     }
   } catch (const ERynError& e) {
     records_.reset();
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
     return;
   }
   Advance();
@@ -231,7 +230,7 @@ void TCsvSource::Advance() {
   try {
     more = records_ && records_->Next(record_);
   } catch (const ERynError& e) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
   }
   if (!more) {
     if (records_) ReportProblems();
@@ -244,7 +243,7 @@ void TCsvSource::Advance() {
   ++recordNo_;
   Load();
   if (records_->UnclosedQuote())
-    Report(kSourceMsgNotice, Format(Ansi("CSV文件第%d行的引号没有闭合，文件其后的内容都读进了这个值").c_str(), recordNo_));
+    Report(kSourceMsgNotice, FormatText(Ansi("CSV文件第%d行的引号没有闭合，文件其后的内容都读进了这个值").c_str(), recordNo_));
 }
 
 void TCsvSource::Load() {
@@ -253,11 +252,11 @@ void TCsvSource::Load() {
   const size_t columns = values.size();
   if (record_.size() < columns && !warnedShort_) {
     warnedShort_ = true;
-    Report(kCsvMsgShortRecord, Format(Ansi("CSV文件第%d行只有%d列，缺少的列读作空值").c_str(), recordNo_,
+    Report(kCsvMsgShortRecord, FormatText(Ansi("CSV文件第%d行只有%d列，缺少的列读作空值").c_str(), recordNo_,
                                       static_cast<int>(record_.size())));
   } else if (record_.size() > columns && !warnedLong_) {
     warnedLong_ = true;
-    Report(kCsvMsgLongRecord, Format(Ansi("CSV文件第%d行有%d列，多出的列被忽略").c_str(), recordNo_,
+    Report(kCsvMsgLongRecord, FormatText(Ansi("CSV文件第%d行有%d列，多出的列被忽略").c_str(), recordNo_,
                                      static_cast<int>(record_.size())));
   }
   for (size_t i = 0; i < columns; ++i) {

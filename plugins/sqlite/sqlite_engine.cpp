@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include "common/message_text.h"
 #include "common/transcoder.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
@@ -158,7 +157,7 @@ int32_t TSqliteSource::SetOptions(std::string_view options) {
 }
 
 int32_t TSqliteSource::Fail(int32_t code, const std::string& pattern, const std::string& detail) {
-  Report(kSqliteMsgError, Format(pattern.c_str(), database_.c_str(), detail.c_str()));
+  Report(kSqliteMsgError, FormatText(pattern.c_str(), database_.c_str(), detail.c_str()));
   Close();
   return code;
 }
@@ -258,7 +257,7 @@ void TSqliteSource::Step() {
     return;
   }
   if (rc != SQLITE_DONE)
-    Report(kSqliteMsgError, Format(Ansi("SQLite数据库“%s”读取出错：%s").c_str(), database_.c_str(),
+    Report(kSqliteMsgError, FormatText(Ansi("SQLite数据库“%s”读取出错：%s").c_str(), database_.c_str(),
                                    FromUtf8(sqlite3_errmsg(db_)).c_str()));
   eof_ = true;
   ClearValues();
