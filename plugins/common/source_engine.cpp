@@ -143,11 +143,7 @@ TRecordSource::~TRecordSource() = default;
 int32_t TRecordSource::QueryInterface(const TGUID& iid, void** obj) {
   // An engine with a sink attached answers for the sink, as the exported EngineSetEvent
   // expects.
-  if (iid == ITransEvents::IID && obj && events_) {
-    *obj = events_.get();
-    events_->AddRef();
-    return kS_OK;
-  }
+  if (AnswerFor(events_, iid, obj)) return kS_OK;
   return QueryInterfaces<ITransEngine, IImport, IFieldTable, IRecordProblems, IImplementorAccess>(this, iid, obj);
 }
 

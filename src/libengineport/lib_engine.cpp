@@ -144,11 +144,8 @@ bool TLibTransEngine::Bind() {
 }
 
 int32_t TLibTransEngine::QueryInterface(const TGUID& iid, void** obj) {
-  if (iid == ITransEvents::IID && obj && FEvents) {
-    *obj = FEvents.get();
-    FEvents->AddRef();
-    return kS_OK;
-  }
+  // The attached sink answers for the engine.
+  if (AnswerFor(FEvents, iid, obj)) return kS_OK;
   return QueryInterfaces<ITransEngine, IEngineAbandon>(this, iid, obj);
 }
 
