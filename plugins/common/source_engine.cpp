@@ -111,7 +111,7 @@ std::string TSourceField::GetAsString() {
     case TSourceValue::Kind::kDateTime:
       // The source's own text when it has one: it is what the user wrote.
       if (!v.text.empty()) return std::string(v.text);
-      return IsoDateTimeText(v.real, type_ != 50);
+      return IsoDateTimeText(v.real, type_ != kFtDate);
     case TSourceValue::Kind::kBlob: {
       // Binary bytes are no text of any code page; their hexadecimal form is.
       std::string hex;

@@ -7,15 +7,11 @@
 #include "platform/error.h"
 #include "platform/stream.h"
 #include "platform/text.h"
+#include "transport/field_types.h"
 #include "transport/options_text.h"
 
 namespace ryn {
 namespace {
-
-constexpr int32_t kTypeInt64 = 7;
-constexpr int32_t kTypeDouble = 18;
-constexpr int32_t kTypeDate = 50;
-constexpr int32_t kTypeText = 65;
 
 // "0" or "1"; anything else is no switch value.
 bool ParseSwitch(std::string_view text, bool& out) {
@@ -132,7 +128,7 @@ int32_t TCsvSource::Open() {
     std::vector<std::string_view> first;
     if (records.Next(first)) {
       for (std::string_view name : first)
-        columns.push_back(TSourceColumn{format_.headerRow ? std::string(TrimBlanks(name)) : std::string(), kTypeText});
+        columns.push_back(TSourceColumn{format_.headerRow ? std::string(TrimBlanks(name)) : std::string(), kFtString});
     }
     if (inferTypes_) {
       if (!format_.headerRow) {
@@ -178,11 +174,11 @@ void TCsvSource::InferTypes(TCsvRecords& records, std::vector<TSourceColumn>& co
   }
   for (size_t i = 0; i < columns.size(); ++i) {
     const Seen& s = seen[i];
-    columns[i].type = !s.any       ? kTypeText
-                      : s.integer ? kTypeInt64
-                      : s.decimal ? kTypeDouble
-                      : s.date    ? kTypeDate
-                                  : kTypeText;
+    columns[i].type = !s.any       ? kFtString
+                      : s.integer ? kFtInt64
+                      : s.decimal ? kFtDouble
+                      : s.date    ? kFtDate
+                                  : kFtString;
   }
 }
 
@@ -269,15 +265,15 @@ void TCsvSource::Load() {
     }
     bool ok = true;
     switch (types_[i]) {
-      case kTypeInt64:
+      case kFtInt64:
         v.kind = TSourceValue::Kind::kInteger;
         ok = ParseInteger(text, v.integer);
         break;
-      case kTypeDouble:
+      case kFtDouble:
         v.kind = TSourceValue::Kind::kReal;
         ok = ParseDecimal(text, v.real);
         break;
-      case kTypeDate:
+      case kFtDate:
         v.kind = TSourceValue::Kind::kDateTime;
         ok = ParseIsoDate(text, v.real);
         break;
