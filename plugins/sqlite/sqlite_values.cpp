@@ -13,21 +13,6 @@ namespace {
 // 2^63: the first double beyond the 64-bit integers.
 constexpr double kInt64End = 9223372036854775808.0;
 
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
-bool IsWholeUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    size_t n = Utf8CharLength(s.substr(i));
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
-
 // A double that is a whole number within the 64-bit integers.
 bool WholeInt64(double d, int64_t& out) {
   if (!(d >= -kInt64End && d < kInt64End) || std::trunc(d) != d) return false;
