@@ -44,6 +44,17 @@ ui::Page& TSourceConfig::NewPage(std::string name) {
   return page;
 }
 
+ui::ListView& TSourceConfig::NewPreviewPage(const char* labelName) {
+  ui::Page& page = NewPage("tsPreview");
+  AddLabel(page, labelName, "数据预览:", 16, 8);
+  ui::ListView& list = page.Create<ui::ListView>("lvPreview");
+  list.SetBounds(16, 28, 468, 172);
+  list.SetViewStyle(ui::ListViewStyle::kReport);
+  list.SetReadOnly(true);
+  list.SetRowSelect(true);
+  return list;
+}
+
 void TSourceConfig::ShowPage(int index) {
   pcWise->SetActivePageIndex(index);
   // The engine's sink is the host's: a transfer wizard shows this in its header.

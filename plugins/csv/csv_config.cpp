@@ -51,13 +51,7 @@ void TCsvConfig::Build() {
   AddLabel(file, "Label6", "列的类型:", 16, 140);
   cbInferTypes = &AddCombo(file, "cbInferTypes", 136, 200, {"全部作为文本", "按前1000条记录的内容推断"});
 
-  ui::Page& preview = NewPage("tsPreview");
-  AddLabel(preview, "Label7", "数据预览:", 16, 8);
-  lvPreview = &preview.Create<ui::ListView>("lvPreview");
-  lvPreview->SetBounds(16, 28, 468, 172);
-  lvPreview->SetViewStyle(ui::ListViewStyle::kReport);
-  lvPreview->SetReadOnly(true);
-  lvPreview->SetRowSelect(true);
+  lvPreview = &NewPreviewPage("Label7");
 
   OpenDialog.title = Ansi("选择CSV文件");
   OpenDialog.filter = Ansi("CSV文件(*.csv)|*.csv|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");

@@ -36,13 +36,7 @@ void TSqliteConfig::Build() {
   hint.SetBounds(250, 60, 234, 40);
   hint.SetWordWrap(true);
 
-  ui::Page& preview = NewPage("tsPreview");
-  AddLabel(preview, "Label6", "数据预览:", 16, 8);
-  lvPreview = &preview.Create<ui::ListView>("lvPreview");
-  lvPreview->SetBounds(16, 28, 468, 172);
-  lvPreview->SetViewStyle(ui::ListViewStyle::kReport);
-  lvPreview->SetReadOnly(true);
-  lvPreview->SetRowSelect(true);
+  lvPreview = &NewPreviewPage("Label6");
 
   OpenDialog.title = Ansi("选择SQLite数据库");
   OpenDialog.filter = Ansi("SQLite数据库(*.db;*.sqlite;*.db3)|*.db;*.sqlite;*.db3|所有文件(*.*)|*.*");
