@@ -57,7 +57,7 @@ void TFormFileds::Build() {
   WZTabControl1 = &form.Create<ui::TabControl>("WZTabControl1");
   WZTabControl1->SetHeight(19);
   WZTabControl1->SetAlign(ui::AlignMode::kTop);
-  for (int dataType = 0; dataType < 3; ++dataType) WZTabControl1->AddTab(DataTypeCaption(dataType));
+  for (int dataType = 0; dataType < kDataTypeCount; ++dataType) WZTabControl1->AddTab(DataTypeCaption(dataType));
   WZTabControl1->OnChanging = [this] { return WZTabControl1Changing(); };
   WZTabControl1->OnChange = [this] { WZTabControl1Change(); };
 
