@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds twice (plain, and with AddressSanitizer +
-# UndefinedBehaviorSanitizer), warnings as errors, and runs the whole test suite in both;
+# Sets up what is missing, builds twice (plain, as Release: the build the README installs
+# and the Debian packages ship; and with AddressSanitizer + UndefinedBehaviorSanitizer),
+# warnings as errors, and runs the whole test suite in both;
 # then the thread-sharing suites under ThreadSanitizer, and every fuzz target for a short
 # while (RYNFILER_FUZZ_SECONDS, 20 by default; 0 skips) when clang's libFuzzer is there;
 # last, the Debian packages built, checked with lintian and used (scripts/package-test.sh).
@@ -18,11 +19,12 @@ run() {
 }
 
 echo "== plain build =="
-run build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run build/test -DCMAKE_BUILD_TYPE=Release
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run build/sanitize -DCMAKE_BUILD_TYPE=Debug -DRYNFILER_SANITIZE=ON
 echo "== thread sanitizer: the suites that share handles and engines across threads =="
+# With debugging information: a race report is read by its source lines.
 cmake -S . -B build/tsan -G Ninja -DRYNFILER_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRYNFILER_TSAN=ON
 cmake --build build/tsan -j "$jobs" --target boundary_tests libengineport_tests
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/boundary/boundary_tests

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "common/message_text.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -43,6 +42,17 @@ ui::Page& TSourceConfig::NewPage(std::string name) {
   ui::Page& page = pcWise->AddPage(std::move(name));
   AddPage(page);
   return page;
+}
+
+ui::ListView& TSourceConfig::NewPreviewPage(const char* labelName) {
+  ui::Page& page = NewPage("tsPreview");
+  AddLabel(page, labelName, "数据预览:", 16, 8);
+  ui::ListView& list = page.Create<ui::ListView>("lvPreview");
+  list.SetBounds(16, 28, 468, 172);
+  list.SetViewStyle(ui::ListViewStyle::kReport);
+  list.SetReadOnly(true);
+  list.SetRowSelect(true);
+  return list;
 }
 
 void TSourceConfig::ShowPage(int index) {
@@ -91,7 +101,7 @@ bool TSourceConfig::TakeExistingFile(ui::Edit& edit, const std::string& emptyTex
   const std::string typed(TrimBlanks(edit.Text()));
   if (typed.empty()) return Complain(emptyText, ui::kMbIconInformation, &edit);
   path = ExpandFileName(typed);
-  if (!FileExists(path)) return Complain(Format(Ansi("文件“%s”不存在！").c_str(), path.c_str()), ui::kMbIconWarning, &edit);
+  if (!FileExists(path)) return Complain(FormatText(Ansi("文件“%s”不存在！").c_str(), path.c_str()), ui::kMbIconWarning, &edit);
   return true;
 }
 

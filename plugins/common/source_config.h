@@ -37,6 +37,9 @@ class TSourceConfig : public TCustomConfig {
 
   // A new page of pcWise, also appended to the page list.
   ui::Page& NewPage(std::string name);
+  // A new page "tsPreview" with its label (named labelName) over the read-only list
+  // "lvPreview" that FillPreview fills.
+  ui::ListView& NewPreviewPage(const char* labelName);
   // Activates the page, sets the host's header and lets the wizard fill it.
   void ShowPage(int index) override;
   // The header (caption, text) of a page.

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <tuple>
 
-#include "common/message_text.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
 #include "platform/float_format.h"
@@ -112,7 +111,7 @@ std::string TSourceField::GetAsString() {
     case TSourceValue::Kind::kDateTime:
       // The source's own text when it has one: it is what the user wrote.
       if (!v.text.empty()) return std::string(v.text);
-      return IsoDateTimeText(v.real, type_ != 50);
+      return IsoDateTimeText(v.real, type_ != kFtDate);
     case TSourceValue::Kind::kBlob: {
       // Binary bytes are no text of any code page; their hexadecimal form is.
       std::string hex;
@@ -144,11 +143,7 @@ TRecordSource::~TRecordSource() = default;
 int32_t TRecordSource::QueryInterface(const TGUID& iid, void** obj) {
   // An engine with a sink attached answers for the sink, as the exported EngineSetEvent
   // expects.
-  if (iid == ITransEvents::IID && obj && events_) {
-    *obj = events_.get();
-    events_->AddRef();
-    return kS_OK;
-  }
+  if (AnswerFor(events_, iid, obj)) return kS_OK;
   return QueryInterfaces<ITransEngine, IImport, IFieldTable, IRecordProblems, IImplementorAccess>(this, iid, obj);
 }
 
@@ -203,7 +198,7 @@ void TRecordSource::ReportProblems() {
     problems.Flush([&](int32_t column, int64_t count, int32_t record, const std::string& value) {
       IntfPtr<ITransField> f = GetField(column);
       std::string name = f ? f->GetName() : std::string();
-      Report(kind, Format(pattern.c_str(), column, name.c_str(), static_cast<long long>(count), record, value.c_str()));
+      Report(kind, FormatText(pattern.c_str(), column, name.c_str(), static_cast<long long>(count), record, value.c_str()));
     });
   };
   send(unfit_, kSourceMsgUnfit, Ansi("列%d“%s”有%lld个值不符合列的类型，按类型读作空值（第一个在第%d行：%s）"));

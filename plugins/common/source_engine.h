@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "transport/custom_field.h"
+#include "transport/field_types.h"
 #include "transport/interfaces.h"
 #include "transport/object.h"
 
@@ -114,7 +115,7 @@ class TSourceField final : public TCustomTransField, public virtual IFieldReader
 // A column as a concrete source describes it.
 struct TSourceColumn {
   std::string name;  // empty: the default name "列(n)"
-  int32_t type = 65;
+  int32_t type = kFtString;
 };
 
 class TRecordSource : public TInterfacedObject,

@@ -237,6 +237,15 @@ size_t Utf8CharLength(std::string_view s) {
   return n;
 }
 
+bool IsWholeUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = Utf8CharLength(s.substr(i));
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
 Utf8Verdict JudgeUtf8(std::string_view bytes) {
   bool ascii = true;
   size_t i = 0;

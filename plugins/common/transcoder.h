@@ -76,5 +76,7 @@ enum class Utf8Verdict { kAscii, kUtf8, kNotUtf8 };
 Utf8Verdict JudgeUtf8(std::string_view bytes);
 // Length of the UTF-8 character at the start of s, 0 when none starts there.
 size_t Utf8CharLength(std::string_view s);
+// True when s is whole UTF-8 characters from its first byte to its last (true when empty).
+bool IsWholeUtf8(std::string_view s);
 
 }  // namespace ryn

@@ -2,10 +2,10 @@
 
 #include <initializer_list>
 
-#include "common/message_text.h"
 #include "csv/csv_engine.h"
 #include "platform/codepage.h"
 #include "platform/stream.h"
+#include "platform/text.h"
 #include "transport/options_text.h"
 
 namespace ryn {
@@ -51,13 +51,7 @@ void TCsvConfig::Build() {
   AddLabel(file, "Label6", "列的类型:", 16, 140);
   cbInferTypes = &AddCombo(file, "cbInferTypes", 136, 200, {"全部作为文本", "按前1000条记录的内容推断"});
 
-  ui::Page& preview = NewPage("tsPreview");
-  AddLabel(preview, "Label7", "数据预览:", 16, 8);
-  lvPreview = &preview.Create<ui::ListView>("lvPreview");
-  lvPreview->SetBounds(16, 28, 468, 172);
-  lvPreview->SetViewStyle(ui::ListViewStyle::kReport);
-  lvPreview->SetReadOnly(true);
-  lvPreview->SetRowSelect(true);
+  lvPreview = &NewPreviewPage("Label7");
 
   OpenDialog.title = Ansi("选择CSV文件");
   OpenDialog.filter = Ansi("CSV文件(*.csv)|*.csv|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
@@ -102,7 +96,7 @@ bool TCsvConfig::CheckFile() {
 
 std::pair<std::string, std::string> TCsvConfig::PageHeader(int index) {
   if (index == 0) return {CsvEngineName(), Ansi("选择要导入的CSV文件，并说明它的格式")};
-  return {CsvEngineName(), Format(Ansi("数据预览：文件的前%d条记录").c_str(), kPreviewRecords)};
+  return {CsvEngineName(), FormatText(Ansi("数据预览：文件的前%d条记录").c_str(), kPreviewRecords)};
 }
 
 void TCsvConfig::PageShown(int index) {

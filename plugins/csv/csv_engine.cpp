@@ -1,6 +1,5 @@
 #include "csv/csv_engine.h"
 
-#include "common/message_text.h"
 #include "common/transcoder.h"
 #include "common/value_text.h"
 #include "csv/csv_records.h"
@@ -8,15 +7,11 @@
 #include "platform/error.h"
 #include "platform/stream.h"
 #include "platform/text.h"
+#include "transport/field_types.h"
 #include "transport/options_text.h"
 
 namespace ryn {
 namespace {
-
-constexpr int32_t kTypeInt64 = 7;
-constexpr int32_t kTypeDouble = 18;
-constexpr int32_t kTypeDate = 50;
-constexpr int32_t kTypeText = 65;
 
 // "0" or "1"; anything else is no switch value.
 bool ParseSwitch(std::string_view text, bool& out) {
@@ -111,12 +106,12 @@ int32_t TCsvSource::SetOptions(std::string_view options) {
   warnedShort_ = warnedLong_ = false;
   SetColumns({});
   if (emptyDelimiter) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值为空；分号要加引号写作 %s=\";\"，逗号写作 %s=,").c_str(),
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件选项“%s”的值为空；分号要加引号写作 %s=\";\"，逗号写作 %s=,").c_str(),
                                   CsvKeyDelimiter().c_str(), CsvKeyDelimiter().c_str(), CsvKeyDelimiter().c_str()));
     return kCsvOptionsBadValue;
   }
   if (!badKey.empty()) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件选项“%s”的值无效：%s").c_str(), badKey.c_str(), badValue.c_str()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件选项“%s”的值无效：%s").c_str(), badKey.c_str(), badValue.c_str()));
     return kCsvOptionsBadValue;
   }
   if (fileName_.empty()) {
@@ -133,7 +128,7 @@ int32_t TCsvSource::Open() {
     std::vector<std::string_view> first;
     if (records.Next(first)) {
       for (std::string_view name : first)
-        columns.push_back(TSourceColumn{format_.headerRow ? std::string(TrimBlanks(name)) : std::string(), kTypeText});
+        columns.push_back(TSourceColumn{format_.headerRow ? std::string(TrimBlanks(name)) : std::string(), kFtString});
     }
     if (inferTypes_) {
       if (!format_.headerRow) {
@@ -145,7 +140,7 @@ int32_t TCsvSource::Open() {
       }
     }
   } catch (const ERynError& e) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
     return kCsvOptionsOpenFailed;
   }
   types_.clear();
@@ -179,11 +174,11 @@ void TCsvSource::InferTypes(TCsvRecords& records, std::vector<TSourceColumn>& co
   }
   for (size_t i = 0; i < columns.size(); ++i) {
     const Seen& s = seen[i];
-    columns[i].type = !s.any       ? kTypeText
-                      : s.integer ? kTypeInt64
-                      : s.decimal ? kTypeDouble
-                      : s.date    ? kTypeDate
-                                  : kTypeText;
+    columns[i].type = !s.any       ? kFtString
+                      : s.integer ? kFtInt64
+                      : s.decimal ? kFtDouble
+                      : s.date    ? kFtDate
+                                  : kFtString;
   }
 }
 
@@ -216,7 +211,7 @@ void TCsvSource::MoveFirst() {
     }
   } catch (const ERynError& e) {
     records_.reset();
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
     return;
   }
   Advance();
@@ -231,7 +226,7 @@ void TCsvSource::Advance() {
   try {
     more = records_ && records_->Next(record_);
   } catch (const ERynError& e) {
-    Report(kCsvMsgOptions, Format(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
+    Report(kCsvMsgOptions, FormatText(Ansi("CSV文件“%s”无法读取：%s").c_str(), fileName_.c_str(), e.what()));
   }
   if (!more) {
     if (records_) ReportProblems();
@@ -244,7 +239,7 @@ void TCsvSource::Advance() {
   ++recordNo_;
   Load();
   if (records_->UnclosedQuote())
-    Report(kSourceMsgNotice, Format(Ansi("CSV文件第%d行的引号没有闭合，文件其后的内容都读进了这个值").c_str(), recordNo_));
+    Report(kSourceMsgNotice, FormatText(Ansi("CSV文件第%d行的引号没有闭合，文件其后的内容都读进了这个值").c_str(), recordNo_));
 }
 
 void TCsvSource::Load() {
@@ -253,11 +248,11 @@ void TCsvSource::Load() {
   const size_t columns = values.size();
   if (record_.size() < columns && !warnedShort_) {
     warnedShort_ = true;
-    Report(kCsvMsgShortRecord, Format(Ansi("CSV文件第%d行只有%d列，缺少的列读作空值").c_str(), recordNo_,
+    Report(kCsvMsgShortRecord, FormatText(Ansi("CSV文件第%d行只有%d列，缺少的列读作空值").c_str(), recordNo_,
                                       static_cast<int>(record_.size())));
   } else if (record_.size() > columns && !warnedLong_) {
     warnedLong_ = true;
-    Report(kCsvMsgLongRecord, Format(Ansi("CSV文件第%d行有%d列，多出的列被忽略").c_str(), recordNo_,
+    Report(kCsvMsgLongRecord, FormatText(Ansi("CSV文件第%d行有%d列，多出的列被忽略").c_str(), recordNo_,
                                      static_cast<int>(record_.size())));
   }
   for (size_t i = 0; i < columns; ++i) {
@@ -270,15 +265,15 @@ void TCsvSource::Load() {
     }
     bool ok = true;
     switch (types_[i]) {
-      case kTypeInt64:
+      case kFtInt64:
         v.kind = TSourceValue::Kind::kInteger;
         ok = ParseInteger(text, v.integer);
         break;
-      case kTypeDouble:
+      case kFtDouble:
         v.kind = TSourceValue::Kind::kReal;
         ok = ParseDecimal(text, v.real);
         break;
-      case kTypeDate:
+      case kFtDate:
         v.kind = TSourceValue::Kind::kDateTime;
         ok = ParseIsoDate(text, v.real);
         break;

@@ -65,8 +65,8 @@ class TCsvSource final : public TRecordSource {
   bool IsEof() override { return eof_; }
 
  private:
-  // Reads the heading and, when asked, the type sample; false (reported) when the file
-  // cannot be read.
+  // Reads the heading and, when asked, the type sample; 0, or kCsvOptionsOpenFailed
+  // (reported) when the file cannot be read.
   int32_t Open();
   void InferTypes(TCsvRecords& records, std::vector<TSourceColumn>& columns);
   // Makes the next record current, or ends the reading.

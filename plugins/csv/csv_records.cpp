@@ -8,31 +8,6 @@
 #include "platform/error.h"
 
 namespace ryn {
-namespace {
-
-bool IsAscii(std::string_view s) {
-  const char* p = s.data();
-  const char* end = p + s.size();
-  for (; end - p >= 8; p += 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    if (w & 0x8080808080808080ull) return false;
-  }
-  for (; p < end; ++p)
-    if (static_cast<unsigned char>(*p) >= 0x80) return false;
-  return true;
-}
-
-bool IsUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    size_t n = Utf8CharLength(s.substr(i));
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
-
-}  // namespace
 
 TCsvRecords::TCsvRecords(const std::string& path, const TCsvFormat& format)
     : input_(path, format),
@@ -136,7 +111,7 @@ void TCsvRecords::ConvertFields(std::vector<std::string_view>& fields) {
   // ASCII is the same in every code page we serve: such fields stay views of the input.
   if (converted_.size() < fields.size()) converted_.resize(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (IsAscii(fields[i]) || (processUtf8_ && IsUtf8(fields[i]))) continue;
+    if (IsAscii(fields[i]) || (processUtf8_ && IsWholeUtf8(fields[i]))) continue;
     if (!fromUtf8_) fromUtf8_ = std::make_unique<TTranscoder>(ProcessCodePage().Name(), "UTF-8");
     fromUtf8_->ResetReplaced();
     fromUtf8_->ConvertAll(fields[i], converted_[i]);

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "common/message_text.h"
 #include "platform/codepage.h"
 #include "platform/stream.h"
 #include "platform/text.h"
@@ -37,13 +36,7 @@ void TSqliteConfig::Build() {
   hint.SetBounds(250, 60, 234, 40);
   hint.SetWordWrap(true);
 
-  ui::Page& preview = NewPage("tsPreview");
-  AddLabel(preview, "Label6", "数据预览:", 16, 8);
-  lvPreview = &preview.Create<ui::ListView>("lvPreview");
-  lvPreview->SetBounds(16, 28, 468, 172);
-  lvPreview->SetViewStyle(ui::ListViewStyle::kReport);
-  lvPreview->SetReadOnly(true);
-  lvPreview->SetRowSelect(true);
+  lvPreview = &NewPreviewPage("Label6");
 
   OpenDialog.title = Ansi("选择SQLite数据库");
   OpenDialog.filter = Ansi("SQLite数据库(*.db;*.sqlite;*.db3)|*.db;*.sqlite;*.db3|所有文件(*.*)|*.*");
@@ -85,7 +78,7 @@ bool TSqliteConfig::CheckDatabase() {
   if (!TakeExistingFile(*edtDatabase, Ansi("请指定要导入的SQLite数据库文件！"), path)) return false;
   const std::string chosen = lbTables->ItemIndex() < 0 ? std::string() : lbTables->ItemText(lbTables->ItemIndex());
   if (!FillTables(path, chosen, error))
-    return Complain(Format(Ansi("文件“%s”不是SQLite数据库，或者无法读取：%s").c_str(), path.c_str(), error.c_str()),
+    return Complain(FormatText(Ansi("文件“%s”不是SQLite数据库，或者无法读取：%s").c_str(), path.c_str(), error.c_str()),
                     ui::kMbIconWarning, edtDatabase);
   FDatabase = path;
   return true;
@@ -112,7 +105,7 @@ std::pair<std::string, std::string> TSqliteConfig::PageHeader(int index) {
     case 0: return {SqliteEngineName(), Ansi("选择要导入的SQLite数据库文件")};
     case 1: return {SqliteEngineName(), Ansi("选择要导入的表，或者输入一条SELECT查询语句")};
     default:
-      return {SqliteEngineName(), Format(Ansi("数据预览：查询结果的前%d条记录").c_str(), kPreviewRecords)};
+      return {SqliteEngineName(), FormatText(Ansi("数据预览：查询结果的前%d条记录").c_str(), kPreviewRecords)};
   }
 }
 

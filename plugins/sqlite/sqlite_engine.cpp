@@ -2,23 +2,17 @@
 
 #include <sqlite3.h>
 
-#include "common/message_text.h"
 #include "common/transcoder.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "platform/stream.h"
 #include "platform/text.h"
+#include "transport/field_types.h"
 #include "transport/options_text.h"
 
 namespace ryn {
 namespace {
-
-constexpr int32_t kTypeInt64 = 7;
-constexpr int32_t kTypeDouble = 18;
-constexpr int32_t kTypeDate = 50;
-constexpr int32_t kTypeDateTime = 51;
-constexpr int32_t kTypeText = 65;
 
 bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
@@ -33,18 +27,18 @@ const std::string& SqliteEngineDescription() { return Ansi("SQLite数据库中�
 
 int32_t SqliteDeclaredType(std::string_view declared) {
   std::string t = AsciiUpper(TrimBlanks(declared));
-  if (t.empty()) return kTypeText;
+  if (t.empty()) return kFtString;
   // Dates first: SQLite itself gives them numeric affinity, but their values are ISO text.
-  if (t.rfind("DATETIME", 0) == 0 || t.rfind("TIMESTAMP", 0) == 0) return kTypeDateTime;
-  if (t.rfind("DATE", 0) == 0) return kTypeDate;
+  if (t.rfind("DATETIME", 0) == 0 || t.rfind("TIMESTAMP", 0) == 0) return kFtDateTime;
+  if (t.rfind("DATE", 0) == 0) return kFtDate;
   // Then SQLite's own affinity rules, in their order.
-  if (Contains(t, "INT")) return kTypeInt64;
+  if (Contains(t, "INT")) return kFtInt64;
   // BLOB columns come out as the hexadecimal text of their bytes.
-  if (Contains(t, "CHAR") || Contains(t, "CLOB") || Contains(t, "TEXT") || Contains(t, "BLOB")) return kTypeText;
+  if (Contains(t, "CHAR") || Contains(t, "CLOB") || Contains(t, "TEXT") || Contains(t, "BLOB")) return kFtString;
   if (Contains(t, "REAL") || Contains(t, "FLOA") || Contains(t, "DOUB") || Contains(t, "NUMERIC") ||
       Contains(t, "DECIMAL"))
-    return kTypeDouble;
-  return kTypeText;
+    return kFtDouble;
+  return kFtString;
 }
 
 std::string SqliteTableQuery(std::string_view table) {
@@ -147,7 +141,7 @@ int32_t TSqliteSource::SetOptions(std::string_view options) {
     const char* name = sqlite3_column_name(stmt_, i);
     columns[static_cast<size_t>(i)].name = name ? FromUtf8(name) : std::string();
     const char* decl = sqlite3_column_decltype(stmt_, i);
-    columns[static_cast<size_t>(i)].type = decl ? SqliteDeclaredType(decl) : kTypeText;
+    columns[static_cast<size_t>(i)].type = decl ? SqliteDeclaredType(decl) : kFtString;
   }
   types_.clear();
   for (const auto& c : columns) types_.push_back(c.type);
@@ -158,7 +152,7 @@ int32_t TSqliteSource::SetOptions(std::string_view options) {
 }
 
 int32_t TSqliteSource::Fail(int32_t code, const std::string& pattern, const std::string& detail) {
-  Report(kSqliteMsgError, Format(pattern.c_str(), database_.c_str(), detail.c_str()));
+  Report(kSqliteMsgError, FormatText(pattern.c_str(), database_.c_str(), detail.c_str()));
   Close();
   return code;
 }
@@ -258,7 +252,7 @@ void TSqliteSource::Step() {
     return;
   }
   if (rc != SQLITE_DONE)
-    Report(kSqliteMsgError, Format(Ansi("SQLite数据库“%s”读取出错：%s").c_str(), database_.c_str(),
+    Report(kSqliteMsgError, FormatText(Ansi("SQLite数据库“%s”读取出错：%s").c_str(), database_.c_str(),
                                    FromUtf8(sqlite3_errmsg(db_)).c_str()));
   eof_ = true;
   ClearValues();

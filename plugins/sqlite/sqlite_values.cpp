@@ -5,32 +5,13 @@
 #include "common/transcoder.h"
 #include "common/value_text.h"
 #include "platform/codepage.h"
+#include "transport/field_types.h"
 
 namespace ryn {
 namespace {
 
-constexpr int32_t kTypeInt64 = 7;
-constexpr int32_t kTypeDouble = 18;
-constexpr int32_t kTypeDate = 50;
-constexpr int32_t kTypeDateTime = 51;
-
 // 2^63: the first double beyond the 64-bit integers.
 constexpr double kInt64End = 9223372036854775808.0;
-
-bool IsAscii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
-bool IsWholeUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    size_t n = Utf8CharLength(s.substr(i));
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
 
 // A double that is a whole number within the 64-bit integers.
 bool WholeInt64(double d, int64_t& out) {
@@ -114,7 +95,7 @@ TSqliteReadNotes TSqliteValueReader::Read(sqlite3_stmt* stmt, int col, int32_t t
   // Then whether it fits the column's type.
   bool fits = true;
   switch (type) {
-    case kTypeInt64:
+    case kFtInt64:
       if (storage == SQLITE_INTEGER) {
         v.kind = Kind::kInteger;
         v.integer = integer;
@@ -130,7 +111,7 @@ TSqliteReadNotes TSqliteValueReader::Read(sqlite3_stmt* stmt, int col, int32_t t
         fits = false;
       }
       break;
-    case kTypeDouble:
+    case kFtDouble:
       if (storage == SQLITE_FLOAT) {
         v.kind = Kind::kReal;
         v.real = real;
@@ -143,12 +124,12 @@ TSqliteReadNotes TSqliteValueReader::Read(sqlite3_stmt* stmt, int col, int32_t t
         fits = false;
       }
       break;
-    case kTypeDate:
-    case kTypeDateTime:
+    case kFtDate:
+    case kFtDateTime:
       if (storage == SQLITE_TEXT && buffer.empty()) {
         v = TSourceValue{};  // no date, and no text lost either
       } else if (storage == SQLITE_TEXT && ParseIsoDateTime(buffer, v.real) &&
-                 (type == kTypeDateTime || std::trunc(v.real) == v.real)) {
+                 (type == kFtDateTime || std::trunc(v.real) == v.real)) {
         // A time of day in a DATE column would be lost by every reader of the date.
         v.kind = Kind::kDateTime;
       } else {

@@ -1,25 +1,10 @@
 #include "libengineport/lib_engine.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "platform/codepage.h"
+#include "platform/text.h"
 #include "transport/errors.h"
 
 namespace ryn {
-
-std::string FormatText(const char* pattern, ...) {
-  va_list args;
-  va_start(args, pattern);
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, pattern, copy);
-  va_end(copy);
-  std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, pattern, args);
-  va_end(args);
-  return out;
-}
 
 namespace {
 
@@ -159,11 +144,8 @@ bool TLibTransEngine::Bind() {
 }
 
 int32_t TLibTransEngine::QueryInterface(const TGUID& iid, void** obj) {
-  if (iid == ITransEvents::IID && obj && FEvents) {
-    *obj = FEvents.get();
-    FEvents->AddRef();
-    return kS_OK;
-  }
+  // The attached sink answers for the engine.
+  if (AnswerFor(FEvents, iid, obj)) return kS_OK;
   return QueryInterfaces<ITransEngine, IEngineAbandon>(this, iid, obj);
 }
 

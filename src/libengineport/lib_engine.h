@@ -125,7 +125,4 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   std::vector<std::unique_ptr<TLibTransPort>> FRetiredPorts;
 };
 
-// Message texts in the process code page, formatted like printf.
-std::string FormatText(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-
 }  // namespace ryn

@@ -9,6 +9,7 @@
 #include "platform/float_format.h"
 #include "platform/locale_settings.h"
 #include "platform/stream.h"
+#include "platform/text.h"
 #include "transport/variant.h"
 
 namespace ryn {

@@ -26,12 +26,6 @@ std::string NormalizedName(std::string_view name) {
   return out;
 }
 
-bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
 bool IsAscii(std::u16string_view s) {
   for (char16_t c : s)
     if (c >= 0x80) return false;
@@ -117,6 +111,20 @@ Converter& Get(std::unique_ptr<Converter>& slot, const char* to, const char* fro
 bool SameEncoding(const std::string& a, const char* b) { return NormalizedName(a) == NormalizedName(b); }
 
 }  // namespace
+
+bool IsAscii(std::string_view s) {
+  // Eight bytes at a time: the sources ask this of every value they read.
+  const char* p = s.data();
+  const char* end = p + s.size();
+  for (; end - p >= 8; p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & 0x8080808080808080ull) return false;
+  }
+  for (; p < end; ++p)
+    if (static_cast<unsigned char>(*p) >= 0x80) return false;
+  return true;
+}
 
 CodePage::CodePage(std::string name) : name_(std::move(name)) {
   std::string norm = NormalizedName(name_);

@@ -64,6 +64,9 @@ std::string ToUtf8(std::string_view narrow);
 // code page (nothing is substituted).
 bool TryToUtf8(std::string_view narrow, std::string& out);
 
+// True when every byte is below 0x80: the same text in every code page we accept.
+bool IsAscii(std::string_view s);
+
 // A text of the system, written as a UTF-8 source literal, in the process code page.
 // Converted once and cached for the life of the process; the reference stays valid.
 const std::string& Ansi(std::string_view utf8Literal);

@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 
 #include "platform/codepage.h"
 
@@ -113,6 +115,20 @@ std::string CutAtCharBoundaries(std::string_view s, size_t start, size_t count) 
     }
     i = next;
   }
+  return out;
+}
+
+std::string FormatText(const char* pattern, ...) {
+  va_list args;
+  va_start(args, pattern);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(nullptr, 0, pattern, args);
+  va_end(args);
+  std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  // vsnprintf writes the terminating zero into the byte that std::string keeps after size().
+  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, pattern, again);
+  va_end(again);
   return out;
 }
 

@@ -31,4 +31,8 @@ std::string_view TrimRightBlanks(std::string_view s);
 // no half character is left. Text functions that count bytes cut through this alone.
 std::string CutAtCharBoundaries(std::string_view s, size_t start, size_t count);
 
+// printf into a string of any length. The pattern and the texts it takes are bytes in the
+// process code page (the system's messages), copied as they are.
+std::string FormatText(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
 }  // namespace ryn

@@ -41,12 +41,8 @@ TRynExport::~TRynExport() {
 }
 
 int32_t TRynExport::QueryInterface(const TGUID& iid, void** obj) {
-  if (iid == ITransEvents::IID && obj && FEvents) {
-    // The attached sink answers for the engine.
-    *obj = FEvents.get();
-    FEvents->AddRef();
-    return kS_OK;
-  }
+  // The attached sink answers for the engine.
+  if (AnswerFor(FEvents, iid, obj)) return kS_OK;
   return QueryInterfaces<ITransEngine, IExport, IFieldTable, IEngineAbandon, IImplementorAccess>(this, iid, obj);
 }
 

@@ -19,6 +19,7 @@
 #include "rynengine/ini_store.h"
 #include "textloader/text_writer.h"
 #include "transport/custom_field.h"
+#include "transport/field_types.h"
 #include "transport/interfaces.h"
 #include "transport/object.h"
 
@@ -43,7 +44,7 @@ class TRynWriter final : public TCustomFiledWriter {
 
   std::string GetName() override;
   void SetName(std::string_view) override {}
-  int32_t GetDataType() override { return 65; }
+  int32_t GetDataType() override { return kFtString; }
   int32_t GetIndex() override { return FIndex; }
   void SetAsString(std::string_view value) override;
   // Wide text is written in the process code page rather than dropped.

@@ -32,6 +32,13 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// Resizing empties every cell: the headings go back in each time.
+void SizeWithHeadings(ui::GridView& grid, int rows) {
+  grid.SetSize(kGridCols, rows);
+  grid.SetCellText(kNameCol, 0, Ansi("代码"));
+  grid.SetCellText(kValueCol, 0, Ansi("名称"));
+}
+
 }  // namespace
 
 TFormFileds::TFormFileds() : FWindow(std::make_unique<ui::Form>()) { Build(); }
@@ -57,7 +64,7 @@ void TFormFileds::Build() {
   WZTabControl1 = &form.Create<ui::TabControl>("WZTabControl1");
   WZTabControl1->SetHeight(19);
   WZTabControl1->SetAlign(ui::AlignMode::kTop);
-  for (int dataType = 0; dataType < 3; ++dataType) WZTabControl1->AddTab(DataTypeCaption(dataType));
+  for (int dataType = 0; dataType < kDataTypeCount; ++dataType) WZTabControl1->AddTab(DataTypeCaption(dataType));
   WZTabControl1->OnChanging = [this] { return WZTabControl1Changing(); };
   WZTabControl1->OnChange = [this] { WZTabControl1Change(); };
 
@@ -88,9 +95,7 @@ void TFormFileds::Build() {
   FGrid->SetAlign(ui::AlignMode::kClient);
   FGrid->SetBorder(false);
   FGridData = BindGridData(*FGrid);
-  FGrid->SetSize(kGridCols, kInitialRows);
-  FGrid->SetCellText(kNameCol, 0, Ansi("代码"));
-  FGrid->SetCellText(kValueCol, 0, Ansi("名称"));
+  SizeWithHeadings(*FGrid, kInitialRows);
   FGrid->SetOptions(FGrid->Options() | ui::gaoDataEdit | ui::gaoColReSize | ui::gaoRowInsDel);
   FGrid->SetContextMenu(&PopupMenu1);
 }
@@ -107,10 +112,8 @@ void TFormFileds::WZTabControl1Change() {
   if (!FTargetEngine) return;
   const std::vector<std::string> lines = FWorkInfo.ReadSection(DataTypeCaption(WZTabControl1->TabIndex()));
   const int n = static_cast<int>(lines.size());
-  // Resizing empties every cell, so rows past the section's lines show nothing.
-  FGrid->SetSize(kGridCols, std::max(n + 1, 2));
-  FGrid->SetCellText(kNameCol, 0, Ansi("代码"));
-  FGrid->SetCellText(kValueCol, 0, Ansi("名称"));
+  // Rows past the section's lines show nothing.
+  SizeWithHeadings(*FGrid, std::max(n + 1, 2));
   for (int i = 0; i < n; ++i) {
     FGrid->SetCellText(kNameCol, i + 1, LineName(lines[static_cast<size_t>(i)]));
     FGrid->SetCellText(kValueCol, i + 1, LineValue(lines[static_cast<size_t>(i)]));

@@ -49,8 +49,6 @@ class TWriteConfigWise final : public TCustomConfig {
   void Previous() override;
   int CurrentPage() const { return pcWise->ActivePageIndex(); }
 
-  TRynExport& WorkEngine() { return *FWorkEngine; }
-
   // The first lvList item captioned exactly Name goes to the end of lvSel; nothing when
   // there is none. MoveToList is the way back.
   void MoveToSelected(std::string_view Name);

@@ -21,12 +21,8 @@ TGridExport::TGridExport() : FCellWriter(std::make_unique<TCellWriterFiled>(this
 TGridExport::~TGridExport() = default;
 
 int32_t TGridExport::QueryInterface(const TGUID& iid, void** obj) {
-  if (iid == ITransEvents::IID && obj && FEvents) {
-    // The attached sink answers for the engine.
-    *obj = FEvents.get();
-    FEvents->AddRef();
-    return kS_OK;
-  }
+  // The attached sink answers for the engine.
+  if (AnswerFor(FEvents, iid, obj)) return kS_OK;
   return QueryInterfaces<ITransEngine, IExport>(this, iid, obj);
 }
 

@@ -10,6 +10,7 @@
 
 #include "grid/grid_data.h"
 #include "transport/custom_field.h"
+#include "transport/field_types.h"
 #include "transport/interfaces.h"
 #include "transport/object.h"
 
@@ -25,7 +26,7 @@ class TCellWriterFiled final : public TCustomFiledWriter {
   // The text of the heading cell of the field's column.
   std::string GetName() override;
   void SetName(std::string_view) override {}
-  int32_t GetDataType() override { return 65; }
+  int32_t GetDataType() override { return kFtString; }
   int32_t GetIndex() override { return FCell ? FCell->GetCol() - 1 : -1; }
   void SetAsString(std::string_view value) override {
     if (FCell) FCell->SetText(value);

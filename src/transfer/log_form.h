@@ -58,7 +58,6 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   bool Cancelled() const { return cancelled_; }
   // An error was reported during the run, or the run changed values.
   bool ErrorSeen() const { return errorSeen_; }
-  int32_t RecordCount() const { return recordCount_; }
 
  private:
   void Build();

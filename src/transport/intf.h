@@ -120,4 +120,14 @@ int32_t QueryInterfaces(Self* self, const TGUID& iid, void** obj) {
   return kE_NOINTERFACE;
 }
 
+// Lets another object answer a query for I: an engine with a sink attached answers for
+// the sink. True, with a new reference to delegate in *obj, when iid is I's and both obj
+// and delegate are set; otherwise false and *obj untouched, for the object's own answer.
+template <class I>
+bool AnswerFor(const IntfPtr<I>& delegate, const TGUID& iid, void** obj) {
+  if (!obj || !delegate || !(iid == I::IID)) return false;
+  *obj = IntfPtr<I>(delegate).Detach();
+  return true;
+}
+
 }  // namespace ryn

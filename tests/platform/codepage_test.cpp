@@ -55,6 +55,21 @@ TEST(CodePageTest, CharLengthStepsOverWholeCharacters) {
   }
 }
 
+TEST(CodePageTest, IsAsciiSeesAHighByteAtAnyPlace) {
+  // The test runs eight bytes at a time: a high byte must count in the last whole word,
+  // in the tail after it, and at either edge.
+  EXPECT_TRUE(IsAscii(""));
+  EXPECT_TRUE(IsAscii(std::string(17, '\x7F')));
+  for (size_t length : {1u, 7u, 8u, 9u, 16u, 17u}) {
+    for (size_t at = 0; at < length; ++at) {
+      std::string s(length, 'a');
+      s[at] = '\x80';
+      EXPECT_FALSE(IsAscii(s)) << "length " << length << ", high byte at " << at;
+      EXPECT_TRUE(IsAscii(std::string_view(s).substr(at + 1))) << "length " << length << ", after " << at;
+    }
+  }
+}
+
 TEST(TextTest, AsciiCaseFoldingLeavesDoubleByteCharactersAlone) {
   EXPECT_EQ(AsciiUpper("abc Xyz"), "ABC XYZ");
   EXPECT_EQ(AsciiLower("ABC xYZ"), "abc xyz");

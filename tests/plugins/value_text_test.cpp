@@ -121,6 +121,21 @@ TEST(ValueTextTest, CanonicalReadersTakeOnlyTextThatReadsBackExactly) {
 }
 
 // A character cut by a chunk's end is completed from the next chunk, whatever the cut.
+TEST(ValueTextTest, WholeUtf8MeansEveryByteInACompleteCharacter) {
+  const std::pair<const char*, bool> cases[] = {
+      {"", true},
+      {"plain", true},
+      {"\xE6\x96\x87\xF0\xA0\x80\x80", true},  // 文 and a four-byte character
+      {"\xE6\x96", false},                          // cut off at the end
+      {"a\x96\x87", false},                         // continuation bytes without a lead
+      {"\xCE\xC4", false},                          // 文 in GBK
+      {"\xC0\x80", false},                          // overlong NUL
+      {"\xED\xA0\x80", false},                     // a surrogate half
+      {"\xFF", false},
+  };
+  for (const auto& [bytes, whole] : cases) EXPECT_EQ(IsWholeUtf8(bytes), whole) << bytes;
+}
+
 TEST(ValueTextTest, TranscoderJoinsCharactersCutBetweenChunks) {
   const std::string utf8 = "a甲\xF0\x9F\x98\x80乙b";  // the emoji has no GBK form
   const std::string whole = "a\xBC\xD7?\xD2\xD2" "b";

@@ -230,12 +230,21 @@ TEST_F(RynWindowsTest, CancellingAndUsageErrors) {
     int (*command)(std::span<const std::string_view>, std::ostream&, std::ostream&);
     std::vector<std::string> args;
     int status;
-    const char* err;
+    std::string err;
   } cases[] = {
       {"config cancelled", tool::RunConfig, {"CSV文件", "--dir", RYNFILER_ENGINE_DIR}, 1, "cancelled"},
+      // Without a direction an engine that cannot be a source opens as a destination.
+      {"destination config cancelled", tool::RunConfig, {"Ryn文件", "--dir", RYNFILER_ENGINE_DIR}, 1,
+       "ryn config: cancelled\n"},
+      {"options refused", tool::RunConfig, {"Ryn文件", "--options", "数据类型=1", "--dir", RYNFILER_ENGINE_DIR}, 1,
+       "ryn config: engine Ryn文件 refused its options (code 0x10001003)\n"},
+      {"wizard options refused", tool::RunWizard,
+       {"--to", "ryn文件", "--to-options", "数据类型=1", "--dir", RYNFILER_ENGINE_DIR}, 1,
+       "ryn wizard: engine ryn文件 refused its options (code 0x10001003)\n"},
       {"wizard cancelled", tool::RunWizard, {"--dir", RYNFILER_ENGINE_DIR}, 1, "cancelled"},
       {"config without a name", tool::RunConfig, {"--dir", RYNFILER_ENGINE_DIR}, 2, "missing engine NAME"},
-      {"unknown engine", tool::RunConfig, {"nothing", "--dir", RYNFILER_ENGINE_DIR}, 1, "no engine named nothing"},
+      {"unknown engine", tool::RunConfig, {"nothing", "--dir", RYNFILER_ENGINE_DIR}, 1,
+       std::string("ryn config: no engine named nothing in ") + RYNFILER_ENGINE_DIR + "\n"},
       {"options without an engine", tool::RunWizard, {"--to-options", "x"}, 2, "--to-options needs --to"},
       {"a destination as source", tool::RunWizard, {"--from", "Ryn文件", "--dir", RYNFILER_ENGINE_DIR}, 1, "cannot be a source"},
   };

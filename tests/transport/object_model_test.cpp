@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
+#include "support/recording_events.h"
 #include "transport/collect_object.h"
 #include "transport/custom_field.h"
 #include "transport/interfaces.h"
@@ -130,6 +131,52 @@ TEST(IntfPtrTest, QueriesAdjustPointersAndCountReferences) {
   asExport.Reset();
   asPort.Reset();
   EXPECT_EQ(port->RefCount(), 1);
+}
+
+// A port that lets its attached sink answer for it, as our engines do.
+class SinkPort : public Port {
+ public:
+  int32_t QueryInterface(const TGUID& iid, void** obj) override {
+    if (AnswerFor(sink, iid, obj)) return kS_OK;
+    return Port::QueryInterface(iid, obj);
+  }
+  IntfPtr<ITransEvents> sink;
+};
+
+TEST(IntfPtrTest, AnAttachedSinkAnswersOnlyForItsOwnInterface) {
+  IntfPtr<testing::RecordingEvents> events = MakeIntf<testing::RecordingEvents>();
+  struct Case {
+    const char* what;
+    bool attached;
+    TGUID iid;
+    int32_t result;
+    bool bySink;
+  } cases[] = {
+      {"sink attached, sink's interface", true, ITransEvents::IID, kS_OK, true},
+      {"sink attached, the port's own", true, IExport::IID, kS_OK, false},
+      {"sink attached, neither's", true, IImport::IID, kE_NOINTERFACE, false},
+      {"no sink, sink's interface", false, ITransEvents::IID, kE_NOINTERFACE, false},
+  };
+  for (const Case& c : cases) {
+    IntfPtr<SinkPort> port = MakeIntf<SinkPort>();
+    if (c.attached) port->sink = events.get();
+    const int32_t sinkRefs = events->RefCount();
+    void* out = nullptr;
+    EXPECT_EQ(port->QueryInterface(c.iid, &out), c.result) << c.what;
+    if (c.bySink) {
+      EXPECT_EQ(out, static_cast<ITransEvents*>(events.get())) << c.what;
+      EXPECT_EQ(events->RefCount(), sinkRefs + 1) << c.what << ": the answer carries a reference";
+      IntfPtr<ITransEvents>::Adopt(static_cast<ITransEvents*>(out));
+    } else {
+      EXPECT_EQ(events->RefCount(), sinkRefs) << c.what;
+      EXPECT_EQ(port->RefCount(), c.result == kS_OK ? 2 : 1) << c.what;
+      if (c.result == kS_OK) IntfPtr<IExport>::Adopt(static_cast<IExport*>(out));
+      else EXPECT_EQ(out, nullptr) << c.what;
+    }
+    EXPECT_EQ(port->QueryInterface(c.iid, nullptr), kE_NOINTERFACE) << c.what << ": nowhere to answer";
+    EXPECT_EQ(events->RefCount(), sinkRefs) << c.what;
+  }
+  EXPECT_EQ(events->RefCount(), 1);
 }
 
 TEST(CustomFieldTest, DefaultNameAndDoNothingSetters) {

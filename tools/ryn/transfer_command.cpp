@@ -20,6 +20,7 @@
 
 #include "console_events.h"
 #include "engine_folder.h"
+#include "engine_open.h"
 #include "expr/named_host.h"
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
@@ -94,12 +95,6 @@ struct Settings {
   bool allowDrift = false;
   std::string recipeFrom, recipeTo;  // UTF-8, what --from and --to fall back to
   std::optional<std::string> recipeScript;
-};
-
-// A failure that ends the command with its message and status.
-struct Failure {
-  std::string message;
-  int status;
 };
 
 int Usage(std::ostream& err, std::string_view problem) {
@@ -204,30 +199,6 @@ IntfPtr<ITransEvents> FrameEvents(const Settings& s, ITransEvents* events, const
   TRecipe r{FromUtf8(*s.from), FromUtf8(*s.to), fromOptions, toOptions, std::nullopt, {}};
   return SaveRecipeAtStart(events, std::move(r), std::string(*s.saveRecipe), source,
                            [&host] { return host ? host->GetScript() : std::string(); });
-}
-
-// Creates the engine of that name for the direction, attaches the sink, opens it and
-// applies its options.
-IntfPtr<ITransEngine> OpenEngine(std::string_view nameUtf8, int32_t direction, const OsPath& folder,
-                                 ITransEvents* events, const std::optional<std::string>& options) {
-  const std::string name = FromUtf8(nameUtf8);
-  const char* role = direction == kDirectionSource ? "source" : "destination";
-  IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(name);
-  if (!factory) throw Failure{"no engine named " + std::string(nameUtf8) + " in " + folder.bytes, 1};
-  if ((factory->GetEngineTypes() & direction) == 0)
-    throw Failure{"engine " + std::string(nameUtf8) + " cannot be a " + role, 1};
-  IntfPtr<ITransEngine> engine = factory->CreateEngine();
-  engine->SetEvents(events);
-  if (!engine->Init(direction)) throw Failure{"engine " + std::string(nameUtf8) + " does not open as a " + role, 1};
-  if (options) {
-    if (int32_t code = engine->SetOptions(*options)) {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
-      engine->Fina();
-      throw Failure{"engine " + std::string(nameUtf8) + " refused its options (code " + hex + ")", 1};
-    }
-  }
-  return engine;
 }
 
 // The name of field index of the engine's port, or empty.

@@ -6,6 +6,7 @@
 
 #include "config_window.h"
 #include "engine_folder.h"
+#include "engine_open.h"
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -79,27 +80,10 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool with
   return {};
 }
 
-// A failure that ends the command with its message.
-struct Failure {
-  std::string message;
-};
-
-// The engine of that name, opened for the direction (either, when 0: source first) and
-// given its options.
-IntfPtr<ITransEngine> MakeEngine(std::string_view nameUtf8, int32_t direction, const std::optional<std::string_view>& options) {
-  IntfPtr<ITransEngineFactory> factory = GetTransEngineFactories().FindByName(FromUtf8(nameUtf8));
-  if (!factory) throw Failure{"no engine named " + std::string(nameUtf8)};
-  const int32_t types = factory->GetEngineTypes();
-  if (direction == 0) direction = (types & kDirectionSource) ? kDirectionSource : kDirectionDestination;
-  if ((types & direction) == 0)
-    throw Failure{"engine " + std::string(nameUtf8) + " cannot be a " + (direction == kDirectionSource ? "source" : "destination")};
-  IntfPtr<ITransEngine> engine = factory->CreateEngine();
-  if (!engine || !engine->Init(direction)) throw Failure{"engine " + std::string(nameUtf8) + " does not open"};
-  if (options && engine->SetOptions(FromUtf8(*options)) != 0) {
-    engine->Fina();
-    throw Failure{"engine " + std::string(nameUtf8) + " refused its options"};
-  }
-  return engine;
+// An options text given on the command line (UTF-8) in the process code page.
+std::optional<std::string> OptionsText(const std::optional<std::string_view>& utf8) {
+  if (!utf8) return std::nullopt;
+  return FromUtf8(*utf8);
 }
 
 // Without a display nobody could answer the windows; a driver installed in-process can.
@@ -133,10 +117,13 @@ int RunWizard(std::span<const std::string_view> args, std::ostream& out, std::os
   if (help) return out << kWizardUsage, 0;
   return Guarded("wizard", err, [&] {
     NeedWindows();
-    RegisterLibraryEngines(EngineFolder(s.dir));
+    const OsPath folder = EngineFolder(s.dir);
+    RegisterLibraryEngines(folder);
     TTransFrame frame;
-    if (s.from) frame.SetImportEngine(MakeEngine(*s.from, kDirectionSource, s.fromOptions).get(), true);
-    if (s.to) frame.SetExportEngine(MakeEngine(*s.to, kDirectionDestination, s.toOptions).get(), true);
+    if (s.from)
+      frame.SetImportEngine(OpenEngine(*s.from, kDirectionSource, folder, nullptr, OptionsText(s.fromOptions)).get(), true);
+    if (s.to)
+      frame.SetExportEngine(OpenEngine(*s.to, kDirectionDestination, folder, nullptr, OptionsText(s.toOptions)).get(), true);
     if (!frame.ShowWizard()) {
       err << "ryn wizard: cancelled\n";
       return 1;
@@ -165,8 +152,9 @@ int RunConfig(std::span<const std::string_view> args, std::ostream& out, std::os
   if (help) return out << kConfigUsage, 0;
   return Guarded("config", err, [&] {
     NeedWindows();
-    RegisterLibraryEngines(EngineFolder(s.dir));
-    IntfPtr<ITransEngine> engine = MakeEngine(*s.name, 0, s.options);
+    const OsPath folder = EngineFolder(s.dir);
+    RegisterLibraryEngines(folder);
+    IntfPtr<ITransEngine> engine = OpenEngine(*s.name, 0, folder, nullptr, OptionsText(s.options));
     struct Closer {
       ITransEngine* engine;
       ~Closer() { engine->Fina(); }
