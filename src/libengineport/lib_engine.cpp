@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "libengineport/lib_event_links.h"
 #include "platform/codepage.h"
 #include "transport/errors.h"
 
@@ -126,7 +127,8 @@ IntfPtr<ITransPort> TLibEngineConfig::GetPort() {
 
 // ---- engine ---------------------------------------------------------------------------------
 
-TLibTransEngine::TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory) : FLib(lib), FFactory(std::move(factory)) {}
+TLibTransEngine::TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory)
+    : FLib(lib), FFactory(std::move(factory)), FEventLink(lib::AddEventLink(nullptr)) {}
 
 TLibTransEngine::~TLibTransEngine() {
   try {
@@ -137,6 +139,8 @@ TLibTransEngine::~TLibTransEngine() {
   FRetiredConfigs.clear();
   FPort.reset();
   FConfig.reset();
+  // Messages of a close the library finishes later find no sink any more.
+  lib::RemoveEventLink(FEventLink);
 }
 
 bool TLibTransEngine::Bind() {
@@ -194,21 +198,22 @@ void TLibTransEngine::SendMessage(int32_t kind, std::string_view text) {
   if (FEvents) FEvents->OnMessage(kind, text);
 }
 
+// The sink is held for the callback's length: the host may let the engine go inside it.
 void RYN_CALL TLibTransEngine::MessageCallback(intptr_t context, int32_t kind, const char* text) {
-  if (auto* self = reinterpret_cast<TLibTransEngine*>(context)) self->SendMessage(kind, text ? text : "");
+  if (IntfPtr<ITransEvents> sink = lib::EventSink(context)) sink->OnMessage(kind, text ? text : "");
 }
 
 void RYN_CALL TLibTransEngine::StatusCallback(intptr_t context, const char* caption, const char* text) {
-  auto* self = reinterpret_cast<TLibTransEngine*>(context);
-  if (self && self->FEvents) self->FEvents->OnStatus(caption ? caption : "", text ? text : "");
+  if (IntfPtr<ITransEvents> sink = lib::EventSink(context)) sink->OnStatus(caption ? caption : "", text ? text : "");
 }
 
 void TLibTransEngine::SetEvents(ITransEvents* events) {
   if (!FEngineSetEvent || events == FEvents.get()) return;
   FEvents = events;
+  lib::SetEventLink(FEventLink, events);
   if (FHandle == 0) return;  // registered by the next successful Init
   if (events) {
-    auto context = reinterpret_cast<intptr_t>(this);
+    const intptr_t context = FEventLink;
     RynMessageProc message = &MessageCallback;
     RynStatusProc status = &StatusCallback;
     FEngineSetEvent(FHandle, context, RYN_EVENT_MESSAGE, reinterpret_cast<void*>(message));

@@ -119,6 +119,8 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   RynHandle FHandle = 0;
   bool FActive = false;
   IntfPtr<ITransEvents> FEvents;
+  // The user value of the library's callbacks: it names FEvents, see lib_event_links.h.
+  intptr_t FEventLink;
   std::unique_ptr<TLibEngineConfig> FConfig;
   std::unique_ptr<TLibTransPort> FPort;
   std::vector<std::unique_ptr<TLibEngineConfig>> FRetiredConfigs;
