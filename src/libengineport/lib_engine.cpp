@@ -71,6 +71,11 @@ void TLibEngineConfig::Update() {
 
 bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   if (!FInit) return false;
+  // Another thread's wizard is neither closed nor opened anew from here (Fina says why).
+  if (FConfig != 0 && !MayClose()) {
+    Fina();
+    return false;
+  }
   if (FParent != 0 && parent != FParent) Fina();
   // A port is the port of one opening of the wizard: its handle is that opening's copy.
   RetirePort(FPort, FRetiredPorts);
@@ -79,6 +84,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   int32_t rc = FInit(FHandle, parent, option ? 1 : 0, &config);
   if (rc == 0) {
     FConfig = config;
+    FOpener = lib::ThisThreadMark();
     return true;
   }
   FParent = 0;
@@ -86,20 +92,43 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]").c_str(), static_cast<unsigned>(rc)));
 }
 
-void TLibEngineConfig::Fina() {
-  if (FConfig != 0 && FFina) FFina(FConfig);
+bool TLibEngineConfig::MayClose() const {
+  return !FOpener || FOpener == lib::ThisThreadMark() || FOpener->load(std::memory_order_acquire);
+}
+
+bool TLibEngineConfig::Close(bool engineEnded) {
+  if (FConfig != 0 && FFina) {
+    // The library would refuse without a word, and the wizard would be lost to us.
+    if (!engineEnded && !MayClose()) return false;
+    FFina(FConfig);
+  }
   FConfig = 0;
   FParent = 0;
+  FOpener.reset();
   RetirePort(FPort, FRetiredPorts);
+  return true;
+}
+
+void TLibEngineConfig::Fina() {
+  if (!Close() && FEngineObj)
+    FEngineObj->SendMessage(2, Ansi("配置向导只能由打开它的线程关闭，它仍然打开。"));
 }
 
 void TLibEngineConfig::Retire() {
-  Fina();
+  Close();
+  // The wizard's copy goes out of service with the engine, whether the wizard closed or not.
+  RetirePort(FPort, FRetiredPorts);
   FHandle = 0;
   FInit = nullptr;
-  FFina = FUpdate = FNext = FPrevious = FFirst = FLast = nullptr;
+  FUpdate = FNext = FPrevious = FFirst = FLast = nullptr;
   FIsBOF = FIsEOF = FCheckSucceed = nullptr;
   FConfigPort = nullptr;
+  if (FConfig == 0) FFina = nullptr;
+}
+
+void TLibEngineConfig::CloseLeftOpen() {
+  Close(true);
+  FFina = nullptr;
 }
 
 bool TLibEngineConfig::InUse() const {
@@ -258,6 +287,7 @@ bool TLibTransEngine::Init(int32_t engineType) {
     // Close the library's engine too: nothing could use it without a port.
     Retire();
     FEngineFina(FHandle);
+    Ended();
     FHandle = 0;
     FActive = false;
     return false;
@@ -268,21 +298,28 @@ bool TLibTransEngine::Init(int32_t engineType) {
 }
 
 void TLibTransEngine::Retire() {
-  auto sweep = [](auto& list) {
-    for (auto it = list.begin(); it != list.end();) it = (*it)->InUse() ? it + 1 : list.erase(it);
-  };
   if (FConfig) {
     FConfig->Retire();
     FRetiredConfigs.push_back(std::move(FConfig));
   }
-  sweep(FRetiredConfigs);
   RetirePort(FPort, FRetiredPorts);
+}
+
+void TLibTransEngine::Ended() {
+  for (auto& config : FRetiredConfigs) {
+    config->CloseLeftOpen();
+    config->GiveRetiredPorts(FRetiredPorts);
+  }
+  std::unique_ptr<TLibTransPort> none;
+  RetirePort(none, FRetiredPorts);
+  std::erase_if(FRetiredConfigs, [](const std::unique_ptr<TLibEngineConfig>& c) { return !c->InUse(); });
 }
 
 void TLibTransEngine::Fina() {
   if (!FEngineFina || FHandle == 0) return;
   Retire();
   FEngineFina(FHandle);
+  Ended();
   FHandle = 0;
   FActive = false;
 }
@@ -295,6 +332,7 @@ void TLibTransEngine::Abandon() {
   if (FHandle == 0) return;
   Retire();
   FEngineAbandon(FHandle);
+  Ended();
   FHandle = 0;
   FActive = false;
 }

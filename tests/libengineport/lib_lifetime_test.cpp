@@ -1,9 +1,12 @@
 // What the proxies register with another library outlives the proxies' own state
-// changes: the user value of the library's callbacks.
+// changes: the user value of the library's callbacks, and a wizard opened on one thread
+// and closed from another.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "boundary/host_support.h"
 #include "libengineport/lib_engine.h"
@@ -22,6 +25,13 @@ IntfPtr<TLibITransEngineFactory> Factory(const std::string& file) {
   auto f = MakeIntf<TLibITransEngineFactory>();
   EXPECT_TRUE(f->Load(file)) << file;
   return f;
+}
+
+using LiveFn = int32_t (*)();
+LiveFn LiveHandles(TLibITransEngineFactory& factory) {
+  auto live = reinterpret_cast<LiveFn>(GetProcAddress(factory.Library(), "TestLiveHandles"));
+  EXPECT_TRUE(live);
+  return live;
 }
 
 // Closes the engine from inside the library's message callback.
@@ -69,6 +79,67 @@ TEST(LibLifetimeTest, CallbacksForAProxyThatIsGoneAreIgnored) {
     second->SetOptions("x=2");  // the library calls the first proxy's callback
     EXPECT_EQ(events->messages.size(), 1u);
     second->Fina();
+  }
+}
+
+// Opens a wizard on a thread of its own, which then waits to be told whether to close it,
+// and ends.
+struct Opener {
+  explicit Opener(IEngineConfig* config)
+      : thread([this, config] {
+          opened.set_value(config->Init(1234, true));
+          if (closing.get_future().get()) config->Fina();
+        }) {}
+  void End(bool close) {
+    if (!thread.joinable()) return;
+    closing.set_value(close);
+    thread.join();
+  }
+  std::promise<bool> opened, closing;
+  std::thread thread;
+};
+
+// A wizard of another library belongs to the thread that opened it. Closed from another
+// thread while that one lives, the proxy says it cannot and leaves the wizard open (its
+// opener may still close it); once the opener has ended, any thread closes it; and the
+// engine's end closes it whichever thread ends the engine.
+TEST(LibLifetimeTest, AWizardClosedFromAnotherThreadIsClosedOrTheRefusalIsReported) {
+  struct Case {
+    const char* name;
+    bool openerEndsFirst;
+    bool endEngine;          // the other thread ends the engine rather than the wizard
+    int32_t liveAfterClose;  // the library's handles right after the other thread's close
+    bool warned;
+  } cases[] = {
+      {"other thread, opener running", false, false, 3, true},
+      {"other thread, opener ended", true, false, 1, false},
+      {"engine ended on another thread, opener running", false, true, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto factory = Factory(Engines("wizard"));
+    const LiveFn live = LiveHandles(*factory);
+    IntfPtr<ITransEngine> engine = factory->CreateEngine();
+    auto events = MakeIntf<RecordingEvents>();
+    engine->SetEvents(events.get());
+    ASSERT_TRUE(engine->Init(1));
+    IntfPtr<IEngineConfig> config = engine->GetConfig();
+    Opener opener(config.get());
+    ASSERT_TRUE(opener.opened.get_future().get());
+    ASSERT_EQ(live(), 3) << "the engine, its wizard and the wizard's copy";
+    if (c.openerEndsFirst) opener.End(false);
+
+    if (c.endEngine) engine->Fina();
+    else config->Fina();
+    EXPECT_EQ(live(), c.liveAfterClose);
+    size_t warnings = 0;
+    for (const auto& m : events->messages) warnings += (m.first & 3) == 2;
+    EXPECT_EQ(warnings, c.warned ? 1u : 0u);
+
+    opener.End(true);
+    EXPECT_EQ(live(), c.endEngine ? 0 : 1) << "the opener closes what the other thread could not";
+    engine->Fina();
+    EXPECT_EQ(live(), 0);
   }
 }
 
