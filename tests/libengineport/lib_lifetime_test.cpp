@@ -1,6 +1,6 @@
-// What the proxies register with another library outlives the proxies' own state
-// changes: the user value of the library's callbacks, and a wizard opened on one thread
-// and closed from another.
+// What the proxies hand out and register outlives the proxies' own state changes: fields
+// lent without a reference, the user value of the library's callbacks, and a wizard
+// opened on one thread and closed from another.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -43,6 +43,68 @@ class ClosingEvents final : public RecordingEvents {
   }
   ITransEngine* engine = nullptr;
 };
+
+// A field the port's table lent (no reference counted) to a caller that holds only the
+// engine stays a valid object when the port goes out of service, by a later call or from
+// inside a callback, and is inert from then on: it never calls the library with the
+// ended handle, and it keeps no engine of the library open.
+TEST(LibLifetimeTest, FieldsLentByThePortsTableOutliveItsRetirement) {
+  struct Case {
+    const char* name;
+    bool wizard;  // the field comes from the wizard's port
+    std::function<void(ITransEngine&, RecordingEvents&)> retire;
+  } cases[] = {
+      {"engine closed", false, [](ITransEngine& e, RecordingEvents&) { e.Fina(); }},
+      {"engine opened again", false, [](ITransEngine& e, RecordingEvents&) { ASSERT_TRUE(e.Init(1)); }},
+      {"engine abandoned", false, [](ITransEngine& e, RecordingEvents&) { AbandonOrFina(e); }},
+      {"engine closed from its own callback", false,
+       [](ITransEngine& e, RecordingEvents& events) {
+         static_cast<ClosingEvents&>(events).engine = &e;
+         e.SetOptions("fail=stop");
+         static_cast<ClosingEvents&>(events).engine = nullptr;
+       }},
+      {"wizard closed", true, [](ITransEngine& e, RecordingEvents&) { e.GetConfig()->Fina(); }},
+      {"wizard opened in another window", true,
+       [](ITransEngine& e, RecordingEvents&) { ASSERT_TRUE(e.GetConfig()->Init(5678, true)); }},
+      {"engine of the wizard closed", true, [](ITransEngine& e, RecordingEvents&) { e.Fina(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto factory = Factory(Engines("wizard"));
+    const LiveFn live = LiveHandles(*factory);
+    IntfPtr<ITransEngine> engine = factory->CreateEngine();
+    auto events = MakeIntf<ClosingEvents>();
+    engine->SetEvents(events.get());
+    ASSERT_TRUE(engine->Init(1));
+    IFieldReader* text = nullptr;
+    IFieldReader* integer = nullptr;
+    {
+      IntfPtr<ITransPort> port;
+      if (c.wizard) {
+        ASSERT_TRUE(engine->GetConfig()->Init(1234, true));
+        port = engine->GetConfig()->GetPort();
+      } else {
+        port = engine->GetPort();
+      }
+      port.Query<IImport>()->MoveFirst();
+      auto table = port.Query<IFieldTable>();
+      ASSERT_TRUE(table);
+      text = table->ReaderAt(15);
+      integer = table->ReaderAt(5);
+      ASSERT_TRUE(text && integer);
+      ASSERT_EQ(text->GetAsString(), "row0");
+      ASSERT_EQ(integer->GetDataType(), 6);
+    }
+    c.retire(*engine, *events);
+    EXPECT_EQ(text->GetAsString(), "");
+    EXPECT_TRUE(text->IsEmpty());
+    EXPECT_EQ(text->GetDataType(), 0);
+    EXPECT_EQ(integer->GetAsInteger(), 0);
+    EXPECT_EQ(integer->GetDataType(), 0);
+    engine->Fina();
+    EXPECT_EQ(live(), 0) << "a lent field keeps no engine of the library open";
+  }
+}
 
 // The user value the library gets for its callbacks names the proxy without being its
 // address: a library that calls back for a proxy already gone reaches nothing.
