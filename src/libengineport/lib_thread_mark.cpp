@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <utility>
+
 namespace ryn::lib {
 namespace {
 
@@ -23,9 +25,11 @@ struct Key {
   bool made = pthread_key_create(&key, &EndMark) == 0;
   // At unload: no thread may run the destructor of an unmapped module afterwards. The
   // marks of threads still running stay behind, and never end: their wizards stay theirs.
+  // The unloading (or exiting) thread's own mark goes: its key destructor will not run.
   ~Key() {
     if (made) pthread_key_delete(key);
     made = false;
+    delete std::exchange(tMark, nullptr);
   }
 };
 
