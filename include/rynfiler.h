@@ -53,8 +53,9 @@
  *    count as running for good, and the engine could never close.
  *  - A configuration wizard is a window: only the thread that called ConfigInit may drive
  *    or close it; the Config* calls of any other thread answer their failure values and
- *    change nothing. Once that thread has ended, any thread may close the wizard
- *    (ConfigFina); nobody can drive it any more.
+ *    change nothing. Once that thread has ended, or once the engine the wizard was opened
+ *    on has ended, any thread may close the wizard (ConfigFina); after the opener's end
+ *    nobody can drive it any more.
  *  - When the library is unloaded or the process ends with handles still open, every
  *    engine no call is running in is closed (a destination finishes its file) without
  *    calling any callback. An engine that another thread is inside a call on at exit is

@@ -203,7 +203,7 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
       wizard->Fina();
       return RYN_E_NOTHING;
     }
-    WizardOwners().Own(h);
+    WizardOwners().Own(h, engine);
     *config = h;
     return RYN_OK;
   });
@@ -211,7 +211,10 @@ RYN_API int32_t RYN_CALL ConfigInit(RynHandle engine, intptr_t parent, int32_t o
 
 RYN_API void RYN_CALL ConfigFina(RynHandle config) {
   FirewallVoid([&] {
-    if (!WizardOwners().MayClose(config)) return;
+    // A wizard of an ended engine is let go by any thread: the engine's end may come from
+    // a worker while the opener's window thread runs on, and only closing is left to do.
+    // Handles are never issued twice, so an engine handle that no longer enters has ended.
+    if (!WizardOwners().MayClose(config) && EnterEngine(WizardOwners().EngineOf(config))) return;
     if (HandleList().Retire(config, THandleList::Kind::kConfig, THandleList::End::kFina)) WizardOwners().Forget(config);
   });
 }

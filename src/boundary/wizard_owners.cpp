@@ -54,37 +54,43 @@ TWizardOwners::~TWizardOwners() {
   if (gKeyMade) pthread_key_delete(gKey);
   gKeyMade = false;
   if (TThreadMark* mine = std::exchange(tMark, nullptr)) Release(mine);
-  for (auto& [handle, mark] : owners_) Release(mark);
+  for (auto& [handle, owner] : owners_) Release(owner.mark);
 }
 
-void TWizardOwners::Own(intptr_t handle) {
+void TWizardOwners::Own(intptr_t handle, intptr_t engine) {
   TThreadMark* mark = ThisThread();
   std::lock_guard<std::mutex> lock(mutex_);
   mark->refs.fetch_add(1, std::memory_order_relaxed);
-  auto [it, added] = owners_.emplace(handle, mark);
+  auto [it, added] = owners_.emplace(handle, Owner{mark, engine});
   if (!added) {
-    Release(it->second);
-    it->second = mark;
+    Release(it->second.mark);
+    it->second = Owner{mark, engine};
   }
 }
 
 bool TWizardOwners::MayDrive(intptr_t handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = owners_.find(handle);
-  return it == owners_.end() || it->second == tMark;
+  return it == owners_.end() || it->second.mark == tMark;
 }
 
 bool TWizardOwners::MayClose(intptr_t handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = owners_.find(handle);
-  return it == owners_.end() || it->second == tMark || it->second->ended.load(std::memory_order_acquire);
+  return it == owners_.end() || it->second.mark == tMark || it->second.mark->ended.load(std::memory_order_acquire);
+}
+
+intptr_t TWizardOwners::EngineOf(intptr_t handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = owners_.find(handle);
+  return it == owners_.end() ? 0 : it->second.engine;
 }
 
 void TWizardOwners::Forget(intptr_t handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = owners_.find(handle);
   if (it == owners_.end()) return;
-  Release(it->second);
+  Release(it->second.mark);
   owners_.erase(it);
 }
 

@@ -1,5 +1,6 @@
 #include "libengineport/lib_engine.h"
 
+#include "libengineport/lib_event_links.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "transport/errors.h"
@@ -55,6 +56,11 @@ void TLibEngineConfig::Update() {
 
 bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   if (!FInit) return false;
+  // Another thread's wizard is neither closed nor opened anew from here (Fina says why).
+  if (FConfig != 0 && !MayClose()) {
+    Fina();
+    return false;
+  }
   if (FParent != 0 && parent != FParent) Fina();
   // A port is the port of one opening of the wizard: its handle is that opening's copy.
   RetirePort(FPort, FRetiredPorts);
@@ -63,6 +69,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   int32_t rc = FInit(FHandle, parent, option ? 1 : 0, &config);
   if (rc == 0) {
     FConfig = config;
+    FOpener = lib::ThisThreadMark();
     return true;
   }
   FParent = 0;
@@ -70,20 +77,43 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   throw ETransConfigError(FormatText(Ansi("引擎配置器初始化失败！错误码[%X]").c_str(), static_cast<unsigned>(rc)));
 }
 
-void TLibEngineConfig::Fina() {
-  if (FConfig != 0 && FFina) FFina(FConfig);
+bool TLibEngineConfig::MayClose() const {
+  return !FOpener || FOpener == lib::ThisThreadMark() || FOpener->load(std::memory_order_acquire);
+}
+
+bool TLibEngineConfig::Close(bool engineEnded) {
+  if (FConfig != 0 && FFina) {
+    // The library would refuse without a word, and the wizard would be lost to us.
+    if (!engineEnded && !MayClose()) return false;
+    FFina(FConfig);
+  }
   FConfig = 0;
   FParent = 0;
+  FOpener.reset();
   RetirePort(FPort, FRetiredPorts);
+  return true;
+}
+
+void TLibEngineConfig::Fina() {
+  if (!Close() && FEngineObj)
+    FEngineObj->SendMessage(2, Ansi("配置向导只能由打开它的线程关闭，它仍然打开。"));
 }
 
 void TLibEngineConfig::Retire() {
-  Fina();
+  Close();
+  // The wizard's copy goes out of service with the engine, whether the wizard closed or not.
+  RetirePort(FPort, FRetiredPorts);
   FHandle = 0;
   FInit = nullptr;
-  FFina = FUpdate = FNext = FPrevious = FFirst = FLast = nullptr;
+  FUpdate = FNext = FPrevious = FFirst = FLast = nullptr;
   FIsBOF = FIsEOF = FCheckSucceed = nullptr;
   FConfigPort = nullptr;
+  if (FConfig == 0) FFina = nullptr;
+}
+
+void TLibEngineConfig::CloseLeftOpen() {
+  Close(true);
+  FFina = nullptr;
 }
 
 bool TLibEngineConfig::InUse() const {
@@ -111,7 +141,8 @@ IntfPtr<ITransPort> TLibEngineConfig::GetPort() {
 
 // ---- engine ---------------------------------------------------------------------------------
 
-TLibTransEngine::TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory) : FLib(lib), FFactory(std::move(factory)) {}
+TLibTransEngine::TLibTransEngine(LibHandle lib, IntfPtr<IInterface> factory)
+    : FLib(lib), FFactory(std::move(factory)), FEventLink(lib::AddEventLink(nullptr)) {}
 
 TLibTransEngine::~TLibTransEngine() {
   try {
@@ -122,6 +153,8 @@ TLibTransEngine::~TLibTransEngine() {
   FRetiredConfigs.clear();
   FPort.reset();
   FConfig.reset();
+  // Messages of a close the library finishes later find no sink any more.
+  lib::RemoveEventLink(FEventLink);
 }
 
 bool TLibTransEngine::Bind() {
@@ -176,21 +209,22 @@ void TLibTransEngine::SendMessage(int32_t kind, std::string_view text) {
   if (FEvents) FEvents->OnMessage(kind, text);
 }
 
+// The sink is held for the callback's length: the host may let the engine go inside it.
 void RYN_CALL TLibTransEngine::MessageCallback(intptr_t context, int32_t kind, const char* text) {
-  if (auto* self = reinterpret_cast<TLibTransEngine*>(context)) self->SendMessage(kind, text ? text : "");
+  if (IntfPtr<ITransEvents> sink = lib::EventSink(context)) sink->OnMessage(kind, text ? text : "");
 }
 
 void RYN_CALL TLibTransEngine::StatusCallback(intptr_t context, const char* caption, const char* text) {
-  auto* self = reinterpret_cast<TLibTransEngine*>(context);
-  if (self && self->FEvents) self->FEvents->OnStatus(caption ? caption : "", text ? text : "");
+  if (IntfPtr<ITransEvents> sink = lib::EventSink(context)) sink->OnStatus(caption ? caption : "", text ? text : "");
 }
 
 void TLibTransEngine::SetEvents(ITransEvents* events) {
   if (!FEngineSetEvent || events == FEvents.get()) return;
   FEvents = events;
+  lib::SetEventLink(FEventLink, events);
   if (FHandle == 0) return;  // registered by the next successful Init
   if (events) {
-    auto context = reinterpret_cast<intptr_t>(this);
+    const intptr_t context = FEventLink;
     RynMessageProc message = &MessageCallback;
     RynStatusProc status = &StatusCallback;
     FEngineSetEvent(FHandle, context, RYN_EVENT_MESSAGE, reinterpret_cast<void*>(message));
@@ -235,6 +269,7 @@ bool TLibTransEngine::Init(int32_t engineType) {
     // Close the library's engine too: nothing could use it without a port.
     Retire();
     FEngineFina(FHandle);
+    Ended();
     FHandle = 0;
     FActive = false;
     return false;
@@ -245,21 +280,28 @@ bool TLibTransEngine::Init(int32_t engineType) {
 }
 
 void TLibTransEngine::Retire() {
-  auto sweep = [](auto& list) {
-    for (auto it = list.begin(); it != list.end();) it = (*it)->InUse() ? it + 1 : list.erase(it);
-  };
   if (FConfig) {
     FConfig->Retire();
     FRetiredConfigs.push_back(std::move(FConfig));
   }
-  sweep(FRetiredConfigs);
   RetirePort(FPort, FRetiredPorts);
+}
+
+void TLibTransEngine::Ended() {
+  for (auto& config : FRetiredConfigs) {
+    config->CloseLeftOpen();
+    config->GiveRetiredPorts(FRetiredPorts);
+  }
+  std::unique_ptr<TLibTransPort> none;
+  RetirePort(none, FRetiredPorts);
+  std::erase_if(FRetiredConfigs, [](const std::unique_ptr<TLibEngineConfig>& c) { return !c->InUse(); });
 }
 
 void TLibTransEngine::Fina() {
   if (!FEngineFina || FHandle == 0) return;
   Retire();
   FEngineFina(FHandle);
+  Ended();
   FHandle = 0;
   FActive = false;
 }
@@ -272,6 +314,7 @@ void TLibTransEngine::Abandon() {
   if (FHandle == 0) return;
   Retire();
   FEngineAbandon(FHandle);
+  Ended();
   FHandle = 0;
   FActive = false;
 }

@@ -8,6 +8,7 @@
 
 #include "libengineport/lib_api.h"
 #include "libengineport/lib_port.h"
+#include "libengineport/lib_thread_mark.h"
 #include "transport/collect_object.h"
 #include "transport/interfaces.h"
 #include "transport/object.h"
@@ -24,6 +25,8 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<IEngineConfig>(this, iid, obj); }
   bool Init(NativeWindow parent, bool option) override;
+  // The library lets only the thread that opened the wizard close it while that thread
+  // runs; asked on another, the wizard stays open and the engine's sink is told so.
   void Fina() override;
   bool IsBOF() override { return FIsBOF ? FIsBOF(FConfig) != 0 : true; }
   bool IsEOF() override { return FIsEOF ? FIsEOF(FConfig) != 0 : true; }
@@ -41,14 +44,28 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
     FEngineType = engineType;
   }
   // Closes the wizard and forgets the engine's handle and the library's functions: the
-  // engine was closed, and its handle may come back for another engine.
+  // engine is closing, and its handle may come back for another engine. A wizard this
+  // thread may not close yet stays open until CloseLeftOpen.
   void Retire();
+  // Once the engine has ended: closes the wizard Retire left open (the library lets any
+  // thread close a wizard of an ended engine) and forgets the wizard's handle.
+  void CloseLeftOpen();
+  // Moves the ports it retired to the engine's list, which outlives the configuration.
+  void GiveRetiredPorts(std::vector<std::unique_ptr<TLibTransPort>>& to) {
+    for (auto& p : FRetiredPorts) to.push_back(std::move(p));
+    FRetiredPorts.clear();
+  }
   bool InUse() const;
 
  private:
   void Call(lib::ConfigProcFn fn) {
     if (fn) fn(FConfig);
   }
+  // Whether the library lets this thread close the open wizard now.
+  bool MayClose() const;
+  // Closes the wizard where this thread may (any thread once the engine has ended);
+  // false when it stays open.
+  bool Close(bool engineEnded = false);
 
   TLibTransEngine* FEngineObj;
   LibHandle FLib;
@@ -56,6 +73,7 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
   int32_t FEngineType = 0;
   NativeWindow FParent = 0;
   RynHandle FConfig = 0;
+  lib::ThreadMark FOpener;  // the thread that opened the wizard
   std::unique_ptr<TLibTransPort> FPort;
   std::vector<std::unique_ptr<TLibTransPort>> FRetiredPorts;
   lib::ConfigInitFn FInit = nullptr;
@@ -104,6 +122,9 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   // Takes the port and the configuration out of service. Objects a caller still holds
   // stay alive (inert) until the engine goes, so a held field is never a dangling one.
   void Retire();
+  // After the library's engine has ended: closes the wizards Retire had to leave open and
+  // frees the configurations nobody holds.
+  void Ended();
 
   LibHandle FLib;
   IntfPtr<IInterface> FFactory;
@@ -119,6 +140,8 @@ class TLibTransEngine final : public TInterfacedObject, public virtual ITransEng
   RynHandle FHandle = 0;
   bool FActive = false;
   IntfPtr<ITransEvents> FEvents;
+  // The user value of the library's callbacks: it names FEvents, see lib_event_links.h.
+  intptr_t FEventLink;
   std::unique_ptr<TLibEngineConfig> FConfig;
   std::unique_ptr<TLibTransPort> FPort;
   std::vector<std::unique_ptr<TLibEngineConfig>> FRetiredConfigs;

@@ -120,6 +120,9 @@ void TLibTransPort::Unbind() {
   // Freeing a field somebody holds would leave them a dangling one.
   std::erase_if(FPool, [](const std::unique_ptr<TLibTransField>& f) { return !f->Held(); });
   for (auto& f : FPool) f->Retire();
+  // The table's fields were lent uncounted: they stay, inert until pointed again.
+  for (auto& entry : FTable)
+    if (entry.field) entry.field->Retire();
   FTypes.clear();
   ++FTableGeneration;
 }
@@ -134,11 +137,19 @@ void TLibTransPort::Retire() {
 }
 
 void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired) {
-  std::erase_if(retired, [](const std::unique_ptr<TLibTransPort>& p) { return !p->InUse(); });
-  if (!port) return;
-  port->Retire();
-  if (port->InUse()) retired.push_back(std::move(port));
-  port.reset();
+  // Enough for callbacks that retire a port again and again while a lent field is in use;
+  // a lent field is not to be used once its field list changed, so more would only pile up.
+  constexpr size_t kLendersKept = 4;
+  if (port) {
+    port->Retire();
+    retired.push_back(std::move(port));
+  }
+  size_t lenders = 0;
+  for (size_t i = retired.size(); i-- > 0;) {
+    const TLibTransPort& p = *retired[i];
+    if (p.InUse() || (p.Lent() && lenders++ < kLendersKept)) continue;
+    retired.erase(retired.begin() + static_cast<std::ptrdiff_t>(i));
+  }
 }
 
 // ---- source -----------------------------------------------------------------------------

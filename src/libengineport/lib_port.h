@@ -56,6 +56,8 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort, publi
   }
   // Outstanding references on the port or any of its fields.
   bool InUse() const { return Held(); }
+  // The field table lent fields, which nobody counts.
+  bool Lent() const { return !FTable.empty(); }
 
  protected:
   virtual std::unique_ptr<TLibTransField> NewField() = 0;
@@ -97,7 +99,9 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort, publi
 };
 
 // Retires the port (if any) and keeps it among the retired while a caller holds it or
-// one of its fields; retired ports nobody holds any more are freed.
+// one of its fields, or while it is one of the last few retired whose table lent fields
+// (a caller may be using one it got before a callback retired the port); the other
+// retired ports are freed.
 void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired);
 
 class TLibImport final : public TLibTransPort, public virtual IImport, public virtual IRecordProblems {

@@ -260,5 +260,30 @@ TEST(HandleLifetimeTest, AWizardOutlivesItsOpeningThread) {
   EngineFina(h);
 }
 
+// Once its engine has ended, a wizard may be closed by any thread, also while its opener
+// runs: otherwise a host whose engines end on a worker thread could never close the
+// wizards opened on its window thread. Before that, the opener's alone.
+TEST(HandleLifetimeTest, AWizardOfAnEndedEngineMayBeClosedByAnyThread) {
+  RynHandle h = NewEngine();
+  RynHandle config = 0, port = 0;
+  std::atomic<int> step{0};
+  std::thread opener([&] {
+    EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_OK);
+    port = ConfigPort(config);
+    step = 1;
+    while (step != 2) std::this_thread::yield();
+  });
+  while (step != 1) std::this_thread::yield();
+  ASSERT_NE(port, 0);
+  ConfigFina(config);
+  EXPECT_NE(EngineEstablished(port), RYN_E_HANDLE) << "refused while the engine is open";
+  EngineFina(h);
+  EXPECT_NE(EngineEstablished(port), RYN_E_HANDLE) << "the engine's end leaves the wizard to its closer";
+  ConfigFina(config);
+  EXPECT_EQ(EngineEstablished(port), RYN_E_HANDLE) << "closed and delisted its engine";
+  step = 2;
+  opener.join();
+}
+
 }  // namespace
 }  // namespace ryn
