@@ -10,14 +10,13 @@
 #include <mutex>
 #include <unordered_map>
 
-namespace ryn {
+#include "platform/thread_mark.h"
 
-struct TThreadMark;
+namespace ryn {
 
 class TWizardOwners {
  public:
-  TWizardOwners();
-  ~TWizardOwners();
+  TWizardOwners() = default;
   TWizardOwners(const TWizardOwners&) = delete;
   TWizardOwners& operator=(const TWizardOwners&) = delete;
 
@@ -35,7 +34,7 @@ class TWizardOwners {
  private:
   std::mutex mutex_;
   struct Owner {
-    TThreadMark* mark;
+    ThreadMark mark;
     intptr_t engine;
   };
   std::unordered_map<intptr_t, Owner> owners_;

@@ -69,7 +69,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
   int32_t rc = FInit(FHandle, parent, option ? 1 : 0, &config);
   if (rc == 0) {
     FConfig = config;
-    FOpener = lib::ThisThreadMark();
+    FOpener = ThisThreadMark();
     return true;
   }
   FParent = 0;
@@ -78,7 +78,7 @@ bool TLibEngineConfig::Init(NativeWindow parent, bool option) {
 }
 
 bool TLibEngineConfig::MayClose() const {
-  return !FOpener || FOpener == lib::ThisThreadMark() || FOpener->load(std::memory_order_acquire);
+  return !FOpener || FOpener == ThisThreadMark() || FOpener->load(std::memory_order_acquire);
 }
 
 bool TLibEngineConfig::Close(bool engineEnded) {

@@ -8,7 +8,7 @@
 
 #include "libengineport/lib_api.h"
 #include "libengineport/lib_port.h"
-#include "libengineport/lib_thread_mark.h"
+#include "platform/thread_mark.h"
 #include "transport/collect_object.h"
 #include "transport/interfaces.h"
 #include "transport/object.h"
@@ -73,7 +73,7 @@ class TLibEngineConfig final : public TCollectObject, public virtual IEngineConf
   int32_t FEngineType = 0;
   NativeWindow FParent = 0;
   RynHandle FConfig = 0;
-  lib::ThreadMark FOpener;  // the thread that opened the wizard
+  ThreadMark FOpener;  // the thread that opened the wizard
   std::unique_ptr<TLibTransPort> FPort;
   std::vector<std::unique_ptr<TLibTransPort>> FRetiredPorts;
   lib::ConfigInitFn FInit = nullptr;

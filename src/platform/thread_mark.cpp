@@ -1,10 +1,10 @@
-#include "libengineport/lib_thread_mark.h"
+#include "platform/thread_mark.h"
 
 #include <pthread.h>
 
 #include <utility>
 
-namespace ryn::lib {
+namespace ryn {
 namespace {
 
 using Mark = std::shared_ptr<std::atomic<bool>>;
@@ -48,4 +48,4 @@ ThreadMark ThisThreadMark() {
   return *tMark;
 }
 
-}  // namespace ryn::lib
+}  // namespace ryn
