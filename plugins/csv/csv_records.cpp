@@ -52,7 +52,7 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
   const char* b = buffer_.data();
   const size_t n = buffer_.size();
   const char delim = delimiter_;
-  const bool final = final_;
+  const bool final = allBuffered_;
   size_t pos = pos_;
   while (pos < n && (b[pos] == '\r' || b[pos] == '\n')) ++pos;
   pos_ = pos;  // blank lines hold no record
@@ -120,7 +120,7 @@ bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
     pos_ = 0;
     std::string_view chunk;
     if (input_.Next(chunk)) buffer_.append(chunk);
-    else final_ = true;
+    else allBuffered_ = true;
   }
   fields.clear();
   for (size_t i = 0; i < fieldCount_; ++i) {
