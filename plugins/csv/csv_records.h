@@ -71,11 +71,11 @@ class TCsvRecords {
   std::unique_ptr<TTranscoder> fromUtf8_;  // into the process code page
   std::vector<FieldProblem> problems_;
   bool unclosedQuote_ = false;
-  uint8_t stops_[256] = {};  // bytes that end an unquoted field
-  std::string buffer_;       // input from the record not yet handed out
-  size_t pos_ = 0;           // where that record starts in buffer_
+  uint8_t stops_[256] = {};   // bytes that end an unquoted field
+  std::string buffer_;        // input from the record not yet handed out
+  size_t pos_ = 0;            // where that record starts in buffer_
   bool allBuffered_ = false;  // the input is all in buffer_
-  std::string copies_;       // fields that could not stay views of the input
+  std::string copies_;        // fields that could not stay views of the input
   std::vector<FieldRef> refs_;
   size_t fieldCount_ = 0;
   std::vector<std::string> converted_;
