@@ -14,32 +14,36 @@ class TProblemSink final : public TInterfacedObject, public virtual ITransEvents
  public:
   int32_t QueryInterface(const TGUID& iid, void** obj) override { return QueryInterfaces<ITransEvents>(this, iid, obj); }
   void OnMessage(int32_t kind, std::string_view text) override {
-    if (first.empty() && SeverityOf(kind) >= kSeverityWarning) first = text;
+    if (firstProblem_.empty() && SeverityOf(kind) >= kSeverityWarning) firstProblem_ = text;
   }
   void OnStatus(std::string_view, std::string_view) override {}
   void OnProgress(uint8_t, int32_t, bool&) override {}
-  std::string first;
+  const std::string& FirstProblem() const { return firstProblem_; }
+  void Clear() { firstProblem_.clear(); }
+
+ private:
+  std::string firstProblem_;
 };
 
 TSourceConfig::TSourceConfig(ITransEngine* target, IntfPtr<ITransEngine> work)
-    : FTargetEngine(target), FWorkEngine(std::move(work)), FProblems(MakeIntf<TProblemSink>()) {
-  FWorkEngine->SetEvents(FProblems.get());
+    : targetEngine_(target), workEngine_(std::move(work)), problems_(MakeIntf<TProblemSink>()) {
+  workEngine_->SetEvents(problems_.get());
   // Options the engine holds but cannot use are the user's to mend on the pages.
-  FWorkEngine->SetOptions(FTargetEngine->GetOptions());
-  pcWise = &Create<ui::PageControl>("pcWise");
-  pcWise->SetAlign(ui::AlignMode::kClient);
-  pcWise->SetTabsVisible(false);
+  workEngine_->SetOptions(targetEngine_->GetOptions());
+  pageControl_ = &Create<ui::PageControl>("pcWise");
+  pageControl_->SetAlign(ui::AlignMode::kClient);
+  pageControl_->SetTabsVisible(false);
 }
 
 TSourceConfig::~TSourceConfig() {
-  FWorkEngine->Fina();
-  FWorkEngine->SetEvents(nullptr);
+  workEngine_->Fina();
+  workEngine_->SetEvents(nullptr);
 }
 
-void TSourceConfig::Update() { FTargetEngine->SetOptions(FWorkEngine->GetOptions()); }
+void TSourceConfig::Update() { targetEngine_->SetOptions(workEngine_->GetOptions()); }
 
 ui::Page& TSourceConfig::NewPage(std::string name) {
-  ui::Page& page = pcWise->AddPage(std::move(name));
+  ui::Page& page = pageControl_->AddPage(std::move(name));
   AddPage(page);
   return page;
 }
@@ -56,9 +60,9 @@ ui::ListView& TSourceConfig::NewPreviewPage(const char* labelName) {
 }
 
 void TSourceConfig::ShowPage(int index) {
-  pcWise->SetActivePageIndex(index);
+  pageControl_->SetActivePageIndex(index);
   // The engine's sink is the host's: a transfer wizard shows this in its header.
-  if (IntfPtr<ITransEvents> sink = QueryIntf<ITransEvents>(FTargetEngine.get())) {
+  if (IntfPtr<ITransEvents> sink = QueryIntf<ITransEvents>(targetEngine_.get())) {
     auto [caption, text] = PageHeader(index);
     sink->OnStatus(caption, text);
   }
@@ -66,16 +70,16 @@ void TSourceConfig::ShowPage(int index) {
 }
 
 bool TSourceConfig::ApplyToWork(const std::string& options, std::string& problem) {
-  FProblems->first.clear();
-  if (FWorkEngine->SetOptions(options) == 0) return true;
-  problem = FProblems->first.empty() ? Ansi("设置无效，引擎不能接受！") : FProblems->first;
+  problems_->Clear();
+  if (workEngine_->SetOptions(options) == 0) return true;
+  problem = problems_->FirstProblem().empty() ? Ansi("设置无效，引擎不能接受！") : problems_->FirstProblem();
   return false;
 }
 
 void TSourceConfig::FillPreview(ui::ListView& view) {
   view.ClearItems();
   view.ClearColumns();
-  IntfPtr<IImport> source = FWorkEngine->GetPort().Query<IImport>();
+  IntfPtr<IImport> source = workEngine_->GetPort().Query<IImport>();
   if (!source) return;
   std::vector<IntfPtr<IFieldReader>> fields;
   for (int32_t i = 0; i < source->GetFieldCount(); ++i) {
@@ -94,7 +98,7 @@ void TSourceConfig::FillPreview(ui::ListView& view) {
     source->MoveNext();
   }
   // The preview keeps no file open.
-  FWorkEngine->Fina();
+  workEngine_->Fina();
 }
 
 bool TSourceConfig::TakeExistingFile(ui::Edit& edit, const std::string& emptyText, std::string& path) {

@@ -2,7 +2,7 @@
 // copy of the engine (a second engine given the same options) that takes each page's
 // input when the page is checked, a preview of the copy's first records, the host's
 // header set through the engine's sink, and Update handing the copy's options text to the
-// engine, which is untouched until then. A concrete wizard builds its pages on pcWise.
+// engine, which is untouched until then. A concrete wizard builds its pages with NewPage.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +25,7 @@ class TSourceConfig : public TCustomConfig {
   // How many records the preview shows.
   static constexpr int kPreviewRecords = 20;
 
-  IntfPtr<ITransEngine> GetEngine() override { return FWorkEngine; }
+  IntfPtr<ITransEngine> GetEngine() override { return workEngine_; }
   // The engine takes the working copy's options.
   void Update() override;
 
@@ -35,7 +35,7 @@ class TSourceConfig : public TCustomConfig {
   TSourceConfig(ITransEngine* target, IntfPtr<ITransEngine> work);
   ~TSourceConfig() override;
 
-  // A new page of pcWise, also appended to the page list.
+  // A new page of the page control, also appended to the page list.
   ui::Page& NewPage(std::string name);
   // A new page "tsPreview" with its label (named labelName) over the read-only list
   // "lvPreview" that FillPreview fills.
@@ -60,13 +60,13 @@ class TSourceConfig : public TCustomConfig {
   // its text selected for retyping. Always false.
   static bool Complain(std::string_view text, uint32_t icon, ui::Edit* edit = nullptr);
 
-  ITransEngine* Target() const { return FTargetEngine.get(); }
-  ui::PageControl* pcWise = nullptr;
+  ITransEngine* Target() const { return targetEngine_.get(); }
+  ui::PageControl* pageControl_ = nullptr;
 
  private:
-  IntfPtr<ITransEngine> FTargetEngine;
-  IntfPtr<ITransEngine> FWorkEngine;
-  IntfPtr<TProblemSink> FProblems;
+  IntfPtr<ITransEngine> targetEngine_;
+  IntfPtr<ITransEngine> workEngine_;
+  IntfPtr<TProblemSink> problems_;
 };
 
 }  // namespace ryn

@@ -92,12 +92,12 @@ bool CanTranscode(const std::string& to, const std::string& from) {
 }
 
 TTranscoder::TTranscoder(const std::string& to, const std::string& from)
-    : cd_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(EncodingKey(from) == "UTF8"), toUtf8_(EncodingKey(to) == "UTF8") {
-  if (cd_ == kNoConversion) throw ERynError("cannot convert from " + from + " to " + to);
+    : conversion_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(EncodingKey(from) == "UTF8"), toUtf8_(EncodingKey(to) == "UTF8") {
+  if (conversion_ == kNoConversion) throw ERynError("cannot convert from " + from + " to " + to);
   if (fromUtf8_) table_ = TBmpTable::For(to);
 }
 
-TTranscoder::~TTranscoder() { iconv_close(cd_); }
+TTranscoder::~TTranscoder() { iconv_close(conversion_); }
 
 void TTranscoder::Convert(std::string_view in, std::string& out) {
   std::string joined;
@@ -176,7 +176,7 @@ void TTranscoder::Finish(std::string& out) {
   }
   // Text that went through the table alone left iconv untouched: many short fields are
   // converted one after the other, and each reset is a call into the library.
-  if (iconvUsed_) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  if (iconvUsed_) iconv(conversion_, nullptr, nullptr, nullptr, nullptr);
   iconvUsed_ = false;
 }
 
@@ -189,7 +189,7 @@ void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
     out.resize(used + left * 2 + 16);
     char* dst = out.data() + used;
     size_t room = out.size() - used;
-    size_t r = iconv(cd_, &src, &left, &dst, &room);
+    size_t r = iconv(conversion_, &src, &left, &dst, &room);
     out.resize(out.size() - room);
     if (r != static_cast<size_t>(-1)) break;
     if (errno == E2BIG) continue;
@@ -211,7 +211,7 @@ void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
     src += skip;
     left -= skip;
     out += badInput ? badMark_ : '?';
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    iconv(conversion_, nullptr, nullptr, nullptr, nullptr);
   }
 }
 

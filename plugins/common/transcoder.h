@@ -55,7 +55,7 @@ class TTranscoder {
   // the table.
   void RunUtf8(const char* in, size_t len, std::string& out);
 
-  iconv_t cd_;
+  iconv_t conversion_;
   bool fromUtf8_;
   const TBmpTable* table_ = nullptr;
   std::string pending_;

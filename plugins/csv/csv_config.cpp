@@ -36,40 +36,40 @@ void TCsvConfig::Build() {
   SetName("CsvConfig");
   ui::Page& file = NewPage("tsFile");
   AddLabel(file, "Label1", "CSV文件:", 16, 20);
-  edtFile = &file.Create<ui::ButtonEdit>("edtFile");
-  edtFile->SetBounds(110, 16, 370, 21);
-  edtFile->OnButtonClick = [this] { ChooseFile(*edtFile, OpenDialog); };
+  fileEdit_ = &file.Create<ui::ButtonEdit>("edtFile");
+  fileEdit_->SetBounds(110, 16, 370, 21);
+  fileEdit_->OnButtonClick = [this] { ChooseFile(*fileEdit_, openDialog_); };
   AddLabel(file, "Label2", "分隔符:", 16, 50);
-  edtDelimiter = &file.Create<ui::Edit>("edtDelimiter");
-  edtDelimiter->SetBounds(110, 46, 60, 21);
+  delimiterEdit_ = &file.Create<ui::Edit>("edtDelimiter");
+  delimiterEdit_->SetBounds(110, 46, 60, 21);
   AddLabel(file, "Label3", "（一个字符；制表符写作TAB）", 180, 50);
   AddLabel(file, "Label4", "首行为列名:", 16, 80);
-  cbHeaderRow = &AddCombo(file, "cbHeaderRow", 76, 120, {"是", "否"});
+  headerRowBox_ = &AddCombo(file, "cbHeaderRow", 76, 120, {"是", "否"});
   AddLabel(file, "Label5", "文件编码:", 16, 110);
-  cbEncoding = &AddCombo(file, "cbEncoding", 106, 120, {"自动"});
-  for (const char* e : kEncodings) cbEncoding->AddItem(e);
+  encodingBox_ = &AddCombo(file, "cbEncoding", 106, 120, {"自动"});
+  for (const char* e : kEncodings) encodingBox_->AddItem(e);
   AddLabel(file, "Label6", "列的类型:", 16, 140);
-  cbInferTypes = &AddCombo(file, "cbInferTypes", 136, 200, {"全部作为文本", "按前1000条记录的内容推断"});
+  inferTypesBox_ = &AddCombo(file, "cbInferTypes", 136, 200, {"全部作为文本", "按前1000条记录的内容推断"});
 
-  lvPreview = &NewPreviewPage("Label7");
+  preview_ = &NewPreviewPage("Label7");
 
-  OpenDialog.title = Ansi("选择CSV文件");
-  OpenDialog.filter = Ansi("CSV文件(*.csv)|*.csv|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
+  openDialog_.title = Ansi("选择CSV文件");
+  openDialog_.filter = Ansi("CSV文件(*.csv)|*.csv|文本文件(*.txt)|*.txt|所有文件(*.*)|*.*");
 }
 
 void TCsvConfig::LoadFrom(const std::string& options) {
   TMemoryStream stream{options};
   TOPtionsReader reader(&stream);
-  edtDelimiter->SetText(",");
-  reader.RegisterHandler(CsvKeyFileName(), [this](const std::string& v) { edtFile->SetText(v); });
-  reader.RegisterHandler(CsvKeyDelimiter(), [this](const std::string& v) { edtDelimiter->SetText(v.empty() ? "," : v); });
-  reader.RegisterHandler(CsvKeyHeaderRow(), [this](const std::string& v) { cbHeaderRow->SetItemIndex(v == "0" ? 1 : 0); });
+  delimiterEdit_->SetText(",");
+  reader.RegisterHandler(CsvKeyFileName(), [this](const std::string& v) { fileEdit_->SetText(v); });
+  reader.RegisterHandler(CsvKeyDelimiter(), [this](const std::string& v) { delimiterEdit_->SetText(v.empty() ? "," : v); });
+  reader.RegisterHandler(CsvKeyHeaderRow(), [this](const std::string& v) { headerRowBox_->SetItemIndex(v == "0" ? 1 : 0); });
   reader.RegisterHandler(CsvKeyEncoding(), [this](const std::string& v) {
-    int index = v.empty() || v == CsvAutomaticEncoding() ? 0 : cbEncoding->IndexOf(v);
-    if (index < 0) index = cbEncoding->AddItem(v);
-    cbEncoding->SetItemIndex(index);
+    int index = v.empty() || v == CsvAutomaticEncoding() ? 0 : encodingBox_->IndexOf(v);
+    if (index < 0) index = encodingBox_->AddItem(v);
+    encodingBox_->SetItemIndex(index);
   });
-  reader.RegisterHandler(CsvKeyInferTypes(), [this](const std::string& v) { cbInferTypes->SetItemIndex(v == "1" ? 1 : 0); });
+  reader.RegisterHandler(CsvKeyInferTypes(), [this](const std::string& v) { inferTypesBox_->SetItemIndex(v == "1" ? 1 : 0); });
   reader.Parse();
 }
 
@@ -77,20 +77,20 @@ bool TCsvConfig::CheckSucceed() { return PageIndex() == 0 ? CheckFile() : true; 
 
 bool TCsvConfig::CheckFile() {
   std::string path;
-  if (!TakeExistingFile(*edtFile, Ansi("请指定要导入的CSV文件！"), path)) return false;
-  const std::string delimiter = edtDelimiter->Text();
+  if (!TakeExistingFile(*fileEdit_, Ansi("请指定要导入的CSV文件！"), path)) return false;
+  const std::string delimiter = delimiterEdit_->Text();
   if (!IsCsvDelimiter(delimiter))
     return Complain(Ansi("分隔符无效！分隔符只能是一个英文字符（引号除外），制表符请写作TAB。"), ui::kMbIconWarning,
-                    edtDelimiter);
+                    delimiterEdit_);
   TMemoryStream stream;
   TOptionsWriter w(&stream);
   w.WriteOption(CsvKeyFileName(), path);
   w.WriteOption(CsvKeyDelimiter(), delimiter);
-  w.WriteOption(CsvKeyHeaderRow(), cbHeaderRow->ItemIndex() == 1 ? "0" : "1");
-  w.WriteOption(CsvKeyEncoding(), cbEncoding->ItemIndex() <= 0 ? CsvAutomaticEncoding() : cbEncoding->Text());
-  w.WriteOption(CsvKeyInferTypes(), cbInferTypes->ItemIndex() == 1 ? "1" : "0");
+  w.WriteOption(CsvKeyHeaderRow(), headerRowBox_->ItemIndex() == 1 ? "0" : "1");
+  w.WriteOption(CsvKeyEncoding(), encodingBox_->ItemIndex() <= 0 ? CsvAutomaticEncoding() : encodingBox_->Text());
+  w.WriteOption(CsvKeyInferTypes(), inferTypesBox_->ItemIndex() == 1 ? "1" : "0");
   std::string problem;
-  if (!ApplyToWork(stream.TakeData(), problem)) return Complain(problem, ui::kMbIconWarning, edtFile);
+  if (!ApplyToWork(stream.TakeData(), problem)) return Complain(problem, ui::kMbIconWarning, fileEdit_);
   return true;
 }
 
@@ -100,7 +100,7 @@ std::pair<std::string, std::string> TCsvConfig::PageHeader(int index) {
 }
 
 void TCsvConfig::PageShown(int index) {
-  if (index == 1) FillPreview(*lvPreview);
+  if (index == 1) FillPreview(*preview_);
 }
 
 }  // namespace ryn

@@ -29,13 +29,13 @@ class TCsvConfig final : public TSourceConfig {
   void LoadFrom(const std::string& options);
   bool CheckFile();
 
-  ui::ButtonEdit* edtFile = nullptr;
-  ui::Edit* edtDelimiter = nullptr;
-  ui::ComboBox* cbHeaderRow = nullptr;
-  ui::ComboBox* cbEncoding = nullptr;
-  ui::ComboBox* cbInferTypes = nullptr;
-  ui::ListView* lvPreview = nullptr;
-  ui::OpenDialog OpenDialog;
+  ui::ButtonEdit* fileEdit_ = nullptr;
+  ui::Edit* delimiterEdit_ = nullptr;
+  ui::ComboBox* headerRowBox_ = nullptr;
+  ui::ComboBox* encodingBox_ = nullptr;
+  ui::ComboBox* inferTypesBox_ = nullptr;
+  ui::ListView* preview_ = nullptr;
+  ui::OpenDialog openDialog_;
 };
 
 }  // namespace ryn

@@ -27,11 +27,11 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
   const char* b = buffer_.data();
   const size_t n = buffer_.size();
   const char delim = delimiter_;
-  const bool final = final_;
+  const bool allBuffered = allBuffered_;
   size_t pos = pos_;
   while (pos < n && (b[pos] == '\r' || b[pos] == '\n')) ++pos;
   pos_ = pos;  // blank lines hold no record
-  if (pos == n) return final ? Split::kEnd : Split::kNeedInput;
+  if (pos == n) return allBuffered ? Split::kEnd : Split::kNeedInput;
   for (;;) {
     if (pos < n && b[pos] == '"') {
       size_t seg = ++pos;
@@ -40,14 +40,14 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
       for (;;) {
         const auto* q = static_cast<const char*>(std::memchr(b + pos, '"', n - pos));
         if (!q) {
-          if (!final) return Split::kNeedInput;
+          if (!allBuffered) return Split::kNeedInput;
           pos = n;
           unclosedQuote_ = true;
           break;
         }
         const auto qp = static_cast<size_t>(q - b);
         if (qp + 1 == n) {  // a closing quote, or the first of a doubled pair
-          if (!final) return Split::kNeedInput;
+          if (!allBuffered) return Split::kNeedInput;
           pos = n;
           end = qp;
           break;
@@ -75,7 +75,7 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
     } else {
       size_t e = pos;
       while (e < n && !stops_[static_cast<uint8_t>(b[e])]) ++e;
-      if (e == n && !final) return Split::kNeedInput;
+      if (e == n && !allBuffered) return Split::kNeedInput;
       AddField(FieldRef{pos, e - pos, false});
       pos = e;
     }
@@ -95,7 +95,7 @@ bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
     pos_ = 0;
     std::string_view chunk;
     if (input_.Next(chunk)) buffer_.append(chunk);
-    else final_ = true;
+    else allBuffered_ = true;
   }
   fields.clear();
   for (size_t i = 0; i < fieldCount_; ++i) {

@@ -54,7 +54,7 @@ class TCsvRecords {
   };
   enum class Split { kRecord, kNeedInput, kEnd };
 
-  // Splits the record at pos_; without final_, a record that the buffered input's end
+  // Splits the record at pos_; without allBuffered_, a record that the buffered input's end
   // cuts off waits for more input.
   Split SplitRecord();
   // The record's fields stay in place from record to record; only a longer record grows them.
@@ -71,11 +71,11 @@ class TCsvRecords {
   std::unique_ptr<TTranscoder> fromUtf8_;  // into the process code page
   std::vector<FieldProblem> problems_;
   bool unclosedQuote_ = false;
-  uint8_t stops_[256] = {};  // bytes that end an unquoted field
-  std::string buffer_;       // input from the record not yet handed out
-  size_t pos_ = 0;           // where that record starts in buffer_
-  bool final_ = false;       // the input is all in buffer_
-  std::string copies_;       // fields that could not stay views of the input
+  uint8_t stops_[256] = {};   // bytes that end an unquoted field
+  std::string buffer_;        // input from the record not yet handed out
+  size_t pos_ = 0;            // where that record starts in buffer_
+  bool allBuffered_ = false;  // the input is all in buffer_
+  std::string copies_;        // fields that could not stay views of the input
   std::vector<FieldRef> refs_;
   size_t fieldCount_ = 0;
   std::vector<std::string> converted_;

@@ -20,48 +20,48 @@ void TSqliteConfig::Build() {
   SetName("SqliteConfig");
   ui::Page& database = NewPage("tsDatabase");
   AddLabel(database, "Label1", "SQLite数据库:", 16, 20);
-  edtDatabase = &database.Create<ui::ButtonEdit>("edtDatabase");
-  edtDatabase->SetBounds(110, 16, 370, 21);
-  edtDatabase->OnButtonClick = [this] { ChooseFile(*edtDatabase, OpenDialog); };
+  databaseEdit_ = &database.Create<ui::ButtonEdit>("edtDatabase");
+  databaseEdit_->SetBounds(110, 16, 370, 21);
+  databaseEdit_->OnButtonClick = [this] { ChooseFile(*databaseEdit_, openDialog_); };
   AddLabel(database, "Label2", "请指定要导入的SQLite数据库文件", 110, 46);
 
   ui::Page& source = NewPage("tsSource");
   AddLabel(source, "Label3", "表和视图:", 16, 8);
-  lbTables = &source.Create<ui::ListBox>("lbTables");
-  lbTables->SetBounds(16, 28, 220, 172);
+  tableList_ = &source.Create<ui::ListBox>("lbTables");
+  tableList_->SetBounds(16, 28, 220, 172);
   AddLabel(source, "Label4", "SQL查询:", 250, 8);
-  edtSql = &source.Create<ui::Edit>("edtSql");
-  edtSql->SetBounds(250, 28, 234, 21);
+  sqlEdit_ = &source.Create<ui::Edit>("edtSql");
+  sqlEdit_->SetBounds(250, 28, 234, 21);
   ui::Label& hint = AddLabel(source, "Label5", "输入了SQL查询时按查询导入，否则导入所选的表", 250, 60);
   hint.SetBounds(250, 60, 234, 40);
   hint.SetWordWrap(true);
 
-  lvPreview = &NewPreviewPage("Label6");
+  preview_ = &NewPreviewPage("Label6");
 
-  OpenDialog.title = Ansi("选择SQLite数据库");
-  OpenDialog.filter = Ansi("SQLite数据库(*.db;*.sqlite;*.db3)|*.db;*.sqlite;*.db3|所有文件(*.*)|*.*");
+  openDialog_.title = Ansi("选择SQLite数据库");
+  openDialog_.filter = Ansi("SQLite数据库(*.db;*.sqlite;*.db3)|*.db;*.sqlite;*.db3|所有文件(*.*)|*.*");
 }
 
 void TSqliteConfig::LoadFrom(const std::string& options) {
   TMemoryStream stream{options};
   TOPtionsReader reader(&stream);
   std::string table;
-  reader.RegisterHandler(SqliteKeyDatabase(), [this](const std::string& v) { FDatabase = v; });
-  reader.RegisterHandler(SqliteKeyQuery(), [this](const std::string& v) { edtSql->SetText(v); });
+  reader.RegisterHandler(SqliteKeyDatabase(), [this](const std::string& v) { database_ = v; });
+  reader.RegisterHandler(SqliteKeyQuery(), [this](const std::string& v) { sqlEdit_->SetText(v); });
   reader.RegisterHandler(SqliteKeyTable(), [&table](const std::string& v) { table = v; });
   reader.Parse();
-  edtDatabase->SetText(FDatabase);
+  databaseEdit_->SetText(database_);
   // A database that cannot be read now is reported when its page is checked.
   std::string error;
-  if (!FDatabase.empty()) FillTables(FDatabase, table, error);
+  if (!database_.empty()) FillTables(database_, table, error);
 }
 
 bool TSqliteConfig::FillTables(const std::string& database, const std::string& chosen, std::string& error) {
   std::vector<std::string> names;
   if (!SqliteTableNames(database, names, error)) return false;
-  lbTables->ClearItems();
-  for (auto& name : names) lbTables->AddItem(std::move(name));
-  lbTables->SetItemIndex(lbTables->IndexOf(chosen));
+  tableList_->ClearItems();
+  for (auto& name : names) tableList_->AddItem(std::move(name));
+  tableList_->SetItemIndex(tableList_->IndexOf(chosen));
   return true;
 }
 
@@ -75,28 +75,28 @@ bool TSqliteConfig::CheckSucceed() {
 
 bool TSqliteConfig::CheckDatabase() {
   std::string path, error;
-  if (!TakeExistingFile(*edtDatabase, Ansi("请指定要导入的SQLite数据库文件！"), path)) return false;
-  const std::string chosen = lbTables->ItemIndex() < 0 ? std::string() : lbTables->ItemText(lbTables->ItemIndex());
+  if (!TakeExistingFile(*databaseEdit_, Ansi("请指定要导入的SQLite数据库文件！"), path)) return false;
+  const std::string chosen = tableList_->ItemIndex() < 0 ? std::string() : tableList_->ItemText(tableList_->ItemIndex());
   if (!FillTables(path, chosen, error))
     return Complain(FormatText(Ansi("文件“%s”不是SQLite数据库，或者无法读取：%s").c_str(), path.c_str(), error.c_str()),
-                    ui::kMbIconWarning, edtDatabase);
-  FDatabase = path;
+                    ui::kMbIconWarning, databaseEdit_);
+  database_ = path;
   return true;
 }
 
 bool TSqliteConfig::CheckSource() {
-  const std::string sql(TrimBlanks(edtSql->Text()));
-  const int chosen = lbTables->ItemIndex();
+  const std::string sql(TrimBlanks(sqlEdit_->Text()));
+  const int chosen = tableList_->ItemIndex();
   if (sql.empty() && chosen < 0)
     return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation);
   TMemoryStream stream;
   TOptionsWriter w(&stream);
-  w.WriteOption(SqliteKeyDatabase(), FDatabase);
+  w.WriteOption(SqliteKeyDatabase(), database_);
   if (!sql.empty()) w.WriteOption(SqliteKeyQuery(), sql);
-  else w.WriteOption(SqliteKeyTable(), lbTables->ItemText(chosen));
+  else w.WriteOption(SqliteKeyTable(), tableList_->ItemText(chosen));
   std::string problem;
   if (!ApplyToWork(stream.TakeData(), problem))
-    return Complain(problem, ui::kMbIconWarning, sql.empty() ? nullptr : edtSql);
+    return Complain(problem, ui::kMbIconWarning, sql.empty() ? nullptr : sqlEdit_);
   return true;
 }
 
@@ -110,7 +110,7 @@ std::pair<std::string, std::string> TSqliteConfig::PageHeader(int index) {
 }
 
 void TSqliteConfig::PageShown(int index) {
-  if (index == 2) FillPreview(*lvPreview);
+  if (index == 2) FillPreview(*preview_);
 }
 
 }  // namespace ryn

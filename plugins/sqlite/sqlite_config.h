@@ -33,12 +33,12 @@ class TSqliteConfig final : public TSourceConfig {
   bool CheckDatabase();
   bool CheckSource();
 
-  std::string FDatabase;  // the database of the last check (or of the engine's options)
-  ui::ButtonEdit* edtDatabase = nullptr;
-  ui::ListBox* lbTables = nullptr;
-  ui::Edit* edtSql = nullptr;
-  ui::ListView* lvPreview = nullptr;
-  ui::OpenDialog OpenDialog;
+  std::string database_;  // the database of the last check (or of the engine's options)
+  ui::ButtonEdit* databaseEdit_ = nullptr;
+  ui::ListBox* tableList_ = nullptr;
+  ui::Edit* sqlEdit_ = nullptr;
+  ui::ListView* preview_ = nullptr;
+  ui::OpenDialog openDialog_;
 };
 
 }  // namespace ryn

@@ -25,17 +25,17 @@ void MuteHostCallbacks() { muted.store(true, std::memory_order_release); }
 bool InsideHostCallback() { return tCallbackDepth > 0; }
 
 void TLibTransLogAdapter::OnMessage(int32_t kind, std::string_view text) {
-  if (!messageProc || muted.load(std::memory_order_acquire)) return;
+  if (!messageProc_ || muted.load(std::memory_order_acquire)) return;
   const std::string zeroEnded(text);
   InCallback counted;
-  messageProc(user, kind, zeroEnded.c_str());
+  messageProc_(user_, kind, zeroEnded.c_str());
 }
 
 void TLibTransLogAdapter::OnStatus(std::string_view caption, std::string_view text) {
-  if (!statusProc || muted.load(std::memory_order_acquire)) return;
+  if (!statusProc_ || muted.load(std::memory_order_acquire)) return;
   const std::string c(caption), t(text);
   InCallback counted;
-  statusProc(user, c.c_str(), t.c_str());
+  statusProc_(user_, c.c_str(), t.c_str());
 }
 
 }  // namespace ryn

@@ -31,9 +31,15 @@ class TLibTransLogAdapter final : public TInterfacedObject,
   void OnProgress(uint8_t, int32_t, bool&) override {}
   TObject* GetImplementor() override { return this; }
 
-  RynStatusProc statusProc = nullptr;
-  RynMessageProc messageProc = nullptr;
-  intptr_t user = 0;
+  // The host's callbacks and the value handed back to them; null calls nothing.
+  void SetUser(intptr_t user) { user_ = user; }
+  void SetMessageProc(RynMessageProc proc) { messageProc_ = proc; }
+  void SetStatusProc(RynStatusProc proc) { statusProc_ = proc; }
+
+ private:
+  RynStatusProc statusProc_ = nullptr;
+  RynMessageProc messageProc_ = nullptr;
+  intptr_t user_ = 0;
 };
 
 }  // namespace ryn

@@ -87,9 +87,9 @@ RYN_API void RYN_CALL EngineSetEvent(RynHandle engine, intptr_t user, int32_t ki
     if (!call) return;
     auto adapter = dynamic_cast<TLibTransLogAdapter*>(ImplementorOf(QueryIntf<ITransEvents>(call.Engine()).get()));
     if (!adapter) return;
-    adapter->user = user;
-    if (kind == RYN_EVENT_MESSAGE) adapter->messageProc = reinterpret_cast<RynMessageProc>(callback);
-    else if (kind == RYN_EVENT_STATUS) adapter->statusProc = reinterpret_cast<RynStatusProc>(callback);
+    adapter->SetUser(user);
+    if (kind == RYN_EVENT_MESSAGE) adapter->SetMessageProc(reinterpret_cast<RynMessageProc>(callback));
+    else if (kind == RYN_EVENT_STATUS) adapter->SetStatusProc(reinterpret_cast<RynStatusProc>(callback));
   });
 }
 

@@ -30,12 +30,12 @@ std::string ImportCall(int32_t index) {
 
 }  // namespace
 
-TExprEdit::TExprEdit() : window_(std::make_unique<ui::Form>()) { Build(); }
+TExprEdit::TExprEdit() : FWindow(std::make_unique<ui::Form>()) { Build(); }
 
 TExprEdit::~TExprEdit() = default;
 
 void TExprEdit::Build() {
-  ui::Form& form = *window_;
+  ui::Form& form = *FWindow;
   form.SetName("ExprEdit");
   form.SetCaption(Ansi("公式编辑"));
   form.SetClientSize(583, 397);
@@ -45,49 +45,49 @@ void TExprEdit::Build() {
 
   form.Create<ui::Label>("lbField").SetCaption(Ansi("字段取值公式"));
   form.FindChild("lbField")->SetBounds(8, 8, 72, 12);
-  edtExpr_ = &form.Create<ui::Edit>("edtExpr");
-  edtExpr_->SetBounds(8, 24, form.ClientWidth() - 16, 20);
+  edtExpr = &form.Create<ui::Edit>("edtExpr");
+  edtExpr->SetBounds(8, 24, form.ClientWidth() - 16, 20);
 
   auto& label2 = form.Create<ui::Label>("Label2");
   label2.SetCaption(Ansi("导入字段"));
   label2.SetBounds(8, 54, 48, 12);
-  edtImport_ = &form.Create<ui::ValueListEditor>("edtImport");
-  edtImport_->SetBounds(8, 70, 180, 286);
-  edtImport_->SetTitles(Ansi("字段名称"), Ansi("取值函数"));
-  edtImport_->SetColumnWidths(86, 88);
-  edtImport_->SetReadOnly(true);
-  edtImport_->OnDblClick = [this] { InsertField(); };
+  edtImport = &form.Create<ui::ValueListEditor>("edtImport");
+  edtImport->SetBounds(8, 70, 180, 286);
+  edtImport->SetTitles(Ansi("字段名称"), Ansi("取值函数"));
+  edtImport->SetColumnWidths(86, 88);
+  edtImport->SetReadOnly(true);
+  edtImport->OnDblClick = [this] { InsertField(); };
 
   auto& label3 = form.Create<ui::Label>("Label3");
   label3.SetCaption(Ansi("函数"));
   label3.SetBounds(196, 54, 24, 12);
-  LsFunc_ = &form.Create<ui::ListBox>("LsFunc");
-  LsFunc_->SetBounds(196, 70, 180, 286);
-  LsFunc_->OnClick = [this] { ShowSignature(); };
-  LsFunc_->OnDblClick = [this] { InsertFunction(); };
+  LsFunc = &form.Create<ui::ListBox>("LsFunc");
+  LsFunc->SetBounds(196, 70, 180, 286);
+  LsFunc->OnClick = [this] { ShowSignature(); };
+  LsFunc->OnDblClick = [this] { InsertFunction(); };
 
   auto& label1 = form.Create<ui::Label>("Label1");
   label1.SetCaption(Ansi("函数说明"));
   label1.SetBounds(384, 54, 48, 12);
-  MoFunc_ = &form.Create<ui::RichText>("MoFunc");
-  MoFunc_->SetBounds(384, 70, 191, 120);
-  MoFunc_->SetReadOnly(true);
-  MoFunc_->SetColor(ui::kColorInfo);
-  MoFunc_->SetScrollBars(ui::ScrollBars::kBoth);
-  MoFunc_->SetWordWrap(false);
+  MoFunc = &form.Create<ui::RichText>("MoFunc");
+  MoFunc->SetBounds(384, 70, 191, 120);
+  MoFunc->SetReadOnly(true);
+  MoFunc->SetColor(ui::kColorInfo);
+  MoFunc->SetScrollBars(ui::ScrollBars::kBoth);
+  MoFunc->SetWordWrap(false);
 
   auto& label4 = form.Create<ui::Label>("Label4");
   label4.SetCaption(Ansi("运算符"));
   label4.SetBounds(384, 198, 36, 12);
-  lvOperater_ = &form.Create<ui::ListView>("lvOperater");
-  lvOperater_->SetBounds(384, 214, 191, 142);
-  lvOperater_->SetViewStyle(ui::ListViewStyle::kReport);
-  lvOperater_->SetRowSelect(true);
-  lvOperater_->SetReadOnly(true);
-  lvOperater_->AddColumn(Ansi("运算符"), 60);
-  lvOperater_->AddColumn(Ansi("描述"), 110);
-  for (const OperatorRow& row : kOperators) lvOperater_->AddItem(std::string(row.op), {Ansi(row.description)});
-  lvOperater_->OnDblClick = [this] { InsertOperator(); };
+  lvOperater = &form.Create<ui::ListView>("lvOperater");
+  lvOperater->SetBounds(384, 214, 191, 142);
+  lvOperater->SetViewStyle(ui::ListViewStyle::kReport);
+  lvOperater->SetRowSelect(true);
+  lvOperater->SetReadOnly(true);
+  lvOperater->AddColumn(Ansi("运算符"), 60);
+  lvOperater->AddColumn(Ansi("描述"), 110);
+  for (const OperatorRow& row : kOperators) lvOperater->AddItem(std::string(row.op), {Ansi(row.description)});
+  lvOperater->OnDblClick = [this] { InsertOperator(); };
 
   auto& ok = form.Create<ui::Button>("Button1");
   ok.SetCaption(Ansi("确定"));
@@ -102,12 +102,12 @@ void TExprEdit::Build() {
 }
 
 void TExprEdit::SetScriptHost(ITransScriptHost* host) {
-  if (host == host_.get()) return;
-  host_ = host;
-  edtImport_->ClearRows();
-  LsFunc_->ClearItems();
-  MoFunc_->ClearLines();
-  listed_.clear();
+  if (host == FHost.get()) return;
+  FHost = host;
+  edtImport->ClearRows();
+  LsFunc->ClearItems();
+  MoFunc->ClearLines();
+  FListed.clear();
   if (!host) return;
   FillFields(host);
   FillFunctions(host);
@@ -123,48 +123,48 @@ void TExprEdit::FillFields(ITransScriptHost* host) {
     std::string name = field->GetName();
     // A name that occurs twice keeps one row, holding the later index.
     int row = 0;
-    while (row < edtImport_->RowCount() && edtImport_->Row(row).key != name) ++row;
-    if (row < edtImport_->RowCount()) edtImport_->SetValue(row, ImportCall(i));
-    else edtImport_->AddRow(std::move(name), ImportCall(i));
+    while (row < edtImport->RowCount() && edtImport->Row(row).key != name) ++row;
+    if (row < edtImport->RowCount()) edtImport->SetValue(row, ImportCall(i));
+    else edtImport->AddRow(std::move(name), ImportCall(i));
   }
 }
 
 void TExprEdit::FillFunctions(ITransScriptHost* host) {
   auto* named = dynamic_cast<TNamedHost*>(ImplementorOf(host));
   if (!named) return;
-  for (const auto& listener : GlobalSyntaxListeners()) listed_.push_back(listener);
-  for (const auto& listener : named->SyntaxParser().FunctionListeners()) listed_.push_back(listener);
-  for (const auto& listener : listed_) {
+  for (const auto& listener : GlobalSyntaxListeners()) FListed.push_back(listener);
+  for (const auto& listener : named->SyntaxParser().FunctionListeners()) FListed.push_back(listener);
+  for (const auto& listener : FListed) {
     TSyntaxFunctions& functions = listener->GetFunctions();
     for (int i = 0; i < functions.Count(); ++i) {
       TSyntaxFunction* function = functions.Items(i);
-      LsFunc_->AddItem(function->Name, function);
+      LsFunc->AddItem(function->Name, function);
     }
   }
 }
 
 void TExprEdit::ShowSignature() {
-  const int index = LsFunc_->ItemIndex();
+  const int index = LsFunc->ItemIndex();
   if (index < 0) return;
-  MoFunc_->SetText(SignatureText(*static_cast<TSyntaxFunction*>(LsFunc_->ItemObject(index))));
+  MoFunc->SetText(SignatureText(*static_cast<TSyntaxFunction*>(LsFunc->ItemObject(index))));
 }
 
 void TExprEdit::InsertFunction() {
-  const int index = LsFunc_->ItemIndex();
+  const int index = LsFunc->ItemIndex();
   if (index < 0) return;
-  edtExpr_->SetSelText(LsFunc_->ItemText(index) + "()");
+  edtExpr->SetSelText(LsFunc->ItemText(index) + "()");
 }
 
 void TExprEdit::InsertField() {
-  const int row = edtImport_->CurrentRow();
+  const int row = edtImport->CurrentRow();
   if (row < 0) return;
-  edtExpr_->SetSelText(edtImport_->Row(row).value);
+  edtExpr->SetSelText(edtImport->Row(row).value);
 }
 
 void TExprEdit::InsertOperator() {
-  const int index = lvOperater_->SelectedIndex();
+  const int index = lvOperater->SelectedIndex();
   if (index < 0) return;
-  edtExpr_->SetSelText(lvOperater_->Item(index).caption);
+  edtExpr->SetSelText(lvOperater->Item(index).caption);
 }
 
 }  // namespace ryn

@@ -23,18 +23,18 @@ class TExprEdit {
   TExprEdit(const TExprEdit&) = delete;
   TExprEdit& operator=(const TExprEdit&) = delete;
 
-  std::string Expression() const { return edtExpr_->Text(); }
-  void SetExpression(std::string text) { edtExpr_->SetText(std::move(text)); }
+  std::string Expression() const { return edtExpr->Text(); }
+  void SetExpression(std::string text) { edtExpr->SetText(std::move(text)); }
 
   // Shows what host offers; the same host again keeps the lists as they are. The fields
   // come from its source port, the functions from the global listeners and then those of
   // its parser (only a TNamedHost tells them). Null empties the lists.
   void SetScriptHost(ITransScriptHost* host);
-  ITransScriptHost* ScriptHost() const { return host_.get(); }
+  ITransScriptHost* ScriptHost() const { return FHost.get(); }
 
   // OK or Cancel; the expression is not checked here (the host checks it on Compile).
-  int ShowModal() { return window_->ShowModal(); }
-  ui::Form& Window() { return *window_; }
+  int ShowModal() { return FWindow->ShowModal(); }
+  ui::Form& Window() { return *FWindow; }
 
  private:
   void Build();
@@ -45,15 +45,15 @@ class TExprEdit {
   void InsertField();
   void InsertOperator();
 
-  IntfPtr<ITransScriptHost> host_;
+  IntfPtr<ITransScriptHost> FHost;
   // The listeners whose declarations LsFunc points at, kept alive while they are listed.
-  std::vector<IntfPtr<ISyntaxFunctionListener>> listed_;
-  std::unique_ptr<ui::Form> window_;
-  ui::Edit* edtExpr_ = nullptr;
-  ui::ValueListEditor* edtImport_ = nullptr;
-  ui::ListBox* LsFunc_ = nullptr;
-  ui::RichText* MoFunc_ = nullptr;
-  ui::ListView* lvOperater_ = nullptr;
+  std::vector<IntfPtr<ISyntaxFunctionListener>> FListed;
+  std::unique_ptr<ui::Form> FWindow;
+  ui::Edit* edtExpr = nullptr;
+  ui::ValueListEditor* edtImport = nullptr;
+  ui::ListBox* LsFunc = nullptr;
+  ui::RichText* MoFunc = nullptr;
+  ui::ListView* lvOperater = nullptr;
 };
 
 }  // namespace ryn

@@ -15,13 +15,13 @@ TSyntaxFunction& TSyntaxFunction::AddParam(std::string name, std::string title, 
   p->BareText = bareText;
   p->Optional = optional;
   p->ParamType = type;
-  params_.push_back(std::move(p));
+  ParamList.push_back(std::move(p));
   return *this;
 }
 
 const TSyntaxFunctionParam* TSyntaxFunction::Params(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
-  return params_[static_cast<size_t>(index)].get();
+  return ParamList[static_cast<size_t>(index)].get();
 }
 
 TSyntaxFunction& TSyntaxFunctions::Add(std::string name, std::string title) {

@@ -42,7 +42,7 @@ class TSyntaxFunction : public TObject {
 
   // Appends a parameter; returns this declaration so that parameters can be chained.
   TSyntaxFunction& AddParam(std::string name, std::string title, bool bareText, bool optional, int32_t type);
-  int Count() const { return static_cast<int>(params_.size()); }
+  int Count() const { return static_cast<int>(ParamList.size()); }
   // Null outside 0 <= index < Count().
   const TSyntaxFunctionParam* Params(int index) const;
   TSyntaxFunctionParam* Params(int index) {
@@ -50,7 +50,7 @@ class TSyntaxFunction : public TObject {
   }
 
  private:
-  std::vector<std::unique_ptr<TSyntaxFunctionParam>> params_;
+  std::vector<std::unique_ptr<TSyntaxFunctionParam>> ParamList;
 };
 
 // The ordered declarations of one listener with a name index of 256 buckets. Every path

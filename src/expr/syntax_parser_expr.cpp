@@ -134,9 +134,9 @@ bool TSyntaxParser::Term(TSyntaxData& v) {
 
 bool TSyntaxParser::Factor(TSyntaxData& v) {
   struct Depth {
-    int& d;
-    explicit Depth(int& depth) : d(++depth) {}
-    ~Depth() { --d; }
+    int& level_;
+    explicit Depth(int& level) : level_(++level) {}
+    ~Depth() { --level_; }
   } depth(depth_);
   SkipSpaces();
   if (depth_ > kMaxNesting) return Fail(kErrTooManyParens);

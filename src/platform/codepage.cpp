@@ -35,11 +35,11 @@ bool IsAscii(std::u16string_view s) {
 // One iconv descriptor, opened lazily; a converter is used by one thread at a time.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1))
+  Converter(const char* to, const char* from) : conversion_(iconv_open(to, from)) {
+    if (conversion_ == reinterpret_cast<iconv_t>(-1))
       throw std::runtime_error(std::string("cannot convert from ") + from + " to " + to);
   }
-  ~Converter() { iconv_close(cd_); }
+  ~Converter() { iconv_close(conversion_); }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
@@ -48,14 +48,14 @@ class Converter {
   std::string Run(const char* in, size_t inLen, size_t inUnit, std::string_view replacement, bool* ok = nullptr) {
     std::string out;
     out.resize(inLen * 2 + 16);
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    iconv(conversion_, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in);
     size_t srcLeft = inLen;
     size_t used = 0;
     while (srcLeft > 0) {
       char* dst = out.data() + used;
       size_t dstLeft = out.size() - used;
-      size_t r = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+      size_t r = iconv(conversion_, &src, &srcLeft, &dst, &dstLeft);
       used = out.size() - dstLeft;
       if (r != static_cast<size_t>(-1)) break;
       if (errno == E2BIG) {
@@ -70,14 +70,14 @@ class Converter {
         if (out.size() - used < replacement.size() + 8) out.resize(out.size() * 2);
         out.replace(used, replacement.size(), replacement);
         used += replacement.size();
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        iconv(conversion_, nullptr, nullptr, nullptr, nullptr);
       }
     }
     // Flush any shift state.
     for (;;) {
       char* dst = out.data() + used;
       size_t dstLeft = out.size() - used;
-      size_t r = iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
+      size_t r = iconv(conversion_, nullptr, nullptr, &dst, &dstLeft);
       used = out.size() - dstLeft;
       if (r != static_cast<size_t>(-1) || errno != E2BIG) break;
       out.resize(out.size() * 2);
@@ -87,7 +87,7 @@ class Converter {
   }
 
  private:
-  iconv_t cd_;
+  iconv_t conversion_;
 };
 
 // One set of descriptors for the process, used under a lock (a descriptor carries state

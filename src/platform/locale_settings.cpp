@@ -81,18 +81,18 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value, const TFor
 namespace {
 
 struct Scanner {
-  std::string_view s;
+  std::string_view text;
   size_t pos = 0;
 
   void SkipBlanks() {
-    while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
   }
   bool Number(int& value, int& digits) {
     SkipBlanks();
     value = 0;
     digits = 0;
-    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9' && digits < 9) {
-      value = value * 10 + (s[pos] - '0');
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < 9) {
+      value = value * 10 + (text[pos] - '0');
       ++pos;
       ++digits;
     }
@@ -100,7 +100,7 @@ struct Scanner {
   }
   bool Char(char c) {
     SkipBlanks();
-    if (pos < s.size() && s[pos] == c) {
+    if (pos < text.size() && text[pos] == c) {
       ++pos;
       return true;
     }
@@ -108,7 +108,7 @@ struct Scanner {
   }
   bool AtEnd() {
     SkipBlanks();
-    return pos >= s.size();
+    return pos >= text.size();
   }
 };
 

@@ -47,9 +47,13 @@ class TFormFileds {
   void WZTabControl1Change();
   // Saves the grid into the current tab's section; the change is always allowed.
   bool WZTabControl1Changing();
+  // 确定: saves the current tab, then the engine takes the catalogue copy.
   void WZButton1Click();
+  // 插行: inserts an empty row at the grid's current row.
   void N1Click();
+  // 删行: deletes the grid's current row.
   void N2Click();
+  // 导入...: fills the grid from a source the user picks in the transfer wizard.
   void N4Click();
 
   // Before the window, which points at it until it goes.

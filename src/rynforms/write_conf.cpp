@@ -77,9 +77,9 @@ void TWriteConfigWise::Build() {
   pcWise = &Create<ui::PageControl>("pcWise");
   pcWise->SetAlign(ui::AlignMode::kClient);
   pcWise->SetTabsVisible(false);
-  BuildFilePage(pcWise->AddPage("WZTabSheet1"));
-  BuildIdentityPage(pcWise->AddPage("WZTabSheet3"));
-  BuildFieldsPage(pcWise->AddPage("WZTabSheet2"));
+  BuildFilePage(pcWise->AddPage("WZTabSheet1"));      // page 0: the target file
+  BuildIdentityPage(pcWise->AddPage("WZTabSheet3"));  // page 1: the report identity
+  BuildFieldsPage(pcWise->AddPage("WZTabSheet2"));    // page 2: data type and fields
   // The page active in the form's design, until the host moves.
   pcWise->SetActivePageIndex(kPageFields);
 

@@ -68,13 +68,22 @@ class TWriteConfigWise final : public TCustomConfig {
   void CheckIdentity();
   bool CheckFields();
 
+  // The edit's ellipsis: the save dialog chooses the exchange file.
   void edtpathButtonClick();
+  // Double-click on lvList: its selected field moves to lvSel.
   void lvListDblClick();
+  // Double-click on lvSel: its selected field moves back to lvList.
   void lvSelDblClick();
+  // >>: moves every field of lvList to lvSel.
   void WZButton1Click();
+  // <<: moves every field of lvSel back to lvList.
   void WZButton2Click();
+  // >|: moves the selected fields of lvList to lvSel.
   void WZButton3Click();
+  // |<: moves the selected fields of lvSel back to lvList.
   void WZButton4Click();
+  // 维护: edits the catalogue in the field-settings dialog; on OK the lists show it anew,
+  // the fields chosen before staying chosen.
   void WZButton5Click();
 
   IntfPtr<TRynExport> FWorkEngine;

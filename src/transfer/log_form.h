@@ -51,13 +51,13 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   // object itself goes with its last reference; events that still arrive change nothing.
   void Destroy();
 
-  ui::Form& Window() { return *window_; }
-  bool Stopped() const { return stopped_; }
-  bool KeepOpen() const { return keepOpen_; }
+  ui::Form& Window() { return *FWindow; }
+  bool Stopped() const { return FStopped; }
+  bool KeepOpen() const { return FKeepOpen; }
   // The user pressed 取消 while the run went on.
-  bool Cancelled() const { return cancelled_; }
+  bool Cancelled() const { return FCancelled; }
   // An error was reported during the run, or the run changed values.
-  bool ErrorSeen() const { return errorSeen_; }
+  bool ErrorSeen() const { return FErrorSeen; }
 
  private:
   void Build();
@@ -71,26 +71,26 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   // The field's name as the destination port has it; empty when it has none.
   std::string DestFieldName(int32_t index) const;
 
-  TTransFrame* frame_;
-  bool stopped_ = false;
-  bool keepOpen_ = false;
-  bool errorSeen_ = false;
-  bool ended_ = false;      // the run's end has come
-  bool cancelled_ = false;
-  int32_t recordCount_ = 0;
-  int64_t problemsSeen_ = 0;
+  TTransFrame* FFrame;
+  bool FStopped = false;
+  bool FKeepOpen = false;
+  bool FErrorSeen = false;
+  bool FEnded = false;  // the run's end has come
+  bool FCancelled = false;
+  int32_t FRecordCount = 0;
+  int64_t FProblemsSeen = 0;
   // The host that ran (its counts are shown at the end); null before the run starts.
-  IntfPtr<ITransScriptHost> ran_;
-  std::unique_ptr<ui::Form> window_;
-  ui::Label* lbCap_ = nullptr;
-  ui::Label* lbTxt_ = nullptr;
-  ui::Gauge* Gauge_ = nullptr;
-  ui::Label* lbCount_ = nullptr;
-  ui::Label* lbSummary_ = nullptr;
-  ui::Button* btnList_ = nullptr;
-  ui::Button* btnClose_ = nullptr;
-  ui::Panel* plLogs_ = nullptr;
-  ui::RichText* edtLogs_ = nullptr;
+  IntfPtr<ITransScriptHost> FRunHost;
+  std::unique_ptr<ui::Form> FWindow;
+  ui::Label* lbCap = nullptr;
+  ui::Label* lbTxt = nullptr;
+  ui::Gauge* Gauge = nullptr;
+  ui::Label* lbCount = nullptr;
+  ui::Label* lbSummary = nullptr;
+  ui::Button* btnList = nullptr;
+  ui::Button* btnClose = nullptr;
+  ui::Panel* plLogs = nullptr;
+  ui::RichText* edtLogs = nullptr;
 };
 
 }  // namespace ryn

@@ -34,15 +34,15 @@ void Inform(const std::string& text) { ui::ShowMessageBox(text, Ansi("提示"), 
 
 }  // namespace
 
-TTransFrom::TTransFrom() : window_(std::make_unique<ui::Form>()) {
-  src_.direction = kDirectionSource;
-  src_.word = "导入";
-  src_.selectPage = kTabSelSrc;
-  src_.configPage = kTabConfSrc;
-  dst_.direction = kDirectionDestination;
-  dst_.word = "导出";
-  dst_.selectPage = kTabSelTag;
-  dst_.configPage = kTabConfTag;
+TTransFrom::TTransFrom() : FWindow(std::make_unique<ui::Form>()) {
+  FSource.direction = kDirectionSource;
+  FSource.word = "导入";
+  FSource.selectPage = kTabSelSrc;
+  FSource.configPage = kTabConfSrc;
+  FDest.direction = kDirectionDestination;
+  FDest.word = "导出";
+  FDest.selectPage = kTabSelTag;
+  FDest.configPage = kTabConfTag;
   Build();
   FillLists();
 }
@@ -50,7 +50,7 @@ TTransFrom::TTransFrom() : window_(std::make_unique<ui::Form>()) {
 TTransFrom::~TTransFrom() { Destroy(); }
 
 void TTransFrom::Build() {
-  ui::Form& form = *window_;
+  ui::Form& form = *FWindow;
   form.SetName("TransFrom");
   form.SetCaption(Ansi("配置向导"));
   form.SetClientSize(508, 329);
@@ -62,44 +62,44 @@ void TTransFrom::Build() {
   panel1.SetHeight(56);
   panel1.SetAlign(ui::AlignMode::kTop);
   panel1.SetColor(ui::kColorWhite);
-  LbCaption_ = &panel1.Create<ui::Label>("LbCaption");
-  LbCaption_->SetBounds(16, 8, 0, 12);
+  LbCaption = &panel1.Create<ui::Label>("LbCaption");
+  LbCaption->SetBounds(16, 8, 0, 12);
   ui::FontInfo bold = form.Font();
   bold.bold = true;
-  LbCaption_->SetFont(bold);
-  LbText_ = &panel1.Create<ui::Label>("LbText");
-  LbText_->SetBounds(34, 28, 455, 25);
-  LbText_->SetWordWrap(true);
+  LbCaption->SetFont(bold);
+  LbText = &panel1.Create<ui::Label>("LbText");
+  LbText->SetBounds(34, 28, 455, 25);
+  LbText->SetWordWrap(true);
 
   auto& panel3 = form.Create<ui::Panel>("Panel3");
   panel3.SetHeight(53);
   panel3.SetAlign(ui::AlignMode::kBottom);
   panel3.SetBevels(ui::kBevelTop);  // the line above the buttons
-  btnPre_ = &panel3.Create<ui::Button>("btnPre");
-  btnPre_->SetCaption(Ansi("上一步"));
-  btnPre_->SetBounds(234, 16, 75, 25);
-  btnPre_->SetEnabled(false);
-  btnPre_->OnClick = [this] { Previous(); };
-  btnNxt_ = &panel3.Create<ui::Button>("btnNxt");
-  btnNxt_->SetCaption(Ansi("下一步"));
-  btnNxt_->SetBounds(320, 16, 75, 25);
-  btnNxt_->SetDefault(true);
-  btnNxt_->OnClick = [this] { Next(); };
+  btnPre = &panel3.Create<ui::Button>("btnPre");
+  btnPre->SetCaption(Ansi("上一步"));
+  btnPre->SetBounds(234, 16, 75, 25);
+  btnPre->SetEnabled(false);
+  btnPre->OnClick = [this] { Previous(); };
+  btnNxt = &panel3.Create<ui::Button>("btnNxt");
+  btnNxt->SetCaption(Ansi("下一步"));
+  btnNxt->SetBounds(320, 16, 75, 25);
+  btnNxt->SetDefault(true);
+  btnNxt->OnClick = [this] { Next(); };
   auto& close = panel3.Create<ui::Button>("Button2");
   close.SetCaption(Ansi("关闭"));
   close.SetBounds(421, 16, 75, 25);
   close.SetCancel(true);
   close.SetModalResult(ui::kMrCancel);
 
-  pcWise_ = &form.Create<ui::PageControl>("pcWise");
-  pcWise_->SetAlign(ui::AlignMode::kClient);
-  pcWise_->SetTabsVisible(false);
-  pcWise_->AddPage("TabFrame");
-  BuildSelectPage(src_, pcWise_->AddPage("TabSelSrc"), "cbxImport", "edtImport", 27);
-  pcWise_->AddPage("TabConfSrc");
-  BuildSelectPage(dst_, pcWise_->AddPage("TabSelTag"), "cbxExport", "EdtExport", 20);
-  pcWise_->AddPage("TabConfTag");
-  BuildRelationPage(pcWise_->AddPage("TabRelation"));
+  pcWise = &form.Create<ui::PageControl>("pcWise");
+  pcWise->SetAlign(ui::AlignMode::kClient);
+  pcWise->SetTabsVisible(false);
+  pcWise->AddPage("TabFrame");
+  BuildSelectPage(FSource, pcWise->AddPage("TabSelSrc"), "cbxImport", "edtImport", 27);
+  pcWise->AddPage("TabConfSrc");
+  BuildSelectPage(FDest, pcWise->AddPage("TabSelTag"), "cbxExport", "EdtExport", 20);
+  pcWise->AddPage("TabConfTag");
+  BuildRelationPage(pcWise->AddPage("TabRelation"));
 }
 
 void TTransFrom::BuildSelectPage(Side& side, ui::Page& page, const char* listName, const char* boxName, int top) {
@@ -119,30 +119,30 @@ void TTransFrom::BuildRelationPage(ui::Page& page) {
   auto& label1 = page.Create<ui::Label>("Label1");
   label1.SetCaption(Ansi("过滤条件:"));
   label1.SetBounds(5, 10, 60, 12);
-  edtFilter_ = &page.Create<ui::Edit>("edtFilter");
-  edtFilter_->SetBounds(67, 6, 371, 20);
+  edtFilter = &page.Create<ui::Edit>("edtFilter");
+  edtFilter->SetBounds(67, 6, 371, 20);
   auto& speed = page.Create<ui::Button>("SpeedButton1");
   speed.SetCaption("...");
   speed.SetBounds(446, 6, 23, 22);
   speed.OnClick = [this] {
-    if (auto text = EditExpression(edtFilter_->Text())) edtFilter_->SetText(std::move(*text));
+    if (auto text = EditExpression(edtFilter->Text())) edtFilter->SetText(std::move(*text));
   };
-  edtRelations_ = &page.Create<ui::ValueListEditor>("edtRelations");
-  edtRelations_->SetBounds(0, 0, 500, 174);
-  edtRelations_->SetAlign(ui::AlignMode::kBottom);
-  edtRelations_->SetTitles(Ansi("列名"), Ansi("表达式"));
-  edtRelations_->SetColumnWidths(83, 411);
-  edtRelations_->OnEditButtonClick = [this] {
-    const int row = edtRelations_->CurrentRow();
+  edtRelations = &page.Create<ui::ValueListEditor>("edtRelations");
+  edtRelations->SetBounds(0, 0, 500, 174);
+  edtRelations->SetAlign(ui::AlignMode::kBottom);
+  edtRelations->SetTitles(Ansi("列名"), Ansi("表达式"));
+  edtRelations->SetColumnWidths(83, 411);
+  edtRelations->OnEditButtonClick = [this] {
+    const int row = edtRelations->CurrentRow();
     if (row < 0) return;
-    if (auto text = EditExpression(edtRelations_->Row(row).value)) edtRelations_->SetValue(row, std::move(*text));
+    if (auto text = EditExpression(edtRelations->Row(row).value)) edtRelations->SetValue(row, std::move(*text));
   };
 }
 
 void TTransFrom::FillLists() {
-  GetTransEngineFactories().Enumerate(0, [&](ITransEngineFactory* factory) { factories_.emplace_back(factory); });
-  for (Side* side : {&src_, &dst_}) {
-    for (const auto& factory : factories_)
+  GetTransEngineFactories().Enumerate(0, [&](ITransEngineFactory* factory) { FFactories.emplace_back(factory); });
+  for (Side* side : {&FSource, &FDest}) {
+    for (const auto& factory : FFactories)
       if (factory->GetEngineTypes() & side->direction) side->list->AddItem(factory->GetName(), factory.get());
     // Chosen without the change event: the description shows only what the user picks.
     if (side->list->ItemCount() > 0) side->list->SetItemIndex(0);
@@ -150,17 +150,17 @@ void TTransFrom::FillLists() {
 }
 
 ITransEngine* TTransFrom::Engine(const Side& side) const {
-  return side.direction == kDirectionSource ? frame_->ImportEngine() : frame_->ExportEngine();
+  return side.direction == kDirectionSource ? FFrame->ImportEngine() : FFrame->ExportEngine();
 }
 
 bool TTransFrom::Replaceable(const Side& side) const {
-  return side.direction == kDirectionSource ? frame_->ImportReplaceable() : frame_->ExportReplaceable();
+  return side.direction == kDirectionSource ? FFrame->ImportReplaceable() : FFrame->ExportReplaceable();
 }
 
 void TTransFrom::SetEngine(const Side& side, ITransEngine* engine) {
   side.configAsked = nullptr;
-  if (side.direction == kDirectionSource) frame_->SetImportEngine(engine, true);
-  else frame_->SetExportEngine(engine, true);
+  if (side.direction == kDirectionSource) FFrame->SetImportEngine(engine, true);
+  else FFrame->SetExportEngine(engine, true);
 }
 
 ITransEngineFactory* TTransFrom::FactoryAt(const Side& side, int index) const {
@@ -170,16 +170,16 @@ ITransEngineFactory* TTransFrom::FactoryAt(const Side& side, int index) const {
 std::string TTransFrom::InitFailedText(const Side& side) const { return Ansi(side.word) + Ansi("引擎初始化失败！"); }
 
 void TTransFrom::SetFrame(TTransFrame* frame) {
-  if (frame == frame_) return;
-  if (frame_) frame_->SetEvents(savedSink_.get());
-  savedSink_ = nullptr;
-  frame_ = frame;
-  if (!frame_) return;
-  savedSink_ = frame_->Events();
-  frame_->SetEvents(this);
-  for (Side* side : {&src_, &dst_})
+  if (frame == FFrame) return;
+  if (FFrame) FFrame->SetEvents(FSavedSink.get());
+  FSavedSink = nullptr;
+  FFrame = frame;
+  if (!FFrame) return;
+  FSavedSink = FFrame->Events();
+  FFrame->SetEvents(this);
+  for (Side* side : {&FSource, &FDest})
     if (ITransEngine* engine = Engine(*side)) side->list->SetItemIndex(side->list->IndexOf(engine->GetName()));
-  SideStep(src_);
+  SideStep(FSource);
   UpdateButtons();
 }
 
@@ -203,7 +203,7 @@ void TTransFrom::SideStep(Side& side) {
       return;
     }
     if (!Replaceable(side)) throw ETransFromError(InitFailedText(side));
-    if (ITransEvents* sink = frame_->Events()) sink->OnMessage(kSeverityError, InitFailedText(side));
+    if (ITransEvents* sink = FFrame->Events()) sink->OnMessage(kSeverityError, InitFailedText(side));
     IntfPtr<ITransEngine> dropped(engine);
     SetEngine(side, nullptr);
     dropped->SetEvents(nullptr);
@@ -212,7 +212,7 @@ void TTransFrom::SideStep(Side& side) {
 }
 
 void TTransFrom::AfterSide(const Side& side) {
-  if (side.direction == kDirectionSource) SideStep(dst_);
+  if (side.direction == kDirectionSource) SideStep(FDest);
   else ShowPage(kTabRelation);
 }
 
@@ -224,7 +224,7 @@ void TTransFrom::StartConfig(Side& side, ITransEngine* engine) {
   if (!config) return;
   bool started = false;
   try {
-    started = config->Init(pcWise_->PageAt(side.configPage).Handle(), true);
+    started = config->Init(pcWise->PageAt(side.configPage).Handle(), true);
   } catch (const ETransConfigError& e) {
     // The page is skipped; the user still learns why.
     ui::Application::Instance().HandleException(e);
@@ -233,37 +233,37 @@ void TTransFrom::StartConfig(Side& side, ITransEngine* engine) {
 }
 
 void TTransFrom::ShowPage(int page) {
-  pcWise_->SetActivePageIndex(page);
+  pcWise->SetActivePageIndex(page);
   if (const Header* header = HeaderOf(page)) OnStatus(Ansi(header->caption), Ansi(header->text));
   if (page == kTabRelation) EnterRelations();
 }
 
 bool TTransFrom::CanGoBack() const {
-  const bool sourceChoice = Replaceable(src_) && src_.list->ItemCount() > 1;
-  const bool destChoice = Replaceable(dst_) && dst_.list->ItemCount() > 1;
-  const bool toSource = src_.config || sourceChoice;
+  const bool sourceChoice = Replaceable(FSource) && FSource.list->ItemCount() > 1;
+  const bool destChoice = Replaceable(FDest) && FDest.list->ItemCount() > 1;
+  const bool toSource = FSource.config || sourceChoice;
   switch (CurrentPage()) {
-    case kTabConfSrc: return (src_.config && !src_.config->IsBOF()) || sourceChoice;
+    case kTabConfSrc: return (FSource.config && !FSource.config->IsBOF()) || sourceChoice;
     case kTabSelTag: return toSource;
-    case kTabConfTag: return (dst_.config && !dst_.config->IsBOF()) || destChoice || toSource;
-    case kTabRelation: return dst_.config || destChoice || toSource;
+    case kTabConfTag: return (FDest.config && !FDest.config->IsBOF()) || destChoice || toSource;
+    case kTabRelation: return FDest.config || destChoice || toSource;
     default: return false;
   }
 }
 
 void TTransFrom::UpdateButtons() {
-  if (!frame_) return;
-  btnPre_->SetEnabled(CanGoBack());
-  btnNxt_->SetCaption(Ansi(CurrentPage() == kTabRelation ? "完成" : "下一步"));
+  if (!FFrame) return;
+  btnPre->SetEnabled(CanGoBack());
+  btnNxt->SetCaption(Ansi(CurrentPage() == kTabRelation ? "完成" : "下一步"));
 }
 
 void TTransFrom::Next() {
-  if (!frame_) return;
+  if (!FFrame) return;
   switch (CurrentPage()) {
-    case kTabSelSrc: NextFromSelection(src_); break;
-    case kTabConfSrc: NextFromConfig(src_); break;
-    case kTabSelTag: NextFromSelection(dst_); break;
-    case kTabConfTag: NextFromConfig(dst_); break;
+    case kTabSelSrc: NextFromSelection(FSource); break;
+    case kTabConfSrc: NextFromConfig(FSource); break;
+    case kTabSelTag: NextFromSelection(FDest); break;
+    case kTabConfTag: NextFromConfig(FDest); break;
     case kTabRelation: Finish(); return;
     default: break;
   }
@@ -309,17 +309,17 @@ void TTransFrom::NextFromConfig(Side& side) {
 }
 
 void TTransFrom::Previous() {
-  if (!frame_) return;
+  if (!FFrame) return;
   switch (CurrentPage()) {
     case kTabConfSrc: BackFromSourceConfig(); break;
     case kTabSelTag: BackToSource(); break;
     case kTabConfTag: BackFromDestinationConfig(); break;
     case kTabRelation:
       // What the user mapped so far comes back when the page is entered again.
-      if (editHost_) editHost_->SetScript(RelationScript());
-      if (dst_.config) {
+      if (FEditHost) FEditHost->SetScript(RelationScript());
+      if (FDest.config) {
         ShowPage(kTabConfTag);
-        dst_.config->Last();
+        FDest.config->Last();
       } else {
         BackFromDestinationConfig();
       }
@@ -330,34 +330,34 @@ void TTransFrom::Previous() {
 }
 
 void TTransFrom::BackFromDestinationConfig() {
-  if (dst_.config && !dst_.config->IsBOF()) dst_.config->Previous();
-  else if (Replaceable(dst_) && dst_.list->ItemCount() > 1) ShowPage(kTabSelTag);
+  if (FDest.config && !FDest.config->IsBOF()) FDest.config->Previous();
+  else if (Replaceable(FDest) && FDest.list->ItemCount() > 1) ShowPage(kTabSelTag);
   else BackToSource();
 }
 
 void TTransFrom::BackToSource() {
-  if (src_.config) {
+  if (FSource.config) {
     ShowPage(kTabConfSrc);
-    src_.config->Last();
+    FSource.config->Last();
   } else {
     BackFromSourceConfig();
   }
 }
 
 void TTransFrom::BackFromSourceConfig() {
-  if (src_.config && !src_.config->IsBOF()) src_.config->Previous();
-  else if (Replaceable(src_) && src_.list->ItemCount() > 1) ShowPage(kTabSelSrc);
+  if (FSource.config && !FSource.config->IsBOF()) FSource.config->Previous();
+  else if (Replaceable(FSource) && FSource.list->ItemCount() > 1) ShowPage(kTabSelSrc);
 }
 
 void TTransFrom::ChoiceChanged(Side& side) {
-  if (!frame_) return;
+  if (!FFrame) return;
   if (side.config) {
     IntfPtr<IEngineConfig> config = std::move(side.config);
     config->Fina();
   }
-  if (editHost_) {
-    if (side.direction == kDirectionSource) editHost_->SetSourcePort(nullptr);
-    else editHost_->SetDestinationPort(nullptr);
+  if (FEditHost) {
+    if (side.direction == kDirectionSource) FEditHost->SetSourcePort(nullptr);
+    else FEditHost->SetDestinationPort(nullptr);
   }
   if (IntfPtr<ITransEngine> engine = Engine(side)) {
     SetEngine(side, nullptr);
@@ -377,48 +377,48 @@ IntfPtr<ITransPort> TTransFrom::PortOf(const Side& side) const {
 }
 
 void TTransFrom::EnterRelations() {
-  if (!editHost_) {
-    if (IntfPtr<ITransScriptHost> frameHost = frame_->GetScriptHost()) {
-      editHost_ = GetTransScriptHosts().FindByName(frameHost->GetName());
-      if (editHost_) {
-        editHost_->SetScript(frameHost->GetScript());
-        editHost_->SetEvents(this);
+  if (!FEditHost) {
+    if (IntfPtr<ITransScriptHost> frameHost = FFrame->GetScriptHost()) {
+      FEditHost = GetTransScriptHosts().FindByName(frameHost->GetName());
+      if (FEditHost) {
+        FEditHost->SetScript(frameHost->GetScript());
+        FEditHost->SetEvents(this);
       }
     }
   }
-  if (!editHost_) return;
-  IntfPtr<IImport> source = QueryIntf<IImport>(PortOf(src_).get());
-  IntfPtr<IExport> dest = QueryIntf<IExport>(PortOf(dst_).get());
+  if (!FEditHost) return;
+  IntfPtr<IImport> source = QueryIntf<IImport>(PortOf(FSource).get());
+  IntfPtr<IExport> dest = QueryIntf<IExport>(PortOf(FDest).get());
   // The formula editor lists the fields of the source it was filled for.
-  if (editor_ && source.get() != editHost_->GetSourcePort().get()) editor_->SetScriptHost(nullptr);
-  editHost_->SetSourcePort(source.get());
-  editHost_->SetDestinationPort(dest.get());
-  if (editHost_->IsEmpty()) editHost_->BuildDefaultScript();
+  if (FEditor && source.get() != FEditHost->GetSourcePort().get()) FEditor->SetScriptHost(nullptr);
+  FEditHost->SetSourcePort(source.get());
+  FEditHost->SetDestinationPort(dest.get());
+  if (FEditHost->IsEmpty()) FEditHost->BuildDefaultScript();
   FillRelations();
 }
 
 void TTransFrom::FillRelations() {
   std::vector<TRelationRow> rows;
-  if (IntfPtr<IExport> dest = editHost_->GetDestinationPort()) {
+  if (IntfPtr<IExport> dest = FEditHost->GetDestinationPort()) {
     const int32_t count = dest->GetFieldCount();
     for (int32_t i = 0; i < count; ++i) {
       IntfPtr<ITransField> field = dest->GetField(i);
       rows.push_back(TRelationRow{field ? field->GetName() : std::string(), std::string()});
     }
   }
-  std::string filter = edtFilter_->Text();
-  ReadRelations(editHost_->GetScript(), rows, filter);
-  edtRelations_->ClearRows();
-  for (TRelationRow& row : rows) edtRelations_->AddRow(std::move(row.name), std::move(row.value), true);
-  edtFilter_->SetText(std::move(filter));
+  std::string filter = edtFilter->Text();
+  ReadRelations(FEditHost->GetScript(), rows, filter);
+  edtRelations->ClearRows();
+  for (TRelationRow& row : rows) edtRelations->AddRow(std::move(row.name), std::move(row.value), true);
+  edtFilter->SetText(std::move(filter));
 }
 
 std::string TTransFrom::RelationScript() {
   std::vector<TRelationRow> rows;
-  for (int i = 0; i < edtRelations_->RowCount(); ++i)
-    rows.push_back(TRelationRow{edtRelations_->Row(i).key, edtRelations_->Row(i).value});
-  IntfPtr<IExport> dest = editHost_ ? editHost_->GetDestinationPort() : nullptr;
-  TRelationScript out = WriteRelations(edtFilter_->Text(), rows, [&](std::string_view name) -> int32_t {
+  for (int i = 0; i < edtRelations->RowCount(); ++i)
+    rows.push_back(TRelationRow{edtRelations->Row(i).key, edtRelations->Row(i).value});
+  IntfPtr<IExport> dest = FEditHost ? FEditHost->GetDestinationPort() : nullptr;
+  TRelationScript out = WriteRelations(edtFilter->Text(), rows, [&](std::string_view name) -> int32_t {
     IntfPtr<ITransField> field = dest ? dest->FindField(name) : nullptr;
     return field ? field->GetIndex() : -1;
   });
@@ -427,79 +427,79 @@ std::string TTransFrom::RelationScript() {
 }
 
 bool TTransFrom::UpdateApplied(Side& side) {
-  const int shownBefore = messagesShown_;
+  const int shownBefore = FMessagesShown;
   side.config->Update();
   ITransEngine* engine = Engine(side);
   if (!engine || engine->Established()) return true;
   // The engine says why in a message box as a rule; one that said nothing gets ours.
-  if (messagesShown_ == shownBefore)
+  if (FMessagesShown == shownBefore)
     Inform(Ansi(side.direction == kDirectionSource ? "导入引擎的设置无法生效，请检查后再试。"
                                                    : "导出引擎的设置无法生效，请检查后再试。"));
   return false;
 }
 
 void TTransFrom::Finish() {
-  if (editHost_) {
+  if (FEditHost) {
     // One script for both hosts: an invalid row is reported once.
     const std::string script = RelationScript();
-    editHost_->SetScript(script);
-    if (!editHost_->Compile()) return;  // the host's messages are on the screen already
+    FEditHost->SetScript(script);
+    if (!FEditHost->Compile()) return;  // the host's messages are on the screen already
     // An engine that cannot take its settings now (its file went away meanwhile, say)
     // keeps the wizard open: the run would write nothing, or the wrong thing.
-    for (Side* side : {&src_, &dst_})
+    for (Side* side : {&FSource, &FDest})
       if (side->config && !UpdateApplied(*side)) return;
-    if (IntfPtr<ITransScriptHost> frameHost = frame_->GetScriptHost()) frameHost->SetScript(script);
+    if (IntfPtr<ITransScriptHost> frameHost = FFrame->GetScriptHost()) frameHost->SetScript(script);
   }
-  window_->SetModalResult(ui::kMrOk);
+  FWindow->SetModalResult(ui::kMrOk);
 }
 
 std::optional<std::string> TTransFrom::EditExpression(std::string text) {
-  if (!editor_) editor_ = std::make_unique<TExprEdit>();
-  editor_->SetScriptHost(editHost_.get());
-  editor_->SetExpression(std::move(text));
-  if (editor_->ShowModal() != ui::kMrOk) return std::nullopt;
-  return editor_->Expression();
+  if (!FEditor) FEditor = std::make_unique<TExprEdit>();
+  FEditor->SetScriptHost(FEditHost.get());
+  FEditor->SetExpression(std::move(text));
+  if (FEditor->ShowModal() != ui::kMrOk) return std::nullopt;
+  return FEditor->Expression();
 }
 
 void TTransFrom::Destroy() {
-  if (!window_) return;
-  for (Side* side : {&src_, &dst_}) {
+  if (!FWindow) return;
+  for (Side* side : {&FSource, &FDest}) {
     if (!side->config) continue;
     IntfPtr<IEngineConfig> config = std::move(side->config);
     config->Fina();
   }
-  editor_.reset();
-  if (editHost_) {
+  FEditor.reset();
+  if (FEditHost) {
     // The host holds this dialog as its sink: let go of each other.
-    editHost_->SetEvents(nullptr);
-    editHost_->SetSourcePort(nullptr);
-    editHost_->SetDestinationPort(nullptr);
-    editHost_ = nullptr;
+    FEditHost->SetEvents(nullptr);
+    FEditHost->SetSourcePort(nullptr);
+    FEditHost->SetDestinationPort(nullptr);
+    FEditHost = nullptr;
   }
-  if (frame_) frame_->SetEvents(savedSink_.get());
-  frame_ = nullptr;
-  savedSink_ = nullptr;
-  window_.reset();
-  factories_.clear();
-  src_.list = dst_.list = nullptr;
-  src_.description = dst_.description = nullptr;
+  if (FFrame) FFrame->SetEvents(FSavedSink.get());
+  FFrame = nullptr;
+  FSavedSink = nullptr;
+  FWindow.reset();
+  FFactories.clear();
+  FSource.list = FDest.list = nullptr;
+  FSource.description = FDest.description = nullptr;
 }
 
 void TTransFrom::OnMessage(int32_t kind, std::string_view text) {
-  if (!window_) return;
+  if (!FWindow) return;
   static constexpr struct {
     std::string_view caption;  // UTF-8
     uint32_t icon;
   } kStyles[] = {{"提示", 0}, {"提示", ui::kMbIconInformation}, {"警告", ui::kMbIconWarning}, {"错误", ui::kMbIconError}};
   const auto& style = kStyles[SeverityOf(kind)];
-  ++messagesShown_;
+  ++FMessagesShown;
   ui::ShowMessageBox(text, Ansi(style.caption), ui::kMbOk | style.icon);
 }
 
 void TTransFrom::OnStatus(std::string_view caption, std::string_view text) {
-  if (!window_) return;
-  LbCaption_->SetCaption(std::string(caption));
-  LbText_->SetCaption(std::string(text));
+  if (!FWindow) return;
+  LbCaption->SetCaption(std::string(caption));
+  LbText->SetCaption(std::string(text));
 }
 
 void TTransFrom::OnProgress(uint8_t, int32_t, bool&) {}

@@ -48,21 +48,21 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
   // the start step. Raises ETransFromError when a preset engine that may not be replaced
   // cannot be opened.
   void SetFrame(TTransFrame* frame);
-  TTransFrame* Frame() const { return frame_; }
+  TTransFrame* Frame() const { return FFrame; }
 
   // OK when the mapping was stored into the frame's host.
-  int ShowModal() { return window_ ? window_->ShowModal() : ui::kMrCancel; }
+  int ShowModal() { return FWindow ? FWindow->ShowModal() : ui::kMrCancel; }
   // Closes the engines' configuration wizards, lets the edit host go, gives the frame its
   // sink back and destroys the window. The object goes with its last reference; events
   // that still arrive change nothing.
   void Destroy();
 
-  ui::Form& Window() { return *window_; }
-  int CurrentPage() const { return pcWise_->ActivePageIndex(); }
-  IEngineConfig* SourceConfig() const { return src_.config.get(); }
-  IEngineConfig* DestinationConfig() const { return dst_.config.get(); }
+  ui::Form& Window() { return *FWindow; }
+  int CurrentPage() const { return pcWise->ActivePageIndex(); }
+  IEngineConfig* SourceConfig() const { return FSource.config.get(); }
+  IEngineConfig* DestinationConfig() const { return FDest.config.get(); }
   // The host the mapping is edited and checked in; null before the relations page.
-  ITransScriptHost* EditHost() const { return editHost_.get(); }
+  ITransScriptHost* EditHost() const { return FEditHost.get(); }
 
  private:
   // What the source and the destination steps share, told apart by direction.
@@ -78,7 +78,7 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
     // again on every pass; cleared whenever the side's engine changes.
     mutable const ITransEngine* configAsked = nullptr;
   };
-  int messagesShown_ = 0;  // message boxes shown for the engines' messages
+  int FMessagesShown = 0;  // message boxes shown for the engines' messages
 
   void Build();
   void BuildSelectPage(Side& side, ui::Page& page, const char* listName, const char* boxName, int top);
@@ -119,21 +119,21 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
   void Finish();
   std::optional<std::string> EditExpression(std::string text);
 
-  TTransFrame* frame_ = nullptr;
-  IntfPtr<ITransEvents> savedSink_;
-  IntfPtr<ITransScriptHost> editHost_;
-  std::vector<IntfPtr<ITransEngineFactory>> factories_;  // what the lists' items point at
-  Side src_;
-  Side dst_;
-  std::unique_ptr<TExprEdit> editor_;
-  std::unique_ptr<ui::Form> window_;
-  ui::Label* LbCaption_ = nullptr;
-  ui::Label* LbText_ = nullptr;
-  ui::Button* btnPre_ = nullptr;
-  ui::Button* btnNxt_ = nullptr;
-  ui::PageControl* pcWise_ = nullptr;
-  ui::Edit* edtFilter_ = nullptr;
-  ui::ValueListEditor* edtRelations_ = nullptr;
+  TTransFrame* FFrame = nullptr;
+  IntfPtr<ITransEvents> FSavedSink;
+  IntfPtr<ITransScriptHost> FEditHost;
+  std::vector<IntfPtr<ITransEngineFactory>> FFactories;  // what the lists' items point at
+  Side FSource;
+  Side FDest;
+  std::unique_ptr<TExprEdit> FEditor;
+  std::unique_ptr<ui::Form> FWindow;
+  ui::Label* LbCaption = nullptr;
+  ui::Label* LbText = nullptr;
+  ui::Button* btnPre = nullptr;
+  ui::Button* btnNxt = nullptr;
+  ui::PageControl* pcWise = nullptr;
+  ui::Edit* edtFilter = nullptr;
+  ui::ValueListEditor* edtRelations = nullptr;
 };
 
 }  // namespace ryn

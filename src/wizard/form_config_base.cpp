@@ -22,7 +22,7 @@ TCustomConfig::TCustomConfig() {
 
 TCustomConfig::~TCustomConfig() {
   // A wizard freed without Fina must not leave its engine addressable.
-  if (listed_ && gListing.remove) gListing.remove(listed_);
+  if (listedHandle_ && gListing.remove) gListing.remove(listedHandle_);
 }
 
 int32_t TCustomConfig::QueryInterface(const TGUID& iid, void** obj) {
@@ -39,8 +39,8 @@ int32_t TCustomConfig::Release() {
 
 bool TCustomConfig::Init(NativeWindow parent, bool) {
   SetParentWindow(parent);
-  if (!listed_ && gListing.add) {
-    if (IntfPtr<ITransEngine> engine = GetEngine()) listed_ = gListing.add(engine.get());
+  if (!listedHandle_ && gListing.add) {
+    if (IntfPtr<ITransEngine> engine = GetEngine()) listedHandle_ = gListing.add(engine.get());
   }
   SetAlign(ui::AlignMode::kClient);
   Show();
@@ -48,8 +48,8 @@ bool TCustomConfig::Init(NativeWindow parent, bool) {
 }
 
 void TCustomConfig::Fina() {
-  if (listed_ && gListing.remove) gListing.remove(listed_);
-  listed_ = 0;
+  if (listedHandle_ && gListing.remove) gListing.remove(listedHandle_);
+  listedHandle_ = 0;
   Hide();
   SetParentWindow(0);
 }

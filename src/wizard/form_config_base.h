@@ -83,7 +83,7 @@ class TCustomConfig : public ui::Form,
   std::atomic<int32_t> refCount_{0};
   std::vector<ui::Control*> pages_;
   int pos_ = 0;
-  intptr_t listed_ = 0;  // the handle of the listed engine
+  intptr_t listedHandle_ = 0;  // the handle of the listed engine
 };
 
 // A new wizard of type T and the first reference to it.

@@ -24,16 +24,16 @@ TConfigWindow::TConfigWindow(IntfPtr<IEngineConfig> config, const std::string& e
     b.SetCaption(Ansi(caption));
     return b;
   };
-  btnPre_ = &button("btnPre", "< 上一步", 99);
-  btnNxt_ = &button("btnNxt", "下一步 >", 179);
-  btnOk_ = &button("btnOk", "确定", 299);
+  backButton_ = &button("btnPre", "< 上一步", 99);
+  nextButton_ = &button("btnNxt", "下一步 >", 179);
+  okButton_ = &button("btnOk", "确定", 299);
   auto& cancel = button("btnCancel", "取消", 379);
   cancel.SetCancel(true);
   cancel.SetModalResult(ui::kMrCancel);
-  btnNxt_->SetDefault(true);
-  btnPre_->OnClick = [this] { Step(false); };
-  btnNxt_->OnClick = [this] { Step(true); };
-  btnOk_->OnClick = [this] { Finish(); };
+  nextButton_->SetDefault(true);
+  backButton_->OnClick = [this] { Step(false); };
+  nextButton_->OnClick = [this] { Step(true); };
+  okButton_->OnClick = [this] { Finish(); };
   OnShow = [this] {
     if (!started_) started_ = config_->Init(page_->Handle(), true);
     config_->First();
@@ -64,8 +64,8 @@ void TConfigWindow::Finish() {
 }
 
 void TConfigWindow::UpdateButtons() {
-  btnPre_->SetEnabled(!config_->IsBOF());
-  btnNxt_->SetEnabled(!config_->IsEOF());
+  backButton_->SetEnabled(!config_->IsBOF());
+  nextButton_->SetEnabled(!config_->IsEOF());
 }
 
 }  // namespace ryn::tool

@@ -24,9 +24,9 @@ class TConfigWindow : public ui::Form {
 
   IntfPtr<IEngineConfig> config_;
   ui::Panel* page_;
-  ui::Button* btnPre_;
-  ui::Button* btnNxt_;
-  ui::Button* btnOk_;
+  ui::Button* backButton_;
+  ui::Button* nextButton_;
+  ui::Button* okButton_;
   bool started_ = false;
 };
 

@@ -14,13 +14,13 @@ class ArgReader {
  public:
   explicit ArgReader(std::span<const std::string_view> args) : args_(args) {}
 
-  bool Done() const { return i_ >= args_.size(); }
-  std::string_view Current() const { return args_[i_]; }
+  bool Done() const { return current_ >= args_.size(); }
+  std::string_view Current() const { return args_[current_]; }
   // Steps over a flag or an argument that nothing else took.
-  void Skip() { ++i_; }
+  void Skip() { ++current_; }
   bool Flag(std::string_view name) {
     if (Current() != name) return false;
-    ++i_;
+    ++current_;
     return true;
   }
   // The value of option name at the current argument; sets missing (and stays on the
@@ -28,16 +28,16 @@ class ArgReader {
   std::optional<std::string_view> Value(std::string_view name, bool& missing) {
     std::string_view a = Current();
     if (a.size() > name.size() && a.starts_with(name) && a[name.size()] == '=') {
-      ++i_;
+      ++current_;
       return a.substr(name.size() + 1);
     }
     if (a != name) return std::nullopt;
-    if (i_ + 1 >= args_.size()) {
+    if (current_ + 1 >= args_.size()) {
       missing = true;
       return std::nullopt;
     }
-    i_ += 2;
-    return args_[i_ - 1];
+    current_ += 2;
+    return args_[current_ - 1];
   }
 
   // An option of the table that takes one value into its slot of the settings.
@@ -71,7 +71,7 @@ class ArgReader {
 
  private:
   std::span<const std::string_view> args_;
-  size_t i_ = 0;
+  size_t current_ = 0;
 };
 
 }  // namespace ryn::tool
