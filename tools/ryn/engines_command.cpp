@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine_folder.h"
+#include "engine_dir_choice.h"
 #include "libengineport/lib_factory.h"
 #include "platform/dynlib.h"
 #include "platform/codepage.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "console_events.h"
-#include "engine_folder.h"
+#include "engine_dir_choice.h"
 #include "engine_open.h"
 #include "expr/named_host.h"
 #include "libengineport/lib_factory.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "config_window.h"
-#include "engine_folder.h"
+#include "engine_dir_choice.h"
 #include "engine_open.h"
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"

@@ -1,4 +1,4 @@
-#include "engine_folder.h"
+#include "engine_dir_choice.h"
 
 #include <unistd.h>
 
