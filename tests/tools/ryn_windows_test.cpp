@@ -207,6 +207,55 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
   }
 }
 
+// An engine named with --from is the user's choice already: the wizard opens on its own
+// wizard, which holds the options given with it (or the engine's defaults without);
+// 上一步 leads to the source page with that engine chosen, and 下一步 back into its wizard.
+TEST_F(RynWindowsTest, TheSourceNamedOnTheCommandLineOpensItsWizardWithItsOptions) {
+  const std::string csv = dir.Path("in.csv");
+  testing::TempDir::Write(csv, "a;b\r\n1;2\r\n");
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    const char* control;  // an edit of the engine's first page
+    std::string shown;    // UTF-8: its text
+  } cases[] = {
+      {"CSV with options", {"--from", "CSV文件", "--from-options", "文件名=" + csv + ";列名行=0"}, "edtFile", csv},
+      {"CSV without options", {"--from", "CSV文件"}, "edtFile", ""},
+      {"CSV named in another case", {"--from", "csv文件", "--from-options", "文件名=" + csv}, "edtFile", csv},
+#ifdef RYNFILER_SAMPLE_DIR
+      {"SQLite with options",
+       {"--from", "SQLite数据库", "--from-options", "数据库=" RYNFILER_SAMPLE_DIR "/report_sample.db;表=report"},
+       "edtDatabase", RYNFILER_SAMPLE_DIR "/report_sample.db"},
+      {"SQLite without options", {"--from", "SQLite数据库"}, "edtDatabase", ""},
+#endif
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Lines pages, shown;
+    std::string chosen;
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      auto& list = ui::ControlOf<ui::ComboBox>(form, "cbxImport");
+      auto look = [&] {
+        pages.push_back(ActivePage(form));
+        if (pages.back() == "TabConfSrc") shown.push_back(ToUtf8(ui::ControlOf<ui::Edit>(form, c.control).Text()));
+      };
+      look();
+      ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnPre")));
+      look();
+      chosen = ToUtf8(list.Text());
+      ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnNxt")));
+      look();
+    });
+    c.args.insert(c.args.end(), {"--dir", RYNFILER_ENGINE_DIR});
+    const Outcome o = RunCommand(tool::RunWizard, c.args);
+    EXPECT_EQ(o.status, 1) << "closed without finishing";
+    EXPECT_NE(o.err.find("cancelled"), std::string::npos) << o.err;
+    EXPECT_EQ(pages, (Lines{"TabConfSrc", "TabSelSrc", "TabConfSrc"}));
+    EXPECT_EQ(shown, (Lines{c.shown, c.shown}));
+    EXPECT_EQ(chosen, c.args[1] == "csv文件" ? "CSV文件" : c.args[1]);
+  }
+}
+
 TEST_F(RynWindowsTest, TheConfigWindowPrintsTheOptionsTheWizardMade) {
   const std::string csv = dir.Path("in.csv");
   testing::TempDir::Write(csv, "a,b\r\n1,2\r\n");
