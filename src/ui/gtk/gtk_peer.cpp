@@ -108,9 +108,6 @@ void GtkPeer::Init() {
   updating_ = false;
   gtk_widget_add_events(Inner(), GDK_BUTTON_PRESS_MASK);
   Connect(Inner(), "button-press-event", G_CALLBACK(OnButtonPress));
-  // Controls made before this one's peer wait for it to take them in.
-  for (Control* child : control_.Children())
-    if (GtkPeer* peer = Of(child)) peer->Attach();
 }
 
 void GtkPeer::Attach() {
