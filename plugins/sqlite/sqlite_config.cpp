@@ -65,6 +65,27 @@ bool TSqliteConfig::FillTables(const std::string& database, const std::string& c
   return true;
 }
 
+std::string TSqliteConfig::CompleteOptions(const std::string& database, const std::string& query, const std::string& table) {
+  TMemoryStream stream;
+  TOptionsWriter w(&stream);
+  w.WriteOption(SqliteKeyDatabase(), database);
+  w.WriteOption(SqliteKeyQuery(), query);
+  w.WriteOption(SqliteKeyTable(), table);
+  return stream.TakeData();
+}
+
+void TSqliteConfig::Update() {
+  // The copy's own text leaves out what is empty; the engine would keep its old value.
+  TMemoryStream stream{GetEngine()->GetOptions()};
+  TOPtionsReader reader(&stream);
+  std::string database, query, table;
+  reader.RegisterHandler(SqliteKeyDatabase(), [&database](const std::string& v) { database = v; });
+  reader.RegisterHandler(SqliteKeyQuery(), [&query](const std::string& v) { query = v; });
+  reader.RegisterHandler(SqliteKeyTable(), [&table](const std::string& v) { table = v; });
+  reader.Parse();
+  Target()->SetOptions(CompleteOptions(database, query, query.empty() ? table : std::string()));
+}
+
 bool TSqliteConfig::CheckSucceed() {
   switch (PageIndex()) {
     case 0: return CheckDatabase();
@@ -89,13 +110,11 @@ bool TSqliteConfig::CheckSource() {
   const int chosen = tableList_->ItemIndex();
   if (sql.empty() && chosen < 0)
     return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation);
-  TMemoryStream stream;
-  TOptionsWriter w(&stream);
-  w.WriteOption(SqliteKeyDatabase(), database_);
-  if (!sql.empty()) w.WriteOption(SqliteKeyQuery(), sql);
-  else w.WriteOption(SqliteKeyTable(), tableList_->ItemText(chosen));
+  // Both keys, the unused one empty: the copy keeps what a text leaves out, and a query
+  // applied before would go on winning over the table.
+  const std::string options = CompleteOptions(database_, sql, sql.empty() ? tableList_->ItemText(chosen) : std::string());
   std::string problem;
-  if (!ApplyToWork(stream.TakeData(), problem))
+  if (!ApplyToWork(options, problem))
     return Complain(problem, ui::kMbIconWarning, sql.empty() ? nullptr : sqlEdit_);
   return true;
 }

@@ -19,6 +19,9 @@ class TSqliteConfig final : public TSourceConfig {
   // Page 0: the file must exist and be a database whose tables can be listed. Page 1: a
   // query (preferred when typed) or a chosen table that the engine copy accepts.
   bool CheckSucceed() override;
+  // The engine takes every key of the copy, the choice it does not use (table or query)
+  // written empty.
+  void Update() override;
 
  protected:
   std::pair<std::string, std::string> PageHeader(int index) override;
@@ -32,6 +35,7 @@ class TSqliteConfig final : public TSourceConfig {
   bool FillTables(const std::string& database, const std::string& chosen, std::string& error);
   bool CheckDatabase();
   bool CheckSource();
+  static std::string CompleteOptions(const std::string& database, const std::string& query, const std::string& table);
 
   std::string database_;  // the database of the last check (or of the engine's options)
   ui::ButtonEdit* databaseEdit_ = nullptr;

@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#include <langinfo.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -274,6 +275,28 @@ bool TryToUtf8(std::string_view narrow, std::string& out) {
   bool ok = true;
   out = c.Run(narrow.data(), narrow.size(), 1, "", &ok);
   return ok;
+}
+
+std::string FromEncoding(std::string_view text, const char* encoding) {
+  // Converted even between equal encodings: what is no character is still replaced.
+  if (IsAscii(text)) return std::string(text);
+  try {
+    // Rare (error texts): a descriptor of its own, not one of the shared ones.
+    Converter c(ProcessCodePage().Name().c_str(), encoding);
+    return c.Run(text.data(), text.size(), 1, "?");
+  } catch (const std::runtime_error&) {
+    std::string out(text);
+    for (char& ch : out)
+      if (static_cast<unsigned char>(ch) >= 0x80) ch = '?';
+    return out;
+  }
+}
+
+std::string SystemErrorText(int error) {
+  char buffer[256];
+  // The GNU strerror_r: the text may be a static one rather than the buffer.
+  const char* text = strerror_r(error, buffer, sizeof buffer);
+  return FromEncoding(text, nl_langinfo(CODESET));
 }
 
 const std::string& Ansi(std::string_view utf8Literal) {

@@ -64,6 +64,13 @@ std::string ToUtf8(std::string_view narrow);
 // code page (nothing is substituted).
 bool TryToUtf8(std::string_view narrow, std::string& out);
 
+// Text in the named encoding (any iconv name) in the process code page: what cannot be
+// read or held becomes "?"; an encoding iconv does not know keeps the ASCII bytes only.
+std::string FromEncoding(std::string_view text, const char* encoding);
+// The system's text for an errno value in the process code page. The C library writes it
+// in the encoding of the locale (after setlocale, translated), not in ours.
+std::string SystemErrorText(int error);
+
 // True when every byte is below 0x80: the same text in every code page we accept.
 bool IsAscii(std::string_view s);
 

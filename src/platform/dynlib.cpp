@@ -8,6 +8,7 @@
 #include <cfenv>
 #include <cstring>
 
+#include "platform/codepage.h"
 #include "platform/paths.h"
 
 namespace ryn {
@@ -68,7 +69,7 @@ std::vector<OsDirEntry> ListDirectory(const OsPath& path) {
 
 std::string DirectoryListProblem(const OsPath& path) {
   DIR* dir = opendir(path.c_str());
-  if (!dir) return std::strerror(errno);
+  if (!dir) return SystemErrorText(errno);
   closedir(dir);
   return {};
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 
@@ -48,7 +49,7 @@ void TMemoryStream::SetSize(int64_t size) {
 namespace {
 constexpr size_t kWriteBuffer = 64 * 1024;
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() { return SystemErrorText(errno); }
 }  // namespace
 
 namespace {

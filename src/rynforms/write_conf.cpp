@@ -144,9 +144,7 @@ void TWriteConfigWise::LoadFrom(TRynExport* Engine) {
   edtpath->SetText(FWorkEngine->FileName());
   cbPartType->SetItemIndex(FWorkEngine->DataType());
   FillFieldLists();
-  // Columns whose heading the data type's catalogue lacks are not shown, and go at the
-  // next check of the fields page.
-  for (const std::string& column : FWorkEngine->SelectedColumns()) MoveToSelected(LineName(column));
+  ShowSelectedColumns();
   edtCode->SetText(FWorkEngine->UnitCode());
   edtyear->SetText(FWorkEngine->Year());
   edtPeriod->SetText(FWorkEngine->Period());
@@ -209,9 +207,9 @@ void TWriteConfigWise::CheckIdentity() {
 }
 
 bool TWriteConfigWise::CheckFields() {
-  FWorkEngine->SetDataType(static_cast<uint8_t>(std::max(cbPartType->ItemIndex(), 0)));
-  std::vector<std::string>& columns = FWorkEngine->SelectedColumns();
-  columns.clear();
+  // Built aside: a refused page leaves the copy's columns as they were, so that leaving
+  // the wizard from another page keeps them.
+  std::vector<std::string> columns;
   for (int i = 0; i < lvSel->ItemCount(); ++i) {
     const ui::ListViewItem& item = lvSel->Item(i);
     const std::string value = item.subItems.empty() ? std::string() : item.subItems.front();
@@ -226,9 +224,26 @@ bool TWriteConfigWise::CheckFields() {
       columns.push_back(item.caption + "=" + value);
     }
   }
-  if (!columns.empty()) return true;
+  if (!columns.empty()) {
+    FWorkEngine->SetDataType(static_cast<uint8_t>(std::max(cbPartType->ItemIndex(), 0)));
+    FWorkEngine->SelectedColumns() = std::move(columns);
+    return true;
+  }
   ui::ShowMessageBox(Ansi("请选择要导出的字段"), Ansi("提示"), ui::kMbOk | ui::kMbIconInformation);
   return false;
+}
+
+void TWriteConfigWise::ShowSelectedColumns() {
+  for (const std::string& column : FWorkEngine->SelectedColumns()) {
+    const std::string_view name = LineName(column);
+    if (lvList->FindCaption(name) >= 0) {
+      MoveToSelected(name);
+    } else {
+      // A column the catalogue lacks (options written by hand, or a catalogue edited since)
+      // is still what the engine exports: shown as chosen, so that the check keeps it.
+      lvSel->AddItem(std::string(name), {std::string(LineValue(column))});
+    }
+  }
 }
 
 void TWriteConfigWise::MoveToSelected(std::string_view Name) { MoveItem(*lvList, *lvSel, Name); }

@@ -67,6 +67,8 @@ class TWriteConfigWise final : public TCustomConfig {
   bool CheckFile();
   void CheckIdentity();
   bool CheckFields();
+  // lvSel filled from the copy's selected columns, in their order.
+  void ShowSelectedColumns();
 
   // The edit's ellipsis: the save dialog chooses the exchange file.
   void edtpathButtonClick();

@@ -177,8 +177,11 @@ void TTransFrom::SetFrame(TTransFrame* frame) {
   if (!FFrame) return;
   FSavedSink = FFrame->Events();
   FFrame->SetEvents(this);
-  for (Side* side : {&FSource, &FDest})
-    if (ITransEngine* engine = Engine(*side)) side->list->SetItemIndex(side->list->IndexOf(engine->GetName()));
+  for (Side* side : {&FSource, &FDest}) {
+    ITransEngine* engine = Engine(*side);
+    side->preset = engine != nullptr;
+    if (engine) side->list->SetItemIndex(side->list->IndexOf(engine->GetName()));
+  }
   SideStep(FSource);
   UpdateButtons();
 }
@@ -192,7 +195,7 @@ void TTransFrom::SideStep(Side& side) {
     if (engine->IsActive() || engine->Init(side.direction)) {
       engine->SetEvents(this);
       StartConfig(side, engine);
-      if (Replaceable(side)) {
+      if (Replaceable(side) && !(side.preset && side.config)) {
         ShowPage(side.selectPage);
       } else if (side.config) {
         side.config->First();
@@ -351,6 +354,7 @@ void TTransFrom::BackFromSourceConfig() {
 
 void TTransFrom::ChoiceChanged(Side& side) {
   if (!FFrame) return;
+  side.preset = false;
   if (side.config) {
     IntfPtr<IEngineConfig> config = std::move(side.config);
     config->Fina();

@@ -77,6 +77,10 @@ class TTransFrom final : public TInterfacedObject, public virtual ITransEvents, 
     // The engine whose wizard was asked for, so that one refusing to start is not asked
     // again on every pass; cleared whenever the side's engine changes.
     mutable const ITransEngine* configAsked = nullptr;
+    // The engine was the frame's before the wizard started (the caller's choice): its
+    // wizard is shown first, not the list it could be replaced from. The user's own pick
+    // ends it.
+    bool preset = false;
   };
   int FMessagesShown = 0;  // message boxes shown for the engines' messages
 

@@ -139,7 +139,15 @@ void Control::Changed(Change what) {
 void Control::CreatePeers() {
   Backend* backend = Application::Instance().GetBackend();
   if (!backend) return;
-  if (!peer_) peer_ = backend->CreatePeer(*this);
+  if (!peer_) {
+    peer_ = backend->CreatePeer(*this);
+    // A child that got its peer first (a form shown inside a parent not yet on screen, as
+    // an engine's wizard started before the host's window) is placed now that there is a
+    // parent peer to hold it.
+    if (peer_)
+      for (Control* child : children_)
+        if (child->peer_) child->peer_->Changed(Change::kParent);
+  }
   for (Control* child : children_) child->CreatePeers();
 }
 

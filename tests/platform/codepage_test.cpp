@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "platform/codepage.h"
 #include "platform/text.h"
 
@@ -35,6 +37,32 @@ TEST(CodePageTest, BadInputIsReplacedNotDropped) {
   EXPECT_EQ(ToWide(broken), u"a\uFFFD");
   // A character the code page cannot hold becomes "?".
   EXPECT_EQ(ToNarrow(u"x\U0001F600y").find('?') != std::string::npos, IsGbk());
+}
+
+// The C library's error texts come in the locale's encoding (UTF-8 on a Chinese desktop)
+// while ours are in the process code page: a message joining both must be one encoding.
+TEST(CodePageTest, TextsOfAnotherEncodingComeInTheProcessCodePage) {
+  const std::string gbk = "\xC3\xBB\xD3\xD0\xC4\xC7\xB8\xF6\xCE\xC4\xBC\xFE\xBB\xF2\xC4\xBF\xC2\xBC";  // 没有那个文件或目录
+  const std::string utf8 =
+      "\xE6\xB2\xA1\xE6\x9C\x89\xE9\x82\xA3\xE4\xB8\xAA\xE6\x96\x87\xE4\xBB\xB6\xE6\x88\x96\xE7\x9B\xAE\xE5\xBD\x95";
+  const std::string ours = IsGbk() ? gbk : utf8;
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* encoding;
+    std::string expected;
+  } const cases[] = {
+      {"ASCII passes", "No such file or directory", "ANSI_X3.4-1968", "No such file or directory"},
+      {"UTF-8 of a Chinese locale", utf8, "UTF-8", ours},
+      {"the name spelled otherwise", utf8, "utf8", ours},
+      {"GBK of a Chinese locale", gbk, "GB18030", ours},
+      {"bytes that are no character", "a\xFF" + utf8.substr(0, 3), "UTF-8", "a?" + ours.substr(0, IsGbk() ? 2 : 3)},
+      {"an encoding iconv does not know keeps only ASCII", "a" + utf8.substr(0, 3), "NO-SUCH-ENCODING", "a???"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FromEncoding(c.text, c.encoding), c.expected) << c.what;
+  // The tests run in the C locale: the untranslated ASCII text.
+  EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
+  EXPECT_TRUE(IsAscii(SystemErrorText(EACCES)));
 }
 
 TEST(CodePageTest, CharLengthStepsOverWholeCharacters) {

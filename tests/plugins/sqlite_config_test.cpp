@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -204,6 +205,60 @@ TEST_F(SqliteConfigTest, AQueryIsPreferredOverAChosenTable) {
   EXPECT_EQ(preview.Item(2).caption, "25");
   host.Update();
   EXPECT_EQ(host.Options(), OptionsText({{"数据库", db}, {"查询", "SELECT age FROM people WHERE age > 22"}}));
+}
+
+// What the source page last took decides, whatever the engine or the copy held before: a
+// query cleared for a table is gone (its error with it), a table left for a query too.
+TEST_F(SqliteConfigTest, TheLastChoiceOfTheSourcePageIsTheOnlyOne) {
+  const std::string query = "SELECT age FROM people";
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, std::string>> engine;  // the options the engine starts with
+    std::vector<std::string> queries;  // typed and checked in turn before the final choice
+    bool refused;                      // the last of them is refused
+    std::string finalQuery, finalTable;
+    std::string options;  // of the engine after Update
+    int fields;
+  } const cases[] = {
+      {"a query checked, cleared for a table", {}, {query}, false, "", "zeta",
+       OptionsText({{"数据库", db}, {"表", "zeta"}}), 1},
+      {"a refused query cleared for a table", {}, {"SELEC broken"}, true, "", "zeta",
+       OptionsText({{"数据库", db}, {"表", "zeta"}}), 1},
+      {"the engine's query cleared for a table", {{"数据库", db}, {"查询", query}}, {}, false, "", "zeta",
+       OptionsText({{"数据库", db}, {"表", "zeta"}}), 1},
+      {"the engine's table left for a query", {{"数据库", db}, {"表", "zeta"}}, {}, false, query, "",
+       OptionsText({{"数据库", db}, {"查询", query}}), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WizardHost fresh{kLibrary};  // one for each case
+    if (!c.engine.empty()) {
+      ASSERT_EQ(fresh.SetOptions(OptionsText(c.engine)), 0);
+    }
+    ASSERT_EQ(fresh.Open(), 0);
+    fresh.First();
+    ASSERT_TRUE(ui::ReplaceText(fresh.Get<ui::ButtonEdit>("edtDatabase"), db));
+    ASSERT_EQ(fresh.Check(), 0);
+    fresh.Next();
+    auto& sql = fresh.Get<ui::Edit>("edtSql");
+    auto& tables = fresh.Get<ui::ListBox>("lbTables");
+    for (const std::string& q : c.queries) {
+      ASSERT_TRUE(ui::ReplaceText(sql, q));
+      EXPECT_EQ(fresh.Check(), c.refused && &q == &c.queries.back() ? -1 : 0);
+    }
+    fresh.TakeBoxes();
+    ASSERT_TRUE(ui::ReplaceText(sql, c.finalQuery));
+    if (!c.finalTable.empty()) {
+      ASSERT_TRUE(ui::Select(tables, tables.IndexOf(c.finalTable)));
+    }
+    EXPECT_EQ(fresh.Check(), 0);
+    EXPECT_TRUE(fresh.TakeBoxes().empty()) << "no error of an earlier query";
+    EXPECT_EQ(fresh.FieldCount(fresh.Port()), c.fields);
+    fresh.Update();
+    EXPECT_EQ(fresh.Options(), c.options);
+    EXPECT_EQ(fresh.FieldCount(fresh.engine), c.fields);
+    fresh.Fina();
+  }
 }
 
 TEST_F(SqliteConfigTest, TheWizardShowsTheEnginesSettingsAndFinaWithoutUpdateKeepsThem) {

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "rynforms/exchange_host.h"
 #include "rynforms/fields_dialog_user.h"
+#include "support/temp_dir.h"
 
 namespace ryn {
 namespace {
@@ -35,7 +37,8 @@ TEST(WriteConfFieldsTest, TheListsShowTheDataTypesCatalogueAndAChangeEmptiesTheS
   auto& type = host.Get<ui::ComboBox>("cbPartType");
   EXPECT_EQ(type.Text(), Ansi("浮动数据"));
   EXPECT_EQ(host.Captions("lvList"), (Names{"C", "D"})) << "sorted, the selected ones taken out";
-  EXPECT_EQ(host.Captions("lvSel"), (Names{"B", "A"})) << "in the engine's order; Z is not in the catalogue";
+  EXPECT_EQ(host.Captions("lvSel"), (Names{"B", "Z", "A"})) << "in the engine's order, Z though the catalogue lacks it";
+  EXPECT_EQ(host.Get<ui::ListView>("lvSel").Item(1).subItems, Names{"z"});
   EXPECT_EQ(host.Get<ui::ListView>("lvSel").Item(0).subItems, Names{"b"});
 
   ASSERT_TRUE(ui::Select(type, Ansi("固定数据")));
@@ -114,6 +117,65 @@ TEST(WriteConfFieldsTest, TheCheckKeepsOneColumnPerHeading) {
       EXPECT_EQ(ConfigCheckSucceed(host.config), -1);
       EXPECT_EQ(host.TakeBoxes().size(), 1u);
     }
+  }
+}
+
+// The sample options name their columns without a catalogue: the fields page shows them
+// as chosen and the check keeps them; a refused fields page (its selection emptied by a
+// change of data type) leaves the copy's columns alone, so finishing from another page
+// still exports them.
+TEST(WriteConfFieldsTest, TheSamplesColumnsWithoutACatalogueAreShownAndKept) {
+  testing::TempDir dir;
+  const std::string sample = testing::TempDir::Read(RYNFILER_SAMPLE_DIR "/ryn_export.options");
+  ASSERT_NE(sample.find("选择列"), std::string::npos);
+  const std::string options =
+      FromUtf8(std::regex_replace(sample, std::regex("文件名=[^;]*;"), "文件名=" + dir.Path("out.ryn") + ";"));
+  const Names columns{"单位代码=DWDM", "单位名称=DWMC", "营业收入(万元)=YYSR", "利润率(%)=LRL", "从业人数=CYRS", "规模=GM", "备注=BZ"};
+  std::string joined;
+  for (const std::string& c : columns) joined += (joined.empty() ? "" : "\r\n") + Ansi(c);
+
+  struct Case {
+    const char* what;
+    std::function<void(ExchangeHost&)> act;  // from the fields page, before 确定
+  } const cases[] = {
+      {"确定 on the fields page", [](ExchangeHost& host) { EXPECT_EQ(host.Check(), 0); }},
+      {"back to the identity page, 确定 there",
+       [](ExchangeHost& host) {
+         host.Previous();
+         EXPECT_EQ(host.Check(), 0);
+       }},
+      {"确定 on the fields page, then back and 确定 on the identity page",
+       [](ExchangeHost& host) {
+         EXPECT_EQ(host.Check(), 0);
+         host.Previous();
+         EXPECT_EQ(host.Check(), 0);
+       }},
+      {"the selection emptied and refused, then 确定 on the identity page",
+       [](ExchangeHost& host) {
+         ASSERT_TRUE(ui::Select(host.Get<ui::ComboBox>("cbPartType"), Ansi("浮动数据")));
+         EXPECT_EQ(host.Check(), -1);
+         EXPECT_EQ(host.TakeBoxes().size(), 1u);
+         host.Previous();
+         EXPECT_EQ(host.Check(), 0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExchangeHost host;
+    host.SetOptions(options);
+    ASSERT_EQ(host.Open(), RYN_OK);
+    host.Last();
+    ASSERT_EQ(host.ShownPage(), "WZTabSheet2");
+    Names shown;
+    for (const std::string& caption : host.Captions("lvSel")) shown.push_back(ToUtf8(caption));
+    EXPECT_EQ(shown.size(), columns.size());
+    for (size_t i = 0; i < shown.size() && i < columns.size(); ++i)
+      EXPECT_EQ(shown[i] + "=" + ToUtf8(host.Get<ui::ListView>("lvSel").Item(static_cast<int>(i)).subItems.at(0)),
+                columns[i]);
+    c.act(host);
+    host.Update();
+    EXPECT_EQ(host.Engine()["选择列"], joined);
+    EXPECT_TRUE(host.TakeBoxes().empty());
   }
 }
 

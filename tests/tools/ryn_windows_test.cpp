@@ -85,38 +85,65 @@ TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
             "@\r\n" + Ansi("代码\t名称\t金额") + "\r\nU1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@");
 }
 
-// The source file goes away between its page and 完成: the user is told, the wizard stays
-// on its page and nothing is run; closing the wizard then is a cancel (status 1), never a
-// success, and the file already there is left as it was.
-TEST_F(RynWindowsTest, AFinishThatCannotApplyTheSettingsStaysInTheWizard) {
+// The source file goes away before 完成: the user is told, the wizard stays on its page and
+// nothing is run; closing the wizard then is a cancel (status 1), never a success. Gone
+// after a 完成 that succeeded, the run refuses to start (status 1). Either way the file
+// already there is left as it was.
+TEST_F(RynWindowsTest, ASourceGoneBeforeTheRunNeverTouchesTheDestination) {
   const std::string csv = dir.Path("in.csv"), out = dir.Path("out.ryn");
-  testing::TempDir::Write(csv, "code\r\n1\r\n");
-  testing::TempDir::Write(out, "last month");
-  std::vector<std::string> pagesAfterFinish;
-  size_t boxes = 0;
-  ui::ScopedModalDriver driver([&](ui::Form& form) {
-    if (form.Caption() != Ansi("配置向导")) return;
-    auto& next = ui::ControlOf<ui::Button>(form, "btnNxt");
-    ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), Ansi("CSV文件")));
-    ASSERT_TRUE(ui::Click(next));
-    ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::ButtonEdit>(form, "edtFile"), csv));
-    for (int i = 0; i < 8 && ActivePage(form) != "TabRelation"; ++i) ASSERT_TRUE(ui::Click(next));
-    ASSERT_EQ(ActivePage(form), "TabRelation");
-    ASSERT_TRUE(ui::EditRowValue(ui::ControlOf<ui::ValueListEditor>(form, "edtRelations"), 0, "Import(0)"));
-    std::remove(csv.c_str());
-    ASSERT_TRUE(ui::Click(next));  // 完成
-    pagesAfterFinish.push_back(ActivePage(form));
-    boxes = ui::Application::Instance().Dialogs().MessageBoxes().size();
-    ui::Application::Instance().Dialogs().Reset();
-  });
-  const Outcome o = RunCommand(tool::RunWizard, {"--to", "Ryn文件", "--to-options",
-                                                 "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=0;文件名=" + out +
-                                                     ";选择列={代码=DM};报表信息={[固定数据]\r\n代码=DM\r\n}",
-                                                 "--dir", RYNFILER_ENGINE_DIR});
-  EXPECT_EQ(o.status, 1) << o.err;
-  EXPECT_EQ(pagesAfterFinish, std::vector<std::string>{"TabRelation"});
-  EXPECT_GE(boxes, 1u) << "the user is told why";
-  EXPECT_EQ(testing::TempDir::Read(out), "last month");
+  struct Case {
+    const char* what;
+    bool preset;           // the source named with --from, else picked on the source page
+    bool goneAfterFinish;  // removed once 完成 was accepted, else just before 完成
+    Lines pagesAfterFinish;
+    const char* err;
+  } const cases[] = {
+      {"picked, gone before 完成", false, false, {"TabRelation"}, "cancelled"},
+      {"named with --from, gone before 完成", true, false, {"TabRelation"}, "cancelled"},
+      {"picked, gone after 完成", false, true, {}, "the transfer failed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir::Write(csv, "code\r\n1\r\n");
+    testing::TempDir::Write(out, "last month");
+    Lines pagesAfterFinish;
+    size_t boxes = 0;
+    bool logShown = false;
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      if (form.Caption() != Ansi("配置向导")) {
+        logShown = true;  // the run's log, telling why it did not start
+        ui::Click(ui::ControlOf<ui::Button>(form, "btnClose"));
+        return;
+      }
+      auto& next = ui::ControlOf<ui::Button>(form, "btnNxt");
+      if (!c.preset) {
+        ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), Ansi("CSV文件")));
+        ASSERT_TRUE(ui::Click(next));
+        ASSERT_TRUE(ui::ReplaceText(ui::ControlOf<ui::ButtonEdit>(form, "edtFile"), csv));
+      }
+      for (int i = 0; i < 8 && ActivePage(form) != "TabRelation"; ++i) ASSERT_TRUE(ui::Click(next));
+      ASSERT_EQ(ActivePage(form), "TabRelation");
+      ASSERT_TRUE(ui::EditRowValue(ui::ControlOf<ui::ValueListEditor>(form, "edtRelations"), 0, "Import(0)"));
+      if (!c.goneAfterFinish) std::remove(csv.c_str());
+      ASSERT_TRUE(ui::Click(next));  // 完成
+      if (c.goneAfterFinish) std::remove(csv.c_str());
+      else pagesAfterFinish.push_back(ActivePage(form));
+      boxes += ui::Application::Instance().Dialogs().MessageBoxes().size();
+      ui::Application::Instance().Dialogs().Reset();
+    });
+    std::vector<std::string> args;
+    if (c.preset) args = {"--from", "CSV文件", "--from-options", "文件名=" + csv};
+    args.insert(args.end(), {"--to", "Ryn文件", "--to-options",
+                             "单位标识=U1;年度=2024;报表类型=N;时期=3;数据类型=0;文件名=" + out +
+                                 ";选择列={代码=DM};报表信息={[固定数据]\r\n代码=DM\r\n}",
+                             "--dir", RYNFILER_ENGINE_DIR});
+    const Outcome o = RunCommand(tool::RunWizard, args);
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+    EXPECT_EQ(pagesAfterFinish, c.pagesAfterFinish);
+    EXPECT_EQ(boxes >= 1, !c.goneAfterFinish) << "told why in a box before the run, in the log after";
+    EXPECT_EQ(testing::TempDir::Read(out), "last month");
+  }
 }
 
 // The exit statuses of a run made in the wizard, as `ryn transfer` has them: 0 clean, 1 a
@@ -204,6 +231,55 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
     EXPECT_EQ(summary, c.summary);
     EXPECT_EQ(log, c.log);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "nothing beside the files";
+  }
+}
+
+// An engine named with --from is the user's choice already: the wizard opens on its own
+// wizard, which holds the options given with it (or the engine's defaults without);
+// 上一步 leads to the source page with that engine chosen, and 下一步 back into its wizard.
+TEST_F(RynWindowsTest, TheSourceNamedOnTheCommandLineOpensItsWizardWithItsOptions) {
+  const std::string csv = dir.Path("in.csv");
+  testing::TempDir::Write(csv, "a;b\r\n1;2\r\n");
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    const char* control;  // an edit of the engine's first page
+    std::string shown;    // UTF-8: its text
+  } cases[] = {
+      {"CSV with options", {"--from", "CSV文件", "--from-options", "文件名=" + csv + ";列名行=0"}, "edtFile", csv},
+      {"CSV without options", {"--from", "CSV文件"}, "edtFile", ""},
+      {"CSV named in another case", {"--from", "csv文件", "--from-options", "文件名=" + csv}, "edtFile", csv},
+#ifdef RYNFILER_SAMPLE_DIR
+      {"SQLite with options",
+       {"--from", "SQLite数据库", "--from-options", "数据库=" RYNFILER_SAMPLE_DIR "/report_sample.db;表=report"},
+       "edtDatabase", RYNFILER_SAMPLE_DIR "/report_sample.db"},
+      {"SQLite without options", {"--from", "SQLite数据库"}, "edtDatabase", ""},
+#endif
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Lines pages, shown;
+    std::string chosen;
+    ui::ScopedModalDriver driver([&](ui::Form& form) {
+      auto& list = ui::ControlOf<ui::ComboBox>(form, "cbxImport");
+      auto look = [&] {
+        pages.push_back(ActivePage(form));
+        if (pages.back() == "TabConfSrc") shown.push_back(ToUtf8(ui::ControlOf<ui::Edit>(form, c.control).Text()));
+      };
+      look();
+      ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnPre")));
+      look();
+      chosen = ToUtf8(list.Text());
+      ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnNxt")));
+      look();
+    });
+    c.args.insert(c.args.end(), {"--dir", RYNFILER_ENGINE_DIR});
+    const Outcome o = RunCommand(tool::RunWizard, c.args);
+    EXPECT_EQ(o.status, 1) << "closed without finishing";
+    EXPECT_NE(o.err.find("cancelled"), std::string::npos) << o.err;
+    EXPECT_EQ(pages, (Lines{"TabConfSrc", "TabSelSrc", "TabConfSrc"}));
+    EXPECT_EQ(shown, (Lines{c.shown, c.shown}));
+    EXPECT_EQ(chosen, c.args[1] == "csv文件" ? "CSV文件" : c.args[1]);
   }
 }
 

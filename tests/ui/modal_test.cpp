@@ -287,5 +287,30 @@ TEST_F(ModalTest, ABackendGetsPeersWhenTheFormIsShown) {
   App().SetBackend(nullptr);
 }
 
+// A form shown inside a control whose window has no peer yet (an engine's wizard started
+// before the host's window is shown) gets its peer at once, and is placed again once the
+// control it sits in has a peer to hold it; the peers made earlier are not made twice.
+TEST_F(ModalTest, AFormShownInsideAControlWithoutPeerIsPlacedOnceTheControlHasOne) {
+  RecordingBackend backend;
+  App().SetBackend(&backend);
+  {
+    Form host;
+    host.SetName("host");
+    Panel& page = host.Create<Panel>("page");
+    Form inner;
+    inner.SetName("inner");
+    inner.SetParentWindow(page.Handle());
+    inner.Create<Label>("label");
+    inner.Show();
+    EXPECT_EQ(backend.log, (std::vector<std::string>{"peer inner", "peer label", "inner:4"}));
+    backend.log.clear();
+    host.Show();
+    const std::string placed = "inner:" + std::to_string(static_cast<int>(Change::kParent));
+    EXPECT_EQ(backend.log, (std::vector<std::string>{"peer host", "peer page", placed, "host:4"}));
+    inner.SetParentWindow(0);
+  }
+  App().SetBackend(nullptr);
+}
+
 }  // namespace
 }  // namespace ryn::ui

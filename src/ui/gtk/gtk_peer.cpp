@@ -1,5 +1,6 @@
 #include "ui/gtk/gtk_peer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -17,6 +18,36 @@ const char* CodePageName() {
     return std::string(env && *env ? env : "GBK");
   }();
   return name.c_str();
+}
+
+// What GTK gets must be UTF-8 whatever the bytes: a text joining ours with another
+// encoding's (an error text of the system, say) would otherwise reach Pango raw. Bytes
+// that are no character become U+FFFD, one each; the rest of the text is kept.
+std::string ToUtf8Lenient(const char* text, size_t size) {
+  GIConv cd = g_iconv_open("UTF-8", CodePageName());
+  if (cd == reinterpret_cast<GIConv>(-1)) {
+    gchar* valid = g_utf8_make_valid(text, static_cast<gssize>(size));
+    std::string result(valid);
+    g_free(valid);
+    return result;
+  }
+  std::string out;
+  char buffer[1024];
+  gchar* in = const_cast<gchar*>(text);
+  gsize inLeft = size;
+  while (inLeft > 0) {
+    gchar* dst = buffer;
+    gsize dstLeft = sizeof buffer;
+    const gsize r = g_iconv(cd, &in, &inLeft, &dst, &dstLeft);
+    out.append(buffer, sizeof buffer - dstLeft);
+    if (r != static_cast<gsize>(-1) || errno == E2BIG) continue;
+    out += "\xEF\xBF\xBD";
+    ++in;
+    --inLeft;
+    g_iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  g_iconv_close(cd);
+  return out;
 }
 
 std::string Convert(const char* text, gssize size, const char* to, const char* from) {
@@ -62,16 +93,27 @@ void SwapClass(GtkWidget* widget, std::string& current, const std::string& next)
   if (!current.empty()) gtk_style_context_add_class(style, current.c_str());
 }
 
+bool CodePageIsUtf8() {
+  const char* name = CodePageName();
+  return g_ascii_strcasecmp(name, "UTF-8") == 0 || g_ascii_strcasecmp(name, "UTF8") == 0;
+}
+
 }  // namespace
 
 std::string ToUtf8(const std::string& narrow) {
-  if (g_ascii_strcasecmp(CodePageName(), "UTF-8") == 0) return narrow;
-  return Convert(narrow.data(), static_cast<gssize>(narrow.size()), "UTF-8", CodePageName());
+  if (CodePageIsUtf8()) {
+    if (g_utf8_validate(narrow.data(), static_cast<gssize>(narrow.size()), nullptr)) return narrow;
+    gchar* valid = g_utf8_make_valid(narrow.data(), static_cast<gssize>(narrow.size()));
+    std::string result(valid);
+    g_free(valid);
+    return result;
+  }
+  return ToUtf8Lenient(narrow.data(), narrow.size());
 }
 
 std::string FromUtf8(const char* utf8) {
   if (!utf8) return {};
-  if (g_ascii_strcasecmp(CodePageName(), "UTF-8") == 0) return utf8;
+  if (CodePageIsUtf8()) return utf8;
   return Convert(utf8, -1, CodePageName(), "UTF-8");
 }
 
@@ -108,9 +150,6 @@ void GtkPeer::Init() {
   updating_ = false;
   gtk_widget_add_events(Inner(), GDK_BUTTON_PRESS_MASK);
   Connect(Inner(), "button-press-event", G_CALLBACK(OnButtonPress));
-  // Controls made before this one's peer wait for it to take them in.
-  for (Control* child : control_.Children())
-    if (GtkPeer* peer = Of(child)) peer->Attach();
 }
 
 void GtkPeer::Attach() {

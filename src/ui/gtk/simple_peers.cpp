@@ -144,7 +144,7 @@ class GaugePeer : public GtkPeer {
     if (what != Change::kValue) return;
     GtkProgressBar* bar = GTK_PROGRESS_BAR(Outer());
     gtk_progress_bar_set_fraction(bar, gauge_.PercentDone() / 100.0);
-    gtk_progress_bar_set_text(bar, gauge_.Text().c_str());
+    gtk_progress_bar_set_text(bar, ToUtf8(gauge_.Text()).c_str());
   }
 
  private:

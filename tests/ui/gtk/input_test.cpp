@@ -4,6 +4,11 @@
 // control's own input path filters it, and dropped when the control is gone by then.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +21,8 @@
 #include "ui/controls.h"
 #include "support/ui_driver.h"
 #include "ui/form.h"
+#include "transport/registries.h"
+#include "window_commands.h"
 
 // Last: Xlib's macros would clash with the headers above.
 #include <gdk/gdkx.h>
@@ -81,6 +88,10 @@ TEST_F(GtkInputTest, WhatProgramCodeSetsReachesTheWidgets) {
   ASSERT_NE(WindowOf(form), nullptr);
   label.SetCaption(Ansi("传输数据"));
   EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(Widget(GTK_TYPE_LABEL))), "传输数据");
+  // A byte that is no character of the code page (a text joined with another encoding's)
+  // costs that byte only: the toolkit always gets UTF-8, and the rest stays readable.
+  label.SetCaption(Ansi("传输") + "\xFF" + Ansi("数据"));
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(Widget(GTK_TYPE_LABEL))), "传输\uFFFD数据");
   edit.SetText(Ansi("文本"));
   EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(Widget(GTK_TYPE_ENTRY))), "文本");
   EXPECT_EQ(changes, 1);  // the entry's echo of the program's text is no user input
@@ -181,6 +192,45 @@ TEST(GtkLogWindowTest, TheCountsOfTheRunAreOnScreenAtItsEnd) {
   frame.Execute();
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(dest->records.size(), 2u);
+}
+
+// Every entry below widget, depth first.
+void Entries(GtkWidget* widget, std::vector<GtkWidget*>& found) {
+  if (GTK_IS_ENTRY(widget)) found.push_back(widget);
+  if (!GTK_IS_CONTAINER(widget)) return;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  for (GList* c = children; c; c = c->next) Entries(GTK_WIDGET(c->data), found);
+  g_list_free(children);
+}
+
+// The wizard of an engine named with --from is started before the transfer wizard's window
+// exists; it must still be on screen on the page the window opens on, with the options.
+TEST(GtkWizardTest, TheWizardOfTheSourceNamedOnTheCommandLineIsOnScreen) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  const std::string csv = std::filesystem::temp_directory_path() / "rynfiler-gtk-wizard.csv";
+  {
+    std::ofstream(csv, std::ios::binary) << "a,b\r\n1,2\r\n";
+  }
+  int shown = -1;
+  ScopedModalDriver driver([&](Form& form) {
+    std::vector<GtkWidget*> entries;
+    Entries(WindowOf(form), entries);
+    shown = 0;
+    for (GtkWidget* entry : entries) {
+      if (gtk_entry_get_text(GTK_ENTRY(entry)) != csv) continue;
+      GtkAllocation at;
+      gtk_widget_get_allocation(entry, &at);
+      if (gtk_widget_is_visible(entry) && gtk_widget_get_mapped(entry) && at.width > 1 && at.height > 1) ++shown;
+    }
+  });
+  const std::string args[] = {"--from", "CSV文件", "--from-options", "文件名=" + csv, "--dir", RYNFILER_ENGINE_DIR};
+  std::vector<std::string_view> views(std::begin(args), std::end(args));
+  std::ostringstream out, err;
+  EXPECT_EQ(tool::RunWizard(views, out, err), 1) << err.str();
+  FreeTransEngineFactories();
+  std::remove(csv.c_str());
+  EXPECT_EQ(shown, 1);
 }
 
 }  // namespace
