@@ -182,6 +182,42 @@ TEST_F(GtkInputTest, KeysTypedIntoTheEntryStayAsTyped) {
   }
 }
 
+// An editable memo follows its view the same way; a line break typed at the end stays in the
+// view although the control counts no line for it until something follows.
+TEST(GtkMemoTest, TypingIntoAMemo) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  for (bool slow : {true, false}) {
+    Form form;
+    form.SetClientSize(200, 100);
+    RichText& memo = form.Create<RichText>("memo");
+    memo.SetBounds(0, 0, 200, 100);
+    memo.SetReadOnly(false);
+    int changes = 0;
+    memo.OnChange = [&] { ++changes; };
+    form.Show();
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(Find(WindowOf(form), GTK_TYPE_TEXT_VIEW)));
+    auto text = [&] {
+      GtkTextIter start, end;
+      gtk_text_buffer_get_bounds(buffer, &start, &end);
+      gchar* all = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+      std::string result = all;
+      g_free(all);
+      return result;
+    };
+    for (const char* key : {"年", "\n", "b"}) {
+      gtk_text_buffer_insert_at_cursor(buffer, key, -1);
+      if (slow) ProcessMessages();
+    }
+    ProcessMessages();
+    EXPECT_EQ(text(), "年\nb") << slow;
+    EXPECT_EQ(memo.Lines(), (std::vector<std::string>{Ansi("年"), "b"})) << slow;
+    EXPECT_EQ(changes, 2) << slow;  // the line break alone changes no line
+    memo.SetText("x");
+    EXPECT_EQ(text(), "x") << slow;
+  }
+}
+
 TEST_F(GtkInputTest, InputForAControlThatIsGoneIsDropped) {
   auto gone = std::make_unique<Form>();
   auto& b = gone->Create<Button>("b");
