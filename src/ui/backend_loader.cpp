@@ -65,6 +65,17 @@ bool UseBackend(std::string_view name, std::string* error) {
 
 std::string BackendName() { return gName; }
 
+namespace {
+
+// A process whose windows tests answer through the headless loop, on a toolkit's windows:
+// set by the test registrations, never by a user.
+bool Scripted() {
+  const char* env = std::getenv("RYNFILER_UI_SCRIPTED");
+  return env && *env && std::string_view(env) != "0";
+}
+
+}  // namespace
+
 void Application::ChooseBackend() {
   const char* env = std::getenv("RYNFILER_UI");
   std::string choice = env && *env ? env : "";
@@ -72,17 +83,14 @@ void Application::ChooseBackend() {
   if (choice.empty()) {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) return;
-    // Chosen for a user: the real dialogs too. Without the module it stays headless.
-    if (Backend* backend = LoadModule("gtk", nullptr)) {
-      backend_ = backend;
-      gName = "gtk";
-      if (DialogService* dialogs = backend->Dialogs()) dialogs_ = dialogs;
-    }
-    return;
+    choice = "gtk";
   }
+  // Without the module it stays headless. A user's choice brings the real dialogs too, and
+  // with them modal loops that wait for the user.
   if (Backend* backend = LoadModule(choice, nullptr)) {
     backend_ = backend;
     gName = choice;
+    if (DialogService* dialogs = backend->Dialogs(); dialogs && !Scripted()) dialogs_ = dialogs;
   }
 }
 

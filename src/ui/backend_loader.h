@@ -1,7 +1,9 @@
 // Choosing the backend of the process. The toolkit backends are modules of their own beside
 // this library (librynfiler-ui-NAME.so), loaded on first need so that the adapter itself
 // needs nothing but the C++ library. RYNFILER_UI names the choice: "headless", or a
-// module name ("gtk"); unset, the GTK module is tried when an X display is set.
+// module name ("gtk"); unset, the GTK module is tried when an X display is set. Either way
+// the module's real dialogs come with it, unless RYNFILER_UI_SCRIPTED=1 (the tests' switch)
+// keeps the scripted dialog service and the headless loop answering the modal forms.
 #pragma once
 
 #include <string>

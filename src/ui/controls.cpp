@@ -17,6 +17,14 @@ bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-
 
 }  // namespace
 
+std::string NumberChars(std::string_view text) {
+  std::string kept;
+  // Byte-wise: the trail bytes of GBK and UTF-8 (0x40 and up) never pass for these.
+  for (char c : text)
+    if (IsNumberChar(c)) kept += c;
+  return kept;
+}
+
 void Panel::SetCaption(std::string caption) {
   caption_ = std::move(caption);
   Changed(Change::kCaption);
@@ -105,9 +113,22 @@ void Edit::SetNumberMode(bool value) {
 void Edit::UserType(std::string_view text) {
   if (readOnly_) return;
   std::string typed(text);
-  if (numberMode_) typed.erase(std::remove_if(typed.begin(), typed.end(), [](char c) { return !IsNumberChar(c); }), typed.end());
+  if (numberMode_) typed = NumberChars(typed);
   if (typed.empty() && selLength_ == 0) return;
   SetSelText(typed);
+}
+
+bool Edit::UserSetText(std::string_view text) {
+  if (readOnly_) return false;
+  std::string next = numberMode_ ? NumberChars(text) : std::string(text);
+  const bool changed = next != text_;
+  text_ = std::move(next);
+  selStart_ = static_cast<int>(text_.size());
+  selLength_ = 0;
+  if (!changed) return true;
+  Changed(Change::kText);
+  Fire(OnChange);
+  return true;
 }
 
 void ButtonEdit::UserClickButton() { Fire(OnButtonClick); }
@@ -156,17 +177,30 @@ std::string RichText::Text() const {
   return text;
 }
 
-void RichText::SetText(std::string_view text) {
-  lines_.clear();
+std::vector<std::string> RichText::SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
-    lines_.emplace_back(text.substr(start, end - start));
+    lines.emplace_back(text.substr(start, end - start));
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
     start = end + 1;
   }
+  return lines;
+}
+
+void RichText::SetText(std::string_view text) {
+  lines_ = SplitLines(text);
   Changed(Change::kText);
+}
+
+bool RichText::UserSetText(std::string_view text) {
+  if (readOnly_) return false;
+  const std::string before = Text();
+  SetText(text);
+  if (Text() != before) Fire(OnChange);
+  return true;
 }
 
 void RichText::SetReadOnly(bool value) {

@@ -71,6 +71,9 @@ class RYN_UI_API Button : public Control {
   int modalResult_ = kMrNone;
 };
 
+// The characters of text that number mode lets through (digits, signs, decimal point).
+RYN_UI_API std::string NumberChars(std::string_view text);
+
 // Positions are byte offsets into the text.
 class RYN_UI_API Edit : public Control {
  public:
@@ -93,6 +96,10 @@ class RYN_UI_API Edit : public Control {
   void SetNumberMode(bool value);
   // Typing: nothing when read-only; in number mode other characters are dropped.
   void UserType(std::string_view text);
+  // The whole text as the user's editing in a toolkit's entry left it (typing, paste,
+  // delete, input methods): the same filter as typing, the caret after the text; false
+  // when the edit is read-only.
+  bool UserSetText(std::string_view text);
 
   std::function<void()> OnChange;
 
@@ -145,6 +152,10 @@ class RYN_UI_API RichText : public Control {
   // The lines, each ended by CR LF; setting splits at CR LF, LF or CR.
   std::string Text() const;
   void SetText(std::string_view text);
+  // The lines setting that text gives.
+  static std::vector<std::string> SplitLines(std::string_view text);
+  // The text as the user's editing left it, when not read-only; OnChange follows a change.
+  bool UserSetText(std::string_view text);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool value);
   bool WordWrap() const { return wordWrap_; }
@@ -153,6 +164,8 @@ class RYN_UI_API RichText : public Control {
   void SetScrollBars(ScrollBars bars);
   bool Border() const { return border_; }
   void SetBorder(bool value);
+
+  std::function<void()> OnChange;
 
  private:
   std::vector<std::string> lines_;

@@ -56,6 +56,56 @@ TEST(Controls, TypingIntoAnEdit) {
   }
 }
 
+// What a toolkit's entry reports: its whole text after each edit. The control takes it as
+// typing would have made it and never needs the old selection to do so.
+TEST(Controls, TheWholeTextAsTheUserLeftIt) {
+  struct Case {
+    const char* what;
+    std::string before;
+    bool readOnly, numberMode;
+    std::string reported;
+    bool accepted;
+    std::string result;
+    int changes;
+  } cases[] = {
+      {"typed at the end", "abc", false, false, "abcd", true, "abcd", 1},
+      {"deleted in the middle", "abcd", false, false, "acd", true, "acd", 1},
+      {"emptied", "abcd", false, false, "", true, "", 1},
+      {"the same text is no change", "abcd", false, false, "abcd", true, "abcd", 0},
+      {"read-only keeps its text", "kept", true, false, "typed", false, "kept", 0},
+      {"number mode drops a pasted letter", "1", false, true, "1a2.5", true, "12.5", 1},
+      {"number mode, only letters added", "12", false, true, "12xy", true, "12", 0},
+      {"number mode drops a whole Chinese character", "", false, true, "\xc4\xea" "7", true, "7", 1},
+  };
+  for (const Case& c : cases) {
+    ShownForm form;
+    Edit& edit = form.Create<Edit>("edit");
+    edit.SetText(c.before);
+    edit.SetReadOnly(c.readOnly);
+    edit.SetNumberMode(c.numberMode);
+    edit.SetSelection(0, 1);  // a stale selection of the control plays no part
+    int changes = 0;
+    edit.OnChange = [&] { ++changes; };
+    EXPECT_EQ(edit.UserSetText(c.reported), c.accepted) << c.what;
+    EXPECT_EQ(edit.Text(), c.result) << c.what;
+    EXPECT_EQ(changes, c.changes) << c.what;
+    if (c.accepted) {
+      EXPECT_EQ(edit.SelStart(), static_cast<int>(c.result.size())) << c.what;
+    }
+  }
+  // The lines of a memo: a line break at the end is no line of its own.
+  ShownForm form;
+  RichText& memo = form.Create<RichText>("memo");
+  int changes = 0;
+  memo.OnChange = [&] { ++changes; };
+  EXPECT_FALSE(memo.UserSetText("a\nb"));  // read-only by default
+  memo.SetReadOnly(false);
+  EXPECT_TRUE(memo.UserSetText("a\nb\r\n"));
+  EXPECT_EQ(memo.Lines(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(memo.UserSetText("a\r\nb"));
+  EXPECT_EQ(changes, 1);
+}
+
 TEST(Controls, ProgramCodeAndTheUserOnAnEdit) {
   ShownForm form;
   Edit& edit = form.Create<Edit>("edit");

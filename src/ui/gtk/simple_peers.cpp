@@ -90,24 +90,39 @@ int Chars(const std::string& narrow, int bytes) {
   return static_cast<int>(g_utf8_strlen(head.c_str(), -1));
 }
 
+// The widget owns the user's editing (caret, selection, paste, delete, cursor keys, input
+// methods) and the control follows it: every change of the widget's text is posted to the
+// control whole. While such texts are on their way the control's text is older than the
+// widget's, and writing it back would undo keystrokes typed since (fast typing came out
+// scrambled): the widget takes the control's text again only once the control has caught
+// up, for a text the control refused or a handler changed.
+class UserEdits {
+ public:
+  bool Pending() const { return pending_ > 0; }
+  template <class Peer, class Apply>
+  static void Report(Peer& peer, std::string text, Apply apply) {
+    ++peer.edits_.pending_;
+    peer.PostEdit([text = std::move(text), apply](Control& c) {
+      // The peer of the control now: the one that posted unless the form was shown anew.
+      if (auto* now = dynamic_cast<Peer*>(GtkPeer::Of(&c)); now && now->edits_.pending_ > 0) --now->edits_.pending_;
+      apply(c, text);
+    });
+  }
+
+ private:
+  int pending_ = 0;
+};
+
 class EditPeer : public GtkPeer {
  public:
   explicit EditPeer(Edit& edit) : GtkPeer(edit, gtk_entry_new()), edit_(edit) {
     gtk_entry_set_width_chars(GTK_ENTRY(Outer()), 1);
+    Connect(Outer(), "insert-text", G_CALLBACK(OnInsert));
     Connect(Outer(), "changed", G_CALLBACK(+[](GtkEditable* e, gpointer self) {
               auto* peer = static_cast<EditPeer*>(self);
               if (peer->updating_) return;
-              // What the user typed becomes the text as typing would make it (number mode
-              // drops characters); the entry shows the result after.
-              std::string text = FromUtf8(gtk_entry_get_text(GTK_ENTRY(e)));
-              peer->Post(
-                  [text](Control& c) {
-                    auto& edit = static_cast<Edit&>(c);
-                    if (edit.Text() == text) return;
-                    edit.SelectAll();
-                    edit.UserType(text);
-                  },
-                  Change::kText);
+              UserEdits::Report(*peer, FromUtf8(gtk_entry_get_text(GTK_ENTRY(e))),
+                                [](Control& c, const std::string& text) { static_cast<Edit&>(c).UserSetText(text); });
             }));
     if (edit.Kind() == ControlKind::kButtonEdit) {
       gtk_entry_set_icon_from_icon_name(GTK_ENTRY(Outer()), GTK_ENTRY_ICON_SECONDARY, "document-open-symbolic");
@@ -117,11 +132,19 @@ class EditPeer : public GtkPeer {
     }
   }
 
+  void PostEdit(std::function<void(Control&)> action) { Post(std::move(action), Change::kText); }
+  UserEdits edits_;
+
  protected:
   void Update(Change what) override {
     GtkEntry* entry = GTK_ENTRY(Outer());
-    const std::string text = ToUtf8(edit_.Text());
-    if (what == Change::kText && text != gtk_entry_get_text(entry)) gtk_entry_set_text(entry, text.c_str());
+    if (what == Change::kText && !edits_.Pending()) {
+      const std::string text = ToUtf8(edit_.Text());
+      if (text != gtk_entry_get_text(entry)) {
+        gtk_entry_set_text(entry, text.c_str());
+        gtk_editable_set_position(GTK_EDITABLE(entry), Chars(edit_.Text(), edit_.SelStart()));
+      }
+    }
     if (what == Change::kStyle) gtk_editable_set_editable(GTK_EDITABLE(entry), !edit_.ReadOnly());
     if (what == Change::kSelection) {
       const int start = Chars(edit_.Text(), edit_.SelStart());
@@ -130,6 +153,22 @@ class EditPeer : public GtkPeer {
   }
 
  private:
+  // Number mode keeps other characters out of the entry itself, typed or pasted, so that
+  // the entry never shows what the control would drop.
+  static void OnInsert(GtkEditable* editable, const gchar* text, gint length, gint* position, gpointer self) {
+    auto* peer = static_cast<EditPeer*>(self);
+    if (peer->updating_ || !peer->edit_.NumberMode()) return;
+    const std::string inserted(text, length < 0 ? std::char_traits<char>::length(text) : static_cast<size_t>(length));
+    const std::string kept = NumberChars(inserted);
+    if (kept == inserted) return;
+    if (!kept.empty()) {
+      g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(OnInsert), self);
+      gtk_editable_insert_text(editable, kept.c_str(), static_cast<gint>(kept.size()), position);
+      g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(OnInsert), self);
+    }
+    g_signal_stop_emission_by_name(editable, "insert-text");
+  }
+
   Edit& edit_;
 };
 
@@ -151,22 +190,45 @@ class GaugePeer : public GtkPeer {
   Gauge& gauge_;
 };
 
+std::string BufferText(GtkTextBuffer* buffer) {
+  GtkTextIter start, end;
+  gtk_text_buffer_get_bounds(buffer, &start, &end);
+  gchar* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+  std::string result = text;
+  g_free(text);
+  return result;
+}
+
 class RichTextPeer : public GtkPeer {
  public:
   explicit RichTextPeer(RichText& rich) : GtkPeer(rich, gtk_scrolled_window_new(nullptr, nullptr)), rich_(rich) {
     view_ = gtk_text_view_new();
     gtk_container_add(GTK_CONTAINER(Outer()), view_);
     gtk_widget_show(view_);
+    Connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_)), "changed", G_CALLBACK(+[](GtkTextBuffer* buffer, gpointer self) {
+              auto* peer = static_cast<RichTextPeer*>(self);
+              if (peer->updating_) return;
+              UserEdits::Report(*peer, FromUtf8(BufferText(buffer).c_str()),
+                                [](Control& c, const std::string& text) { static_cast<RichText&>(c).UserSetText(text); });
+            }));
   }
+  ~RichTextPeer() override { g_signal_handlers_disconnect_by_data(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_)), this); }
+
+  void PostEdit(std::function<void(Control&)> action) { Post(std::move(action), Change::kText); }
+  UserEdits edits_;
 
  protected:
   GtkWidget* Inner() override { return view_; }
   void Update(Change what) override {
     GtkTextView* view = GTK_TEXT_VIEW(view_);
-    if (what == Change::kText) {
+    if (what == Change::kText && !edits_.Pending()) {
       std::string text;
       for (const std::string& line : rich_.Lines()) text += (text.empty() ? "" : "\n") + ToUtf8(line);
-      gtk_text_buffer_set_text(gtk_text_view_get_buffer(view), text.c_str(), -1);
+      GtkTextBuffer* buffer = gtk_text_view_get_buffer(view);
+      // A text the user made stays as it is, caret and all, when the control holds its lines
+      // (a last line ended by a line break is one the control does not count).
+      if (rich_.ReadOnly() || RichText::SplitLines(FromUtf8(BufferText(buffer).c_str())) != rich_.Lines())
+        gtk_text_buffer_set_text(buffer, text.c_str(), -1);
     }
     if (what == Change::kStyle) {
       gtk_text_view_set_editable(view, !rich_.ReadOnly());

@@ -132,6 +132,103 @@ TEST_F(GtkInputTest, UserInputArrivesInTurnThroughTheControlsOwnPath) {
   }
 }
 
+// A key as the entry takes it: the selection goes, the text lands at the caret and the caret
+// moves after it; "\b" is Backspace.
+void Key(GtkEditable* entry, const char* utf8) {
+  if (gtk_editable_get_selection_bounds(entry, nullptr, nullptr)) {
+    gtk_editable_delete_selection(entry);
+    if (std::string(utf8) == "\b") return;
+  }
+  gint at = gtk_editable_get_position(entry);
+  if (std::string(utf8) == "\b") {
+    if (at > 0) gtk_editable_delete_text(entry, at - 1, at);
+    return;
+  }
+  gtk_editable_insert_text(entry, utf8, -1, &at);
+  gtk_editable_set_position(entry, at);
+}
+
+// The entry owns the editing: keys typed slowly (each handled before the next) or fast (all
+// before the control hears of any) leave the same text in the entry and in the control, and
+// the caret where the last key put it.
+TEST_F(GtkInputTest, KeysTypedIntoTheEntryStayAsTyped) {
+  struct Case {
+    const char* what;
+    bool numberMode;
+    const char* start;  // UTF-8
+    int caret;          // characters
+    std::vector<const char*> keys;
+    const char* result;  // UTF-8
+    int resultCaret;
+  } cases[] = {
+      {"letters", false, "", 0, {"a", "b", "c", "d"}, "abcd", 4},
+      {"a file name", false, "", 0, {"o", "u", "t", ".", "r", "y", "n"}, "out.ryn", 7},
+      {"Chinese among letters", false, "D", 1, {"0", "年", "度"}, "D0年度", 4},
+      {"after the caret moved back", false, "ad", 1, {"b", "c"}, "abcd", 3},
+      {"backspace", false, "2025", 4, {"\b", "4"}, "2024", 4},
+      {"over a selection", false, "abcd", -1, {"x"}, "x", 1},
+      {"number mode, a paste with letters", true, "1", 1, {"2a3"}, "123", 3},
+      {"number mode, a letter alone", true, "12", 2, {"x", "3"}, "123", 3},
+  };
+  GtkEditable* entry = GTK_EDITABLE(Widget(GTK_TYPE_ENTRY));
+  for (bool slow : {true, false}) {
+    for (const Case& c : cases) {
+      const std::string what = std::string(c.what) + (slow ? ", slowly" : ", fast");
+      edit.SetNumberMode(c.numberMode);
+      edit.SetText(FromUtf8(c.start));
+      ProcessMessages();
+      if (c.caret < 0) gtk_editable_select_region(entry, 0, -1);
+      else gtk_editable_set_position(entry, c.caret);
+      changes = 0;
+      for (const char* key : c.keys) {
+        Key(entry, key);
+        if (slow) ProcessMessages();
+      }
+      ProcessMessages();
+      EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), c.result) << what;
+      EXPECT_EQ(edit.Text(), FromUtf8(c.result)) << what;
+      EXPECT_EQ(gtk_editable_get_position(entry), c.resultCaret) << what;
+      EXPECT_GE(changes, 1) << what;
+    }
+  }
+}
+
+// An editable memo follows its view the same way; a line break typed at the end stays in the
+// view although the control counts no line for it until something follows.
+TEST(GtkMemoTest, TypingIntoAMemo) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  for (bool slow : {true, false}) {
+    Form form;
+    form.SetClientSize(200, 100);
+    RichText& memo = form.Create<RichText>("memo");
+    memo.SetBounds(0, 0, 200, 100);
+    memo.SetReadOnly(false);
+    int changes = 0;
+    memo.OnChange = [&] { ++changes; };
+    form.Show();
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(Find(WindowOf(form), GTK_TYPE_TEXT_VIEW)));
+    auto text = [&] {
+      GtkTextIter start, end;
+      gtk_text_buffer_get_bounds(buffer, &start, &end);
+      gchar* all = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+      std::string result = all;
+      g_free(all);
+      return result;
+    };
+    for (const char* key : {"年", "\n", "b"}) {
+      gtk_text_buffer_insert_at_cursor(buffer, key, -1);
+      if (slow) ProcessMessages();
+    }
+    ProcessMessages();
+    EXPECT_EQ(text(), "年\nb") << slow;
+    EXPECT_EQ(memo.Lines(), (std::vector<std::string>{Ansi("年"), "b"})) << slow;
+    EXPECT_EQ(changes, 2) << slow;  // the line break alone changes no line
+    memo.SetText("x");
+    EXPECT_EQ(text(), "x") << slow;
+  }
+}
+
 TEST_F(GtkInputTest, InputForAControlThatIsGoneIsDropped) {
   auto gone = std::make_unique<Form>();
   auto& b = gone->Create<Button>("b");
