@@ -221,25 +221,42 @@ TEST(HandleLifetimeTest, CallsFromAHostKeyDestructorWhileNewThreadsStart) {
   }
 }
 
+// A thread that opens the wizard of engine and stays alive until Release.
+class WizardOpener {
+ public:
+  explicit WizardOpener(RynHandle engine) : thread_([this, engine] {
+    EXPECT_EQ(ConfigInit(engine, 0, 1, &config), RYN_OK);
+    port = ConfigPort(config);
+    step_ = 1;
+    while (step_ != 2) std::this_thread::yield();
+  }) {
+    while (step_ != 1) std::this_thread::yield();
+  }
+  ~WizardOpener() { Release(); }
+  void Release() {
+    step_ = 2;
+    if (thread_.joinable()) thread_.join();
+  }
+
+  RynHandle config = 0;
+  RynHandle port = 0;
+
+ private:
+  std::atomic<int> step_{0};
+  std::thread thread_;
+};
+
 // A wizard belongs to the thread that opened it, and a thread started later (which may
 // get the ended one's id) is not that thread; once the opener has ended, any thread may
 // close the wizard, while another live opener's wizard stays closed to it.
 TEST(HandleLifetimeTest, AWizardOutlivesItsOpeningThread) {
   RynHandle h = NewEngine();
-  RynHandle config = 0, port = 0;
-  std::atomic<int> step{0};
-  std::thread opener([&] {
-    EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_OK);
-    port = ConfigPort(config);
-    step = 1;
-    while (step != 2) std::this_thread::yield();
-  });
-  while (step != 1) std::this_thread::yield();
+  WizardOpener opener(h);
+  const RynHandle config = opener.config, port = opener.port;
   ASSERT_NE(port, 0);
   ConfigFina(config);  // the opener is alive: refused
   EXPECT_NE(EngineEstablished(port), RYN_E_HANDLE) << "closed under its living opener";
-  step = 2;
-  opener.join();
+  opener.Release();
   struct Attempt {
     const char* what;
     int32_t (*call)(RynHandle);
@@ -265,15 +282,8 @@ TEST(HandleLifetimeTest, AWizardOutlivesItsOpeningThread) {
 // wizards opened on its window thread. Before that, the opener's alone.
 TEST(HandleLifetimeTest, AWizardOfAnEndedEngineMayBeClosedByAnyThread) {
   RynHandle h = NewEngine();
-  RynHandle config = 0, port = 0;
-  std::atomic<int> step{0};
-  std::thread opener([&] {
-    EXPECT_EQ(ConfigInit(h, 0, 1, &config), RYN_OK);
-    port = ConfigPort(config);
-    step = 1;
-    while (step != 2) std::this_thread::yield();
-  });
-  while (step != 1) std::this_thread::yield();
+  WizardOpener opener(h);
+  const RynHandle config = opener.config, port = opener.port;
   ASSERT_NE(port, 0);
   ConfigFina(config);
   EXPECT_NE(EngineEstablished(port), RYN_E_HANDLE) << "refused while the engine is open";
@@ -281,8 +291,6 @@ TEST(HandleLifetimeTest, AWizardOfAnEndedEngineMayBeClosedByAnyThread) {
   EXPECT_NE(EngineEstablished(port), RYN_E_HANDLE) << "the engine's end leaves the wizard to its closer";
   ConfigFina(config);
   EXPECT_EQ(EngineEstablished(port), RYN_E_HANDLE) << "closed and delisted its engine";
-  step = 2;
-  opener.join();
 }
 
 }  // namespace
