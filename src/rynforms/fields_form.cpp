@@ -122,12 +122,15 @@ void TFormFileds::WZTabControl1Change() {
 
 bool TFormFileds::WZTabControl1Changing() {
   const std::string section = DataTypeCaption(WZTabControl1->TabIndex());
-  FWorkInfo.EraseSection(section);
+  std::vector<std::pair<std::string, std::string>> values;
+  values.reserve(static_cast<size_t>(std::max(FGrid->RowCount(), 1)));
   for (int r = 1; r < FGrid->RowCount(); ++r) {
-    const std::string key(TrimBlanks(OneLine(FGrid->CellText(kNameCol, r))));
-    // A repeated key keeps its first place and takes the later value.
-    if (!key.empty()) FWorkInfo.WriteValue(section, key, OneLine(FGrid->CellText(kValueCol, r)));
+    std::string key(TrimBlanks(OneLine(FGrid->CellText(kNameCol, r))));
+    if (!key.empty()) values.emplace_back(std::move(key), OneLine(FGrid->CellText(kValueCol, r)));
   }
+  // In one pass, however many rows an import brought: a repeated key keeps its first place
+  // and takes the later value.
+  FWorkInfo.ReplaceSection(section, values);
   return true;
 }
 
