@@ -32,11 +32,13 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-// Resizing empties every cell: the headings go back in each time.
+// Resizing empties every cell: the headings go back in each time. A catalogue line is
+// "column heading=field name": the heading the exchange file writes (名称) and the field's
+// identifier the mapping names (标识), as the wizard's column lists call them.
 void SizeWithHeadings(ui::GridView& grid, int rows) {
   grid.SetSize(kGridCols, rows);
-  grid.SetCellText(kNameCol, 0, Ansi("代码"));
-  grid.SetCellText(kValueCol, 0, Ansi("名称"));
+  grid.SetCellText(kNameCol, 0, Ansi("名称"));
+  grid.SetCellText(kValueCol, 0, Ansi("标识"));
 }
 
 }  // namespace
