@@ -1,5 +1,8 @@
 #include "rynengine/ini_store.h"
 
+#include <unordered_map>
+
+#include "platform/codepage.h"
 #include "platform/text.h"
 
 namespace ryn {
@@ -110,6 +113,25 @@ void TIniStore::WriteValue(std::string_view section, std::string_view name, std:
     }
   }
   s->lines.push_back(std::move(line));
+}
+
+void TIniStore::ReplaceSection(std::string_view section, std::span<const std::pair<std::string, std::string>> values) {
+  EraseSection(section);
+  if (values.empty()) return;  // no value, no section, as no WriteValue made one
+  Section fresh{std::string(section), {}};
+  // Names compare as SameTextLocale does, by their folded UTF-16 units: each name is
+  // converted once, not once per comparison.
+  std::unordered_map<std::u16string, size_t> index;
+  index.reserve(values.size());
+  for (const auto& [name, value] : values) {
+    std::u16string key = ToWide(name);
+    for (char16_t& c : key) c = FoldCase(c);
+    std::string line = name + "=" + value;
+    auto [it, added] = index.emplace(std::move(key), fresh.lines.size());
+    if (added) fresh.lines.push_back(std::move(line));
+    else fresh.lines[it->second] = std::move(line);
+  }
+  sections_.push_back(std::move(fresh));
 }
 
 }  // namespace ryn

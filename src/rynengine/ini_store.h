@@ -3,8 +3,10 @@
 // holding "column heading=field name" lines.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ryn {
@@ -30,6 +32,10 @@ class TIniStore {
   std::string ReadValue(std::string_view section, std::string_view name, std::string_view fallback = {}) const;
   // Sets the line of that name (in place, or appended), creating the section at the end.
   void WriteValue(std::string_view section, std::string_view name, std::string_view value);
+  // The section (moved to the end, or created there) holds exactly these "name=value"
+  // lines, as WriteValue for each in turn on an emptied section would leave it (without
+  // values it is gone); time in proportion to the lines, not their square.
+  void ReplaceSection(std::string_view section, std::span<const std::pair<std::string, std::string>> values);
 
  private:
   struct Section {

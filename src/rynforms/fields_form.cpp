@@ -32,11 +32,13 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-// Resizing empties every cell: the headings go back in each time.
+// Resizing empties every cell: the headings go back in each time. A catalogue line is
+// "column heading=field name": the heading the exchange file writes (名称) and the field's
+// identifier the mapping names (标识), as the wizard's column lists call them.
 void SizeWithHeadings(ui::GridView& grid, int rows) {
   grid.SetSize(kGridCols, rows);
-  grid.SetCellText(kNameCol, 0, Ansi("代码"));
-  grid.SetCellText(kValueCol, 0, Ansi("名称"));
+  grid.SetCellText(kNameCol, 0, Ansi("名称"));
+  grid.SetCellText(kValueCol, 0, Ansi("标识"));
 }
 
 }  // namespace
@@ -122,12 +124,15 @@ void TFormFileds::WZTabControl1Change() {
 
 bool TFormFileds::WZTabControl1Changing() {
   const std::string section = DataTypeCaption(WZTabControl1->TabIndex());
-  FWorkInfo.EraseSection(section);
+  std::vector<std::pair<std::string, std::string>> values;
+  values.reserve(static_cast<size_t>(std::max(FGrid->RowCount(), 1)));
   for (int r = 1; r < FGrid->RowCount(); ++r) {
-    const std::string key(TrimBlanks(OneLine(FGrid->CellText(kNameCol, r))));
-    // A repeated key keeps its first place and takes the later value.
-    if (!key.empty()) FWorkInfo.WriteValue(section, key, OneLine(FGrid->CellText(kValueCol, r)));
+    std::string key(TrimBlanks(OneLine(FGrid->CellText(kNameCol, r))));
+    if (!key.empty()) values.emplace_back(std::move(key), OneLine(FGrid->CellText(kValueCol, r)));
   }
+  // In one pass, however many rows an import brought: a repeated key keeps its first place
+  // and takes the later value.
+  FWorkInfo.ReplaceSection(section, values);
   return true;
 }
 

@@ -1,6 +1,8 @@
 #include "transfer/log_form.h"
 
+#include <chrono>
 #include <string>
+#include <utility>
 
 #include "expr/named_host.h"
 #include "platform/codepage.h"
@@ -52,11 +54,15 @@ void TLogForm::Build() {
   Gauge = &panel3.Create<ui::Gauge>("Gauge");
   Gauge->SetBounds(8, 31, 371, 13);
   Gauge->SetProgress(0);
-  // The run's counts, shown at its end where the gauge was.
+  // The run's summary, shown at its end where the gauge was: the counts, then the
+  // warnings, errors and time.
   lbSummary = &panel3.Create<ui::Label>("lbSummary");
-  lbSummary->SetBounds(10, 29, 371, 28);
+  lbSummary->SetBounds(10, 4, 371, 40);
   lbSummary->SetWordWrap(true);
   lbSummary->Hide();
+  lbTotals = &panel3.Create<ui::Label>("lbTotals");
+  lbTotals->SetBounds(10, 46, 371, 14);
+  lbTotals->Hide();
   lbCount = &panel3.Create<ui::Label>("lbCount");
   lbCount->SetBounds(10, 63, 0, 12);
   btnList = &panel3.Create<ui::Button>("btnList");
@@ -66,12 +72,8 @@ void TLogForm::Build() {
   btnClose = &panel3.Create<ui::Button>("btnClose");
   btnClose->SetBounds(288, 62, 75, 23);
   btnClose->SetCaption(Ansi("取消"));
-  btnClose->OnClick = [this] {
-    // While the run goes on, 取消 stops it at the next record; the window closes when the
-    // run has ended (and what the destination took is let go).
-    if (FEnded) FWindow->Close();
-    else Cancel();
-  };
+  btnClose->SetCancel(true);  // Escape
+  btnClose->OnClick = [this] { FWindow->Close(); };
 
   plLogs = &form.Create<ui::Panel>("plLogs");
   plLogs->SetBounds(0, 0, 389, 156);
@@ -86,6 +88,7 @@ void TLogForm::Build() {
   // The window is as high as its visible panels: the log panel adds its height.
   form.SetAutoSize(true);
   form.OnShow = [this] { Shown(); };
+  form.OnCloseQuery = [this] { return CloseQuery(); };
   form.OnMessage = [this](const ui::Message& m) {
     if (m.msg == kRunMessage) Run();
   };
@@ -109,6 +112,7 @@ void TLogForm::Shown() {
 }
 
 void TLogForm::Run() {
+  FStart = std::chrono::steady_clock::now();
   IntfPtr<ITransScriptHost> host = FFrame ? FFrame->GetScriptHost() : nullptr;
   // The compiler's messages are in the log already and keep the window open.
   if (host && host->Compile()) {
@@ -130,12 +134,20 @@ void TLogForm::Cancel() {
   OnStatus(Ansi("传输数据"), Ansi("正在取消..."));
 }
 
+bool TLogForm::CloseQuery() {
+  // Before the run has started nothing can stop it yet, and the window could not say how
+  // it ended: the request is a cancel all the same, honoured as the run starts.
+  if (FEnded) return true;
+  Cancel();
+  return false;
+}
+
 void TLogForm::OnValueProblem(const TValueProblem& problem) {
   if (!FWindow) return;
   if (++FProblemsSeen > kProblemsListed) return;
   TNamedHost* named = NamedHost(FRunHost.get());
   const std::string& mapping = named && problem.mapping >= 0 ? named->MappingText(problem.mapping) : std::string();
-  edtLogs->AddLine(ProblemLine(problem, DestFieldName(problem.destField), mapping));
+  AddLogLine(ProblemLine(problem, DestFieldName(problem.destField), mapping));
 }
 
 std::string TLogForm::DestFieldName(int32_t index) const {
@@ -147,6 +159,8 @@ std::string TLogForm::DestFieldName(int32_t index) const {
 
 void TLogForm::Ended() {
   FEnded = true;
+  FlushLog();
+  Gauge->SetProgress(FRecordCount);
   if (FProblemsSeen > kProblemsListed)
     edtLogs->AddLine(ProblemsNotListedText(FProblemsSeen - kProblemsListed));
   const TNamedHost* named = NamedHost(FRunHost.get());
@@ -154,16 +168,23 @@ void TLogForm::Ended() {
   // carried exactly fails the run, and what the destination took is let go.
   if (named && named->Counts().Changed() > 0)
     OnMessage(kSeverityError, ValuesChangedFailureText(named->Counts().Changed()));
+  if (FCancelled) edtLogs->AddLine(CancelledText());
   OnStatus(Ansi("传输数据"), Ansi(FCancelled ? "传输已取消。" : FErrorSeen ? "传输失败。" : "传输过程结束。"));
+  const auto elapsed = std::chrono::steady_clock::now() - FStart;
+  const std::string totals =
+      RunTotalsText(FWarnings, FErrors, std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+  FSummary = named ? RunCountsText(named->Counts()) + "\n" + totals : totals;
   if (named) {
     lbSummary->SetCaption(RunCountsText(named->Counts()));
     lbSummary->Show();
   }
+  lbTotals->SetCaption(totals);
+  lbTotals->Show();
   Gauge->Hide();
   btnClose->SetCaption(Ansi("关闭"));
   FStopped = true;
   lbCount->SetCaption(Ansi("总共") + std::to_string(FRecordCount) + Ansi("条数据"));
-  if (!FKeepOpen || FCancelled) FWindow->Close();
+  // The window stays with the summary until the user closes it.
 }
 
 void TLogForm::ToggleLog() {
@@ -171,12 +192,34 @@ void TLogForm::ToggleLog() {
   btnList->SetCaption(plLogs->Visible() ? HideLogCaption() : ShowLogCaption());
 }
 
+void TLogForm::AddLogLine(std::string line) {
+  if (FEnded) edtLogs->AddLine(std::move(line));
+  else FPendingLines.push_back(std::move(line));
+}
+
+void TLogForm::FlushLog() {
+  if (!FPendingLines.empty()) edtLogs->AddLines(std::exchange(FPendingLines, {}));
+}
+
+void TLogForm::Pump() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - FLastPump < kPumpInterval && !ui::Application::Instance().HasPendingMessages()) return;
+  FLastPump = now;
+  FlushLog();
+  Gauge->SetProgress(FRecordCount);
+  ui::ProcessMessages();
+}
+
 void TLogForm::OnMessage(int32_t kind, std::string_view text) {
   if (!FWindow) return;
-  edtLogs->AddLine(std::string(text));
+  AddLogLine(std::string(text));
   const int32_t severity = SeverityOf(kind);
   if (severity == kSeverityWarning || severity == kSeverityError) FKeepOpen = true;
-  if (severity == kSeverityError) FStopped = FErrorSeen = true;
+  if (severity == kSeverityWarning) ++FWarnings;
+  if (severity == kSeverityError) {
+    ++FErrors;
+    FStopped = FErrorSeen = true;
+  }
 }
 
 void TLogForm::OnStatus(std::string_view caption, std::string_view text) {
@@ -194,9 +237,8 @@ void TLogForm::OnProgress(uint8_t kind, int32_t value, bool& cont) {
         if (value >= 0) Gauge->SetMaxValue(value);
         break;
       case kProgressStep:
-        Gauge->SetProgress(value);
         FRecordCount = value;
-        ui::ProcessMessages();
+        Pump();
         break;
       case kProgressEnd:
         Ended();

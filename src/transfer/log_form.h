@@ -1,14 +1,16 @@
 // TLogForm, the progress log window: the modal window in which a transfer runs when its
 // frame has no event sink. It becomes the frame's sink once shown, starts the run on its
 // private message, shows progress and a record count, logs every message and the first
-// values that could not be carried exactly, stops the run after an error, shows the run's
-// counts at its end and closes by itself then unless a warning or an error came. A run
-// that changed values has failed, as one that reported an error has.
+// values that could not be carried exactly, stops the run after an error or when the user
+// asks (取消, Escape, the close box), and at its end shows the run's summary and stays until
+// the user closes it. A run that changed values has failed, as one that reported an error has.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "transport/interfaces.h"
 #include "transport/object.h"
@@ -54,8 +56,11 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   ui::Form& Window() { return *FWindow; }
   bool Stopped() const { return FStopped; }
   bool KeepOpen() const { return FKeepOpen; }
-  // The user pressed 取消 while the run went on.
+  // The user asked the run to stop (取消, Escape or the close box) while it went on.
   bool Cancelled() const { return FCancelled; }
+  // The run's summary as the window shows it at the end: the counts, then the warnings,
+  // errors and time (empty before the end).
+  const std::string& SummaryText() const { return FSummary; }
   // An error was reported during the run, or the run changed values.
   bool ErrorSeen() const { return FErrorSeen; }
 
@@ -64,8 +69,16 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   void Shown();
   void Run();
   void ToggleLog();
-  // 取消 during the run: the run stops at its next record.
+  // 取消, Escape or the close box during the run: the run stops at its next record.
   void Cancel();
+  // The window closes only once the run has ended; before, closing asks the run to stop.
+  bool CloseQuery();
+  // During the run: shows the progress and the lines gathered since last time, and handles
+  // the user's input, at most every kPumpInterval unless something is queued already.
+  void Pump();
+  void AddLogLine(std::string line);
+  void FlushLog();
+  static constexpr std::chrono::milliseconds kPumpInterval{50};
   // The end of the run: its counts, the problems not listed, and whether it failed.
   void Ended();
   // The field's name as the destination port has it; empty when it has none.
@@ -79,6 +92,13 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   bool FCancelled = false;
   int32_t FRecordCount = 0;
   int64_t FProblemsSeen = 0;
+  int64_t FWarnings = 0;
+  int64_t FErrors = 0;
+  std::chrono::steady_clock::time_point FStart{};
+  std::chrono::steady_clock::time_point FLastPump{};
+  // Log lines not yet handed to the view: one change for many lines.
+  std::vector<std::string> FPendingLines;
+  std::string FSummary;
   // The host that ran (its counts are shown at the end); null before the run starts.
   IntfPtr<ITransScriptHost> FRunHost;
   std::unique_ptr<ui::Form> FWindow;
@@ -87,6 +107,7 @@ class TLogForm final : public TInterfacedObject, public virtual ITransEvents, pu
   ui::Gauge* Gauge = nullptr;
   ui::Label* lbCount = nullptr;
   ui::Label* lbSummary = nullptr;
+  ui::Label* lbTotals = nullptr;
   ui::Button* btnList = nullptr;
   ui::Button* btnClose = nullptr;
   ui::Panel* plLogs = nullptr;

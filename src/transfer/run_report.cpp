@@ -1,5 +1,7 @@
 #include "transfer/run_report.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace ryn {
@@ -68,6 +70,14 @@ std::string ProblemLine(const TValueProblem& problem, std::string_view fieldName
 }
 
 std::string ProblemsNotListedText(int64_t count) { return Ansi("另有") + Count(count) + Ansi("个值的问题没有列出"); }
+
+std::string RunTotalsText(int64_t warnings, int64_t errors, int64_t milliseconds) {
+  const int64_t tenths = (std::max<int64_t>(milliseconds, 0) + 50) / 100;
+  return Ansi("警告") + Count(warnings) + Ansi("个，错误") + Count(errors) + Ansi("个，用时") + Count(tenths / 10) + "." +
+         Count(tenths % 10) + Ansi("秒");
+}
+
+std::string CancelledText() { return Ansi("传输已被用户取消：输出的数据不保留，目标保持原样"); }
 
 std::string ValuesChangedFailureText(int64_t count) {
   return Ansi("有") + Count(count) + Ansi("个值不能原样传输：传输失败，输出的数据不保留");

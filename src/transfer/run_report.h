@@ -28,6 +28,13 @@ constexpr size_t kProblemValueShown = 64;
 // The line after the listed problems: "另有N个值的问题没有列出".
 std::string ProblemsNotListedText(int64_t count);
 
+// The second line of a run's summary: "警告2个，错误0个，用时1.5秒" (the time in tenths of a
+// second, rounded).
+std::string RunTotalsText(int64_t warnings, int64_t errors, int64_t milliseconds);
+
+// The log's last line after the user stopped a run.
+std::string CancelledText();
+
 // The error of a run whose values could not all be carried exactly.
 std::string ValuesChangedFailureText(int64_t count);
 

@@ -174,6 +174,7 @@ void TTransFrame::SelectScriptHost(std::string_view name) {
 void TTransFrame::Execute() {
   errorReported_ = false;
   cancelled_ = false;
+  runSummary_.clear();
   keepOutput_ = false;
   IntfPtr<ITransScriptHost> host = GetScriptHost();
   if (!host) {
@@ -194,6 +195,7 @@ void TTransFrame::Execute() {
       log->ShowModal();
     }
     cancelled_ = log->Cancelled();
+    runSummary_ = log->SummaryText();
     if (log->ErrorSeen()) errorReported_ = true;
     keepOutput_ = !errorReported_ && !HostStopped(host.get());
     return;

@@ -5,6 +5,7 @@
 // of the run go to the sink.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "transport/interfaces.h"
@@ -31,8 +32,11 @@ class TTransFrame {
   // Whether the last Execute reported an error: in the progress log window, or through
   // the frame itself (the sink's own messages are the sink's to count).
   bool ErrorReported() const { return errorReported_; }
-  // Whether the user stopped the last Execute with 取消 in the progress log window.
+  // Whether the user stopped the last Execute in the progress log window.
   bool Cancelled() const { return cancelled_; }
+  // The summary the progress log window showed at the end of the last Execute (lines
+  // joined by LF); empty when the run had a sink of its own.
+  const std::string& RunSummary() const { return runSummary_; }
   // Whether closing the frame keeps what the destination took (its Fina) or abandons it
   // (nothing written since it opened is kept). Abandoned unless the last Execute ended
   // without an error (and, in the progress log window, without being stopped); an owner
@@ -72,6 +76,7 @@ class TTransFrame {
   IntfPtr<ITransEvents> events_;
   bool errorReported_ = false;
   bool cancelled_ = false;
+  std::string runSummary_;
   bool keepOutput_ = false;
   bool sourceReplaceable_ = true;
   bool destReplaceable_ = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "ui/application.h"
 #include "ui/form.h"
@@ -166,7 +167,14 @@ void RichText::AddLine(std::string line) {
   Changed(Change::kText);
 }
 
+void RichText::AddLines(std::vector<std::string> lines) {
+  if (lines.empty()) return;
+  lines_.insert(lines_.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+  Changed(Change::kText);
+}
+
 void RichText::ClearLines() {
+  ++replacements_;
   lines_.clear();
   Changed(Change::kText);
 }
@@ -191,6 +199,7 @@ std::vector<std::string> RichText::SplitLines(std::string_view text) {
 }
 
 void RichText::SetText(std::string_view text) {
+  ++replacements_;
   lines_ = SplitLines(text);
   Changed(Change::kText);
 }

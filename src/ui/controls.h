@@ -4,6 +4,7 @@
 // them, and so do the drivers the tests use); the setters are what program code does.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -147,8 +148,13 @@ class RYN_UI_API RichText : public Control {
  public:
   RichText() : Control(ControlKind::kRichText) {}
   const std::vector<std::string>& Lines() const { return lines_; }
+  // Appending keeps the lines there: a view adds only the new ones, so a log of any length
+  // costs time in proportion to what is added. Many lines at once are one change.
   void AddLine(std::string line);
+  void AddLines(std::vector<std::string> lines);
   void ClearLines();
+  // Counts the changes that replaced lines rather than appended to them.
+  uint64_t Replacements() const { return replacements_; }
   // The lines, each ended by CR LF; setting splits at CR LF, LF or CR.
   std::string Text() const;
   void SetText(std::string_view text);
@@ -169,6 +175,7 @@ class RYN_UI_API RichText : public Control {
 
  private:
   std::vector<std::string> lines_;
+  uint64_t replacements_ = 0;
   bool readOnly_ = true;
   bool wordWrap_ = true;
   bool border_ = true;

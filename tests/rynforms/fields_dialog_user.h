@@ -26,7 +26,7 @@ struct FieldsUser {
     for (int r = 1; r < grid.RowCount(); ++r) rows.push_back(grid.CellText(1, r) + "=" + grid.CellText(2, r));
     return rows;
   }
-  bool HeadingsShown() const { return grid.CellText(1, 0) == Ansi("代码") && grid.CellText(2, 0) == Ansi("名称"); }
+  bool HeadingsShown() const { return grid.CellText(1, 0) == Ansi("名称") && grid.CellText(2, 0) == Ansi("标识"); }
 
   bool Menu(const char* utf8Caption) { return ui::ClickMenuItem(grid, Ansi(utf8Caption)); }
   bool MenuAt(int row, const char* utf8Caption) { return ui::SelectCell(grid, 1, row) && Menu(utf8Caption); }

@@ -90,8 +90,8 @@ TEST_F(FieldsImportTest, AnImportFromTheCsvLibraryFillsTheGridAndReachesTheCatal
       ASSERT_TRUE(ui::Click(next));  // past the last page of the CSV wizard
       auto& relations = ui::ControlOf<ui::ValueListEditor>(form, "edtRelations");
       ASSERT_EQ(relations.RowCount(), 2);
-      EXPECT_EQ(relations.Row(0).key, Ansi("代码"));
-      EXPECT_EQ(relations.Row(1).key, Ansi("名称"));
+      EXPECT_EQ(relations.Row(0).key, Ansi("名称"));
+      EXPECT_EQ(relations.Row(1).key, Ansi("标识"));
       ASSERT_TRUE(ui::EditRowValue(relations, 0, "Import(0)"));
       ASSERT_TRUE(ui::EditRowValue(relations, 1, "Import(1)"));
       ASSERT_TRUE(ui::Click(ui::ControlOf<ui::Button>(form, "btnNxt")));

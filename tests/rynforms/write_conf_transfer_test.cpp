@@ -121,7 +121,7 @@ TEST_F(WriteConfTransferTest, TheCatalogueImportedThroughMaintenanceFeedsTheExpo
       } else {
         // The import of "导入...": the grid's two columns from the catalogue file.
         ConfigureCsv(form, catalogue);
-        Map(form, {{Ansi("代码"), "Import(0)"}, {Ansi("名称"), "Import(1)"}});
+        Map(form, {{Ansi("名称"), "Import(0)"}, {Ansi("标识"), "Import(1)"}});
       }
     } else if (form.Caption() == Ansi("导出字段设置")) {
       testing::FieldsUser user(form);

@@ -58,7 +58,7 @@ TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
   std::vector<std::string> captions;
   ui::ScopedModalDriver driver([&](ui::Form& form) {
     captions.push_back(ToUtf8(form.Caption()));
-    if (form.Caption() != Ansi("配置向导")) return;  // the log window closes by itself
+    if (form.Caption() != Ansi("配置向导")) return;  // the log window, at the end of the run
     auto& next = ui::ControlOf<ui::Button>(form, "btnNxt");
     ASSERT_TRUE(ui::Select(ui::ControlOf<ui::ComboBox>(form, "cbxImport"), Ansi("CSV文件")));
     ASSERT_TRUE(ui::Click(next));
@@ -80,7 +80,9 @@ TEST_F(RynWindowsTest, AWizardRunFromStartToFinishWritesTheExchangeFile) {
                                               ";报表信息={[浮动数据]\r\n代码=DM\r\n名称=MC\r\n金额=JE\r\n}",
                                           "--dir", RYNFILER_ENGINE_DIR});
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(captions, std::vector<std::string>{"配置向导"});
+  EXPECT_EQ(captions, (std::vector<std::string>{"配置向导", "数据传输"}));
+  // The summary the window showed, on stdout.
+  EXPECT_EQ(o.out.substr(0, o.out.find("用时")), "读取3条，写入2条，筛除1条，拒绝0条，0个值有变化\n警告0个，错误0个，");
   EXPECT_EQ(testing::TempDir::Read(out),
             "@\r\n" + Ansi("代码\t名称\t金额") + "\r\nU1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@");
 }
@@ -163,17 +165,19 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
     int status;
     const char* err;
     std::string file;
-    std::string summary;  // UTF-8, as the log window shows it when it stays open; "" it closed
+    std::string summary;  // UTF-8, as the log window shows it at the end
     Lines log;
     std::string name3 = "d";  // UTF-8: the name of the third record in the CSV file
   } cases[] = {
       {"clean, appended", "Import(2)", false, 0, "",
-       previous + "\r\n" + header + "U1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@", "", {}},
+       previous + "\r\n" + header + "U1\t2024\tN\t3\t1\ta;b\t10\r\nU1\t2024\tN\t3\t3\td\t0\r\n@@",
+       "读取3条，写入2条，筛除1条，拒绝0条，0个值有变化", {}},
       {"a value changed", failing, false, 1, "the transfer failed", previous, failure,
        {Ansi("第1条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“1”"),
         Ansi("第3条记录，字段“JE”：函数“FILLLEFT”出错：函数的参数不正确，源值“3”"),
         Ansi("有2个值不能原样传输：传输失败，输出的数据不保留")}},
-      {"cancelled in the log window", "Import(2)", true, 130, "stopped by the user", previous, "", {}},
+      {"cancelled in the log window", "Import(2)", true, 130, "stopped by the user", previous,
+       "读取0条，写入0条，筛除0条，拒绝0条，0个值有变化", {Ansi("传输已被用户取消：输出的数据不保留，目标保持原样")}},
       {"a character the code page lacks", "Import(2)", false, 1, "the transfer failed", previous,
        "读取3条，写入2条，筛除1条，拒绝0条，1个值有变化（代码页1个）",
        {Ansi("第3条记录，字段“MC”：源数据中有代码页不能表示的字符，已替换为“?”，源值“d?”"),
@@ -230,6 +234,7 @@ TEST_F(RynWindowsTest, TheExitStatusesOfAWizardRun) {
     EXPECT_EQ(testing::TempDir::Read(out), c.file);
     EXPECT_EQ(summary, c.summary);
     EXPECT_EQ(log, c.log);
+    EXPECT_EQ(o.out.substr(0, o.out.find('\n')), c.summary) << "stdout has the window's summary";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "nothing beside the files";
   }
 }

@@ -73,5 +73,21 @@ TEST(RunReport, AProblemLineIsOneLineNamingTheRecordThePlaceAndTheValue) {
   }
 }
 
+TEST(RunReport, TheTotalsLineRoundsTheTimeToTenthsOfASecond) {
+  struct Case {
+    int64_t warnings, errors, milliseconds;
+    const char* text;  // UTF-8
+  } const cases[] = {
+      {0, 0, 0, "警告0个，错误0个，用时0.0秒"},
+      {1, 0, 49, "警告1个，错误0个，用时0.0秒"},
+      {0, 2, 50, "警告0个，错误2个，用时0.1秒"},
+      {3000, 1, 1949, "警告3000个，错误1个，用时1.9秒"},
+      {0, 0, 1950, "警告0个，错误0个，用时2.0秒"},
+      {0, 0, 61234, "警告0个，错误0个，用时61.2秒"},
+      {0, 0, -5, "警告0个，错误0个，用时0.0秒"},  // a clock that went back
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToUtf8(RunTotalsText(c.warnings, c.errors, c.milliseconds)), c.text) << c.milliseconds;
+}
+
 }  // namespace
 }  // namespace ryn

@@ -24,8 +24,10 @@ const char* const kWizardUsage =
     "Opens the transfer wizard on the engines of the engine folder (see \"ryn engines\n"
     "--help\"), the engines named by --from and --to chosen already and given their\n"
     "options text, if any; finishing the wizard runs the transfer in the progress log\n"
-    "window, which shows the counts of the run at its end and lists the values that\n"
-    "could not be carried exactly. Needs an X11 display (DISPLAY). Texts are UTF-8.\n"
+    "window, which shows the summary of the run at its end (also printed on stdout:\n"
+    "the counts, then the warnings, errors and time) and stays until it is closed, and\n"
+    "lists the values that could not be carried exactly. 取消, Escape or the close box\n"
+    "stop a run that goes on. Needs an X11 display (DISPLAY). Texts are UTF-8.\n"
     "As \"ryn transfer\" without --lossy, a run that reports an error or changes a value\n"
     "(a failed mapping, a character the code page lacks, bytes that are no character)\n"
     "has failed, and a failed or stopped run keeps nothing: the destination's file is\n"
@@ -129,6 +131,7 @@ int RunWizard(std::span<const std::string_view> args, std::ostream& out, std::os
       return 1;
     }
     frame.Execute();
+    if (!frame.RunSummary().empty()) out << ToUtf8(frame.RunSummary()) << "\n";
     // The frame abandons what the destination took when it goes, unless the run was clean.
     if (frame.Cancelled()) {
       err << "ryn wizard: stopped by the user; nothing was kept: the destination is as it was\n";

@@ -1,6 +1,7 @@
 // Peers of the simple controls: panel, label, button, edit, edit with ellipsis button,
 // gauge and read-only rich text.
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "ui/controls.h"
@@ -222,13 +223,26 @@ class RichTextPeer : public GtkPeer {
   void Update(Change what) override {
     GtkTextView* view = GTK_TEXT_VIEW(view_);
     if (what == Change::kText && !edits_.Pending()) {
-      std::string text;
-      for (const std::string& line : rich_.Lines()) text += (text.empty() ? "" : "\n") + ToUtf8(line);
+      const std::vector<std::string>& lines = rich_.Lines();
       GtkTextBuffer* buffer = gtk_text_view_get_buffer(view);
-      // A text the user made stays as it is, caret and all, when the control holds its lines
-      // (a last line ended by a line break is one the control does not count).
-      if (rich_.ReadOnly() || RichText::SplitLines(FromUtf8(BufferText(buffer).c_str())) != rich_.Lines())
-        gtk_text_buffer_set_text(buffer, text.c_str(), -1);
+      if (rich_.ReadOnly() && shownReplacements_ == rich_.Replacements() && shownLines_ <= lines.size()) {
+        // Lines were only appended (a log): the buffer takes the new ones, never the whole
+        // text again, so a long log stays linear.
+        std::string added;
+        for (size_t i = shownLines_; i < lines.size(); ++i) added += (i == 0 ? "" : "\n") + ToUtf8(lines[i]);
+        GtkTextIter end;
+        gtk_text_buffer_get_end_iter(buffer, &end);
+        if (!added.empty()) gtk_text_buffer_insert(buffer, &end, added.c_str(), static_cast<gint>(added.size()));
+      } else {
+        std::string text;
+        for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + ToUtf8(line);
+        // A text the user made stays as it is, caret and all, when the control holds its
+        // lines (a last line ended by a line break is one the control does not count).
+        if (rich_.ReadOnly() || RichText::SplitLines(FromUtf8(BufferText(buffer).c_str())) != lines)
+          gtk_text_buffer_set_text(buffer, text.c_str(), -1);
+      }
+      shownLines_ = lines.size();
+      shownReplacements_ = rich_.Replacements();
     }
     if (what == Change::kStyle) {
       gtk_text_view_set_editable(view, !rich_.ReadOnly());
@@ -249,6 +263,9 @@ class RichTextPeer : public GtkPeer {
  private:
   RichText& rich_;
   GtkWidget* view_;
+  // What the buffer holds of the control's lines: how many, as of which replacement.
+  size_t shownLines_ = 0;
+  uint64_t shownReplacements_ = UINT64_MAX;
 };
 
 }  // namespace
