@@ -70,19 +70,28 @@ class FormPeer : public ContainerPeer {
                        return TRUE;  // the form decides whether it closes
                      }),
                      this);
-    g_signal_connect(shell_, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
+    // The focused widget gets the keys first, as in any GTK window: a focused button
+    // activates itself, a cell editor commits or drops its edit, and only what they leave
+    // reaches the form. Enter left unhandled arrives as the window's activate-default (an
+    // entry hands its Enter to the form itself, GTK's activates-default); Escape as the
+    // window's own key press.
+    g_signal_connect(shell_, "activate-default", G_CALLBACK(+[](GtkWindow* window, gpointer self) {
                        auto* peer = static_cast<FormPeer*>(self);
-                       if (key->keyval == GDK_KEY_Escape && peer->form_.CancelButton()) {
-                         peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEscape(); });
-                         return TRUE;
-                       }
-                       if ((key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) && peer->form_.DefaultButton()) {
-                         peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEnter(); });
-                         return TRUE;
-                       }
-                       return FALSE;
+                       // A focused button (GTK's receives-default) is activated by GTK itself.
+                       GtkWidget* focus = gtk_window_get_focus(window);
+                       if (focus && gtk_widget_get_receives_default(focus)) return;
+                       if (!peer->form_.DefaultButton()) return;
+                       g_signal_stop_emission_by_name(window, "activate-default");
+                       peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEnter(); });
                      }),
                      this);
+    g_signal_connect_after(shell_, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
+                             auto* peer = static_cast<FormPeer*>(self);
+                             if (key->keyval != GDK_KEY_Escape || !peer->form_.CancelButton()) return FALSE;
+                             peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEscape(); });
+                             return TRUE;
+                           }),
+                           this);
     updating_ = true;
     Update(Change::kCaption);
     Update(Change::kStyle);

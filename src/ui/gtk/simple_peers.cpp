@@ -124,6 +124,17 @@ class EditPeer : public GtkPeer {
               UserEdits::Report(*peer, FromUtf8(gtk_entry_get_text(GTK_ENTRY(e))),
                                 [](Control& c, const std::string& text) { static_cast<Edit&>(c).UserSetText(text); });
             }));
+    // An entry leaves Enter to its window, as GTK's activates-default does: the form's
+    // default button (the wizard's next page) answers it. A grid's cell editor is no peer
+    // of ours and keeps its Enter.
+    Connect(Outer(), "activate", G_CALLBACK(+[](GtkEntry*, gpointer self) {
+              static_cast<EditPeer*>(self)->Post([](Control& c) {
+                Form* top = nullptr;
+                for (Control* p = &c; p; p = p->Parent())
+                  if (p->Kind() == ControlKind::kForm) top = static_cast<Form*>(p);
+                if (top) top->UserPressEnter();
+              });
+            }));
     if (edit.Kind() == ControlKind::kButtonEdit) {
       gtk_entry_set_icon_from_icon_name(GTK_ENTRY(Outer()), GTK_ENTRY_ICON_SECONDARY, "document-open-symbolic");
       Connect(Outer(), "icon-press", G_CALLBACK(+[](GtkEntry*, GtkEntryIconPosition, GdkEvent*, gpointer self) {
