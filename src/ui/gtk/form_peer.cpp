@@ -7,11 +7,17 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtkx.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "ui/application.h"
 #include "ui/form.h"
 #include "ui/gtk/peers.h"
 
 namespace ryn::ui::gtk {
+
+GtkWidget* ShellOf(Form& form);
+
 namespace {
 
 class FormPeer : public ContainerPeer {
@@ -37,6 +43,7 @@ class FormPeer : public ContainerPeer {
       gtk_window_resize(GTK_WINDOW(shell_), b.width > 0 ? b.width : 1, b.height > 0 ? b.height : 1);
       gtk_window_move(GTK_WINDOW(shell_), b.left, b.top);
     }
+    Stack();
     gtk_widget_set_visible(shell_, form_.Visible());
   }
 
@@ -45,6 +52,7 @@ class FormPeer : public ContainerPeer {
     if (!shell_) return;
     if (what == Change::kVisible) {
       gtk_widget_set_visible(Outer(), true);
+      Stack();
       gtk_widget_set_visible(shell_, form_.Visible());
     }
     if (what == Change::kCaption) gtk_window_set_title(GTK_WINDOW(shell_), ToUtf8(form_.Caption()).c_str());
@@ -101,6 +109,18 @@ class FormPeer : public ContainerPeer {
     Application::Instance().BindNativeHandle(form_, static_cast<WindowHandle>(GDK_WINDOW_XID(gtk_widget_get_window(shell_))));
   }
 
+  // A window shown over another of ours stacks on it under any window manager: the
+  // window below it on the modal stack (or the innermost modal one, for a form shown
+  // without a loop) is its parent, set before the window maps, when the window manager
+  // places it.
+  void Stack() {
+    if (!form_.Visible() || plugParent_ || !GTK_IS_WINDOW(shell_)) return;
+    GtkWindow* owner = OwnerWindow(&form_);
+    if (owner == GTK_WINDOW(shell_)) owner = nullptr;
+    gtk_window_set_transient_for(GTK_WINDOW(shell_), owner);
+    gtk_window_set_modal(GTK_WINDOW(shell_), form_.IsModal());
+  }
+
   void DropShell() {
     if (!shell_) return;
     g_signal_handlers_disconnect_by_data(shell_, this);
@@ -124,6 +144,16 @@ GtkWidget* ShellOf(Form& form) {
   if (!peer) return nullptr;
   GtkWidget* top = gtk_widget_get_toplevel(peer->Outer());
   return gtk_widget_is_toplevel(top) ? top : nullptr;
+}
+
+GtkWindow* OwnerWindow(const Form* above) {
+  const std::vector<Form*>& modal = Application::Instance().ModalForms();
+  auto end = std::find(modal.begin(), modal.end(), above);
+  for (auto it = end; it != modal.begin();) {
+    GtkWidget* shell = ShellOf(**--it);
+    if (shell && GTK_IS_WINDOW(shell) && gtk_widget_get_visible(shell)) return GTK_WINDOW(shell);
+  }
+  return nullptr;
 }
 
 std::unique_ptr<GtkPeer> MakeFormPeer(Control& c) {

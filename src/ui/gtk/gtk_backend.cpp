@@ -66,13 +66,7 @@ class GtkBackend : public Backend {
     GtkWidget* shell = ShellOf(form);
     if (!shell) return false;
     const WindowHandle handle = form.Handle();
-    if (GTK_IS_WINDOW(shell)) {
-      gtk_window_set_modal(GTK_WINDOW(shell), TRUE);
-      const auto& modal = app.ModalForms();
-      if (modal.size() > 1)
-        if (GtkWidget* owner = ShellOf(*modal[modal.size() - 2]); owner && GTK_IS_WINDOW(owner))
-          gtk_window_set_transient_for(GTK_WINDOW(shell), GTK_WINDOW(owner));
-    }
+    // Its parent window and modal hint were set by its peer before it mapped.
     // A driver acts once the window is on screen, and so does the headless loop when a
     // test chose this backend (the scripted dialogs answer then); with the real dialogs
     // and no driver the loop waits for the user.

@@ -14,11 +14,7 @@ GtkWidget* ShellOf(Form& form);
 
 namespace {
 
-GtkWindow* Owner() {
-  Form* active = Application::Instance().ActiveForm();
-  GtkWidget* shell = active ? ShellOf(*active) : nullptr;
-  return shell && GTK_IS_WINDOW(shell) ? GTK_WINDOW(shell) : nullptr;
-}
+GtkWindow* Owner() { return OwnerWindow(nullptr); }
 
 struct ButtonSpec {
   const char* label;

@@ -78,6 +78,10 @@ class ContainerPeer : public GtkPeer {
   GtkFixed* fixed_;
 };
 
+// The window a new window of ours stacks on: the innermost visible modal form's window
+// below above on the modal stack (any of them when above is not on it); null when none.
+GtkWindow* OwnerWindow(const Form* above);
+
 // Makes the peer of the control's kind; null for a kind without one. Each kind's peer class
 // lives with its group (simple_peers.cpp, list_peers.cpp, ...) and enters this table.
 std::unique_ptr<GtkPeer> MakePeer(Control& control);

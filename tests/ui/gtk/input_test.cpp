@@ -27,6 +27,7 @@
 // Last: Xlib's macros would clash with the headers above.
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#include <gtk/gtkx.h>
 
 namespace ryn::ui {
 namespace {
@@ -328,6 +329,52 @@ TEST(GtkWizardTest, TheWizardOfTheSourceNamedOnTheCommandLineIsOnScreen) {
   FreeTransEngineFactories();
   std::remove(csv.c_str());
   EXPECT_EQ(shown, 1);
+}
+
+// A window opened over another of ours names it as its parent, and a modal one says so,
+// before it maps: a window manager places and stacks a window by the hints it finds then.
+struct MapHints {
+  GtkWindow* window;
+  GtkWindow* parent;
+  bool modal;
+};
+
+gboolean RecordMap(GSignalInvocationHint*, guint, const GValue* params, gpointer seen) {
+  GObject* object = G_OBJECT(g_value_get_object(params));
+  if (GTK_IS_WINDOW(object) && !GTK_IS_PLUG(object)) {
+    GtkWindow* window = GTK_WINDOW(object);
+    static_cast<std::vector<MapHints>*>(seen)->push_back(
+        {window, gtk_window_get_transient_for(window), gtk_window_get_modal(window) != FALSE});
+  }
+  return TRUE;
+}
+
+TEST(GtkStackingTest, AModalWindowNamesTheWindowBelowItBeforeItMaps) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  Form outer, inner;
+  outer.SetClientSize(200, 100);
+  inner.SetClientSize(100, 50);
+  std::vector<MapHints> seen;
+  const guint mapSignal = g_signal_lookup("map", GTK_TYPE_WIDGET);
+  const gulong hook = g_signal_add_emission_hook(mapSignal, 0, RecordMap, &seen, nullptr);
+  ScopedModalDriver driver([&](Form& form) {
+    if (&form == &outer) {
+      inner.ShowModal();
+      outer.SetModalResult(kMrOk);
+    } else {
+      inner.SetModalResult(kMrCancel);
+    }
+  });
+  EXPECT_EQ(outer.ShowModal(), kMrOk);
+  g_signal_remove_emission_hook(mapSignal, hook);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].window, GTK_WINDOW(WindowOf(outer)));
+  EXPECT_EQ(seen[0].parent, nullptr);  // nothing of ours below it
+  EXPECT_TRUE(seen[0].modal);
+  EXPECT_EQ(seen[1].window, GTK_WINDOW(WindowOf(inner)));
+  EXPECT_EQ(seen[1].parent, GTK_WINDOW(WindowOf(outer)));
+  EXPECT_TRUE(seen[1].modal);
 }
 
 }  // namespace
