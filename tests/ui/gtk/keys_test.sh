@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Enter and Escape through the display: the focused control takes them first, and only what
 # it leaves reaches the window's default or cancel button. A dialog opened from a window is
-# stacked on it by the window manager. Arguments: RYN ENGINE_DIR SCREENSHOT_DIR.
+# stacked on it by the window manager; a file chooser lists the files its filter names, in
+# any case. Arguments: RYN ENGINE_DIR SCREENSHOT_DIR.
 set -euo pipefail
 ryn=$1 engines=$2 shots=$3
 here=$(cd "$(dirname "$0")" && pwd)
@@ -87,4 +88,37 @@ if records != [[b"a", b"a"], [b"b", b"b"]]:
     sys.exit(1)
 PY
 echo "$journey: Escape dropped the edit, Enter kept it, the editor stacked on the wizard"
+# The exchange file's save chooser (the entry's icon, left 24, top 60, 450 wide) starts in
+# the current folder, stacks on the window and lists the .ryn file there although the
+# filter says *.Ryn: a click on the listed file names it, Enter chooses it and confirms
+# replacing it.
+journey=chooser
+mkdir -p "$work/files"
+touch "$work/files/old.ryn" "$work/files/notes.txt"
+cd "$work/files"
+open_ryn config "Ryn文件" --dir "$engines"
+cd - >/dev/null
+click 462 70
+chooser=""
+for _ in $(seq 100); do
+  chooser=$(xdotool search --onlyvisible --pid "$ryn_pid" 2>/dev/null | grep -vx "$window" | head -1) || true
+  [ -n "$chooser" ] && break
+  sleep 0.1
+done
+[ -n "$chooser" ] || fail "the file chooser did not come up"
+owner=$(xprop -id "$chooser" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*' || true)
+[ -n "$owner" ] && [ $((owner)) -eq "$window" ] || fail "the file chooser is not transient for its window ($owner)"
+sleep 1
+# The first row of its list (its own layout at the toolkit's default size) gives the name.
+xdotool mousemove --window "$chooser" 220 104 click 1
+sleep 0.5
+xdotool key Return
+sleep 0.5
+xdotool key Return
+for _ in $(seq 100); do xdotool search --onlyvisible --pid "$ryn_pid" 2>/dev/null | grep -qx "$chooser" || break; sleep 0.1; done
+turn_page Return
+click 336 230
+finish 0
+check_option "文件名" "$work/files/old.ryn"
+echo "$journey: the chooser listed old.ryn and stacked on its window"
 echo "keys through the display: all journeys passed"
