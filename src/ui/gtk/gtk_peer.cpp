@@ -150,6 +150,7 @@ void GtkPeer::Init() {
   updating_ = false;
   gtk_widget_add_events(Inner(), GDK_BUTTON_PRESS_MASK);
   Connect(Inner(), "button-press-event", G_CALLBACK(OnButtonPress));
+  Connect(Inner(), "popup-menu", G_CALLBACK(OnPopupMenuKey));
 }
 
 void GtkPeer::Attach() {
@@ -226,9 +227,15 @@ void GtkPeer::Post(std::function<void(Control&)> action, Change resync) {
 }
 
 gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self) {
-  auto* peer = static_cast<GtkPeer*>(self);
-  PopupMenu* menu = peer->control_.ContextMenu();
-  if (event->button != GDK_BUTTON_SECONDARY || !menu) return FALSE;
+  if (event->button != GDK_BUTTON_SECONDARY) return FALSE;
+  return static_cast<GtkPeer*>(self)->PopUpMenu(reinterpret_cast<GdkEvent*>(event));
+}
+
+gboolean GtkPeer::OnPopupMenuKey(GtkWidget*, gpointer self) { return static_cast<GtkPeer*>(self)->PopUpMenu(nullptr); }
+
+bool GtkPeer::PopUpMenu(GdkEvent* click) {
+  PopupMenu* menu = control_.ContextMenu();
+  if (!menu) return false;
   GtkWidget* popup = gtk_menu_new();
   for (int i = 0; i < menu->ItemCount(); ++i) {
     MenuItem& item = menu->ItemAt(i);
@@ -245,7 +252,7 @@ gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self
                            if (MenuItem* found = m->FindItem(name)) m->UserClick(*found);
                        });
                      }),
-                     peer);
+                     this);
     gtk_menu_shell_append(GTK_MENU_SHELL(popup), entry);
   }
   gtk_widget_show_all(popup);
@@ -253,8 +260,28 @@ gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self
                      g_idle_add(+[](gpointer w) { gtk_widget_destroy(GTK_WIDGET(w)); return G_SOURCE_REMOVE; }, m);
                    }),
                    nullptr);
-  gtk_menu_popup_at_pointer(GTK_MENU(popup), reinterpret_cast<GdkEvent*>(event));
-  return TRUE;
+  if (click) {
+    gtk_menu_popup_at_pointer(GTK_MENU(popup), click);
+    return true;
+  }
+  // From the keyboard (Shift+F10, the Menu key): at the focused row of a list, else at the
+  // control's corner, with the first item selected so that the arrows and Enter work.
+  GtkWidget* anchor = Inner();
+  GdkRectangle at{0, 0, 1, 1};
+  if (GTK_IS_TREE_VIEW(anchor)) {
+    GtkTreePath* path = nullptr;
+    GtkTreeViewColumn* column = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(anchor), &path, &column);
+    if (path) {
+      gtk_tree_view_get_cell_area(GTK_TREE_VIEW(anchor), path, column, &at);
+      gtk_tree_view_convert_bin_window_to_widget_coords(GTK_TREE_VIEW(anchor), at.x, at.y, &at.x, &at.y);
+      gtk_tree_path_free(path);
+    }
+  }
+  gtk_menu_popup_at_rect(GTK_MENU(popup), gtk_widget_get_window(anchor), &at, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                         nullptr);
+  gtk_menu_shell_select_first(GTK_MENU_SHELL(popup), TRUE);
+  return true;
 }
 
 ContainerPeer::ContainerPeer(Control& control) : GtkPeer(control, gtk_event_box_new()), fixed_(GTK_FIXED(gtk_fixed_new())) {

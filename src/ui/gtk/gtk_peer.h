@@ -59,6 +59,10 @@ class GtkPeer : public ControlPeer {
   void ApplyFont();
   void ApplyColor();
   static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
+  static gboolean OnPopupMenuKey(GtkWidget*, gpointer self);
+  // Shows the control's context menu at the click, or from the keyboard when click is null;
+  // false when the control has none.
+  bool PopUpMenu(GdkEvent* click);
 
   Control& control_;
   GtkWidget* outer_;

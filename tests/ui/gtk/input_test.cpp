@@ -21,6 +21,8 @@
 #include "ui/controls.h"
 #include "support/ui_driver.h"
 #include "ui/form.h"
+#include "ui/grid_view.h"
+#include "ui/menus.h"
 #include "transport/registries.h"
 #include "window_commands.h"
 
@@ -375,6 +377,43 @@ TEST(GtkStackingTest, AModalWindowNamesTheWindowBelowItBeforeItMaps) {
   EXPECT_EQ(seen[1].window, GTK_WINDOW(WindowOf(inner)));
   EXPECT_EQ(seen[1].parent, GTK_WINDOW(WindowOf(outer)));
   EXPECT_TRUE(seen[1].modal);
+}
+
+// The context menu is reachable from the keyboard (Shift+F10 and the Menu key send the
+// focused widget popup-menu): it comes up with its first item selected, and Enter there
+// clicks that item as a right click's menu would.
+TEST(GtkContextMenuTest, TheKeyboardOpensTheContextMenuOfTheFocusedList) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  Form form;
+  form.SetClientSize(200, 120);
+  GridView& grid = form.Create<GridView>("grid");
+  grid.SetBounds(0, 0, 200, 120);
+  grid.SetSize(2, 4);
+  PopupMenu menu;
+  int inserted = 0;
+  menu.AddItem("N1", Ansi("插行")).OnClick = [&] { ++inserted; };
+  menu.AddItem("N2", Ansi("删行"));
+  grid.SetContextMenu(&menu);
+  form.Show();
+  GtkWidget* view = Find(WindowOf(form), GTK_TYPE_TREE_VIEW);
+  ASSERT_NE(view, nullptr);
+  gtk_widget_grab_focus(view);
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(view, "popup-menu", &handled);
+  EXPECT_TRUE(handled);
+  GtkMenuShell* shown = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w; w = w->next)
+    if (GtkWidget* m = Find(GTK_WIDGET(w->data), GTK_TYPE_MENU); m && gtk_widget_get_visible(m)) shown = GTK_MENU_SHELL(m);
+  g_list_free(windows);
+  ASSERT_NE(shown, nullptr);
+  GtkWidget* selected = gtk_menu_shell_get_selected_item(shown);
+  ASSERT_NE(selected, nullptr);
+  EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(selected)), "插行");
+  gtk_menu_shell_activate_item(shown, selected, TRUE);
+  ProcessMessages();
+  EXPECT_EQ(inserted, 1);
 }
 
 }  // namespace
