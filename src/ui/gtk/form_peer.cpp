@@ -37,11 +37,11 @@ class FormPeer : public ContainerPeer {
     }
     if (!shell_ || foreign != plugParent_) MakeShell(foreign);
     const Rect& b = form_.Bounds();
-    gtk_widget_set_size_request(Outer(), b.width, b.height);
+    gtk_widget_set_size_request(Outer(), Scaled(b.width), Scaled(b.height));
     gtk_widget_set_visible(Outer(), true);
     if (GTK_IS_WINDOW(shell_) && !plugParent_) {
-      gtk_window_resize(GTK_WINDOW(shell_), b.width > 0 ? b.width : 1, b.height > 0 ? b.height : 1);
-      gtk_window_move(GTK_WINDOW(shell_), b.left, b.top);
+      gtk_window_resize(GTK_WINDOW(shell_), b.width > 0 ? Scaled(b.width) : 1, b.height > 0 ? Scaled(b.height) : 1);
+      gtk_window_move(GTK_WINDOW(shell_), Scaled(b.left), Scaled(b.top));
     }
     Stack();
     gtk_widget_set_visible(shell_, form_.Visible());

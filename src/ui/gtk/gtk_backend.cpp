@@ -51,8 +51,10 @@ class GtkBackend : public Backend {
                                  ? gdk_display_get_primary_monitor(gdk_display_get_default())
                                  : gdk_display_get_monitor(gdk_display_get_default(), 0),
                              &area);
-    Screen::Instance().SetSize(area.width > 0 ? area.width : gdk_window_get_width(gdk_screen_get_root_window(screen)),
-                               area.height > 0 ? area.height : gdk_window_get_height(gdk_screen_get_root_window(screen)));
+    // The screen in the forms' own pixels: a form centred on it is centred on screen.
+    const int width = area.width > 0 ? area.width : gdk_window_get_width(gdk_screen_get_root_window(screen));
+    const int height = area.height > 0 ? area.height : gdk_window_get_height(gdk_screen_get_root_window(screen));
+    Screen::Instance().SetSize(static_cast<int>(width / TextScale()), static_cast<int>(height / TextScale()));
   }
 
   std::unique_ptr<ControlPeer> CreatePeer(Control& control) override {

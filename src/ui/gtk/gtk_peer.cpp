@@ -117,6 +117,16 @@ std::string FromUtf8(const char* utf8) {
   return Convert(utf8, -1, CodePageName(), "UTF-8");
 }
 
+double TextScale() {
+  static const double scale = [] {
+    const double dpi = gdk_screen_get_resolution(gdk_screen_get_default());
+    return dpi > 0 ? dpi / 96.0 : 1.0;
+  }();
+  return scale;
+}
+
+int Scaled(int pixels) { return static_cast<int>(pixels * TextScale() + 0.5); }
+
 GtkPeer::GtkPeer(Control& control, GtkWidget* outer) : control_(control), outer_(GTK_WIDGET(g_object_ref_sink(outer))) {}
 
 GtkPeer::~GtkPeer() {
@@ -160,11 +170,13 @@ void GtkPeer::Attach() {
   if (current && current != GTK_WIDGET(container)) gtk_container_remove(GTK_CONTAINER(current), outer_);
   const Rect& b = control_.Bounds();
   if (container) {
-    if (gtk_widget_get_parent(outer_)) gtk_fixed_move(container, outer_, b.left, b.top);
-    else gtk_fixed_put(container, outer_, b.left, b.top);
+    if (gtk_widget_get_parent(outer_)) gtk_fixed_move(container, outer_, Scaled(b.left), Scaled(b.top));
+    else gtk_fixed_put(container, outer_, Scaled(b.left), Scaled(b.top));
   }
-  // A width or height of 0 lets the widget take its natural size (auto-sized labels).
-  gtk_widget_set_size_request(outer_, b.width > 0 ? b.width : -1, b.height > 0 ? b.height : -1);
+  // A width or height of 0 lets the widget take its natural size (auto-sized labels). The
+  // edges are scaled, not the sizes: controls that touch still touch after rounding.
+  gtk_widget_set_size_request(outer_, b.width > 0 ? Scaled(b.Right()) - Scaled(b.left) : -1,
+                              b.height > 0 ? Scaled(b.Bottom()) - Scaled(b.top) : -1);
   gtk_widget_set_visible(outer_, control_.Visible());
 }
 
@@ -278,8 +290,10 @@ bool GtkPeer::PopUpMenu(GdkEvent* click) {
       gtk_tree_path_free(path);
     }
   }
+  GdkEvent* key = gtk_get_current_event();
   gtk_menu_popup_at_rect(GTK_MENU(popup), gtk_widget_get_window(anchor), &at, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST,
-                         nullptr);
+                         key);
+  if (key) gdk_event_free(key);
   gtk_menu_shell_select_first(GTK_MENU_SHELL(popup), TRUE);
   return true;
 }

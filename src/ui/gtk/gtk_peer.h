@@ -19,6 +19,13 @@ namespace ryn::ui::gtk {
 std::string ToUtf8(const std::string& narrow);
 std::string FromUtf8(const char* utf8);
 
+// The forms are laid out in pixels for 9-point text at 96 dots per inch. A larger text
+// (GDK_DPI_SCALE, the desktop's Xft/DPI) makes every font larger by the same factor: the
+// peers place and size the controls by it, so that labels still fit beside their fields.
+double TextScale();
+// A length of the form's layout on screen.
+int Scaled(int pixels);
+
 class GtkPeer : public ControlPeer {
  public:
   // Takes a reference to the outer widget, which the peer then owns.

@@ -70,7 +70,9 @@ class TreePeer : public GtkPeer {
       g_object_set_data(G_OBJECT(column), "ryn-cell", cell);
       if (columns[i].second > 0) {
         gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
-        gtk_tree_view_column_set_fixed_width(column, columns[i].second);
+        gtk_tree_view_column_set_fixed_width(column, Scaled(columns[i].second));
+        // A text wider than its column ends in an ellipsis, never cut through a character.
+        g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
       } else {
         gtk_tree_view_column_set_expand(column, TRUE);
       }

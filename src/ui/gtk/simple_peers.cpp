@@ -43,7 +43,7 @@ class LabelPeer : public GtkPeer {
   // toolkit measures that limit in characters of the label's font.
   void FitWrapWidth() {
     GtkLabel* widget = GTK_LABEL(Outer());
-    const int width = label_.Bounds().width;
+    const int width = Scaled(label_.Bounds().width);
     if (!label_.WordWrap() || width <= 0) {
       gtk_label_set_max_width_chars(widget, -1);
       return;
