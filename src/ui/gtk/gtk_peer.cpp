@@ -173,6 +173,7 @@ void GtkPeer::Attach() {
     if (gtk_widget_get_parent(outer_)) gtk_fixed_move(container, outer_, Scaled(b.left), Scaled(b.top));
     else gtk_fixed_put(container, outer_, Scaled(b.left), Scaled(b.top));
   }
+  if (container) parent->OrderFocus(this);
   // A width or height of 0 lets the widget take its natural size (auto-sized labels). The
   // edges are scaled, not the sizes: controls that touch still touch after rounding.
   gtk_widget_set_size_request(outer_, b.width > 0 ? Scaled(b.Right()) - Scaled(b.left) : -1,
@@ -296,6 +297,25 @@ bool GtkPeer::PopUpMenu(GdkEvent* click) {
   if (key) gdk_event_free(key);
   gtk_menu_shell_select_first(GTK_MENU_SHELL(popup), TRUE);
   return true;
+}
+
+void GtkPeer::OrderFocus(GtkPeer* attaching) {
+  GtkFixed* container = Container();
+  if (!container) return;
+  // Tab goes through the controls in the order the form made them, as the form's author
+  // ordered them: the toolkit's own order, by the middle of each widget's allocation, put
+  // a button before the taller box beside it.
+  GList* chain = nullptr;
+  // The control being attached does not know its peer yet.
+  for (Control* child : control_.Children())
+    if (GtkPeer* peer = child == &attaching->control_ ? attaching : Of(child);
+        peer && gtk_widget_get_parent(peer->outer_) == GTK_WIDGET(container))
+      chain = g_list_prepend(chain, peer->outer_);
+  chain = g_list_reverse(chain);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_container_set_focus_chain(GTK_CONTAINER(container), chain);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  g_list_free(chain);
 }
 
 ContainerPeer::ContainerPeer(Control& control) : GtkPeer(control, gtk_event_box_new()), fixed_(GTK_FIXED(gtk_fixed_new())) {

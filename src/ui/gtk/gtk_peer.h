@@ -44,6 +44,10 @@ class GtkPeer : public ControlPeer {
   // Puts the widget into the parent's container (or takes it out when there is none).
   virtual void Attach();
 
+  // Sets the order Tab visits the children's widgets in: the order of the children, the
+  // one being attached among them.
+  void OrderFocus(GtkPeer* attaching);
+
   // The peer of a control, when the control has one of ours.
   static GtkPeer* Of(const Control* control);
 

@@ -20,6 +20,7 @@ class TreePeer : public GtkPeer {
  public:
   explicit TreePeer(Control& control) : GtkPeer(control, gtk_scrolled_window_new(nullptr, nullptr)) {
     view_ = GTK_TREE_VIEW(gtk_tree_view_new());
+    gtk_widget_set_can_focus(Outer(), FALSE);  // the list in it takes the focus, not its frame
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(Outer()), GTK_SHADOW_IN);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(Outer()), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
     gtk_container_add(GTK_CONTAINER(Outer()), GTK_WIDGET(view_));

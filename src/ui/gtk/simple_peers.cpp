@@ -214,6 +214,7 @@ class RichTextPeer : public GtkPeer {
  public:
   explicit RichTextPeer(RichText& rich) : GtkPeer(rich, gtk_scrolled_window_new(nullptr, nullptr)), rich_(rich) {
     view_ = gtk_text_view_new();
+    gtk_widget_set_can_focus(Outer(), FALSE);  // the text in it takes the focus, not its frame
     gtk_container_add(GTK_CONTAINER(Outer()), view_);
     gtk_widget_show(view_);
     Connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_)), "changed", G_CALLBACK(+[](GtkTextBuffer* buffer, gpointer self) {
@@ -244,6 +245,8 @@ class RichTextPeer : public GtkPeer {
     if (what == Change::kStyle) {
       gtk_text_view_set_editable(view, !rich_.ReadOnly());
       gtk_text_view_set_cursor_visible(view, !rich_.ReadOnly());
+      // A read-only text shows no caret: as a tab stop it would be one the user cannot see.
+      gtk_widget_set_can_focus(view_, !rich_.ReadOnly());
       gtk_text_view_set_wrap_mode(view, rich_.WordWrap() ? GTK_WRAP_WORD_CHAR : GTK_WRAP_NONE);
       const ScrollBars bars = rich_.Scrolling();
       auto policy = [](bool on) { return on ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER; };

@@ -416,5 +416,33 @@ TEST(GtkContextMenuTest, TheKeyboardOpensTheContextMenuOfTheFocusedList) {
   EXPECT_EQ(inserted, 1);
 }
 
+// Tab visits the controls in the order the form made them, whatever their places (the
+// toolkit's own order goes by where each widget's middle is); a read-only text, which
+// shows no caret, is no stop on the way.
+TEST(GtkFocusTest, TabFollowsTheFormsOrderAndSkipsReadOnlyText) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  Form form;
+  form.SetClientSize(300, 200);
+  Edit& first = form.Create<Edit>("first");
+  first.SetBounds(8, 120, 100, 21);
+  RichText& note = form.Create<RichText>("note");
+  note.SetBounds(8, 60, 200, 40);
+  note.SetReadOnly(true);
+  Button& second = form.Create<Button>("second");
+  second.SetBounds(164, 10, 60, 23);
+  form.Show();
+  ProcessMessages();
+  GtkWindow* window = GTK_WINDOW(WindowOf(form));
+  auto step = [&](GtkWidget* from, GtkDirectionType direction) -> std::string {
+    gtk_widget_grab_focus(from);
+    gtk_widget_child_focus(GTK_WIDGET(window), direction);
+    GtkWidget* focus = gtk_window_get_focus(window);
+    return focus ? G_OBJECT_TYPE_NAME(focus) : "none";
+  };
+  GtkWidget* entry = Find(GTK_WIDGET(window), GTK_TYPE_ENTRY);
+  EXPECT_EQ(step(entry, GTK_DIR_TAB_FORWARD), "GtkButton");
+}
+
 }  // namespace
 }  // namespace ryn::ui
