@@ -7,11 +7,17 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtkx.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "ui/application.h"
 #include "ui/form.h"
 #include "ui/gtk/peers.h"
 
 namespace ryn::ui::gtk {
+
+GtkWidget* ShellOf(Form& form);
+
 namespace {
 
 class FormPeer : public ContainerPeer {
@@ -31,12 +37,13 @@ class FormPeer : public ContainerPeer {
     }
     if (!shell_ || foreign != plugParent_) MakeShell(foreign);
     const Rect& b = form_.Bounds();
-    gtk_widget_set_size_request(Outer(), b.width, b.height);
+    gtk_widget_set_size_request(Outer(), Scaled(b.width), Scaled(b.height));
     gtk_widget_set_visible(Outer(), true);
     if (GTK_IS_WINDOW(shell_) && !plugParent_) {
-      gtk_window_resize(GTK_WINDOW(shell_), b.width > 0 ? b.width : 1, b.height > 0 ? b.height : 1);
-      gtk_window_move(GTK_WINDOW(shell_), b.left, b.top);
+      gtk_window_resize(GTK_WINDOW(shell_), b.width > 0 ? Scaled(b.width) : 1, b.height > 0 ? Scaled(b.height) : 1);
+      gtk_window_move(GTK_WINDOW(shell_), Scaled(b.left), Scaled(b.top));
     }
+    Stack();
     gtk_widget_set_visible(shell_, form_.Visible());
   }
 
@@ -45,6 +52,7 @@ class FormPeer : public ContainerPeer {
     if (!shell_) return;
     if (what == Change::kVisible) {
       gtk_widget_set_visible(Outer(), true);
+      Stack();
       gtk_widget_set_visible(shell_, form_.Visible());
     }
     if (what == Change::kCaption) gtk_window_set_title(GTK_WINDOW(shell_), ToUtf8(form_.Caption()).c_str());
@@ -70,19 +78,28 @@ class FormPeer : public ContainerPeer {
                        return TRUE;  // the form decides whether it closes
                      }),
                      this);
-    g_signal_connect(shell_, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
+    // The focused widget gets the keys first, as in any GTK window: a focused button
+    // activates itself, a cell editor commits or drops its edit, and only what they leave
+    // reaches the form. Enter left unhandled arrives as the window's activate-default (an
+    // entry hands its Enter to the form itself, GTK's activates-default); Escape as the
+    // window's own key press.
+    g_signal_connect(shell_, "activate-default", G_CALLBACK(+[](GtkWindow* window, gpointer self) {
                        auto* peer = static_cast<FormPeer*>(self);
-                       if (key->keyval == GDK_KEY_Escape && peer->form_.CancelButton()) {
-                         peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEscape(); });
-                         return TRUE;
-                       }
-                       if ((key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) && peer->form_.DefaultButton()) {
-                         peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEnter(); });
-                         return TRUE;
-                       }
-                       return FALSE;
+                       // A focused button (GTK's receives-default) is activated by GTK itself.
+                       GtkWidget* focus = gtk_window_get_focus(window);
+                       if (focus && gtk_widget_get_receives_default(focus)) return;
+                       if (!peer->form_.DefaultButton()) return;
+                       g_signal_stop_emission_by_name(window, "activate-default");
+                       peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEnter(); });
                      }),
                      this);
+    g_signal_connect_after(shell_, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
+                             auto* peer = static_cast<FormPeer*>(self);
+                             if (key->keyval != GDK_KEY_Escape || !peer->form_.CancelButton()) return FALSE;
+                             peer->Post([](Control& c) { static_cast<Form&>(c).UserPressEscape(); });
+                             return TRUE;
+                           }),
+                           this);
     updating_ = true;
     Update(Change::kCaption);
     Update(Change::kStyle);
@@ -90,6 +107,18 @@ class FormPeer : public ContainerPeer {
     // The X11 window exists once realized; from then on it is the form's handle.
     gtk_widget_realize(shell_);
     Application::Instance().BindNativeHandle(form_, static_cast<WindowHandle>(GDK_WINDOW_XID(gtk_widget_get_window(shell_))));
+  }
+
+  // A window shown over another of ours stacks on it under any window manager: the
+  // window below it on the modal stack (or the innermost modal one, for a form shown
+  // without a loop) is its parent, set before the window maps, when the window manager
+  // places it.
+  void Stack() {
+    if (!form_.Visible() || plugParent_ || !GTK_IS_WINDOW(shell_)) return;
+    GtkWindow* owner = OwnerWindow(&form_);
+    if (owner == GTK_WINDOW(shell_)) owner = nullptr;
+    gtk_window_set_transient_for(GTK_WINDOW(shell_), owner);
+    gtk_window_set_modal(GTK_WINDOW(shell_), form_.IsModal());
   }
 
   void DropShell() {
@@ -115,6 +144,16 @@ GtkWidget* ShellOf(Form& form) {
   if (!peer) return nullptr;
   GtkWidget* top = gtk_widget_get_toplevel(peer->Outer());
   return gtk_widget_is_toplevel(top) ? top : nullptr;
+}
+
+GtkWindow* OwnerWindow(const Form* above) {
+  const std::vector<Form*>& modal = Application::Instance().ModalForms();
+  auto end = std::find(modal.begin(), modal.end(), above);
+  for (auto it = end; it != modal.begin();) {
+    GtkWidget* shell = ShellOf(**--it);
+    if (shell && GTK_IS_WINDOW(shell) && gtk_widget_get_visible(shell)) return GTK_WINDOW(shell);
+  }
+  return nullptr;
 }
 
 std::unique_ptr<GtkPeer> MakeFormPeer(Control& c) {

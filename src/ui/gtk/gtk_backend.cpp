@@ -51,8 +51,10 @@ class GtkBackend : public Backend {
                                  ? gdk_display_get_primary_monitor(gdk_display_get_default())
                                  : gdk_display_get_monitor(gdk_display_get_default(), 0),
                              &area);
-    Screen::Instance().SetSize(area.width > 0 ? area.width : gdk_window_get_width(gdk_screen_get_root_window(screen)),
-                               area.height > 0 ? area.height : gdk_window_get_height(gdk_screen_get_root_window(screen)));
+    // The screen in the forms' own pixels: a form centred on it is centred on screen.
+    const int width = area.width > 0 ? area.width : gdk_window_get_width(gdk_screen_get_root_window(screen));
+    const int height = area.height > 0 ? area.height : gdk_window_get_height(gdk_screen_get_root_window(screen));
+    Screen::Instance().SetSize(static_cast<int>(width / TextScale()), static_cast<int>(height / TextScale()));
   }
 
   std::unique_ptr<ControlPeer> CreatePeer(Control& control) override {
@@ -66,13 +68,7 @@ class GtkBackend : public Backend {
     GtkWidget* shell = ShellOf(form);
     if (!shell) return false;
     const WindowHandle handle = form.Handle();
-    if (GTK_IS_WINDOW(shell)) {
-      gtk_window_set_modal(GTK_WINDOW(shell), TRUE);
-      const auto& modal = app.ModalForms();
-      if (modal.size() > 1)
-        if (GtkWidget* owner = ShellOf(*modal[modal.size() - 2]); owner && GTK_IS_WINDOW(owner))
-          gtk_window_set_transient_for(GTK_WINDOW(shell), GTK_WINDOW(owner));
-    }
+    // Its parent window and modal hint were set by its peer before it mapped.
     // A driver acts once the window is on screen, and so does the headless loop when a
     // test chose this backend (the scripted dialogs answer then); with the real dialogs
     // and no driver the loop waits for the user.

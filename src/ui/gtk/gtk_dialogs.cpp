@@ -14,25 +14,25 @@ GtkWidget* ShellOf(Form& form);
 
 namespace {
 
-GtkWindow* Owner() {
-  Form* active = Application::Instance().ActiveForm();
-  GtkWidget* shell = active ? ShellOf(*active) : nullptr;
-  return shell && GTK_IS_WINDOW(shell) ? GTK_WINDOW(shell) : nullptr;
-}
+GtkWindow* Owner() { return OwnerWindow(nullptr); }
 
 struct ButtonSpec {
   const char* label;
   int result;
 };
 
+// The system's own captions, as its forms have them, not the toolkit's stock ones.
+constexpr const char* kOk = "确定";
+constexpr const char* kCancel = "取消";
+
 std::vector<ButtonSpec> ButtonsOf(uint32_t flags) {
   switch (flags & kMbButtonsMask) {
-    case kMbOkCancel: return {{"_OK", kMrOk}, {"_Cancel", kMrCancel}};
-    case kMbAbortRetryIgnore: return {{"_Abort", kMrAbort}, {"_Retry", kMrRetry}, {"_Ignore", kMrIgnore}};
-    case kMbYesNoCancel: return {{"_Yes", kMrYes}, {"_No", kMrNo}, {"_Cancel", kMrCancel}};
-    case kMbYesNo: return {{"_Yes", kMrYes}, {"_No", kMrNo}};
-    case kMbRetryCancel: return {{"_Retry", kMrRetry}, {"_Cancel", kMrCancel}};
-    default: return {{"_OK", kMrOk}};
+    case kMbOkCancel: return {{kOk, kMrOk}, {kCancel, kMrCancel}};
+    case kMbAbortRetryIgnore: return {{"中止", kMrAbort}, {"重试", kMrRetry}, {"忽略", kMrIgnore}};
+    case kMbYesNoCancel: return {{"是", kMrYes}, {"否", kMrNo}, {kCancel, kMrCancel}};
+    case kMbYesNo: return {{"是", kMrYes}, {"否", kMrNo}};
+    case kMbRetryCancel: return {{"重试", kMrRetry}, {kCancel, kMrCancel}};
+    default: return {{kOk, kMrOk}};
   }
 }
 
@@ -45,6 +45,26 @@ GtkMessageType TypeOf(uint32_t flags) {
     default: return GTK_MESSAGE_OTHER;
   }
 }
+
+}  // namespace
+
+std::string CaseFreePattern(const std::string& pattern) {
+  // The toolkit matches patterns case by case; a file name's case says nothing of its kind.
+  std::string result;
+  for (char c : pattern) {
+    if (g_ascii_isalpha(c)) {
+      result += '[';
+      result += g_ascii_toupper(c);
+      result += g_ascii_tolower(c);
+      result += ']';
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+namespace {
 
 // "description|pattern|..." with patterns separated by ";".
 void AddFilters(GtkFileChooser* chooser, const std::string& filter) {
@@ -59,7 +79,7 @@ void AddFilters(GtkFileChooser* chooser, const std::string& filter) {
     for (size_t s = 0, semi; s <= patterns.size(); s = semi + 1) {
       semi = patterns.find(';', s);
       if (semi == std::string::npos) semi = patterns.size();
-      gtk_file_filter_add_pattern(f, patterns.substr(s, semi - s).c_str());
+      gtk_file_filter_add_pattern(f, CaseFreePattern(ToUtf8(patterns.substr(s, semi - s))).c_str());
     }
     gtk_file_chooser_add_filter(chooser, f);
   }
@@ -67,23 +87,43 @@ void AddFilters(GtkFileChooser* chooser, const std::string& filter) {
 
 std::optional<std::string> RunChooser(GtkFileChooserAction action, const std::string& title, const std::string& filter,
                                       const std::string& initial) {
-  GtkWidget* dialog = gtk_file_chooser_dialog_new(ToUtf8(title).c_str(), Owner(), action, "_Cancel", GTK_RESPONSE_CANCEL,
-                                                  action == GTK_FILE_CHOOSER_ACTION_SAVE ? "_Save" : "_Open",
-                                                  GTK_RESPONSE_ACCEPT, nullptr);
+  const bool save = action == GTK_FILE_CHOOSER_ACTION_SAVE;
+  const std::string caption = title.empty() ? (save ? "保存" : "打开") : ToUtf8(title);
+  GtkWidget* dialog = gtk_file_chooser_dialog_new(caption.c_str(), Owner(), action, kCancel, GTK_RESPONSE_CANCEL,
+                                                  save ? "保存" : "打开", GTK_RESPONSE_ACCEPT, nullptr);
+  gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   AddFilters(chooser, filter);
-  if (action == GTK_FILE_CHOOSER_ACTION_SAVE) gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-  if (!initial.empty()) {
-    gchar* name = g_filename_from_utf8(ToUtf8(initial).c_str(), -1, nullptr, nullptr, nullptr);
-    if (name && g_path_is_absolute(name)) gtk_file_chooser_set_filename(chooser, name);
-    else if (action == GTK_FILE_CHOOSER_ACTION_SAVE) gtk_file_chooser_set_current_name(chooser, ToUtf8(initial).c_str());
-    g_free(name);
+  if (save) gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+  // The chooser opens in the named file's folder, or the current one: never in the
+  // toolkit's list of recent files, which is empty for a new user.
+  gchar* name = initial.empty() ? nullptr : g_filename_from_utf8(ToUtf8(initial).c_str(), -1, nullptr, nullptr, nullptr);
+  gchar* cwd = g_get_current_dir();
+  gchar* full = name ? (g_path_is_absolute(name) ? g_strdup(name) : g_build_filename(cwd, name, nullptr)) : nullptr;
+  gchar* folder = full ? g_path_get_dirname(full) : g_strdup(cwd);
+  if (!g_file_test(folder, G_FILE_TEST_IS_DIR)) {
+    g_free(folder);
+    folder = g_strdup(cwd);
   }
+  gtk_file_chooser_set_current_folder(chooser, folder);
+  if (full && g_file_test(full, G_FILE_TEST_EXISTS)) gtk_file_chooser_set_filename(chooser, full);
+  else if (full && save) {
+    gchar* base = g_path_get_basename(full);
+    gchar* shown = g_filename_to_utf8(base, -1, nullptr, nullptr, nullptr);
+    if (shown) gtk_file_chooser_set_current_name(chooser, shown);
+    g_free(shown);
+    g_free(base);
+  }
+  g_free(folder);
+  g_free(full);
+  g_free(cwd);
+  g_free(name);
   std::optional<std::string> chosen;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-    gchar* name = gtk_file_chooser_get_filename(chooser);
-    if (name) chosen = FromUtf8(name);
-    g_free(name);
+    gchar* file = gtk_file_chooser_get_filename(chooser);
+    if (file) chosen = FromUtf8(file);
+    g_free(file);
   }
   gtk_widget_destroy(dialog);
   return chosen;

@@ -2,9 +2,15 @@
 // still recorded as the headless service records it.
 #pragma once
 
+#include <string>
+
 #include "ui/dialogs.h"
 
 namespace ryn::ui::gtk {
+
+// A file pattern of a dialog's filter ("*.Ryn", UTF-8) as the toolkit's pattern that
+// matches names in any case ("*.[Rr][Yy][Nn]").
+std::string CaseFreePattern(const std::string& pattern);
 
 class GtkDialogService : public DialogService {
  public:

@@ -117,6 +117,16 @@ std::string FromUtf8(const char* utf8) {
   return Convert(utf8, -1, CodePageName(), "UTF-8");
 }
 
+double TextScale() {
+  static const double scale = [] {
+    const double dpi = gdk_screen_get_resolution(gdk_screen_get_default());
+    return dpi > 0 ? dpi / 96.0 : 1.0;
+  }();
+  return scale;
+}
+
+int Scaled(int pixels) { return static_cast<int>(pixels * TextScale() + 0.5); }
+
 GtkPeer::GtkPeer(Control& control, GtkWidget* outer) : control_(control), outer_(GTK_WIDGET(g_object_ref_sink(outer))) {}
 
 GtkPeer::~GtkPeer() {
@@ -150,6 +160,7 @@ void GtkPeer::Init() {
   updating_ = false;
   gtk_widget_add_events(Inner(), GDK_BUTTON_PRESS_MASK);
   Connect(Inner(), "button-press-event", G_CALLBACK(OnButtonPress));
+  Connect(Inner(), "popup-menu", G_CALLBACK(OnPopupMenuKey));
 }
 
 void GtkPeer::Attach() {
@@ -159,11 +170,14 @@ void GtkPeer::Attach() {
   if (current && current != GTK_WIDGET(container)) gtk_container_remove(GTK_CONTAINER(current), outer_);
   const Rect& b = control_.Bounds();
   if (container) {
-    if (gtk_widget_get_parent(outer_)) gtk_fixed_move(container, outer_, b.left, b.top);
-    else gtk_fixed_put(container, outer_, b.left, b.top);
+    if (gtk_widget_get_parent(outer_)) gtk_fixed_move(container, outer_, Scaled(b.left), Scaled(b.top));
+    else gtk_fixed_put(container, outer_, Scaled(b.left), Scaled(b.top));
   }
-  // A width or height of 0 lets the widget take its natural size (auto-sized labels).
-  gtk_widget_set_size_request(outer_, b.width > 0 ? b.width : -1, b.height > 0 ? b.height : -1);
+  if (container) parent->OrderFocus(this);
+  // A width or height of 0 lets the widget take its natural size (auto-sized labels). The
+  // edges are scaled, not the sizes: controls that touch still touch after rounding.
+  gtk_widget_set_size_request(outer_, b.width > 0 ? Scaled(b.Right()) - Scaled(b.left) : -1,
+                              b.height > 0 ? Scaled(b.Bottom()) - Scaled(b.top) : -1);
   gtk_widget_set_visible(outer_, control_.Visible());
 }
 
@@ -226,9 +240,15 @@ void GtkPeer::Post(std::function<void(Control&)> action, Change resync) {
 }
 
 gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self) {
-  auto* peer = static_cast<GtkPeer*>(self);
-  PopupMenu* menu = peer->control_.ContextMenu();
-  if (event->button != GDK_BUTTON_SECONDARY || !menu) return FALSE;
+  if (event->button != GDK_BUTTON_SECONDARY) return FALSE;
+  return static_cast<GtkPeer*>(self)->PopUpMenu(reinterpret_cast<GdkEvent*>(event));
+}
+
+gboolean GtkPeer::OnPopupMenuKey(GtkWidget*, gpointer self) { return static_cast<GtkPeer*>(self)->PopUpMenu(nullptr); }
+
+bool GtkPeer::PopUpMenu(GdkEvent* click) {
+  PopupMenu* menu = control_.ContextMenu();
+  if (!menu) return false;
   GtkWidget* popup = gtk_menu_new();
   for (int i = 0; i < menu->ItemCount(); ++i) {
     MenuItem& item = menu->ItemAt(i);
@@ -245,7 +265,7 @@ gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self
                            if (MenuItem* found = m->FindItem(name)) m->UserClick(*found);
                        });
                      }),
-                     peer);
+                     this);
     gtk_menu_shell_append(GTK_MENU_SHELL(popup), entry);
   }
   gtk_widget_show_all(popup);
@@ -253,8 +273,49 @@ gboolean GtkPeer::OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self
                      g_idle_add(+[](gpointer w) { gtk_widget_destroy(GTK_WIDGET(w)); return G_SOURCE_REMOVE; }, m);
                    }),
                    nullptr);
-  gtk_menu_popup_at_pointer(GTK_MENU(popup), reinterpret_cast<GdkEvent*>(event));
-  return TRUE;
+  if (click) {
+    gtk_menu_popup_at_pointer(GTK_MENU(popup), click);
+    return true;
+  }
+  // From the keyboard (Shift+F10, the Menu key): at the focused row of a list, else at the
+  // control's corner, with the first item selected so that the arrows and Enter work.
+  GtkWidget* anchor = Inner();
+  GdkRectangle at{0, 0, 1, 1};
+  if (GTK_IS_TREE_VIEW(anchor)) {
+    GtkTreePath* path = nullptr;
+    GtkTreeViewColumn* column = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(anchor), &path, &column);
+    if (path) {
+      gtk_tree_view_get_cell_area(GTK_TREE_VIEW(anchor), path, column, &at);
+      gtk_tree_view_convert_bin_window_to_widget_coords(GTK_TREE_VIEW(anchor), at.x, at.y, &at.x, &at.y);
+      gtk_tree_path_free(path);
+    }
+  }
+  GdkEvent* key = gtk_get_current_event();
+  gtk_menu_popup_at_rect(GTK_MENU(popup), gtk_widget_get_window(anchor), &at, GDK_GRAVITY_SOUTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                         key);
+  if (key) gdk_event_free(key);
+  gtk_menu_shell_select_first(GTK_MENU_SHELL(popup), TRUE);
+  return true;
+}
+
+void GtkPeer::OrderFocus(GtkPeer* attaching) {
+  GtkFixed* container = Container();
+  if (!container) return;
+  // Tab goes through the controls in the order the form made them, as the form's author
+  // ordered them: the toolkit's own order, by the middle of each widget's allocation, put
+  // a button before the taller box beside it.
+  GList* chain = nullptr;
+  // The control being attached does not know its peer yet.
+  for (Control* child : control_.Children())
+    if (GtkPeer* peer = child == &attaching->control_ ? attaching : Of(child);
+        peer && gtk_widget_get_parent(peer->outer_) == GTK_WIDGET(container))
+      chain = g_list_prepend(chain, peer->outer_);
+  chain = g_list_reverse(chain);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_container_set_focus_chain(GTK_CONTAINER(container), chain);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  g_list_free(chain);
 }
 
 ContainerPeer::ContainerPeer(Control& control) : GtkPeer(control, gtk_event_box_new()), fixed_(GTK_FIXED(gtk_fixed_new())) {

@@ -19,6 +19,13 @@ namespace ryn::ui::gtk {
 std::string ToUtf8(const std::string& narrow);
 std::string FromUtf8(const char* utf8);
 
+// The forms are laid out in pixels for 9-point text at 96 dots per inch. A larger text
+// (GDK_DPI_SCALE, the desktop's Xft/DPI) makes every font larger by the same factor: the
+// peers place and size the controls by it, so that labels still fit beside their fields.
+double TextScale();
+// A length of the form's layout on screen.
+int Scaled(int pixels);
+
 class GtkPeer : public ControlPeer {
  public:
   // Takes a reference to the outer widget, which the peer then owns.
@@ -36,6 +43,10 @@ class GtkPeer : public ControlPeer {
   virtual GtkFixed* Container() { return nullptr; }
   // Puts the widget into the parent's container (or takes it out when there is none).
   virtual void Attach();
+
+  // Sets the order Tab visits the children's widgets in: the order of the children, the
+  // one being attached among them.
+  void OrderFocus(GtkPeer* attaching);
 
   // The peer of a control, when the control has one of ours.
   static GtkPeer* Of(const Control* control);
@@ -59,6 +70,10 @@ class GtkPeer : public ControlPeer {
   void ApplyFont();
   void ApplyColor();
   static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
+  static gboolean OnPopupMenuKey(GtkWidget*, gpointer self);
+  // Shows the control's context menu at the click, or from the keyboard when click is null;
+  // false when the control has none.
+  bool PopUpMenu(GdkEvent* click);
 
   Control& control_;
   GtkWidget* outer_;
@@ -77,6 +92,10 @@ class ContainerPeer : public GtkPeer {
  protected:
   GtkFixed* fixed_;
 };
+
+// The window a new window of ours stacks on: the innermost visible modal form's window
+// below above on the modal stack (any of them when above is not on it); null when none.
+GtkWindow* OwnerWindow(const Form* above);
 
 // Makes the peer of the control's kind; null for a kind without one. Each kind's peer class
 // lives with its group (simple_peers.cpp, list_peers.cpp, ...) and enters this table.

@@ -20,6 +20,7 @@ class TreePeer : public GtkPeer {
  public:
   explicit TreePeer(Control& control) : GtkPeer(control, gtk_scrolled_window_new(nullptr, nullptr)) {
     view_ = GTK_TREE_VIEW(gtk_tree_view_new());
+    gtk_widget_set_can_focus(Outer(), FALSE);  // the list in it takes the focus, not its frame
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(Outer()), GTK_SHADOW_IN);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(Outer()), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
     gtk_container_add(GTK_CONTAINER(Outer()), GTK_WIDGET(view_));
@@ -70,7 +71,9 @@ class TreePeer : public GtkPeer {
       g_object_set_data(G_OBJECT(column), "ryn-cell", cell);
       if (columns[i].second > 0) {
         gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
-        gtk_tree_view_column_set_fixed_width(column, columns[i].second);
+        gtk_tree_view_column_set_fixed_width(column, Scaled(columns[i].second));
+        // A text wider than its column ends in an ellipsis, never cut through a character.
+        g_object_set(cell, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
       } else {
         gtk_tree_view_column_set_expand(column, TRUE);
       }

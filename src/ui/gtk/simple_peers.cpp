@@ -44,7 +44,7 @@ class LabelPeer : public GtkPeer {
   // toolkit measures that limit in characters of the label's font.
   void FitWrapWidth() {
     GtkLabel* widget = GTK_LABEL(Outer());
-    const int width = label_.Bounds().width;
+    const int width = Scaled(label_.Bounds().width);
     if (!label_.WordWrap() || width <= 0) {
       gtk_label_set_max_width_chars(widget, -1);
       return;
@@ -125,6 +125,17 @@ class EditPeer : public GtkPeer {
               UserEdits::Report(*peer, FromUtf8(gtk_entry_get_text(GTK_ENTRY(e))),
                                 [](Control& c, const std::string& text) { static_cast<Edit&>(c).UserSetText(text); });
             }));
+    // An entry leaves Enter to its window, as GTK's activates-default does: the form's
+    // default button (the wizard's next page) answers it. A grid's cell editor is no peer
+    // of ours and keeps its Enter.
+    Connect(Outer(), "activate", G_CALLBACK(+[](GtkEntry*, gpointer self) {
+              static_cast<EditPeer*>(self)->Post([](Control& c) {
+                Form* top = nullptr;
+                for (Control* p = &c; p; p = p->Parent())
+                  if (p->Kind() == ControlKind::kForm) top = static_cast<Form*>(p);
+                if (top) top->UserPressEnter();
+              });
+            }));
     if (edit.Kind() == ControlKind::kButtonEdit) {
       gtk_entry_set_icon_from_icon_name(GTK_ENTRY(Outer()), GTK_ENTRY_ICON_SECONDARY, "document-open-symbolic");
       Connect(Outer(), "icon-press", G_CALLBACK(+[](GtkEntry*, GtkEntryIconPosition, GdkEvent*, gpointer self) {
@@ -204,6 +215,7 @@ class RichTextPeer : public GtkPeer {
  public:
   explicit RichTextPeer(RichText& rich) : GtkPeer(rich, gtk_scrolled_window_new(nullptr, nullptr)), rich_(rich) {
     view_ = gtk_text_view_new();
+    gtk_widget_set_can_focus(Outer(), FALSE);  // the text in it takes the focus, not its frame
     gtk_container_add(GTK_CONTAINER(Outer()), view_);
     gtk_widget_show(view_);
     Connect(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view_)), "changed", G_CALLBACK(+[](GtkTextBuffer* buffer, gpointer self) {
@@ -247,6 +259,8 @@ class RichTextPeer : public GtkPeer {
     if (what == Change::kStyle) {
       gtk_text_view_set_editable(view, !rich_.ReadOnly());
       gtk_text_view_set_cursor_visible(view, !rich_.ReadOnly());
+      // A read-only text shows no caret: as a tab stop it would be one the user cannot see.
+      gtk_widget_set_can_focus(view_, !rich_.ReadOnly());
       gtk_text_view_set_wrap_mode(view, rich_.WordWrap() ? GTK_WRAP_WORD_CHAR : GTK_WRAP_NONE);
       const ScrollBars bars = rich_.Scrolling();
       auto policy = [](bool on) { return on ? GTK_POLICY_AUTOMATIC : GTK_POLICY_NEVER; };

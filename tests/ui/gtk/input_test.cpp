@@ -21,12 +21,15 @@
 #include "ui/controls.h"
 #include "support/ui_driver.h"
 #include "ui/form.h"
+#include "ui/grid_view.h"
+#include "ui/menus.h"
 #include "transport/registries.h"
 #include "window_commands.h"
 
 // Last: Xlib's macros would clash with the headers above.
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#include <gtk/gtkx.h>
 
 namespace ryn::ui {
 namespace {
@@ -328,6 +331,117 @@ TEST(GtkWizardTest, TheWizardOfTheSourceNamedOnTheCommandLineIsOnScreen) {
   FreeTransEngineFactories();
   std::remove(csv.c_str());
   EXPECT_EQ(shown, 1);
+}
+
+// A window opened over another of ours names it as its parent, and a modal one says so,
+// before it maps: a window manager places and stacks a window by the hints it finds then.
+struct MapHints {
+  GtkWindow* window;
+  GtkWindow* parent;
+  bool modal;
+};
+
+gboolean RecordMap(GSignalInvocationHint*, guint, const GValue* params, gpointer seen) {
+  GObject* object = G_OBJECT(g_value_get_object(params));
+  if (GTK_IS_WINDOW(object) && !GTK_IS_PLUG(object)) {
+    GtkWindow* window = GTK_WINDOW(object);
+    static_cast<std::vector<MapHints>*>(seen)->push_back(
+        {window, gtk_window_get_transient_for(window), gtk_window_get_modal(window) != FALSE});
+  }
+  return TRUE;
+}
+
+TEST(GtkStackingTest, AModalWindowNamesTheWindowBelowItBeforeItMaps) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  Form outer, inner;
+  outer.SetClientSize(200, 100);
+  inner.SetClientSize(100, 50);
+  std::vector<MapHints> seen;
+  const guint mapSignal = g_signal_lookup("map", GTK_TYPE_WIDGET);
+  const gulong hook = g_signal_add_emission_hook(mapSignal, 0, RecordMap, &seen, nullptr);
+  ScopedModalDriver driver([&](Form& form) {
+    if (&form == &outer) {
+      inner.ShowModal();
+      outer.SetModalResult(kMrOk);
+    } else {
+      inner.SetModalResult(kMrCancel);
+    }
+  });
+  EXPECT_EQ(outer.ShowModal(), kMrOk);
+  g_signal_remove_emission_hook(mapSignal, hook);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].window, GTK_WINDOW(WindowOf(outer)));
+  EXPECT_EQ(seen[0].parent, nullptr);  // nothing of ours below it
+  EXPECT_TRUE(seen[0].modal);
+  EXPECT_EQ(seen[1].window, GTK_WINDOW(WindowOf(inner)));
+  EXPECT_EQ(seen[1].parent, GTK_WINDOW(WindowOf(outer)));
+  EXPECT_TRUE(seen[1].modal);
+}
+
+// The context menu is reachable from the keyboard (Shift+F10 and the Menu key send the
+// focused widget popup-menu): it comes up with its first item selected, and Enter there
+// clicks that item as a right click's menu would.
+TEST(GtkContextMenuTest, TheKeyboardOpensTheContextMenuOfTheFocusedList) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  Form form;
+  form.SetClientSize(200, 120);
+  GridView& grid = form.Create<GridView>("grid");
+  grid.SetBounds(0, 0, 200, 120);
+  grid.SetSize(2, 4);
+  PopupMenu menu;
+  int inserted = 0;
+  menu.AddItem("N1", Ansi("插行")).OnClick = [&] { ++inserted; };
+  menu.AddItem("N2", Ansi("删行"));
+  grid.SetContextMenu(&menu);
+  form.Show();
+  GtkWidget* view = Find(WindowOf(form), GTK_TYPE_TREE_VIEW);
+  ASSERT_NE(view, nullptr);
+  gtk_widget_grab_focus(view);
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(view, "popup-menu", &handled);
+  EXPECT_TRUE(handled);
+  GtkMenuShell* shown = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w; w = w->next)
+    if (GtkWidget* m = Find(GTK_WIDGET(w->data), GTK_TYPE_MENU); m && gtk_widget_get_visible(m)) shown = GTK_MENU_SHELL(m);
+  g_list_free(windows);
+  ASSERT_NE(shown, nullptr);
+  GtkWidget* selected = gtk_menu_shell_get_selected_item(shown);
+  ASSERT_NE(selected, nullptr);
+  EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(selected)), "插行");
+  gtk_menu_shell_activate_item(shown, selected, TRUE);
+  ProcessMessages();
+  EXPECT_EQ(inserted, 1);
+}
+
+// Tab visits the controls in the order the form made them, whatever their places (the
+// toolkit's own order goes by where each widget's middle is); a read-only text, which
+// shows no caret, is no stop on the way.
+TEST(GtkFocusTest, TabFollowsTheFormsOrderAndSkipsReadOnlyText) {
+  std::string error;
+  ASSERT_TRUE(UseBackend("gtk", &error)) << error;
+  Form form;
+  form.SetClientSize(300, 200);
+  Edit& first = form.Create<Edit>("first");
+  first.SetBounds(8, 120, 100, 21);
+  RichText& note = form.Create<RichText>("note");
+  note.SetBounds(8, 60, 200, 40);
+  note.SetReadOnly(true);
+  Button& second = form.Create<Button>("second");
+  second.SetBounds(164, 10, 60, 23);
+  form.Show();
+  ProcessMessages();
+  GtkWindow* window = GTK_WINDOW(WindowOf(form));
+  auto step = [&](GtkWidget* from, GtkDirectionType direction) -> std::string {
+    gtk_widget_grab_focus(from);
+    gtk_widget_child_focus(GTK_WIDGET(window), direction);
+    GtkWidget* focus = gtk_window_get_focus(window);
+    return focus ? G_OBJECT_TYPE_NAME(focus) : "none";
+  };
+  GtkWidget* entry = Find(GTK_WIDGET(window), GTK_TYPE_ENTRY);
+  EXPECT_EQ(step(entry, GTK_DIR_TAB_FORWARD), "GtkButton");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // (the window's size, and not a blank area of one colour).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -27,6 +28,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtk/gtk.h>
 
 namespace ryn {
 namespace {
@@ -72,6 +74,23 @@ size_t Colours(GdkPixbuf* image) {
   return colours.size();
 }
 
+// The factor the backend sizes the forms by: text larger than 96 dots per inch
+// (GDK_DPI_SCALE=1.5 in the suite's second run) makes every window larger alike.
+double TextScale() {
+  const double dpi = gdk_screen_get_resolution(gdk_screen_get_default());
+  return dpi > 0 ? dpi / 96.0 : 1.0;
+}
+
+int Scaled(int pixels) { return static_cast<int>(pixels * TextScale() + 0.5); }
+
+// The pictures of a larger text scale are kept beside the others: NAME_scale1.5.png.
+std::string ScaleSuffix() {
+  if (TextScale() == 1.0) return "";
+  char text[32];
+  std::snprintf(text, sizeof text, "_scale%g", TextScale());
+  return text;
+}
+
 class ScreenshotsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -86,16 +105,16 @@ class ScreenshotsTest : public ::testing::Test {
     int photographed = 0;
     ui::ScopedModalDriver driver([&](ui::Form& form) {
       if (photographed++) return;  // a nested form of its own is not the one asked for
-      const std::string file = std::string(RYNFILER_SCREENSHOT_DIR) + "/" + name + ".png";
+      const std::string file = std::string(RYNFILER_SCREENSHOT_DIR) + "/" + name + ScaleSuffix() + ".png";
       ASSERT_TRUE(ui::Application::Instance().GetBackend()->Snapshot(form, file)) << name;
       const XWindowSeen x = AskX(form.Handle());
       EXPECT_EQ(x.title, ToUtf8(form.Caption())) << name;
-      EXPECT_EQ(x.width, form.ClientWidth()) << name;
-      EXPECT_EQ(x.height, form.ClientHeight()) << name;
+      EXPECT_EQ(x.width, Scaled(form.ClientWidth())) << name;
+      EXPECT_EQ(x.height, Scaled(form.ClientHeight())) << name;
       GdkPixbuf* image = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
       ASSERT_NE(image, nullptr) << name;
-      EXPECT_EQ(gdk_pixbuf_get_width(image), form.ClientWidth()) << name;
-      EXPECT_EQ(gdk_pixbuf_get_height(image), form.ClientHeight()) << name;
+      EXPECT_EQ(gdk_pixbuf_get_width(image), Scaled(form.ClientWidth())) << name;
+      EXPECT_EQ(gdk_pixbuf_get_height(image), Scaled(form.ClientHeight())) << name;
       EXPECT_GT(Colours(image), 2u) << name;
       g_object_unref(image);
     });
