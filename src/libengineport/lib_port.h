@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "libengineport/lib_api.h"
@@ -123,6 +125,10 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
   bool IsEof() override { return FIsEof ? FIsEof(FHandle) != 0 : true; }
   // Through the library's optional EngineGetRecordProblem; false without it.
   bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) override;
+  // The text of field index in the current record, through the library's optional
+  // EngineGetRecordTexts: asked once per record for every field, and valid until the
+  // record moves. False when the library does not give it (then read per value).
+  bool RecordText(int32_t index, std::string_view& text);
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
@@ -138,7 +144,15 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
   lib::FieldGetValueTextFn FFieldGetValueText = nullptr;  // optional
   lib::EngineGetRecordProblemFn FEngineGetRecordProblem = nullptr;  // optional
+  lib::EngineGetRecordTextsFn FEngineGetRecordTexts = nullptr;      // optional
   lib::HandleQueryFn FDataCount = nullptr;
+  // The current record's texts as the library handed them out, for the record counted by
+  // FMoves in the field table's generation.
+  std::vector<const char*> FRecordTexts;
+  std::vector<int32_t> FRecordLengths;
+  int32_t FRecordPlaced = 0;
+  uint64_t FMoves = 0, FRecordMoves = 0;
+  uint32_t FRecordGeneration = 0;
 };
 
 class TLibExport final : public TLibTransPort, public virtual IExport {
@@ -152,12 +166,18 @@ class TLibExport final : public TLibTransPort, public virtual IExport {
   void SetFieldCount(int32_t count) override;
   void SetFieldType(int32_t index, int32_t dataType) override;
   void Append() override {
+    ClearHeld();
     if (FAppend) FAppend(FHandle);
   }
-  void Post() override {
-    if (FPost) FPost(FHandle);
-  }
+  // With the library's optional EnginePostRecordTexts the texts held since Append go with
+  // the record in the same call.
+  void Post() override;
 
+  // Keeps a text for field index until Post, when the library takes whole records; false
+  // (nothing kept) when it does not.
+  bool Hold(int32_t index, std::string_view text);
+
+  void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
   void Unbind() override;
 
@@ -169,6 +189,19 @@ class TLibExport final : public TLibTransPort, public virtual IExport {
   lib::HandleProcFn FPost = nullptr;
   lib::FieldSetCountFn FFieldSetCount = nullptr;
   lib::FieldSetTypeFn FFieldSetType = nullptr;
+  lib::EnginePostRecordTextsFn FEnginePostRecordTexts = nullptr;  // optional
+
+  void ClearHeld() {
+    FHeldBytes.clear();
+    FHeldFields.clear();
+    FHeldEnds.clear();
+  }
+  // The texts held for the started record, one after another, with their fields and ends.
+  std::string FHeldBytes;
+  std::vector<int32_t> FHeldFields;
+  std::vector<size_t> FHeldEnds;
+  std::vector<const char*> FPostTexts;
+  std::vector<int32_t> FPostLengths;
 };
 
 }  // namespace ryn
