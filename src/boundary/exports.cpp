@@ -165,7 +165,10 @@ RYN_API int32_t RYN_CALL DataCount(RynHandle engine) {
 RYN_API int32_t RYN_CALL EngineGetRecordProblem(RynHandle engine, int32_t index, int32_t* field) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
     HandleCall call = EnterEngine(engine);
-    auto problems = call ? PortOf<IRecordProblems>(call) : nullptr;
+    if (!call) return 0;
+    IntfPtr<IRecordProblems> held;
+    IRecordProblems* problems = call.RecordProblems();
+    if (!problems) problems = (held = PortOf<IRecordProblems>(call)).get();
     int32_t at = -1, kind = 0;
     if (!problems || !problems->GetRecordProblem(index, at, kind)) return 0;
     if (field) *field = at;
@@ -364,10 +367,11 @@ RYN_API int32_t RYN_CALL EngineGetRecordTexts(RynHandle engine, int32_t first, i
   return Firewall<int32_t>(0, [&]() -> int32_t {
     if (count <= 0 || first < 0 || !texts || !lengths) return 0;
     HandleCall call = EnterEngine(engine);
-    IntfPtr<IImport> hold;
-    IImport* port = call ? RecordPort(call, hold) : nullptr;
-    // Asked without counting a reference: this runs once per record.
-    auto* source = dynamic_cast<IRecordTexts*>(port);
+    if (!call) return 0;
+    // The engine listed with them (our sources are their own port), else its port.
+    IntfPtr<IRecordTexts> held;
+    IRecordTexts* source = call.RecordTexts();
+    if (!source) source = (held = PortOf<IRecordTexts>(call)).get();
     if (!source) return 0;
     // A host asks for a record's fields at once; a few at a time keeps the views on the stack.
     constexpr int32_t kBatch = 64;

@@ -196,6 +196,15 @@ bool TLibImport::RecordText(int32_t index, std::string_view& text) {
   return true;
 }
 
+int32_t TLibImport::GetRecordTexts(int32_t first, std::span<std::string_view> out) {
+  int32_t placed = 0;
+  for (std::string_view& text : out) {
+    if (!RecordText(first + placed, text) || text.size() > static_cast<size_t>(lib::kMaxTextLength)) break;
+    ++placed;
+  }
+  return placed;
+}
+
 bool TLibImport::Bind() {
   bool ok = TLibTransPort::Bind() && lib::Lookup(FLib, "MoveFirst", FMoveFirst) &&
             lib::Lookup(FLib, "MoveNext", FMoveNext) && lib::Lookup(FLib, "IsEof", FIsEof);
@@ -279,6 +288,14 @@ bool TLibExport::Hold(int32_t index, std::string_view text) {
   FHeldFields.push_back(index);
   FHeldEnds.push_back(FHeldBytes.size());
   return true;
+}
+
+bool TLibExport::HoldText(int32_t index, std::string_view text) {
+  // Only a field the text setter writes: the field table knows its type.
+  TableEntry* entry = FEnginePostRecordTexts ? TableField(index) : nullptr;
+  if (!entry) return false;
+  const int32_t type = entry->field->FAccessorType;
+  return (type == 0 || type == 65) && entry->field->FAccessor && Hold(index, text);
 }
 
 void TLibExport::InitField(TLibTransField* field, int32_t index) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,7 +107,10 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort, publi
 // retired ports are freed.
 void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired);
 
-class TLibImport final : public TLibTransPort, public virtual IImport, public virtual IRecordProblems {
+class TLibImport final : public TLibTransPort,
+                         public virtual IImport,
+                         public virtual IRecordProblems,
+                         public virtual IRecordTexts {
  public:
   using TLibTransPort::TLibTransPort;
 
@@ -116,7 +120,11 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
       if (obj) *obj = nullptr;
       return kE_NOINTERFACE;
     }
-    return QueryInterfaces<IImport, IFieldTable, IRecordProblems>(this, iid, obj);
+    if (iid == IRecordTexts::IID && !FEngineGetRecordTexts) {
+      if (obj) *obj = nullptr;
+      return kE_NOINTERFACE;
+    }
+    return QueryInterfaces<IImport, IFieldTable, IRecordProblems, IRecordTexts>(this, iid, obj);
   }
   IImport* SourcePort() override { return this; }
   int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
@@ -129,6 +137,9 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
   // EngineGetRecordTexts: asked once per record for every field, and valid until the
   // record moves. False when the library does not give it (then read per value).
   bool RecordText(int32_t index, std::string_view& text);
+  // IRecordTexts, through RecordText; stops at a text too long to take (read per value,
+  // it is reported).
+  int32_t GetRecordTexts(int32_t first, std::span<std::string_view> out) override;
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
@@ -155,12 +166,16 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
   uint32_t FRecordGeneration = 0;
 };
 
-class TLibExport final : public TLibTransPort, public virtual IExport {
+class TLibExport final : public TLibTransPort, public virtual IExport, public virtual IRecordPost {
  public:
   using TLibTransPort::TLibTransPort;
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override {
-    return QueryInterfaces<IExport, IFieldTable>(this, iid, obj);
+    if (iid == IRecordPost::IID && !FEnginePostRecordTexts) {
+      if (obj) *obj = nullptr;
+      return kE_NOINTERFACE;
+    }
+    return QueryInterfaces<IExport, IFieldTable, IRecordPost>(this, iid, obj);
   }
   IExport* DestinationPort() override { return this; }
   void SetFieldCount(int32_t count) override;
@@ -176,6 +191,8 @@ class TLibExport final : public TLibTransPort, public virtual IExport {
   // Keeps a text for field index until Post, when the library takes whole records; false
   // (nothing kept) when it does not.
   bool Hold(int32_t index, std::string_view text);
+  // IRecordPost: Hold for a field whose setter is the text setter.
+  bool HoldText(int32_t index, std::string_view text) override;
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;

@@ -186,6 +186,16 @@ struct IRecordTexts : virtual IInterface {
   virtual int32_t GetRecordTexts(int32_t first, std::span<std::string_view> out) = 0;
 };
 
+// A destination port that takes a record's texts together with its Post: a text kept
+// here is set into its field as that field's SetAsString sets it, in the order kept.
+struct IRecordPost : virtual IInterface {
+  using Parent = IInterface;
+  static constexpr TGUID IID = GuidLiteral("{4E2C8A61-7B0D-4C93-8F15-D3A6E9B0C278}");
+  // Keeps text for field index of the record Append started; false (nothing kept) when
+  // the port cannot, and the caller then sets it through the field.
+  virtual bool HoldText(int32_t index, std::string_view text) = 0;
+};
+
 // Message kinds of values that could not be carried exactly, as the sources of this
 // package send them (errors): characters the process code page lacks were replaced, and
 // bytes that are no character of the source's encoding were replaced. A host that accepts
