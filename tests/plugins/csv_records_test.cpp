@@ -71,7 +71,9 @@ TEST(CsvRecordsTest, SplitsAndCountsLikeLibcsv) {
       Records expected = ByLibcsv(text, delimiter);
       ASSERT_EQ(ByReader(file, delimiter), expected) << ::testing::PrintToString(big ? text.substr(0, 80) : text);
       // Read ahead on a thread of its own, the records are the same ones in the same order.
-      if (big || round % 10 == 0) ASSERT_EQ(ByReader(file, delimiter, true), expected);
+      if (big || round % 10 == 0) {
+        ASSERT_EQ(ByReader(file, delimiter, true), expected);
+      }
       ASSERT_EQ(CountCsvRecords(file, format), static_cast<int64_t>(expected.size()));
     }
   }
