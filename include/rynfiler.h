@@ -349,6 +349,33 @@ typedef int32_t(RYN_CALL* RynEngineAbandonProc)(RynHandle engine);
 RYN_API int32_t RYN_CALL EngineGetRecordProblem(RynHandle engine, int32_t index, int32_t* field);
 typedef int32_t(RYN_CALL* RynEngineGetRecordProblemProc)(RynHandle engine, int32_t index, int32_t* field);
 
+/* A record in one call, for hosts that move whole records: the pair below replaces a
+   call per value with a call per record. A host whose library lacks them reads and
+   writes the values one at a time; both ways give the same values.
+
+   The texts of the current source record's values of fields first .. first + count - 1:
+   texts[i] points at the text of field first + i as FieldGetValueText gives it (for a
+   field of type 0 or 65 the text the text getter gives), lengths[i] holds its length in
+   bytes, 0 for an empty value. The texts belong to the library, are not zero-terminated
+   and stay valid until the engine's record moves, its options are set or its handle
+   ends. Returns how many values were placed (fewer than count past the last field); 0
+   for an unknown handle, a destination, or an engine that does not hand its values out
+   this way (the host then reads them one at a time). */
+RYN_API int32_t RYN_CALL EngineGetRecordTexts(RynHandle engine, int32_t first, int32_t count, const char** texts,
+                                              int32_t* lengths);
+typedef int32_t(RYN_CALL* RynEngineGetRecordTextsProc)(RynHandle engine, int32_t first, int32_t count,
+                                                     const char** texts, int32_t* lengths);
+
+/* Sets count values of the record Append started and stores it: in order, texts[i]
+   (lengths[i] bytes) goes into field fields[i] as the text setter of FieldGetProc(2, 65)
+   puts it there, then the record is stored as Post stores it (messages and failures
+   included). Nothing of the arrays is kept. Returns RYN_OK, or RYN_E_HANDLE for an
+   unknown handle or a port that is not a destination (nothing is set or stored). */
+RYN_API int32_t RYN_CALL EnginePostRecordTexts(RynHandle engine, int32_t count, const int32_t* fields,
+                                               const char* const* texts, const int32_t* lengths);
+typedef int32_t(RYN_CALL* RynEnginePostRecordTextsProc)(RynHandle engine, int32_t count, const int32_t* fields,
+                                                      const char* const* texts, const int32_t* lengths);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,7 +3,8 @@
 # with 10 plain mappings, against programs doing the same conversion (Python's csv module,
 # mawk, gawk, Miller, the sqlite3 shell's .import and tab-separated output), each run
 # RUNS times (default 3) in this one run; prints the minimum and the median wall time of
-# each and the ratio of ryn's median to the fastest peer's. Peers that are not installed
+# each, the least CPU time, the ratio of ryn's median to the fastest peer's and, per peer,
+# how many times ryn's time it takes. Peers that are not installed
 # are skipped (apt-get install gawk miller sqlite3 python3).
 # Arguments: the build tree (with bin/ryn and lib/rynfiler). RYNFILER_CODEPAGE is GBK.
 set -euo pipefail
@@ -61,23 +62,27 @@ echo "rm -f t.db && sqlite3 t.db -cmd '.mode csv' -cmd '.import in.csv t' -cmd '
 
 tool_of() { case $1 in ryn) echo "$build/bin/ryn" ;; miller) echo mlr ;; *) echo "$1" ;; esac; }
 
-printf '%-8s %8s %8s\n' program min median
-declare -A medians
+# Wall time, and the CPU time (user + system) beside it: on a machine that others share,
+# the CPU time is the steadier figure, and the wall time shows what a second core gave.
+printf '%-8s %8s %8s %8s\n' program min median cpu-min
+declare -A medians cpus
+TIMEFORMAT='%R %U %S'
 for name in ryn python3 mawk gawk miller sqlite3; do
   if ! command -v "$(tool_of "$name")" >/dev/null; then
     printf '%-8s skipped (not installed)\n' "$name"
     continue
   fi
   times=()
+  cpu=()
   for ((i = 0; i < runs; i++)); do
-    start=$(date +%s.%N)
-    bash "$name.sh" >/dev/null
-    end=$(date +%s.%N)
-    times+=("$(echo "$end - $start" | bc)")
+    read -r real user sys < <({ time bash "$name.sh" >/dev/null; } 2>&1)
+    times+=("$real")
+    cpu+=("$(echo "$user + $sys" | bc)")
   done
   sorted=($(printf '%s\n' "${times[@]}" | sort -n))
+  cpus[$name]=$(printf '%s\n' "${cpu[@]}" | sort -n | head -1)
   medians[$name]=${sorted[$((runs / 2))]}
-  printf '%-8s %8.3f %8.3f\n' "$name" "${sorted[0]}" "${medians[$name]}"
+  printf '%-8s %8.3f %8.3f %8.3f\n' "$name" "${sorted[0]}" "${medians[$name]}" "${cpus[$name]}"
 done
 fastest=""
 for name in "${!medians[@]}"; do
@@ -86,4 +91,10 @@ for name in "${!medians[@]}"; do
 done
 if [[ -n $fastest && -n ${medians[ryn]:-} ]]; then
   printf 'ryn / fastest peer (%s), medians: %.2f\n' "$fastest" "$(echo "${medians[ryn]} / ${medians[$fastest]}" | bc -l)"
+  # How many times ryn's time each peer takes (above 1: ryn is ahead).
+  for name in "${!medians[@]}"; do
+    [[ $name == ryn ]] && continue
+    printf '%-8s / ryn: median %.2f, cpu %.2f\n' "$name" "$(echo "${medians[$name]} / ${medians[ryn]}" | bc -l)" \
+      "$(echo "${cpus[$name]} / ${cpus[ryn]}" | bc -l)"
+  done
 fi

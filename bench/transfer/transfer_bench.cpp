@@ -89,6 +89,8 @@ void RunScriptHost(benchmark::State& state, bool checkOnly) {
     }
     if (!host->Compile()) state.SkipWithError("the script does not compile");
     host->Execute();
+    // The frame abandons what a run wrote unless told to keep it.
+    frame.KeepOutput(!checkOnly);
   }
   state.SetItemsProcessed(state.iterations() * kRows);
 }

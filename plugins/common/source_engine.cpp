@@ -1,5 +1,6 @@
 #include "common/source_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -144,7 +145,28 @@ int32_t TRecordSource::QueryInterface(const TGUID& iid, void** obj) {
   // An engine with a sink attached answers for the sink, as the exported EngineSetEvent
   // expects.
   if (AnswerFor(events_, iid, obj)) return kS_OK;
-  return QueryInterfaces<ITransEngine, IImport, IFieldTable, IRecordProblems, IImplementorAccess>(this, iid, obj);
+  return QueryInterfaces<ITransEngine, IImport, IFieldTable, IRecordProblems, IRecordTexts, IImplementorAccess>(
+      this, iid, obj);
+}
+
+int32_t TRecordSource::GetRecordTexts(int32_t first, std::span<std::string_view> out) {
+  if (first < 0 || static_cast<size_t>(first) >= fields_.size()) return 0;
+  const size_t n = std::min(out.size(), fields_.size() - static_cast<size_t>(first));
+  if (madeTexts_.size() < fields_.size()) madeTexts_.resize(fields_.size());
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = static_cast<size_t>(first) + k;
+    const TSourceValue& v = values_[i];
+    using Kind = TSourceValue::Kind;
+    // The cases where GetAsString hands back the value's own text, or nothing.
+    if (v.kind == Kind::kText || v.kind == Kind::kUnfit || v.kind == Kind::kEmpty ||
+        (!v.text.empty() && (v.kind == Kind::kInteger || v.kind == Kind::kReal || v.kind == Kind::kDateTime))) {
+      out[k] = v.kind == Kind::kEmpty ? std::string_view() : v.text;
+      continue;
+    }
+    madeTexts_[i] = fields_[i]->GetAsString();
+    out[k] = madeTexts_[i];
+  }
+  return static_cast<int32_t>(n);
 }
 
 bool TRecordSource::GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) {

@@ -123,6 +123,7 @@ class TRecordSource : public TInterfacedObject,
                       public virtual IImport,
                       public virtual IFieldTable,
                       public virtual IRecordProblems,
+                      public virtual IRecordTexts,
                       public virtual IImplementorAccess {
  public:
   int32_t QueryInterface(const TGUID& iid, void** obj) override;
@@ -148,6 +149,10 @@ class TRecordSource : public TInterfacedObject,
 
   // IRecordProblems: the code-page and bad-byte notes of the record read last.
   bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) override;
+
+  // IRecordTexts: a value's own text stays where the record holds it; only a value without
+  // one (a number or date made by the source) is formatted, into a string of its field.
+  int32_t GetRecordTexts(int32_t first, std::span<std::string_view> out) override;
 
   // IImplementorAccess
   TObject* GetImplementor() override { return this; }
@@ -190,6 +195,7 @@ class TRecordSource : public TInterfacedObject,
   std::vector<std::unique_ptr<TSourceField>> fields_;
   std::vector<std::unique_ptr<TSourceField>> retired_;
   std::vector<TSourceValue> values_;
+  std::vector<std::string> madeTexts_;  // per field: the text GetRecordTexts formatted
   TColumnProblems unfit_, codePage_, badBytes_;
   std::vector<std::pair<int32_t, int32_t>> recordProblems_;  // field, kind
 };

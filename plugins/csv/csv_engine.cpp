@@ -204,7 +204,7 @@ void TCsvSource::MoveFirst() {
   ClearValues();
   if (!ready_) return;
   try {
-    records_ = std::make_unique<TCsvRecords>(fileName_, format_);
+    records_ = std::make_unique<TCsvRecords>(fileName_, format_, true);
     if (format_.headerRow && !records_->Next(record_)) {
       records_.reset();
       return;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "common/transcoder.h"
 #include "platform/codepage.h"
@@ -9,28 +10,49 @@
 
 namespace ryn {
 
-TCsvRecords::TCsvRecords(const std::string& path, const TCsvFormat& format)
+TCsvRecords::TCsvRecords(const std::string& path, const TCsvFormat& format, bool readAhead)
     : input_(path, format),
       delimiter_(format.delimiter),
       processUtf8_(EncodingKey(ProcessCodePage().Name()) == "UTF8") {
   stops_[static_cast<uint8_t>(delimiter_)] = 1;
   stops_['\r'] = 1;
   stops_['\n'] = 1;
+  if (readAhead) {
+    for (size_t i = 0; i < kBatchesAhead; ++i) empty_.push_back(std::make_unique<Batch>());
+    thread_ = std::thread(&TCsvRecords::FillAhead, this);
+  }
 }
 
-TCsvRecords::~TCsvRecords() = default;
+TCsvRecords::~TCsvRecords() {
+  if (thread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+}
 
-TCsvRecords::Split TCsvRecords::SplitRecord() {
-  fieldCount_ = 0;
-  copies_.clear();
-  unclosedQuote_ = false;
-  const char* b = buffer_.data();
-  const size_t n = buffer_.size();
+TCsvRecords::Split TCsvRecords::SplitRecord(Batch& batch, size_t& at) {
+  const size_t fieldsAtStart = batch.fields.size();
+  const size_t copiesAtStart = batch.copies.size();
+  // A record the input's end cuts off leaves nothing behind: it is split again whole.
+  auto needInput = [&] {
+    batch.fields.resize(fieldsAtStart);
+    batch.copies.resize(copiesAtStart);
+    return Split::kNeedInput;
+  };
+  bool unclosedQuote = false;
+  const char* b = batch.text.data();
+  const size_t n = batch.text.size();
   const char delim = delimiter_;
   const bool allBuffered = allBuffered_;
-  size_t pos = pos_;
+  std::vector<FieldRef>& fields = batch.fields;
+  std::string& copies = batch.copies;
+  size_t pos = at;
   while (pos < n && (b[pos] == '\r' || b[pos] == '\n')) ++pos;
-  pos_ = pos;  // blank lines hold no record
+  at = pos;  // blank lines hold no record
   if (pos == n) return allBuffered ? Split::kEnd : Split::kNeedInput;
   for (;;) {
     if (pos < n && b[pos] == '"') {
@@ -40,14 +62,14 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
       for (;;) {
         const auto* q = static_cast<const char*>(std::memchr(b + pos, '"', n - pos));
         if (!q) {
-          if (!allBuffered) return Split::kNeedInput;
+          if (!allBuffered) return needInput();
           pos = n;
-          unclosedQuote_ = true;
+          unclosedQuote = true;
           break;
         }
         const auto qp = static_cast<size_t>(q - b);
         if (qp + 1 == n) {  // a closing quote, or the first of a doubled pair
-          if (!allBuffered) return Split::kNeedInput;
+          if (!allBuffered) return needInput();
           pos = n;
           end = qp;
           break;
@@ -59,51 +81,128 @@ TCsvRecords::Split TCsvRecords::SplitRecord() {
           break;
         }
         // A doubled quote stands for one; after a lone quote the character is kept too.
-        if (!copied) AddField(FieldRef{copies_.size(), 0, true});
+        if (!copied) fields.push_back(FieldRef{copies.size(), 0, true});
         copied = true;
-        copies_.append(b + seg, qp - seg);
-        copies_ += '"';
-        if (c != '"') copies_ += c;
+        copies.append(b + seg, qp - seg);
+        copies += '"';
+        if (c != '"') copies += c;
         pos = seg = qp + 2;
       }
       if (copied) {
-        copies_.append(b + seg, end - seg);
-        refs_[fieldCount_ - 1].length = copies_.size() - refs_[fieldCount_ - 1].offset;
+        copies.append(b + seg, end - seg);
+        fields.back().length = copies.size() - fields.back().offset;
       } else {
-        AddField(FieldRef{seg, end - seg, false});
+        fields.push_back(FieldRef{seg, end - seg, false});
       }
     } else {
       size_t e = pos;
       while (e < n && !stops_[static_cast<uint8_t>(b[e])]) ++e;
-      if (e == n && !allBuffered) return Split::kNeedInput;
-      AddField(FieldRef{pos, e - pos, false});
+      if (e == n && !allBuffered) return needInput();
+      fields.push_back(FieldRef{pos, e - pos, false});
       pos = e;
     }
     if (pos == n) break;  // the text ends with the record
     if (b[pos++] != delim) break;  // a line end
   }
-  pos_ = pos;
+  at = pos;
+  batch.records.push_back(RecordRef{fields.size(), unclosedQuote});
   return Split::kRecord;
 }
 
-bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
+void TCsvRecords::Fill(Batch& b) {
+  // The batch keeps its buffer from round to round: only the record cut off is copied.
+  b.text.assign(carry_);
+  carry_.clear();
+  b.copies.clear();
+  b.fields.clear();
+  b.records.clear();
+  b.last = false;
+  b.error = nullptr;
+  size_t pos = 0;
+  try {
+    for (;;) {
+      const Split split = SplitRecord(b, pos);
+      if (split == Split::kRecord) continue;
+      if (split == Split::kEnd) {
+        b.last = true;
+        break;
+      }
+      // The batch ends with the records its input holds; the one cut off goes on.
+      if (!b.records.empty()) {
+        carry_.assign(b.text, pos, std::string::npos);
+        break;
+      }
+      std::string_view chunk;
+      if (input_.Next(chunk)) b.text.append(chunk);
+      else allBuffered_ = true;
+    }
+  } catch (...) {
+    b.error = std::current_exception();
+    b.last = true;
+  }
+  // Settled by the first text that is not ASCII, which comes before any record of it.
+  b.fieldsInUtf8 = input_.FieldsInUtf8();
+}
+
+void TCsvRecords::FillAhead() {
   for (;;) {
-    Split split = SplitRecord();
-    if (split == Split::kEnd) return false;
-    if (split == Split::kRecord) break;
-    buffer_.erase(0, pos_);
-    pos_ = 0;
-    std::string_view chunk;
-    if (input_.Next(chunk)) buffer_.append(chunk);
-    else allBuffered_ = true;
+    std::unique_ptr<Batch> b;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return stop_ || !empty_.empty(); });
+      if (stop_) return;
+      b = std::move(empty_.front());
+      empty_.pop_front();
+    }
+    Fill(*b);
+    const bool last = b->last;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      filled_.push_back(std::move(b));
+    }
+    changed_.notify_all();
+    if (last) return;
   }
+}
+
+void TCsvRecords::NextBatch() {
+  if (!thread_.joinable()) {
+    if (!current_) current_ = std::make_unique<Batch>();
+    Fill(*current_);
+  } else {
+    std::unique_ptr<Batch> next;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (current_) empty_.push_back(std::move(current_));
+      changed_.wait(lock, [this] { return !filled_.empty(); });
+      next = std::move(filled_.front());
+      filled_.pop_front();
+    }
+    changed_.notify_all();
+    current_ = std::move(next);
+  }
+  record_ = 0;
+}
+
+bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
+  while (!current_ || record_ == current_->records.size()) {
+    if (current_ && current_->last) {
+      if (current_->error) std::rethrow_exception(current_->error);
+      return false;
+    }
+    NextBatch();
+  }
+  const Batch& b = *current_;
+  const size_t first = record_ == 0 ? 0 : b.records[record_ - 1].fieldsEnd;
+  const RecordRef& r = b.records[record_++];
   fields.clear();
-  for (size_t i = 0; i < fieldCount_; ++i) {
-    const FieldRef& f = refs_[i];
-    fields.emplace_back((f.copied ? copies_.data() : buffer_.data()) + f.offset, f.length);
+  for (size_t i = first; i < r.fieldsEnd; ++i) {
+    const FieldRef& f = b.fields[i];
+    fields.emplace_back((f.copied ? b.copies.data() : b.text.data()) + f.offset, f.length);
   }
+  unclosedQuote_ = r.unclosedQuote;
   problems_.clear();
-  if (input_.FieldsInUtf8()) ConvertFields(fields);
+  if (b.fieldsInUtf8) ConvertFields(fields);
   return true;
 }
 

@@ -7,12 +7,20 @@
 // where they stand in it, and only fields with doubled quotes (or converted text) are
 // copied. A field converted to the process code page that lost characters on the way is
 // named in Problems. CountCsvRecords counts the same records without keeping any field.
+// Read ahead, a thread of the reader's own reads and splits batches of records (a few at
+// most) while the caller works on the records before them; records, problems and errors
+// come out in the same order either way.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "csv/csv_input.h"
@@ -23,8 +31,9 @@ class TTranscoder;
 
 class TCsvRecords {
  public:
-  // Throws what TCsvInput throws.
-  TCsvRecords(const std::string& path, const TCsvFormat& format);
+  // Throws what TCsvInput throws. With readAhead the records are split on a thread of
+  // the reader's own, which ends when the reader is destroyed.
+  TCsvRecords(const std::string& path, const TCsvFormat& format, bool readAhead = false);
   ~TCsvRecords();
   TCsvRecords(const TCsvRecords&) = delete;
   TCsvRecords& operator=(const TCsvRecords&) = delete;
@@ -46,22 +55,37 @@ class TCsvRecords {
   bool UnclosedQuote() const { return unclosedQuote_; }
 
  private:
-  // A field of the record: bytes of the input, or of the record's copies.
+  // A field of a record: bytes of the batch's input, or of its copies.
   struct FieldRef {
     size_t offset;
     size_t length;
     bool copied;
   };
+  struct RecordRef {
+    size_t fieldsEnd;  // in Batch::fields
+    bool unclosedQuote;
+  };
+  // Records split out of one stretch of input: about a chunk of it, the record cut off at
+  // its end going to the next batch.
+  struct Batch {
+    std::string text;
+    std::string copies;
+    std::vector<FieldRef> fields;
+    std::vector<RecordRef> records;
+    bool fieldsInUtf8 = false;
+    bool last = false;             // no record follows these
+    std::exception_ptr error;      // reading failed after these records
+  };
   enum class Split { kRecord, kNeedInput, kEnd };
 
-  // Splits the record at pos_; without allBuffered_, a record that the buffered input's end
-  // cuts off waits for more input.
-  Split SplitRecord();
-  // The record's fields stay in place from record to record; only a longer record grows them.
-  void AddField(const FieldRef& f) {
-    if (fieldCount_ == refs_.size()) refs_.resize(refs_.size() * 2 + 16);
-    refs_[fieldCount_++] = f;
-  }
+  // Splits the record at pos in b; without allBuffered_, a record that the buffered
+  // input's end cuts off waits for more input (and leaves nothing in b).
+  Split SplitRecord(Batch& b, size_t& pos);
+  // Fills b with the next records (the splitting side: the reading thread, if any).
+  void Fill(Batch& b);
+  void FillAhead();
+  // The next batch to hand records out of; the one before goes back to be filled again.
+  void NextBatch();
 
   void ConvertFields(std::vector<std::string_view>& fields);
 
@@ -72,13 +96,21 @@ class TCsvRecords {
   std::vector<FieldProblem> problems_;
   bool unclosedQuote_ = false;
   uint8_t stops_[256] = {};   // bytes that end an unquoted field
-  std::string buffer_;        // input from the record not yet handed out
-  size_t pos_ = 0;            // where that record starts in buffer_
-  bool allBuffered_ = false;  // the input is all in buffer_
-  std::string copies_;        // fields that could not stay views of the input
-  std::vector<FieldRef> refs_;
-  size_t fieldCount_ = 0;
+  // The splitting side: input not split yet, and whether the file's end is in it.
+  std::string carry_;
+  bool allBuffered_ = false;
+  // The handing-out side: the batch and its next record.
+  std::unique_ptr<Batch> current_;
+  size_t record_ = 0;
   std::vector<std::string> converted_;
+
+  // Read ahead: batches filled and waiting, batches to fill, and the thread that fills them.
+  static constexpr size_t kBatchesAhead = 4;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Batch>> filled_, empty_;
+  bool stop_ = false;
+  std::thread thread_;
 };
 
 // The number of records Next would hand out, heading included. Throws like TCsvRecords.

@@ -1,7 +1,10 @@
 // The 35 exported engine functions. They turn handles back into the framework's objects,
 // call their operations and answer with the documented result codes; no exception ever
 // leaves them.
+#include <algorithm>
 #include <cstring>
+#include <span>
+#include <string_view>
 
 #include "boundary/event_adapter.h"
 #include "boundary/firewall.h"
@@ -162,7 +165,10 @@ RYN_API int32_t RYN_CALL DataCount(RynHandle engine) {
 RYN_API int32_t RYN_CALL EngineGetRecordProblem(RynHandle engine, int32_t index, int32_t* field) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
     HandleCall call = EnterEngine(engine);
-    auto problems = call ? PortOf<IRecordProblems>(call) : nullptr;
+    if (!call) return 0;
+    IntfPtr<IRecordProblems> held;
+    IRecordProblems* problems = call.RecordProblems();
+    if (!problems) problems = (held = PortOf<IRecordProblems>(call)).get();
     int32_t at = -1, kind = 0;
     if (!problems || !problems->GetRecordProblem(index, at, kind)) return 0;
     if (field) *field = at;
@@ -353,6 +359,59 @@ RYN_API int32_t RYN_CALL FieldGetValueText(RynHandle engine, int32_t index, char
       return 0;
     }
     return PutBuffer<char>(field->GetAsString(), buffer, length);
+  });
+}
+
+RYN_API int32_t RYN_CALL EngineGetRecordTexts(RynHandle engine, int32_t first, int32_t count, const char** texts,
+                                              int32_t* lengths) {
+  return Firewall<int32_t>(0, [&]() -> int32_t {
+    if (count <= 0 || first < 0 || !texts || !lengths) return 0;
+    HandleCall call = EnterEngine(engine);
+    if (!call) return 0;
+    // The engine listed with them (our sources are their own port), else its port.
+    IntfPtr<IRecordTexts> held;
+    IRecordTexts* source = call.RecordTexts();
+    if (!source) source = (held = PortOf<IRecordTexts>(call)).get();
+    if (!source) return 0;
+    // A host asks for a record's fields at once; a few at a time keeps the views on the stack.
+    constexpr int32_t kBatch = 64;
+    std::string_view views[kBatch];
+    int32_t placed = 0;
+    while (placed < count) {
+      const int32_t want = std::min(count - placed, kBatch);
+      const int32_t got = source->GetRecordTexts(first + placed, std::span<std::string_view>(views, static_cast<size_t>(want)));
+      for (int32_t i = 0; i < got; ++i) {
+        // A value longer than a length can tell is cut to what it can.
+        const size_t n = std::min<size_t>(views[i].size(), INT32_MAX);
+        texts[placed + i] = views[i].data();
+        lengths[placed + i] = static_cast<int32_t>(n);
+      }
+      placed += got;
+      if (got < want) break;
+    }
+    return placed;
+  });
+}
+
+RYN_API int32_t RYN_CALL EnginePostRecordTexts(RynHandle engine, int32_t count, const int32_t* fields,
+                                               const char* const* texts, const int32_t* lengths) {
+  return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
+    HandleCall call = EnterEngine(engine);
+    IntfPtr<IExport> hold;
+    IExport* port = call ? RecordPort(call, hold) : nullptr;
+    if (!port) return RYN_E_HANDLE;
+    for (int32_t i = 0; i < count && fields && texts && lengths; ++i) {
+      // Each value as the text setter sets it: one that fails writes nothing and the
+      // others still go.
+      FirewallVoid([&] {
+        IntfPtr<IFieldWriter> held;
+        if (IFieldWriter* f = FieldOf(call, fields[i], held))
+          f->SetAsString(texts[i] && lengths[i] > 0 ? std::string_view(texts[i], static_cast<size_t>(lengths[i]))
+                                                    : std::string_view());
+      });
+    }
+    port->Post();
+    return RYN_OK;
   });
 }
 

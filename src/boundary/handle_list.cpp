@@ -28,6 +28,8 @@ THandleList::~THandleList() {
 intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
   // Asked before the lock: the query calls into the object.
   IntfPtr<IFieldTable> fields = engine ? QueryIntf<IFieldTable>(engine) : nullptr;
+  IntfPtr<IRecordTexts> recordTexts = engine ? QueryIntf<IRecordTexts>(engine) : nullptr;
+  IntfPtr<IRecordProblems> recordProblems = engine ? QueryIntf<IRecordProblems>(engine) : nullptr;
   Slot* slot;
   uint64_t state;
   {
@@ -48,6 +50,8 @@ intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
     slot->engine = engine;
     slot->config = config;
     slot->fields = std::move(fields);
+    slot->recordTexts = std::move(recordTexts);
+    slot->recordProblems = std::move(recordProblems);
     slot->end = End::kFina;
     // Publishing: a call that sees the slot in use also sees the objects written above.
     // Only the list writes a free slot's word, so a plain store does.
@@ -74,11 +78,15 @@ void THandleList::Finish(Slot* slot) {
       IntfPtr<ITransEngine> engine;
       IntfPtr<IEngineConfig> config;
       IntfPtr<IFieldTable> fields;
+      IntfPtr<IRecordTexts> recordTexts;
+      IntfPtr<IRecordProblems> recordProblems;
       {
         std::lock_guard<std::mutex> lock(list->mutex_);
         engine = std::move(slot->engine);
         config = std::move(slot->config);
         fields = std::move(slot->fields);
+        recordTexts = std::move(slot->recordTexts);
+        recordProblems = std::move(slot->recordProblems);
         const uint64_t next = Generation(slot->state.load(std::memory_order_relaxed)) + 1;
         slot->state.store((next << 32) | kFree, std::memory_order_release);
         // A slot whose generations are used up is never handed out again.

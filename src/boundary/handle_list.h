@@ -70,6 +70,10 @@ class THandleList {
     IEngineConfig* Config() const;
     // The engine's uncounted field table, null when the engine has none.
     IFieldTable* Fields() const;
+    // The engine's record texts and record problems, null when it has none; asked once
+    // when it was listed, as they are used once per record.
+    IRecordTexts* RecordTexts() const;
+    IRecordProblems* RecordProblems() const;
 
    private:
     friend class THandleList;
@@ -147,6 +151,8 @@ struct alignas(64) THandleList::Slot {
   IntfPtr<ITransEngine> engine;
   IntfPtr<IEngineConfig> config;
   IntfPtr<IFieldTable> fields;
+  IntfPtr<IRecordTexts> recordTexts;
+  IntfPtr<IRecordProblems> recordProblems;
   uint32_t index = 0;
   End end = End::kFina;  // written by the thread that ended the handle, before it left
 };
@@ -160,6 +166,8 @@ inline THandleList::Slot* THandleList::SlotAt(uint32_t index) const {
 inline ITransEngine* THandleList::Call::Engine() const { return slot_->engine.get(); }
 inline IEngineConfig* THandleList::Call::Config() const { return slot_->config.get(); }
 inline IFieldTable* THandleList::Call::Fields() const { return slot_->fields.get(); }
+inline IRecordTexts* THandleList::Call::RecordTexts() const { return slot_->recordTexts.get(); }
+inline IRecordProblems* THandleList::Call::RecordProblems() const { return slot_->recordProblems.get(); }
 
 // Every exported call goes through these two: kept inline so that a call costs one
 // locked instruction on the way in and one on the way out.

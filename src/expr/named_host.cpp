@@ -341,6 +341,8 @@ void TNamedHost::Execute() {
   if (!Dest) Message(kSeverityError, Ansi("缺少导出引擎"));
   if (!Source || !Dest) return;
   if (Dest->GetFieldCount() == 0) CreateDestinationFields();
+  // The fields' types and the ports' record paths are asked afresh for every run.
+  NVFuncs->Forget();
   RunCounts.columns.resize(static_cast<size_t>(std::max(Dest->GetFieldCount(), 0)));
   SourceProblems = QueryIntf<IRecordProblems>(Source.get());
   Parser.SetCheckOnly(false);

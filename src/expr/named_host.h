@@ -100,6 +100,12 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   void SetChecking(bool checking) { checking_ = checking; }
 
  private:
+  // Copy between two text fields through the ports' record texts, without a field
+  // lookup per value; false when the ports or the fields do not allow it.
+  bool CopyRecordText(int32_t dest, int32_t source);
+  // Whether field index of the source (dest false) or destination is a text field (type 0
+  // or 65), asked once per run and index.
+  bool PlainTextField(bool dest, int32_t index);
   IFieldReader* SourceField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldReader>& other);
   IFieldWriter* DestField(int32_t index, IntfPtr<ITransField>& held, IntfPtr<IFieldWriter>& other);
   void ImportValue(int32_t index, TCommonData& result);
@@ -133,6 +139,12 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   ITransPort* sourceAsked_ = nullptr;
   ITransPort* destAsked_ = nullptr;
   IntfPtr<IFieldTable> sourceTable_, destTable_;
+  // The ports' record paths, asked once per run; per index 0 not asked yet, 1 a text
+  // field, 2 another.
+  bool recordAsked_ = false;
+  IntfPtr<IRecordTexts> recordIn_;
+  IntfPtr<IRecordPost> recordOut_;
+  std::vector<uint8_t> textSources_, textDests_;
 };
 
 class TNamedHost final : public TInterfacedObject,

@@ -149,6 +149,47 @@ void TNVFunc::Forget() {
   sourceAsked_ = destAsked_ = nullptr;
   sourceTable_.Reset();
   destTable_.Reset();
+  recordAsked_ = false;
+  recordIn_.Reset();
+  recordOut_.Reset();
+  textSources_.clear();
+  textDests_.clear();
+}
+
+bool TNVFunc::PlainTextField(bool dest, int32_t index) {
+  std::vector<uint8_t>& known = dest ? textDests_ : textSources_;
+  constexpr int32_t kMaxIndex = 4096;
+  if (index < 0 || index >= kMaxIndex) return false;
+  if (known.size() <= static_cast<size_t>(index)) known.resize(static_cast<size_t>(index) + 1, 0);
+  uint8_t& k = known[static_cast<size_t>(index)];
+  if (k == 0) {
+    IntfPtr<ITransField> held;
+    IntfPtr<IFieldReader> otherReader;
+    IntfPtr<IFieldWriter> otherWriter;
+    ITransField* f = dest ? static_cast<ITransField*>(DestField(index, held, otherWriter))
+                          : static_cast<ITransField*>(SourceField(index, held, otherReader));
+    const int32_t type = f ? f->GetDataType() : -1;
+    k = type == kFtString || type == kFtUnknown ? 1 : 2;
+  }
+  return k == 1;
+}
+
+bool TNVFunc::CopyRecordText(int32_t dest, int32_t source) {
+  if (!recordAsked_) {
+    recordAsked_ = true;
+    recordIn_ = host_.Source ? QueryIntf<IRecordTexts>(host_.Source.get()) : nullptr;
+    recordOut_ = host_.Dest ? QueryIntf<IRecordPost>(host_.Dest.get()) : nullptr;
+  }
+  if (!recordIn_ || (!recordOut_ && !checking_)) return false;
+  if (!PlainTextField(false, source) || !PlainTextField(true, dest)) return false;
+  // What the lookup path does for text into text: the source's text, nothing when empty.
+  std::string_view text;
+  if (recordIn_->GetRecordTexts(source, std::span<std::string_view>(&text, 1)) != 1) return false;
+  if (checking_) {
+    host_.NoteCheckedValue(dest, text.empty());
+    return true;
+  }
+  return text.empty() || recordOut_->HoldText(dest, text);
 }
 
 IFieldTable* TNVFunc::Table(ITransPort* port, ITransPort*& asked, IntfPtr<IFieldTable>& table) {
@@ -225,6 +266,7 @@ void TNVFunc::ExportValue(int32_t index, const TCommonData& value) {
 }
 
 void TNVFunc::Copy(int32_t dest, int32_t source) {
+  if (CopyRecordText(dest, source)) return;
   IntfPtr<ITransField> heldSource, heldDest;
   IntfPtr<IFieldReader> otherSource;
   IntfPtr<IFieldWriter> otherDest;

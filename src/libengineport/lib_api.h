@@ -31,6 +31,8 @@ using FieldFindbyNameFn = decltype(&::FieldFindbyName);
 using FieldIsEmptyFn = decltype(&::FieldIsEmpty);
 using FieldGetValueTextFn = decltype(&::FieldGetValueText);
 using EngineGetRecordProblemFn = decltype(&::EngineGetRecordProblem);
+using EngineGetRecordTextsFn = decltype(&::EngineGetRecordTexts);
+using EnginePostRecordTextsFn = decltype(&::EnginePostRecordTexts);
 using FieldGetProcFn = decltype(&::FieldGetProc);
 
 // Stores the address of name in slot (null when the library lacks it); true when found.

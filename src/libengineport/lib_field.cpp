@@ -77,6 +77,8 @@ void TLibTransField::Retire() {
   FFieldIsEmpty = nullptr;
   FAccessor = nullptr;
   FFieldGetValueText = nullptr;
+  FRecordSource = nullptr;
+  FRecordSink = nullptr;
   FDataType = 0;
   FRetired = true;
 }
@@ -159,6 +161,16 @@ std::string_view TLibFieldReader::TextValue() {
 // A field of another type has text when the library offers the optional FieldGetValueText:
 // its value as the source holds it. Without it, only text fields have text.
 std::string TLibFieldReader::GetAsString() {
+  // The record export gives what the text getter of a text field gives, and what
+  // FieldGetValueText gives: it stands in for those two calls only.
+  const bool plainText = AccessorFor<RynGetText>({0, 65}) != nullptr;
+  std::string_view whole;
+  if (FRecordSource && (plainText || (!AccessorFor<RynGetText>({19}) && FFieldGetValueText)) &&
+      FRecordSource->RecordText(FIndex, whole)) {
+    if (whole.size() <= static_cast<size_t>(lib::kMaxTextLength)) return std::string(whole);
+    ConversionFailed();
+    return std::string();
+  }
   if (AccessorFor<RynGetText>({0, 65, 19}) || !FFieldGetValueText) return std::string(TextValue());
   auto get = FFieldGetValueText;
   bool tooLong = false;
@@ -232,6 +244,7 @@ void TLibFieldWriter::SetAsDateTime(TDateTime value) {
 void TLibFieldWriter::SetAsString(std::string_view value) {
   // Zero-terminated as well as counted, as the contract promises the library.
   if (auto set = AccessorFor<RynSetText>({0, 65})) {
+    if (FRecordSink && FRecordSink->Hold(FIndex, value)) return;
     FText.assign(value);
     set(FHandle, FIndex, FText.c_str(), static_cast<int32_t>(FText.size()));
   } else if (auto setExt = AccessorFor<RynSetExtendedText>({19})) {

@@ -13,6 +13,8 @@
 namespace ryn {
 
 class TLibTransPort;
+class TLibImport;
+class TLibExport;
 
 class TLibTransField : public TLibCollectObject, public virtual ITransField {
  public:
@@ -42,6 +44,10 @@ class TLibTransField : public TLibCollectObject, public virtual ITransField {
   // source holds it (a number or date exactly as written in the source).
   lib::FieldGetValueTextFn FFieldGetValueText = nullptr;
   bool FRetired = false;
+  // The port that reads or writes whole records through the library's optional record
+  // exports; null when the library lacks them (every value then takes its own call).
+  TLibImport* FRecordSource = nullptr;
+  TLibExport* FRecordSink = nullptr;
 
  protected:
   // The accessor when it serves one of the given type codes (an accessor of another

@@ -156,6 +156,7 @@ void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_pt
 
 void TLibImport::MoveFirst() {
   if (!FMoveFirst) return;
+  ++FMoves;
   FMoveFirst(FHandle);
   FRecordNo = 1;
   // A source may learn its field types only when it opens its records.
@@ -164,6 +165,7 @@ void TLibImport::MoveFirst() {
 
 void TLibImport::MoveNext() {
   if (!FMoveNext) return;
+  ++FMoves;
   FMoveNext(FHandle);
   ++FRecordNo;
 }
@@ -172,6 +174,35 @@ void TLibImport::InitField(TLibTransField* field, int32_t index) {
   TLibTransPort::InitField(field, index);
   field->FFieldIsEmpty = FFieldIsEmpty;
   field->FFieldGetValueText = FRetired ? nullptr : FFieldGetValueText;
+  field->FRecordSource = FRetired || !FEngineGetRecordTexts ? nullptr : this;
+}
+
+bool TLibImport::RecordText(int32_t index, std::string_view& text) {
+  if (FRetired || !FEngineGetRecordTexts) return false;
+  if (FRecordMoves != FMoves || FRecordGeneration != FTableGeneration || FRecordTexts.empty()) {
+    // One call for the whole record; a field past what the library placed is read per value.
+    const int32_t count = KnownFieldCount();
+    FRecordTexts.assign(static_cast<size_t>(count > 0 ? count : 1), nullptr);
+    FRecordLengths.assign(FRecordTexts.size(), 0);
+    const int32_t placed = count > 0 ? FEngineGetRecordTexts(FHandle, 0, count, FRecordTexts.data(), FRecordLengths.data()) : 0;
+    FRecordPlaced = placed < 0 ? 0 : placed > count ? count : placed;
+    FRecordMoves = FMoves;
+    FRecordGeneration = FTableGeneration;
+  }
+  if (index < 0 || index >= FRecordPlaced) return false;
+  const char* p = FRecordTexts[static_cast<size_t>(index)];
+  const int32_t n = FRecordLengths[static_cast<size_t>(index)];
+  text = p && n > 0 ? std::string_view(p, static_cast<size_t>(n)) : std::string_view();
+  return true;
+}
+
+int32_t TLibImport::GetRecordTexts(int32_t first, std::span<std::string_view> out) {
+  int32_t placed = 0;
+  for (std::string_view& text : out) {
+    if (!RecordText(first + placed, text) || text.size() > static_cast<size_t>(lib::kMaxTextLength)) break;
+    ++placed;
+  }
+  return placed;
 }
 
 bool TLibImport::Bind() {
@@ -184,6 +215,7 @@ bool TLibImport::Bind() {
   lib::Lookup(FLib, "FieldIsEmpty", FFieldIsEmpty);
   lib::Lookup(FLib, "FieldGetValueText", FFieldGetValueText);
   lib::Lookup(FLib, "EngineGetRecordProblem", FEngineGetRecordProblem);
+  lib::Lookup(FLib, "EngineGetRecordTexts", FEngineGetRecordTexts);
   lib::Lookup(FLib, "DataCount", FDataCount);
   FKind = kDirectionSource;
   return true;
@@ -196,6 +228,8 @@ void TLibImport::Unbind() {
   FFieldIsEmpty = nullptr;
   FFieldGetValueText = nullptr;
   FEngineGetRecordProblem = nullptr;
+  FEngineGetRecordTexts = nullptr;
+  FRecordTexts.clear();
 }
 
 bool TLibImport::GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) {
@@ -228,6 +262,47 @@ void TLibExport::SetFieldType(int32_t index, int32_t dataType) {
   InvalidateTypes();
 }
 
+void TLibExport::Post() {
+  if (!FEnginePostRecordTexts || FRetired) {
+    if (FPost) FPost(FHandle);
+    ClearHeld();
+    return;
+  }
+  // The texts stay where they were held; only the pointers into them are made here.
+  const size_t n = FHeldFields.size();
+  FPostTexts.resize(n);
+  FPostLengths.resize(n);
+  size_t start = 0;
+  for (size_t i = 0; i < n; ++i) {
+    FPostTexts[i] = FHeldBytes.data() + start;
+    FPostLengths[i] = static_cast<int32_t>(FHeldEnds[i] - start);
+    start = FHeldEnds[i];
+  }
+  FEnginePostRecordTexts(FHandle, static_cast<int32_t>(n), FHeldFields.data(), FPostTexts.data(), FPostLengths.data());
+  ClearHeld();
+}
+
+bool TLibExport::Hold(int32_t index, std::string_view text) {
+  if (!FEnginePostRecordTexts || FRetired || text.size() > static_cast<size_t>(lib::kMaxTextLength)) return false;
+  FHeldBytes.append(text);
+  FHeldFields.push_back(index);
+  FHeldEnds.push_back(FHeldBytes.size());
+  return true;
+}
+
+bool TLibExport::HoldText(int32_t index, std::string_view text) {
+  // Only a field the text setter writes: the field table knows its type.
+  TableEntry* entry = FEnginePostRecordTexts ? TableField(index) : nullptr;
+  if (!entry) return false;
+  const int32_t type = entry->field->FAccessorType;
+  return (type == 0 || type == 65) && entry->field->FAccessor && Hold(index, text);
+}
+
+void TLibExport::InitField(TLibTransField* field, int32_t index) {
+  TLibTransPort::InitField(field, index);
+  field->FRecordSink = FRetired || !FEnginePostRecordTexts ? nullptr : this;
+}
+
 bool TLibExport::Bind() {
   bool ok = TLibTransPort::Bind() && lib::Lookup(FLib, "Append", FAppend) && lib::Lookup(FLib, "Post", FPost);
   if (!ok) {
@@ -236,6 +311,7 @@ bool TLibExport::Bind() {
   }
   lib::Lookup(FLib, "FieldSetCount", FFieldSetCount);
   lib::Lookup(FLib, "FieldSetType", FFieldSetType);
+  lib::Lookup(FLib, "EnginePostRecordTexts", FEnginePostRecordTexts);
   FKind = kDirectionDestination;
   return true;
 }
@@ -245,6 +321,8 @@ void TLibExport::Unbind() {
   FAppend = FPost = nullptr;
   FFieldSetCount = nullptr;
   FFieldSetType = nullptr;
+  FEnginePostRecordTexts = nullptr;
+  ClearHeld();
 }
 
 std::unique_ptr<TLibTransField> TLibExport::NewField() {

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "libengineport/lib_api.h"
@@ -104,7 +107,10 @@ class TLibTransPort : public TLibCollectObject, public virtual ITransPort, publi
 // retired ports are freed.
 void RetirePort(std::unique_ptr<TLibTransPort>& port, std::vector<std::unique_ptr<TLibTransPort>>& retired);
 
-class TLibImport final : public TLibTransPort, public virtual IImport, public virtual IRecordProblems {
+class TLibImport final : public TLibTransPort,
+                         public virtual IImport,
+                         public virtual IRecordProblems,
+                         public virtual IRecordTexts {
  public:
   using TLibTransPort::TLibTransPort;
 
@@ -114,7 +120,11 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
       if (obj) *obj = nullptr;
       return kE_NOINTERFACE;
     }
-    return QueryInterfaces<IImport, IFieldTable, IRecordProblems>(this, iid, obj);
+    if (iid == IRecordTexts::IID && !FEngineGetRecordTexts) {
+      if (obj) *obj = nullptr;
+      return kE_NOINTERFACE;
+    }
+    return QueryInterfaces<IImport, IFieldTable, IRecordProblems, IRecordTexts>(this, iid, obj);
   }
   IImport* SourcePort() override { return this; }
   int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
@@ -123,6 +133,13 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
   bool IsEof() override { return FIsEof ? FIsEof(FHandle) != 0 : true; }
   // Through the library's optional EngineGetRecordProblem; false without it.
   bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) override;
+  // The text of field index in the current record, through the library's optional
+  // EngineGetRecordTexts: asked once per record for every field, and valid until the
+  // record moves. False when the library does not give it (then read per value).
+  bool RecordText(int32_t index, std::string_view& text);
+  // IRecordTexts, through RecordText; stops at a text too long to take (read per value,
+  // it is reported).
+  int32_t GetRecordTexts(int32_t first, std::span<std::string_view> out) override;
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
@@ -138,26 +155,46 @@ class TLibImport final : public TLibTransPort, public virtual IImport, public vi
   lib::FieldIsEmptyFn FFieldIsEmpty = nullptr;
   lib::FieldGetValueTextFn FFieldGetValueText = nullptr;  // optional
   lib::EngineGetRecordProblemFn FEngineGetRecordProblem = nullptr;  // optional
+  lib::EngineGetRecordTextsFn FEngineGetRecordTexts = nullptr;      // optional
   lib::HandleQueryFn FDataCount = nullptr;
+  // The current record's texts as the library handed them out, for the record counted by
+  // FMoves in the field table's generation.
+  std::vector<const char*> FRecordTexts;
+  std::vector<int32_t> FRecordLengths;
+  int32_t FRecordPlaced = 0;
+  uint64_t FMoves = 0, FRecordMoves = 0;
+  uint32_t FRecordGeneration = 0;
 };
 
-class TLibExport final : public TLibTransPort, public virtual IExport {
+class TLibExport final : public TLibTransPort, public virtual IExport, public virtual IRecordPost {
  public:
   using TLibTransPort::TLibTransPort;
 
   int32_t QueryInterface(const TGUID& iid, void** obj) override {
-    return QueryInterfaces<IExport, IFieldTable>(this, iid, obj);
+    if (iid == IRecordPost::IID && !FEnginePostRecordTexts) {
+      if (obj) *obj = nullptr;
+      return kE_NOINTERFACE;
+    }
+    return QueryInterfaces<IExport, IFieldTable, IRecordPost>(this, iid, obj);
   }
   IExport* DestinationPort() override { return this; }
   void SetFieldCount(int32_t count) override;
   void SetFieldType(int32_t index, int32_t dataType) override;
   void Append() override {
+    ClearHeld();
     if (FAppend) FAppend(FHandle);
   }
-  void Post() override {
-    if (FPost) FPost(FHandle);
-  }
+  // With the library's optional EnginePostRecordTexts the texts held since Append go with
+  // the record in the same call.
+  void Post() override;
 
+  // Keeps a text for field index until Post, when the library takes whole records; false
+  // (nothing kept) when it does not.
+  bool Hold(int32_t index, std::string_view text);
+  // IRecordPost: Hold for a field whose setter is the text setter.
+  bool HoldText(int32_t index, std::string_view text) override;
+
+  void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
   void Unbind() override;
 
@@ -169,6 +206,19 @@ class TLibExport final : public TLibTransPort, public virtual IExport {
   lib::HandleProcFn FPost = nullptr;
   lib::FieldSetCountFn FFieldSetCount = nullptr;
   lib::FieldSetTypeFn FFieldSetType = nullptr;
+  lib::EnginePostRecordTextsFn FEnginePostRecordTexts = nullptr;  // optional
+
+  void ClearHeld() {
+    FHeldBytes.clear();
+    FHeldFields.clear();
+    FHeldEnds.clear();
+  }
+  // The texts held for the started record, one after another, with their fields and ends.
+  std::string FHeldBytes;
+  std::vector<int32_t> FHeldFields;
+  std::vector<size_t> FHeldEnds;
+  std::vector<const char*> FPostTexts;
+  std::vector<int32_t> FPostLengths;
 };
 
 }  // namespace ryn

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -172,6 +173,27 @@ struct IRecordProblems : virtual IInterface {
   // The index-th (from 0) problem of the current record: its field index and message
   // kind. False past the last one, and on a port that cannot tell.
   virtual bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) = 0;
+};
+
+// A source port that hands out the texts of its current record's values in place, all at
+// once: a host that moves whole records then pays one call per record, not one per value.
+struct IRecordTexts : virtual IInterface {
+  using Parent = IInterface;
+  static constexpr TGUID IID = GuidLiteral("{9D41B7E2-3C58-4F0A-B6E1-27A8D05C3F94}");
+  // The text of each field from first on, as its reader's GetAsString gives it, into out
+  // (as many as out holds and the record has); valid until the record moves. The number
+  // placed.
+  virtual int32_t GetRecordTexts(int32_t first, std::span<std::string_view> out) = 0;
+};
+
+// A destination port that takes a record's texts together with its Post: a text kept
+// here is set into its field as that field's SetAsString sets it, in the order kept.
+struct IRecordPost : virtual IInterface {
+  using Parent = IInterface;
+  static constexpr TGUID IID = GuidLiteral("{4E2C8A61-7B0D-4C93-8F15-D3A6E9B0C278}");
+  // Keeps text for field index of the record Append started; false (nothing kept) when
+  // the port cannot, and the caller then sets it through the field.
+  virtual bool HoldText(int32_t index, std::string_view text) = 0;
 };
 
 // Message kinds of values that could not be carried exactly, as the sources of this

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "boundary/host_support.h"
 #include "rynfiler.h"
@@ -195,6 +196,49 @@ TEST(ExportsTest, AFullExportThroughTheFunctions) {
 
   EngineFina(h);
   EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\r\n0001\t2023\tY\t12\tx\ty\r\n@@");
+}
+
+// A whole record in one call writes what Append, the text setter per value and Post write:
+// texts set in order (a later one for the same field wins), an empty or missing text an
+// empty value, a field the engine lacks ignored; a record without texts is the fixed part
+// alone. An unknown handle is refused and stores nothing; this engine hands out no source
+// record.
+TEST(ExportsTest, ARecordInOneCall) {
+  TempDir dir;
+  std::string path = dir.Path("record.ryn");
+  RynHandle h = NewEngine();
+  ASSERT_EQ(EngineSetOptions(h, ExportOptions(path, 1, "A=a\r\nB=b\r\nC=c").c_str()), 0);
+  struct Case {
+    std::vector<int32_t> fields;
+    std::vector<const char*> texts;
+    std::vector<int32_t> lengths;
+  };
+  const Case cases[] = {
+      {{2, 0, 1}, {"z", "x y", "\"q\""}, {1, 3, 3}},
+      {{0, 0, 7, -1}, {"first", "second", "nowhere", "nowhere"}, {5, 6, 7, 7}},
+      {{1, 2}, {nullptr, "cut"}, {4, 2}},
+      {{}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    Append(h);
+    EXPECT_EQ(EnginePostRecordTexts(h, static_cast<int32_t>(c.fields.size()), c.fields.data(), c.texts.data(),
+                                    c.lengths.data()),
+              RYN_OK);
+  }
+  const int32_t field = 0;
+  const char* text = "t";
+  const int32_t length = 1;
+  EXPECT_EQ(EnginePostRecordTexts(RynHandle{0x12345678}, 1, &field, &text, &length), RYN_E_HANDLE);
+  const char* texts[2] = {};
+  int32_t lengths[2] = {};
+  EXPECT_EQ(EngineGetRecordTexts(h, 0, 2, texts, lengths), 0);
+  EngineFina(h);
+  EXPECT_EQ(EnginePostRecordTexts(h, 1, &field, &text, &length), RYN_E_HANDLE);
+  EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\tC\r\n"
+                                 "0001\t2023\tY\t12\t\"x y\"\t\"\"\"\"q\"\"\"\"\tz\r\n"
+                                 "0001\t2023\tY\t12\tsecond\t\t\r\n"
+                                 "0001\t2023\tY\t12\t\t\tcu\r\n"
+                                 "0001\t2023\tY\t12\t\t\t\r\n@@");
 }
 
 // A host ending a failed run with EngineAbandon keeps last month's file (data type 0) or

@@ -38,14 +38,15 @@ Records ByLibcsv(const std::string& text, char delimiter) {
   return sink.records;
 }
 
-Records ByReader(const std::string& file, char delimiter) {
+Records ByReader(const std::string& file, char delimiter, bool readAhead = false) {
   TCsvFormat format;
   format.delimiter = delimiter;
   format.encoding = "GBK";
-  TCsvRecords reader(file, format);
+  TCsvRecords reader(file, format, readAhead);
   Records out;
   std::vector<std::string_view> fields;
   while (reader.Next(fields)) out.emplace_back(fields.begin(), fields.end());
+  EXPECT_FALSE(reader.Next(fields)) << "records after the end";
   return out;
 }
 
@@ -69,9 +70,50 @@ TEST(CsvRecordsTest, SplitsAndCountsLikeLibcsv) {
       format.encoding = "GBK";
       Records expected = ByLibcsv(text, delimiter);
       ASSERT_EQ(ByReader(file, delimiter), expected) << ::testing::PrintToString(big ? text.substr(0, 80) : text);
+      // Read ahead on a thread of its own, the records are the same ones in the same order.
+      if (big || round % 10 == 0) {
+        ASSERT_EQ(ByReader(file, delimiter, true), expected);
+      }
       ASSERT_EQ(CountCsvRecords(file, format), static_cast<int64_t>(expected.size()));
     }
   }
+}
+
+// What a record says besides its fields comes with that record when read ahead: the
+// unclosed quote at the end, and the values converted from UTF-8 that lost characters
+// (a long file, so that batches are filled while earlier ones are handed out).
+TEST(CsvRecordsTest, ReadAheadKeepsEachRecordsFindings) {
+  TempDir dir;
+  const std::string file = dir.Path("ahead.csv");
+  std::string text;
+  for (int i = 0; i < 60000; ++i)
+    text += std::to_string(i) + (i % 997 == 0 ? ",\xE2\x82\xAC\xF0\x9F\x98\x80" : ",\xE4\xB8\xAD") + ",\"q\"\"\r\n\"\n";
+  text += "end,\"open";
+  TempDir::Write(file, text);
+  TCsvFormat format;
+  format.encoding = "UTF-8";
+  struct Seen {
+    std::vector<std::string> fields;
+    bool unclosed;
+    size_t problems;
+    bool operator==(const Seen&) const = default;
+  };
+  auto read = [&](bool ahead, size_t stopAfter) {
+    std::vector<Seen> seen;
+    TCsvRecords reader(file, format, ahead);
+    std::vector<std::string_view> fields;
+    while (seen.size() < stopAfter && reader.Next(fields))
+      seen.push_back(Seen{{fields.begin(), fields.end()}, reader.UnclosedQuote(), reader.Problems().size()});
+    return seen;
+  };
+  const std::vector<Seen> plain = read(false, SIZE_MAX);
+  ASSERT_EQ(plain.size(), 60001u);
+  EXPECT_EQ(plain[997].problems, 1u);  // under GBK the emoji is lost
+  EXPECT_TRUE(plain.back().unclosed);
+  EXPECT_EQ(plain.back().fields[1], "open");
+  EXPECT_EQ(read(true, SIZE_MAX), plain);
+  // A reader let go in the middle stops its thread without reading on.
+  for (size_t stop : {0u, 1u, 5000u, 40000u}) EXPECT_EQ(read(true, stop), std::vector<Seen>(plain.begin(), plain.begin() + stop));
 }
 
 }  // namespace

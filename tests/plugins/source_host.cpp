@@ -107,9 +107,24 @@ std::vector<std::vector<std::string>> ReadTexts(const std::string& library, cons
     const int32_t n = lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h);
     auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
     auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
+    auto recordTexts = lib.Get<RynEngineGetRecordTextsProc>("EngineGetRecordTexts");
     for (lib.Get<void (*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
       std::vector<std::string> row;
       for (int32_t i = 0; i < n; ++i) row.push_back(TwoCalls([&](char* b, int32_t* len) { return text(h, i, b, len); }));
+      // The whole record in one call gives the same texts, and so does a window of it
+      // that runs past the last field.
+      std::vector<const char*> texts(static_cast<size_t>(n) + 2, nullptr);
+      std::vector<int32_t> lengths(texts.size(), -7);
+      EXPECT_EQ(recordTexts(h, 0, n, texts.data(), lengths.data()), n);
+      EXPECT_EQ(lengths[static_cast<size_t>(n)], -7) << "wrote past count";
+      for (int32_t i = 0; i < n; ++i)
+        EXPECT_EQ(std::string(texts[static_cast<size_t>(i)], static_cast<size_t>(lengths[static_cast<size_t>(i)])),
+                  row[static_cast<size_t>(i)]) << "record " << rows.size() + 1 << " field " << i;
+      if (n > 1) {
+        EXPECT_EQ(recordTexts(h, 1, n + 2, texts.data(), lengths.data()), n - 1);
+        EXPECT_EQ(std::string(texts[0], static_cast<size_t>(lengths[0])), row[1]);
+      }
+      EXPECT_EQ(recordTexts(h, n, 1, texts.data(), lengths.data()), 0);
       rows.push_back(std::move(row));
     }
   }
