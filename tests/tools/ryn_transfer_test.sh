@@ -169,10 +169,10 @@ printf 'last month\r\n@@' >"$work/out/bad.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(0)=Import(1)+"a"'
 [[ $(cat "$work/out/bad.ryn") == $'last month\r\n@@' ]] || fail "script that does not compile: the file changed"
 check "script that does not compile" 1 "0 read, 0 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
-  "错误: 数据类型不匹配"$'\n'"SETEXPORT(0, IMPORT(1)+\"a\")"$'\n'"                          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
+  "错误: 数据类型不匹配"$'\n'"Import(1)+\"a\""$'\n'"             !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(1)=Import(19)'
 check "an index beyond the fields" 1 "0 read, 0 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
-  "错误: 字段序号1超出范围 (0-0)"$'\n'"SETEXPORT(1, IMPORT(19))"$'\n'"          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
+  "错误: 字段序号1超出范围 (0-0)"$'\n'"Export(1)=Import(19)"$'\n'"       !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from Nope --to Ryn文件
 check "unknown engine" 1 "" "ryn transfer: no engine named Nope in $engines"$'\n'
 run transfer --dir "$engines" --from Ryn文件 --to MemSource
