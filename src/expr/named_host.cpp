@@ -280,9 +280,11 @@ void TNamedHost::EvaluateMappings(int32_t recordNo, std::vector<TValueProblem>& 
         Parser.EvaluateValue(*Mappings[j], ignored);
       }
     } catch (const ENiporlanError& e) {
+      // Where, then why: the evaluator's text says what went wrong (an argument a function
+      // refused, a value the destination cannot take).
       if (Policy.warnFailedMappings)
         Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
-                                      Ansi("列处有错误发生！"));
+                                      Ansi("列处有错误发生！") + e.Message());
       TValueProblem p;
       p.record = recordNo;
       p.mapping = static_cast<int32_t>(j);

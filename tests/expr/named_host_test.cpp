@@ -241,7 +241,8 @@ TEST_F(NamedHostTest, ErrorsInAMappingAreReportedByRecordAndColumn) {
   auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}, {"c", 65}});
   Attach(source.get(), dest.get());
   ASSERT_TRUE(Run("Export(0)=Import(1)\r\nExport(1)=Import(0)\r\nExport(2)=FillLeft(Import(0),Import(1))"));
-  EXPECT_EQ(events->messages, (Messages{{2, Ansi("在5行3列处有错误发生！")}}));
+  // Where first, then the evaluator's reason.
+  EXPECT_EQ(events->messages, (Messages{{2, Ansi("在5行3列处有错误发生！函数“FILLLEFT”出错：函数的参数不正确")}}));
   // The record is posted all the same, with what the other mappings wrote.
   ASSERT_EQ(dest->records.size(), 6u);
   EXPECT_EQ(dest->records[3], (std::vector<std::string>{"x", "3", "  x"}));
