@@ -49,6 +49,13 @@ void MoveItem(ui::ListView& from, ui::ListView& to, std::string_view name) {
   from.DeleteItem(index);
 }
 
+// The header of each page: what the user decides there (UTF-8).
+constexpr std::string_view kPageHeaders[] = {
+    "指定要写入的网络报表Ryn文件",
+    "填写报表标识：单位代码、年度、报表类型和时期，它们写在每条记录的前面",
+    "选择报表数据类型及要导出的字段",
+};
+
 // A path names no file when it ends at a separator or at a folder that exists.
 bool NamesFolder(const std::string& path) {
   return ExtractFileName(path).empty() || DirectoryExists(path);
@@ -152,6 +159,12 @@ void TWriteConfigWise::LoadFrom(TRynExport* Engine) {
 }
 
 IntfPtr<ITransEngine> TWriteConfigWise::GetEngine() { return static_cast<ITransEngine*>(FWorkEngine.get()); }
+
+void TWriteConfigWise::ShowPage(int index) {
+  pcWise->SetActivePageIndex(index);
+  if (IntfPtr<ITransEvents> sink = QueryIntf<ITransEvents>(FTargetEngine.get()))
+    sink->OnStatus(RynEngineName(), Ansi(kPageHeaders[CurrentPage()]));
+}
 
 void TWriteConfigWise::Next() {
   if (CurrentPage() == kPageFile || CurrentPage() == kPageIdentity) ShowPage(CurrentPage() + 1);

@@ -57,7 +57,9 @@ class TWriteConfigWise final : public TCustomConfig {
   void FillFieldLists();
 
  protected:
-  void ShowPage(int index) override { pcWise->SetActivePageIndex(index); }
+  // The page, and its header sent to the engine's sink: a transfer wizard embedding this
+  // one shows it in place of the header of the page before.
+  void ShowPage(int index) override;
 
  private:
   void Build();

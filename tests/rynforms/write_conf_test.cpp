@@ -40,26 +40,36 @@ TEST(WriteConfTest, OpensOnTheFieldsPageAndMovesWithinItsThreePages) {
   EXPECT_EQ(wizard->Bounds(), (ui::Rect{0, 0, host.page->Width(), host.page->Height()})) << "fills the page";
   EXPECT_TRUE(wizard->Showing());
 
+  // Each page shown sends its own header to the engine's sink (a transfer wizard's
+  // header); a move that stays sends nothing.
+  const char* const headers[] = {"指定要写入的网络报表Ryn文件",
+                                  "填写报表标识：单位代码、年度、报表类型和时期，它们写在每条记录的前面",
+                                  "选择报表数据类型及要导出的字段"};
   struct Step {
     void (*move)(RynHandle);
     const char* page;
     int32_t bof, eof;
+    int header;  // index into headers; -1: no header sent
   } const steps[] = {
-      {nullptr, "WZTabSheet2", 0, -1},  // not moved yet: the fields page
-      {&ConfigNext, "WZTabSheet2", 0, -1},
-      {&ConfigFirst, "WZTabSheet1", -1, 0},
-      {&ConfigPrevious, "WZTabSheet1", -1, 0},
-      {&ConfigNext, "WZTabSheet3", 0, 0},
-      {&ConfigNext, "WZTabSheet2", 0, -1},
-      {&ConfigNext, "WZTabSheet2", 0, -1},
-      {&ConfigPrevious, "WZTabSheet3", 0, 0},
-      {&ConfigLast, "WZTabSheet2", 0, -1},
+      {nullptr, "WZTabSheet2", 0, -1, -1},  // not moved yet: the fields page
+      {&ConfigNext, "WZTabSheet2", 0, -1, -1},
+      {&ConfigFirst, "WZTabSheet1", -1, 0, 0},
+      {&ConfigPrevious, "WZTabSheet1", -1, 0, -1},
+      {&ConfigNext, "WZTabSheet3", 0, 0, 1},
+      {&ConfigNext, "WZTabSheet2", 0, -1, 2},
+      {&ConfigNext, "WZTabSheet2", 0, -1, -1},
+      {&ConfigPrevious, "WZTabSheet3", 0, 0, 1},
+      {&ConfigLast, "WZTabSheet2", 0, -1, 2},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
+    host.statuses.clear();
     if (steps[i].move) steps[i].move(host.config);
     EXPECT_EQ(host.ShownPage(), steps[i].page) << i;
     EXPECT_EQ(ConfigIsBOF(host.config), steps[i].bof) << i;
     EXPECT_EQ(ConfigIsEOF(host.config), steps[i].eof) << i;
+    testing::Statuses expected;
+    if (steps[i].header >= 0) expected.emplace_back(Ansi("Ryn文件"), Ansi(headers[steps[i].header]));
+    EXPECT_EQ(host.statuses, expected) << i;
   }
   EXPECT_TRUE(host.TakeBoxes().empty()) << "navigation does not check";
 
