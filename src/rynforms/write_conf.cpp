@@ -193,7 +193,7 @@ void TWriteConfigWise::Update() {
 bool TWriteConfigWise::CheckSucceed() {
   switch (CurrentPage()) {
     case kPageFile: return CheckFile();
-    case kPageIdentity: CheckIdentity(); return true;
+    case kPageIdentity: return CheckIdentity();
     case kPageFields: return CheckFields();
     default: return true;
   }
@@ -212,11 +212,26 @@ bool TWriteConfigWise::CheckFile() {
   return false;
 }
 
-void TWriteConfigWise::CheckIdentity() {
+bool TWriteConfigWise::CheckIdentity() {
+  // Every record carries the four values ahead of its columns: a blank one makes records
+  // no reader can place.
+  const struct {
+    const char* name;  // UTF-8, as the page's label says
+    std::string text;
+  } fields[] = {{"单位代码", edtCode->Text()},
+                {"年度", edtyear->Text()},
+                {"报表类型", cbRepType->Text()},
+                {"时期", edtPeriod->Text()}};
+  for (const auto& field : fields) {
+    if (!TrimBlanks(field.text).empty()) continue;
+    ui::ShowMessageBox(Ansi("请填写") + Ansi(field.name) + Ansi("！"), Ansi("提示"), ui::kMbOk | ui::kMbIconWarning);
+    return false;
+  }
   FWorkEngine->SetUnitCode(edtCode->Text());
   FWorkEngine->SetYear(edtyear->Text());
   FWorkEngine->SetReportType(ReportTypeCode(cbRepType->Text()));
   FWorkEngine->SetPeriod(edtPeriod->Text());
+  return true;
 }
 
 bool TWriteConfigWise::CheckFields() {

@@ -67,7 +67,8 @@ class TWriteConfigWise final : public TCustomConfig {
   void BuildIdentityPage(ui::Page& page);
   void BuildFieldsPage(ui::Page& page);
   bool CheckFile();
-  void CheckIdentity();
+  // Refuses a blank value, naming its field.
+  bool CheckIdentity();
   bool CheckFields();
   // lvSel filled from the copy's selected columns, in their order.
   void ShowSelectedColumns();

@@ -174,8 +174,53 @@ TEST(WriteConfTest, TheIdentityPageShowsTheEnginesReportTypeAndStoresItsCode) {
     if (c.choose) {
       ASSERT_TRUE(ui::Select(box, Ansi(c.choose)));
     }
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), "0001"));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), "2024"));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), "1"));
     EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
     EXPECT_EQ(host.Work()["报表类型"], c.stored);
+  }
+}
+
+// Every record carries the identity, so none of its values may be left blank: the first
+// blank one is named, the page stays, and the working copy keeps what it had.
+TEST(WriteConfTest, TheIdentityPageRefusesABlankValueAndNamesIt) {
+  struct Case {
+    const char* code;
+    const char* year;
+    const char* period;
+    const char* refusal;  // UTF-8; nullptr: accepted
+  } const cases[] = {
+      {"", "2024", "6", "请填写单位代码！"},
+      {"   ", "2024", "6", "请填写单位代码！"},
+      {"D00000", "", "6", "请填写年度！"},
+      {"D00000", "2024", "", "请填写时期！"},
+      {"", "", "", "请填写单位代码！"},
+      {"D00000", "2024", "6", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + "|" + c.year + "|" + c.period);
+    ExchangeHost host;
+    ASSERT_EQ(host.Open(), RYN_OK);
+    ConfigFirst(host.config);
+    ConfigNext(host.config);
+    const std::string before = host.Work()["单位标识"];
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), c.code));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), c.year));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), c.period));
+    host.TakeBoxes();
+    if (!c.refusal) {
+      EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+      EXPECT_TRUE(host.TakeBoxes().empty());
+      EXPECT_EQ(host.Work()["单位标识"], c.code);
+      continue;
+    }
+    EXPECT_NE(ConfigCheckSucceed(host.config), 0);
+    const std::vector<ui::MessageBoxRecord> boxes = host.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Ansi(c.refusal));
+    EXPECT_EQ(host.ShownPage(), "WZTabSheet3");
+    EXPECT_EQ(host.Work()["单位标识"], before);
   }
 }
 
@@ -266,6 +311,9 @@ TEST(WriteConfTest, AWizardOutlivingItsEngineStaysSafe) {
   EXPECT_EQ(host.Options(), "") << "its handle is gone";
   ConfigUpdate(host.config);
   ConfigNext(host.config);
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), "0001"));
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), "2024"));
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), "1"));
   EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
   EXPECT_NE(ConfigPort(host.config), 0);
   host.Fina();
