@@ -6,6 +6,7 @@
 #include "expr/niporlan_parser.h"
 #include "expr/script_lines.h"
 #include "expr/str_functions.h"
+#include "expr/syntax_text.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 #include "transport/field_types.h"
@@ -78,6 +79,24 @@ std::pair<int32_t, int32_t> PlainCopy(std::string_view formula) {
   const int32_t source = NumberBefore(s, at, ')');
   if (source < 0 || s.compare(s.find(')', at), std::string::npos, kTail) != 0) return {-1, -1};
   return {dest, source};
+}
+
+// The parser's message about a line, then the formula as the user wrote it and a line
+// with "!" under the character at which parsing stopped, counted in characters (the
+// rewrite into SetExport calls is ours, so it is never shown). A stop in the destination
+// index, which is no part of the formula, quotes the whole line.
+std::string LineErrorText(TSyntaxParser& parser, const TScriptLine& line) {
+  const size_t stop = parser.ErrorOffsetIn(line.formula);
+  const std::optional<size_t> inIndex = line.IndexOffset(stop);
+  const std::string& quoted = inIndex ? line.trimmed : line.source;
+  const size_t at = std::min(inIndex ? *inIndex : line.SourceOffset(stop), quoted.size());
+  std::string s = parser.LastErrorMessage();
+  s += "\r\n";
+  s += quoted;
+  s += "\r\n";
+  s.append(CharacterCount(std::string_view(quoted).substr(0, at)), ' ');
+  s += '!';
+  return s;
 }
 
 std::string ExportLine(int32_t dest, int32_t source) {
@@ -207,7 +226,7 @@ bool TNamedHost::Compile() {
     const bool filter = parsed.kind == TScriptLine::Kind::kFilter;
     int32_t code = filter ? Parser.CheckCondition(parsed.formula, ignored) : Parser.Calculate(parsed.formula, ignored);
     if (code != 0) {
-      Message(kSeverityError, Parser.LastErrorText());
+      Message(kSeverityError, LineErrorText(Parser, parsed));
       return false;
     }
     std::unique_ptr<TNiporlan> compiled = Parser.TakeCompiled();
@@ -261,9 +280,11 @@ void TNamedHost::EvaluateMappings(int32_t recordNo, std::vector<TValueProblem>& 
         Parser.EvaluateValue(*Mappings[j], ignored);
       }
     } catch (const ENiporlanError& e) {
+      // Where, then why: the evaluator's text says what went wrong (an argument a function
+      // refused, a value the destination cannot take).
       if (Policy.warnFailedMappings)
         Message(kSeverityWarning, Ansi("在") + std::to_string(recordNo) + Ansi("行") + std::to_string(j + 1) +
-                                      Ansi("列处有错误发生！"));
+                                      Ansi("列处有错误发生！") + e.Message());
       TValueProblem p;
       p.record = recordNo;
       p.mapping = static_cast<int32_t>(j);

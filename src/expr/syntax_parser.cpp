@@ -54,8 +54,14 @@ std::string TSyntaxParser::ErrorText(int32_t code) {
   return UndefinedErrorMessage();
 }
 
+std::string TSyntaxParser::LastErrorMessage() { return errorDetail_.empty() ? ErrorText(code_) : errorDetail_; }
+
+size_t TSyntaxParser::ErrorOffsetIn(std::string_view formula) const {
+  return OffsetInFormula(formula, static_cast<size_t>(std::max(errorPos_ - 1, 0)), !shownPlain_);
+}
+
 std::string TSyntaxParser::LastErrorText() {
-  std::string s = errorDetail_.empty() ? ErrorText(code_) : errorDetail_;
+  std::string s = LastErrorMessage();
   s += "\r\n";
   s += shownText_;
   s += "\r\n";
@@ -81,6 +87,7 @@ int32_t TSyntaxParser::Run(std::string_view formula, int mode, TCommonData& resu
   errorPos_ = static_cast<int32_t>(pos_);
   errorDetail_.clear();
   shownText_ = text_;
+  shownPlain_ = false;
   return code_;
 }
 
@@ -105,6 +112,7 @@ int32_t TSyntaxParser::Parse(std::string_view formula, int mode, TCommonData& re
   }
 
   NormalizedFormula n = NormalizeFormula(formula);
+  shownPlain_ = n.code != 0;
   if (n.code != 0) {
     shownText_ = n.plain;
     code_ = n.code;

@@ -55,6 +55,11 @@ class TSyntaxParser : public TObject {
   // For the last call: message, CR LF, the formula text, CR LF, and a line with "!" under
   // the character at which parsing stopped.
   std::string LastErrorText();
+  // The message alone.
+  std::string LastErrorMessage();
+  // The 0-based byte offset in formula, the text the last call was given, of the character
+  // at which parsing stopped (formula's size when it stopped at the end).
+  size_t ErrorOffsetIn(std::string_view formula) const;
   int32_t LastError() const { return code_; }
   int32_t ErrorPosition() const { return errorPos_; }  // 1-based, in FormulaText()
   const std::string& FormulaText() const { return shownText_; }
@@ -186,6 +191,7 @@ class TSyntaxParser : public TObject {
   int32_t code_ = 0;
   int32_t errorPos_ = 0;
   std::string shownText_;  // the text errorPos_ refers to
+  bool shownPlain_ = false;  // shownText_ is the plain text, not the working text
   std::string errorDetail_;  // the message of code_ when it names values of the formula
 
   TNiporlanParser niporlan_{*this};

@@ -43,6 +43,25 @@ std::string_view TrimSpaces(std::string_view s) {
   return s.substr(b, e - b + 1);
 }
 
+// The state of the walk that turns the plain text into the working text: string literals,
+// and square brackets, inside which spaces are dropped (up to the next "]" or "'").
+struct TextScan {
+  bool quoted = false;
+  bool inBracket = false;
+  // False when the character of len bytes starting with c is left out of the working text.
+  bool Keep(char c, size_t len) {
+    if (c == '"') {
+      quoted = !quoted;
+      return true;
+    }
+    if (quoted || len != 1) return true;
+    if (c == ' ' && inBracket) return false;
+    if (c == '[') inBracket = true;
+    if (c == ']' || c == '\'') inBracket = false;
+    return true;
+  }
+};
+
 }  // namespace
 
 NormalizedFormula NormalizeFormula(std::string_view formula) {
@@ -51,23 +70,18 @@ NormalizedFormula NormalizeFormula(std::string_view formula) {
   n.plain = std::string(TrimSpaces(CutComment(noBreaks)));
   const std::string& s = n.plain;
   n.text.reserve(s.size());
-  bool quoted = false;
-  bool inBracket = false;  // spaces are dropped from "[" up to the next "]" or "'"
+  TextScan scan;
   int depth = 0;
   size_t openQuote = 0;
   for (size_t i = 0; i < s.size();) {
     size_t len = CharLen(s, i);
     char c = s[i];
-    if (c == '"') {
-      quoted = !quoted;
-      openQuote = i;
-    } else if (!quoted && len == 1) {
-      if (c == ' ' && inBracket) {
-        ++i;
-        continue;
-      }
-      if (c == '[') inBracket = true;
-      if (c == ']' || c == '\'') inBracket = false;
+    if (c == '"') openQuote = i;
+    if (!scan.Keep(c, len)) {
+      i += len;
+      continue;
+    }
+    if (!scan.quoted && len == 1 && c != '"') {
       if (c == '(' && ++depth > kMaxParenDepth) {
         n.code = kErrTooManyParens;
         n.position = static_cast<int32_t>(i + 1);
@@ -79,15 +93,13 @@ NormalizedFormula NormalizeFormula(std::string_view formula) {
         return n;
       }
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      n.text += c;
-      ++i;
-      continue;
     }
-    n.text.append(s, i, len);
+    if (len == 1) n.text += c;
+    else n.text.append(s, i, len);
     i += len;
   }
   // An open string literal also hides any ")" after it, so it is reported first.
-  if (quoted) {
+  if (scan.quoted) {
     n.code = kErrQuoteMismatch;
     n.position = static_cast<int32_t>(openQuote + 1);
   } else if (depth != 0) {
@@ -95,6 +107,47 @@ NormalizedFormula NormalizeFormula(std::string_view formula) {
     n.position = static_cast<int32_t>(s.size() + 1);
   }
   return n;
+}
+
+size_t OffsetInFormula(std::string_view formula, size_t offset, bool inText) {
+  // Where each byte of the text without CR LF pairs came from.
+  std::vector<size_t> from;
+  from.reserve(formula.size());
+  for (size_t i = 0; i < formula.size(); ++i) {
+    if (formula[i] == '\r' && i + 1 < formula.size() && formula[i + 1] == '\n') {
+      ++i;
+      continue;
+    }
+    from.push_back(i);
+  }
+  std::string noBreaks;
+  noBreaks.reserve(from.size());
+  for (size_t i : from) noBreaks += formula[i];
+  const std::string_view cut = CutComment(noBreaks);
+  const std::string_view plain = TrimSpaces(cut);
+  const size_t start = plain.empty() ? 0 : static_cast<size_t>(plain.data() - noBreaks.data());
+  if (inText) {
+    // Replays the space removal to find the plain byte of the text's byte.
+    TextScan scan;
+    size_t kept = 0, i = 0;
+    while (i < plain.size()) {
+      const size_t len = CharLen(plain, i);
+      if (scan.Keep(plain[i], len)) {
+        if (kept + len > offset) break;
+        kept += len;
+      }
+      i += len;
+    }
+    offset = i;
+  }
+  if (offset < plain.size()) return from[start + offset];
+  return plain.empty() ? 0 : from[start + plain.size() - 1] + 1;
+}
+
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); i += CharLen(text, i)) ++count;
+  return count;
 }
 
 size_t FindOutsideQuotes(std::string_view text, char c, size_t from) {

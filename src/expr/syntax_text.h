@@ -29,6 +29,13 @@ struct NormalizedFormula {
 // literal such as "a(" does not unbalance a formula.
 NormalizedFormula NormalizeFormula(std::string_view formula);
 
+// The 0-based offset in formula of the byte at offset in its normalized plain text, or in
+// its working text when inText; an offset past the end stands after the last byte kept.
+size_t OffsetInFormula(std::string_view formula, size_t offset, bool inText);
+
+// Counts the characters of the process code page in text.
+size_t CharacterCount(std::string_view text);
+
 // 0-based offset of the first c outside double quotes at or after from; npos when none.
 size_t FindOutsideQuotes(std::string_view text, char c, size_t from = 0);
 

@@ -49,6 +49,13 @@ void MoveItem(ui::ListView& from, ui::ListView& to, std::string_view name) {
   from.DeleteItem(index);
 }
 
+// The header of each page: what the user decides there (UTF-8).
+constexpr std::string_view kPageHeaders[] = {
+    "指定要写入的网络报表Ryn文件",
+    "填写报表标识：单位代码、年度、报表类型和时期，它们写在每条记录的前面",
+    "选择报表数据类型及要导出的字段",
+};
+
 // A path names no file when it ends at a separator or at a folder that exists.
 bool NamesFolder(const std::string& path) {
   return ExtractFileName(path).empty() || DirectoryExists(path);
@@ -153,6 +160,12 @@ void TWriteConfigWise::LoadFrom(TRynExport* Engine) {
 
 IntfPtr<ITransEngine> TWriteConfigWise::GetEngine() { return static_cast<ITransEngine*>(FWorkEngine.get()); }
 
+void TWriteConfigWise::ShowPage(int index) {
+  pcWise->SetActivePageIndex(index);
+  if (IntfPtr<ITransEvents> sink = QueryIntf<ITransEvents>(FTargetEngine.get()))
+    sink->OnStatus(RynEngineName(), Ansi(kPageHeaders[CurrentPage()]));
+}
+
 void TWriteConfigWise::Next() {
   if (CurrentPage() == kPageFile || CurrentPage() == kPageIdentity) ShowPage(CurrentPage() + 1);
 }
@@ -180,7 +193,7 @@ void TWriteConfigWise::Update() {
 bool TWriteConfigWise::CheckSucceed() {
   switch (CurrentPage()) {
     case kPageFile: return CheckFile();
-    case kPageIdentity: CheckIdentity(); return true;
+    case kPageIdentity: return CheckIdentity();
     case kPageFields: return CheckFields();
     default: return true;
   }
@@ -199,11 +212,26 @@ bool TWriteConfigWise::CheckFile() {
   return false;
 }
 
-void TWriteConfigWise::CheckIdentity() {
+bool TWriteConfigWise::CheckIdentity() {
+  // Every record carries the four values ahead of its columns: a blank one makes records
+  // no reader can place.
+  const struct {
+    const char* name;  // UTF-8, as the page's label says
+    std::string text;
+  } fields[] = {{"单位代码", edtCode->Text()},
+                {"年度", edtyear->Text()},
+                {"报表类型", cbRepType->Text()},
+                {"时期", edtPeriod->Text()}};
+  for (const auto& field : fields) {
+    if (!TrimBlanks(field.text).empty()) continue;
+    ui::ShowMessageBox(Ansi("请填写") + Ansi(field.name) + Ansi("！"), Ansi("提示"), ui::kMbOk | ui::kMbIconWarning);
+    return false;
+  }
   FWorkEngine->SetUnitCode(edtCode->Text());
   FWorkEngine->SetYear(edtyear->Text());
   FWorkEngine->SetReportType(ReportTypeCode(cbRepType->Text()));
   FWorkEngine->SetPeriod(edtPeriod->Text());
+  return true;
 }
 
 bool TWriteConfigWise::CheckFields() {

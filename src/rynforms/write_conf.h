@@ -57,7 +57,9 @@ class TWriteConfigWise final : public TCustomConfig {
   void FillFieldLists();
 
  protected:
-  void ShowPage(int index) override { pcWise->SetActivePageIndex(index); }
+  // The page, and its header sent to the engine's sink: a transfer wizard embedding this
+  // one shows it in place of the header of the page before.
+  void ShowPage(int index) override;
 
  private:
   void Build();
@@ -65,7 +67,8 @@ class TWriteConfigWise final : public TCustomConfig {
   void BuildIdentityPage(ui::Page& page);
   void BuildFieldsPage(ui::Page& page);
   bool CheckFile();
-  void CheckIdentity();
+  // Refuses a blank value, naming its field.
+  bool CheckIdentity();
   bool CheckFields();
   // lvSel filled from the copy's selected columns, in their order.
   void ShowSelectedColumns();

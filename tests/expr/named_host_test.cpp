@@ -141,12 +141,12 @@ TEST_F(NamedHostTest, CompileReportsInvalidLinesAndStopsAtTheFirstError) {
   EXPECT_EQ(events->messages,
             (Messages{{2, Ansi("<Exp(1)=Import(0)>表达式无效！")},
                       {2, Ansi("<Export(0)=>表达式无效！")},
-                      {3, Ansi("数据类型不匹配\r\nSETEXPORT(0, IMPORT(1)*2)\r\n                        !")}}));
+                      {3, Ansi("数据类型不匹配\r\nImport(1)*2\r\n           !")}}));
 
   events->messages.clear();
   host->SetScript("Export(0)=Import(-1)\r\nExport(0)=Import(0)+");
   EXPECT_FALSE(host->Compile());
-  EXPECT_EQ(events->messages, (Messages{{3, Ansi("函数的参数不正确\r\nSETEXPORT(0, IMPORT(-1))\r\n                      !")}}));
+  EXPECT_EQ(events->messages, (Messages{{3, Ansi("函数的参数不正确\r\nImport(-1)\r\n         !")}}));
 
   // Without mappings nothing moves and nothing is announced.
   events->messages.clear();
@@ -158,7 +158,8 @@ TEST_F(NamedHostTest, CompileReportsInvalidLinesAndStopsAtTheFirstError) {
 }
 
 // Source fields 0-5, destination fields 0-1: an index written out must name one of them;
-// the caret stands under the index.
+// the caret stands under the index, in the formula as written (a destination index is no
+// part of it: the whole line is quoted).
 TEST_F(NamedHostTest, IndexesBeyondTheFieldsDoNotCompile) {
   auto source = MakeSource(1);
   auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}});
@@ -168,13 +169,12 @@ TEST_F(NamedHostTest, IndexesBeyondTheFieldsDoNotCompile) {
     const char* message;  // UTF-8; empty when the script compiles
   } cases[] = {
       {"Export(1)=Import(5)", ""},
-      {"Export(0)=Import(6)", "字段序号6超出范围 (0-5)\r\nSETEXPORT(0, IMPORT(6))\r\n                    !"},
-      {"Export(1)=Import( 5.6 )", "字段序号6超出范围 (0-5)\r\nSETEXPORT(1, IMPORT( 5.6 ))\r\n                     !"},
-      {"Export(2)=Import(0)", "字段序号2超出范围 (0-1)\r\nSETEXPORT(2, IMPORT(0))\r\n          !"},
-      {"Export(0)=1\r\nFilter=Import(99)>0", "字段序号99超出范围 (0-5)\r\nIMPORT(99)>0\r\n       !"},
+      {"Export(0)=Import(6)", "字段序号6超出范围 (0-5)\r\nImport(6)\r\n       !"},
+      {"Export(1)=Import( 5.6 )", "字段序号6超出范围 (0-5)\r\nImport( 5.6 )\r\n        !"},
+      {"Export(2)=Import(0)", "字段序号2超出范围 (0-1)\r\nExport(2)=Import(0)\r\n       !"},
+      {"Export(0)=1\r\nFilter=Import(99)>0", "字段序号99超出范围 (0-5)\r\nImport(99)>0\r\n       !"},
       {"Export(1)=IF Import(0)>1 THEN 1 ELSE Import(7)",
-       "字段序号7超出范围 (0-5)\r\nIF IMPORT(0)>1 THEN SETEXPORT(1, 1) ELSE SETEXPORT(1, IMPORT(7))\r\n"
-       "                                                             !"},
+       "字段序号7超出范围 (0-5)\r\nIF Import(0)>1 THEN 1 ELSE Import(7)\r\n                                  !"},
       // A computed index is left to the run, where a field it does not find is no value.
       {"Export(1)=Import(Import(0)+100)", ""},
       {"Export(1+1)=Import(2*5)", ""},
@@ -202,6 +202,38 @@ TEST_F(NamedHostTest, IndexesBeyondTheFieldsDoNotCompile) {
   EXPECT_TRUE(lone->Compile());
 }
 
+// A syntax error quotes the formula the user wrote (not our SetExport rewrite of it) with
+// the caret under the character where parsing stopped, counted in characters: a GBK
+// double-byte character is one column.
+TEST_F(NamedHostTest, ASyntaxErrorQuotesTheFormulaAsWritten) {
+  auto source = MakeSource(1);
+  auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}});
+  Attach(source.get(), dest.get());
+  struct Case {
+    const char* script;  // UTF-8
+    const char* message;
+    const char* quoted;
+    size_t column;  // of the caret, in characters
+  } cases[] = {
+      {"Export(0)=Import(0", "括号不匹配", "Import(0", 8},
+      {"Export(0)=  Import(0)+  ", "不合法的字符", "Import(0)+", 10},
+      {"Export(0)=\"表格\"+1", "数据类型不匹配", "\"表格\"+1", 6},
+      {"Export(0)=Trim(\"表格\") + Import(9)", "字段序号9超出范围 (0-5)", "Trim(\"表格\") + Import(9)", 20},
+      {"Export(0)=IF Import(8)>1 THEN 1", "字段序号8超出范围 (0-5)", "IF Import(8)>1 THEN 1", 10},
+      {"Export(0)=if 1=1 then Import(0) else Import(0)*\"表\"", "数据类型不匹配",
+       "if 1=1 then Import(0) else Import(0)*\"表\"", 40},
+      {"Filter=Import(0) >\r\n", "缺少字符", "Import(0) >", 11},
+      {" export( 9 ) = \"表\"", "字段序号9超出范围 (0-0)", "export( 9 ) = \"表\"", 8},
+  };
+  for (const Case& c : cases) {
+    events->messages.clear();
+    host->SetScript(Ansi(c.script));
+    EXPECT_FALSE(host->Compile()) << c.script;
+    const std::string expected = Ansi(c.message) + "\r\n" + Ansi(c.quoted) + "\r\n" + std::string(c.column, ' ') + "!";
+    EXPECT_EQ(events->messages, (Messages{{3, expected}})) << c.script;
+  }
+}
+
 TEST_F(NamedHostTest, ErrorsInAMappingAreReportedByRecordAndColumn) {
   std::vector<std::vector<std::string>> data;
   for (int r = 1; r <= 6; ++r) data.push_back({r == 5 ? "2147483647" : "3", "x"});
@@ -209,7 +241,8 @@ TEST_F(NamedHostTest, ErrorsInAMappingAreReportedByRecordAndColumn) {
   auto dest = MakeIntf<TableDest>(std::vector<Column>{{"a", 65}, {"b", 65}, {"c", 65}});
   Attach(source.get(), dest.get());
   ASSERT_TRUE(Run("Export(0)=Import(1)\r\nExport(1)=Import(0)\r\nExport(2)=FillLeft(Import(0),Import(1))"));
-  EXPECT_EQ(events->messages, (Messages{{2, Ansi("在5行3列处有错误发生！")}}));
+  // Where first, then the evaluator's reason.
+  EXPECT_EQ(events->messages, (Messages{{2, Ansi("在5行3列处有错误发生！函数“FILLLEFT”出错：函数的参数不正确")}}));
   // The record is posted all the same, with what the other mappings wrote.
   ASSERT_EQ(dest->records.size(), 6u);
   EXPECT_EQ(dest->records[3], (std::vector<std::string>{"x", "3", "  x"}));

@@ -195,6 +195,26 @@ TEST_F(CellParserTest, BraceSectionErrors) {
   EXPECT_EQ(Calc("[*,1]{1~10000}"), 0);
 }
 
+// Spaces inside square brackets are gone from the text the parser reads; the stop is
+// found again in the formula as written.
+TEST_F(CellParserTest, ErrorOffsetCountsTheDroppedSpaces) {
+  cells->knowsEveryCell = true;
+  struct Case {
+    const char* formula;
+    size_t offset;
+  } cases[] = {
+      {"[A,FOO]", 6},
+      {"[ A , FOO ]", 10},
+      {"[A,D=1,D=2]", 8},
+      {"[ A ,D=1,  D=2]", 12},
+      {"  [ A ] + [ 1 , 1 ]@", 20},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NE(Calc(c.formula), 0) << c.formula;
+    EXPECT_EQ(parser.ErrorOffsetIn(c.formula), c.offset) << c.formula;
+  }
+}
+
 TEST_F(CellParserTest, FirstFailingRepetitionStops) {
   cells->SetInt("[1,1]", 1);
   EXPECT_EQ(Calc("[*,1]{1,2,3}"), 1);

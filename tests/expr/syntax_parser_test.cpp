@@ -189,6 +189,31 @@ TEST(SyntaxParserTest, LastErrorTextPutsTheCaretUnderTheStop) {
   }
 }
 
+// The stop in the formula as it was given: before line breaks were joined, the comment
+// cut and the leading spaces trimmed.
+TEST(SyntaxParserTest, ErrorOffsetInStandsInTheGivenText) {
+  struct Case {
+    const char* formula;  // UTF-8
+    const char* before;   // what stands before the stop
+  } cases[] = {
+      {"1=1=1", "1=1"},
+      {"   1=1=1", "   1=1"},
+      {"IF \r\n1 THEN 2", "IF \r\n1 "},  // at THEN, where a condition should have ended
+      {"1+ // the rest", "1+"},
+      {"x + [ a ] + (((((((1)))))))", "x + [ a ] + (((((("},
+      {"(1", "(1"},
+      {"\"表\"+1 ", "\"表\"+1"},
+      {"\"表格\"+ +", "\"表格\"+ "},  // in bytes of the code page
+  };
+  TSyntaxParser parser;
+  for (const auto& c : cases) {
+    TCommonData r;
+    const std::string formula = Ansi(c.formula);
+    EXPECT_NE(parser.Calculate(formula, r), 0) << c.formula;
+    EXPECT_EQ(parser.ErrorOffsetIn(formula), Ansi(c.before).size()) << c.formula;
+  }
+}
+
 TEST(SyntaxParserTest, CalculateAlsoGivesAnIntAsDouble) {
   TSyntaxParser parser;
   TCommonData r;

@@ -40,26 +40,36 @@ TEST(WriteConfTest, OpensOnTheFieldsPageAndMovesWithinItsThreePages) {
   EXPECT_EQ(wizard->Bounds(), (ui::Rect{0, 0, host.page->Width(), host.page->Height()})) << "fills the page";
   EXPECT_TRUE(wizard->Showing());
 
+  // Each page shown sends its own header to the engine's sink (a transfer wizard's
+  // header); a move that stays sends nothing.
+  const char* const headers[] = {"指定要写入的网络报表Ryn文件",
+                                  "填写报表标识：单位代码、年度、报表类型和时期，它们写在每条记录的前面",
+                                  "选择报表数据类型及要导出的字段"};
   struct Step {
     void (*move)(RynHandle);
     const char* page;
     int32_t bof, eof;
+    int header;  // index into headers; -1: no header sent
   } const steps[] = {
-      {nullptr, "WZTabSheet2", 0, -1},  // not moved yet: the fields page
-      {&ConfigNext, "WZTabSheet2", 0, -1},
-      {&ConfigFirst, "WZTabSheet1", -1, 0},
-      {&ConfigPrevious, "WZTabSheet1", -1, 0},
-      {&ConfigNext, "WZTabSheet3", 0, 0},
-      {&ConfigNext, "WZTabSheet2", 0, -1},
-      {&ConfigNext, "WZTabSheet2", 0, -1},
-      {&ConfigPrevious, "WZTabSheet3", 0, 0},
-      {&ConfigLast, "WZTabSheet2", 0, -1},
+      {nullptr, "WZTabSheet2", 0, -1, -1},  // not moved yet: the fields page
+      {&ConfigNext, "WZTabSheet2", 0, -1, -1},
+      {&ConfigFirst, "WZTabSheet1", -1, 0, 0},
+      {&ConfigPrevious, "WZTabSheet1", -1, 0, -1},
+      {&ConfigNext, "WZTabSheet3", 0, 0, 1},
+      {&ConfigNext, "WZTabSheet2", 0, -1, 2},
+      {&ConfigNext, "WZTabSheet2", 0, -1, -1},
+      {&ConfigPrevious, "WZTabSheet3", 0, 0, 1},
+      {&ConfigLast, "WZTabSheet2", 0, -1, 2},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
+    host.statuses.clear();
     if (steps[i].move) steps[i].move(host.config);
     EXPECT_EQ(host.ShownPage(), steps[i].page) << i;
     EXPECT_EQ(ConfigIsBOF(host.config), steps[i].bof) << i;
     EXPECT_EQ(ConfigIsEOF(host.config), steps[i].eof) << i;
+    testing::Statuses expected;
+    if (steps[i].header >= 0) expected.emplace_back(Ansi("Ryn文件"), Ansi(headers[steps[i].header]));
+    EXPECT_EQ(host.statuses, expected) << i;
   }
   EXPECT_TRUE(host.TakeBoxes().empty()) << "navigation does not check";
 
@@ -164,8 +174,53 @@ TEST(WriteConfTest, TheIdentityPageShowsTheEnginesReportTypeAndStoresItsCode) {
     if (c.choose) {
       ASSERT_TRUE(ui::Select(box, Ansi(c.choose)));
     }
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), "0001"));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), "2024"));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), "1"));
     EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
     EXPECT_EQ(host.Work()["报表类型"], c.stored);
+  }
+}
+
+// Every record carries the identity, so none of its values may be left blank: the first
+// blank one is named, the page stays, and the working copy keeps what it had.
+TEST(WriteConfTest, TheIdentityPageRefusesABlankValueAndNamesIt) {
+  struct Case {
+    const char* code;
+    const char* year;
+    const char* period;
+    const char* refusal;  // UTF-8; nullptr: accepted
+  } const cases[] = {
+      {"", "2024", "6", "请填写单位代码！"},
+      {"   ", "2024", "6", "请填写单位代码！"},
+      {"D00000", "", "6", "请填写年度！"},
+      {"D00000", "2024", "", "请填写时期！"},
+      {"", "", "", "请填写单位代码！"},
+      {"D00000", "2024", "6", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + "|" + c.year + "|" + c.period);
+    ExchangeHost host;
+    ASSERT_EQ(host.Open(), RYN_OK);
+    ConfigFirst(host.config);
+    ConfigNext(host.config);
+    const std::string before = host.Work()["单位标识"];
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), c.code));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), c.year));
+    ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), c.period));
+    host.TakeBoxes();
+    if (!c.refusal) {
+      EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
+      EXPECT_TRUE(host.TakeBoxes().empty());
+      EXPECT_EQ(host.Work()["单位标识"], c.code);
+      continue;
+    }
+    EXPECT_NE(ConfigCheckSucceed(host.config), 0);
+    const std::vector<ui::MessageBoxRecord> boxes = host.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Ansi(c.refusal));
+    EXPECT_EQ(host.ShownPage(), "WZTabSheet3");
+    EXPECT_EQ(host.Work()["单位标识"], before);
   }
 }
 
@@ -256,6 +311,9 @@ TEST(WriteConfTest, AWizardOutlivingItsEngineStaysSafe) {
   EXPECT_EQ(host.Options(), "") << "its handle is gone";
   ConfigUpdate(host.config);
   ConfigNext(host.config);
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtCode"), "0001"));
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtyear"), "2024"));
+  ASSERT_TRUE(ui::ReplaceText(host.Get<ui::Edit>("edtPeriod"), "1"));
   EXPECT_EQ(ConfigCheckSucceed(host.config), 0);
   EXPECT_NE(ConfigPort(host.config), 0);
   host.Fina();

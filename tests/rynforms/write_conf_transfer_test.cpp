@@ -53,6 +53,10 @@ class WriteConfTransferTest : public ::testing::Test {
   static T& Get(ui::Form& form, const char* name) {
     return ui::ControlOf<T>(form, name);
   }
+  // The dialog's header: caption, then text.
+  static Lines Header(ui::Form& form) {
+    return {Get<ui::Label>(form, "LbCaption").Caption(), Get<ui::Label>(form, "LbText").Caption()};
+  }
   static bool Next(ui::Form& form) { return ui::Click(Get<ui::Button>(form, "btnNxt")); }
   // The CSV library's own wizard on the source configuration page: the file, then past
   // its preview.
@@ -97,15 +101,20 @@ TEST_F(WriteConfTransferTest, TheCatalogueImportedThroughMaintenanceFeedsTheExpo
     auto& destinations = Get<ui::ComboBox>(form, "cbxExport");
     ASSERT_TRUE(destinations.Showing());
     EXPECT_EQ(destinations.Text(), RynEngineName());
+    EXPECT_EQ(Header(form), (Lines{Ansi("选择存储目标"), Ansi("选择您将把数据导出到那里去。")}));
     ASSERT_TRUE(Next(form));
-    // The exchange file engine's wizard, from its first page.
+    // The exchange file engine's wizard, from its first page; each page heads the dialog.
+    EXPECT_EQ(Header(form), (Lines{RynEngineName(), Ansi("指定要写入的网络报表Ryn文件")}));
     ASSERT_TRUE(ui::ReplaceText(Get<ui::ButtonEdit>(form, "edtpath"), out));
     ASSERT_TRUE(Next(form));
+    EXPECT_EQ(Header(form),
+              (Lines{RynEngineName(), Ansi("填写报表标识：单位代码、年度、报表类型和时期，它们写在每条记录的前面")}));
     ASSERT_TRUE(ui::ReplaceText(Get<ui::Edit>(form, "edtCode"), "0001"));
     ASSERT_TRUE(ui::ReplaceText(Get<ui::Edit>(form, "edtyear"), "2024"));
     ASSERT_TRUE(ui::Select(Get<ui::ComboBox>(form, "cbRepType"), Ansi("月")));
     ASSERT_TRUE(ui::ReplaceText(Get<ui::Edit>(form, "edtPeriod"), "6"));
     ASSERT_TRUE(Next(form));
+    EXPECT_EQ(Header(form), (Lines{RynEngineName(), Ansi("选择报表数据类型及要导出的字段")}));
     ASSERT_TRUE(ui::Click(Get<ui::Button>(form, "WZButton5")));  // "维护"
     auto& list = Get<ui::ListView>(form, "lvList");
     for (int i = 0; i < list.ItemCount(); ++i) listed.push_back(list.Item(i).caption);

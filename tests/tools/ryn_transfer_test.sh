@@ -124,13 +124,13 @@ run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "ro
   --script "$work/script.txt"
 failing='第2条记录，字段1“b”（Export(1)=FillLeft(Import(7)*-2147483647+2,"x")）：函数“FILLLEFT”出错：函数的参数不正确'
 check "script file, strict" 1 "2 read, 2 written, 0 filtered, 0 rejected, 1 value changed (1 conversion); nothing was kept: the destination is as it was"$'\n' \
-  "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！"$'\n'"错误: $failing"$'\n'
+  "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！函数“FILLLEFT”出错：函数的参数不正确"$'\n'"错误: $failing"$'\n'
 check_file "script file, strict" "$work/out/script.ryn" "last month${crlf}@@"
 # With --lossy the record is written without the value, and the status says so.
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt" \
   --script "$work/script.txt" --lossy
 check "script file" 3 "2 read, 2 written, 0 filtered, 0 rejected, 1 value changed (1 conversion)"$'\n' \
-  "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！"$'\n'"警告: $failing"$'\n'
+  "警告: <Exp(1)=2>表达式无效！"$'\n'"警告: 在2行2列处有错误发生！函数“FILLLEFT”出错：函数的参数不正确"$'\n'"警告: $failing"$'\n'
 check_file "script file" "$work/out/script.ryn" \
   "A${tab}B${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u0${tab}\" x\"${crlf}0001${tab}2023${tab}Y${tab}12${tab}甲u1${tab}${crlf}@@"
 
@@ -169,10 +169,10 @@ printf 'last month\r\n@@' >"$work/out/bad.ryn"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(0)=Import(1)+"a"'
 [[ $(cat "$work/out/bad.ryn") == $'last month\r\n@@' ]] || fail "script that does not compile: the file changed"
 check "script that does not compile" 1 "0 read, 0 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
-  "错误: 数据类型不匹配"$'\n'"SETEXPORT(0, IMPORT(1)+\"a\")"$'\n'"                          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
+  "错误: 数据类型不匹配"$'\n'"Import(1)+\"a\""$'\n'"             !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --to-options-file "$work/to.txt" --map 'Export(1)=Import(19)'
 check "an index beyond the fields" 1 "0 read, 0 written, 0 filtered, 0 rejected, 0 values changed; nothing was kept: the destination is as it was"$'\n' \
-  "错误: 字段序号1超出范围 (0-0)"$'\n'"SETEXPORT(1, IMPORT(19))"$'\n'"          !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
+  "错误: 字段序号1超出范围 (0-0)"$'\n'"Export(1)=Import(19)"$'\n'"       !"$'\n'"错误: 脚本语法检查出现错误"$'\n'
 run transfer --dir "$engines" --from Nope --to Ryn文件
 check "unknown engine" 1 "" "ryn transfer: no engine named Nope in $engines"$'\n'
 run transfer --dir "$engines" --from Ryn文件 --to MemSource

@@ -33,7 +33,8 @@ csv_journey() {
 
 # The exchange file's wizard: the file name on its first page (left 24, top 60), Enter for
 # the next page, the report identity typed there: the unit code (left 120, top 26), Tab to
-# the year, a number field, where a letter typed among the digits must not arrive; then 确定.
+# the year, a number field, where a letter typed among the digits must not arrive, and the
+# period (top 134), which may not be left blank; then 确定.
 ryn_journey() {
   journey=$1
   local delay=$2 name="$work/out-$1.ryn"
@@ -45,12 +46,15 @@ ryn_journey() {
   xdotool type --delay "$delay" "D00000"
   xdotool key Tab
   xdotool type --delay "$delay" "20x24"
+  click 200 144
+  xdotool type --delay "$delay" "6"
   sleep 0.3
   click 336 230
   finish 0
   check_option "文件名" "$name"
   check_option "单位标识" "D00000"
   check_option "年度" "2024"
+  check_option "时期" "6"
   echo "$journey: typed and printed the same"
 }
 
