@@ -1,5 +1,6 @@
 #include "expr/script_lines.h"
 
+#include "expr/syntax_text.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 
@@ -105,6 +106,8 @@ TScriptLine ParseScriptLine(std::string_view line) {
   if (eq == std::string_view::npos) return out;
   std::string_view left = TrimBlanks(trimmed.substr(0, eq));
   std::string_view right = TrimBlanks(trimmed.substr(eq + 1));
+  // A comment ends the line: it must not swallow what the rewriting puts after the formula.
+  if (left.size() >= 6 && SameTextAscii(left.substr(0, 6), "Export")) right = TrimBlanks(CutComment(right));
   if (right.empty()) return out;
   out.source = right;
   if (SameTextAscii(left, "Filter")) {

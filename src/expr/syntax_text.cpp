@@ -27,14 +27,6 @@ std::string RemoveCrLf(std::string_view s) {
   return out;
 }
 
-std::string_view CutComment(std::string_view s) {
-  bool quoted = false;
-  for (size_t i = 0; i < s.size(); i += CharLen(s, i)) {
-    if (s[i] == '"') quoted = !quoted;
-    else if (!quoted && s[i] == '/' && ByteAt(s, i + 1) == '/') return s.substr(0, i);
-  }
-  return s;
-}
 
 std::string_view TrimSpaces(std::string_view s) {
   size_t b = s.find_first_not_of(' ');
@@ -63,6 +55,15 @@ struct TextScan {
 };
 
 }  // namespace
+
+std::string_view CutComment(std::string_view s) {
+  bool quoted = false;
+  for (size_t i = 0; i < s.size(); i += CharLen(s, i)) {
+    if (s[i] == '"') quoted = !quoted;
+    else if (!quoted && s[i] == '/' && ByteAt(s, i + 1) == '/') return s.substr(0, i);
+  }
+  return s;
+}
 
 NormalizedFormula NormalizeFormula(std::string_view formula) {
   NormalizedFormula n;

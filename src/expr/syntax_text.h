@@ -33,6 +33,9 @@ NormalizedFormula NormalizeFormula(std::string_view formula);
 // its working text when inText; an offset past the end stands after the last byte kept.
 size_t OffsetInFormula(std::string_view formula, size_t offset, bool inText);
 
+// text up to a "//" outside double quotes: the rest of the line is a comment.
+std::string_view CutComment(std::string_view text);
+
 // Counts the characters of the process code page in text.
 size_t CharacterCount(std::string_view text);
 

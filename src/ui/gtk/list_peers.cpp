@@ -177,7 +177,15 @@ class ListViewPeer : public TreePeer {
 // that have it.
 class ValueListPeer : public TreePeer {
  public:
-  explicit ValueListPeer(ValueListEditor& list) : TreePeer(list), list_(list) {}
+  explicit ValueListPeer(ValueListEditor& list) : TreePeer(list), list_(list) {
+    // The ellipsis is a button: one click opens its editor, as a button's does. The click
+    // is taken on release, where the row's selection has already followed the press.
+    gtk_widget_add_events(GTK_WIDGET(view_), GDK_BUTTON_RELEASE_MASK);
+    Connect(GTK_WIDGET(view_), "button-release-event",
+            G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer self) -> gboolean {
+              return static_cast<ValueListPeer*>(self)->ClickedAt(event);
+            }));
+  }
 
  protected:
   void Update(Change what) override {
@@ -214,6 +222,8 @@ class ValueListPeer : public TreePeer {
   }
   void Activated(int row, GtkTreeViewColumn* column) override {
     const bool ellipsis = column == gtk_tree_view_get_column(view_, 2);
+    // A double click on the ellipsis was already its first click's: one editor, not two.
+    if (ellipsis && IsMouseEvent(gtk_get_current_event())) return;
     Post(
         [row, ellipsis](Control& c) {
           auto& list = static_cast<ValueListEditor&>(c);
@@ -224,6 +234,26 @@ class ValueListPeer : public TreePeer {
   }
 
  private:
+  static bool IsMouseEvent(GdkEvent* event) {
+    const bool mouse = event && (event->type == GDK_BUTTON_PRESS || event->type == GDK_2BUTTON_PRESS ||
+                                 event->type == GDK_3BUTTON_PRESS || event->type == GDK_BUTTON_RELEASE);
+    if (event) gdk_event_free(event);
+    return mouse;
+  }
+  gboolean ClickedAt(GdkEventButton* event) {
+    if (event->button != GDK_BUTTON_PRIMARY || event->window != gtk_tree_view_get_bin_window(view_)) return FALSE;
+    GtkTreePath* path = nullptr;
+    GtkTreeViewColumn* column = nullptr;
+    if (!gtk_tree_view_get_path_at_pos(view_, static_cast<gint>(event->x), static_cast<gint>(event->y), &path, &column,
+                                       nullptr, nullptr))
+      return FALSE;
+    const int row = RowOf(path);
+    gtk_tree_path_free(path);
+    if (column != gtk_tree_view_get_column(view_, 2)) return FALSE;
+    Post([row](Control& c) { static_cast<ValueListEditor&>(c).UserClickEllipsis(row); }, Change::kItems);
+    return FALSE;
+  }
+
   ValueListEditor& list_;
 };
 

@@ -41,9 +41,25 @@ settle
 still_open "Escape in a cell editor closed the wizard"
 xdotool search --onlyvisible --pid "$ryn_pid" 2>/dev/null | grep -qx "$window" || fail "Escape in a cell editor closed the wizard"
 
+# One click on a mapping row's "..." (the list's last 22 pixels) opens the formula editor,
+# as a button does; Escape closes it and only it.
+wizard=$window
+click 489 133
+mapping_editor=""
+for _ in $(seq 100); do
+  mapping_editor=$(xdotool search --onlyvisible --pid "$ryn_pid" 2>/dev/null | grep -vx "$wizard" | head -1) || true
+  [ -n "$mapping_editor" ] && break
+  sleep 0.1
+done
+[ -n "$mapping_editor" ] || fail "one click on a mapping's ... did not open the formula editor"
+window=$mapping_editor
+xdotool key Escape
+for _ in $(seq 100); do xdotool search --onlyvisible --pid "$ryn_pid" 2>/dev/null | grep -qx "$mapping_editor" || break; sleep 0.1; done
+window=$wizard
+still_open "Escape in the mapping's formula editor closed the wizard"
+
 # The filter's formula editor (the "..." at left 446, top 6 of the page below the 56-pixel
 # header) is a window of the wizard's: transient for it and stacked above it.
-wizard=$window
 click 457 73
 editor=""
 for _ in $(seq 100); do
@@ -78,6 +94,18 @@ settle
 still_open "Enter in a cell editor ran the transfer"
 xdotool search --onlyvisible --pid "$ryn_pid" 2>/dev/null | grep -qx "$wizard" || fail "Enter in a cell editor closed the wizard"
 click 357 304
+# The run shows its summary in the progress log window, which waits for the user: Escape
+# presses its 关闭.
+log=""
+for _ in $(seq 100); do
+  log=$(xdotool search --all --onlyvisible --pid "$ryn_pid" --name "^数据传输$" 2>/dev/null | head -1) || true
+  [ -n "$log" ] && break
+  sleep 0.1
+done
+[ -n "$log" ] || fail "no progress log window after 完成"
+sleep 2
+window=$log
+xdotool windowactivate --sync "$log" key Escape
 finish 0
 python3 - "$out" <<'PY' || fail "the exchange file does not have the edited mapping"
 import sys
