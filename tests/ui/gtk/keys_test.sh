@@ -124,7 +124,9 @@ journey=chooser
 mkdir -p "$work/files"
 touch "$work/files/old.ryn" "$work/files/notes.txt"
 cd "$work/files"
-open_ryn config "Ryn文件" --dir "$engines"
+# The report identity comes with the options (the identity page refuses blanks), with a
+# file name that sorts after old.ryn.
+open_ryn config "Ryn文件" --options "文件名=$work/files/zz.ryn;单位标识=D00000;年度=2024;时期=1" --dir "$engines"
 cd - >/dev/null
 click 462 70
 chooser=""
