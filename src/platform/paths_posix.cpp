@@ -1,3 +1,4 @@
+// Paths on POSIX systems: "/" alone separates, a path is absolute when it starts with one.
 #include "platform/paths.h"
 
 #include <sys/stat.h>
@@ -12,9 +13,6 @@
 
 namespace ryn {
 
-bool ToOsPath(std::string_view name, OsPath& out) { return TryToUtf8(name, out.bytes); }
-std::string FromOsPath(const OsPath& path) { return FromUtf8(path.bytes); }
-
 OsPath OsCurrentDirectory() {
   std::vector<char> buf(4096);
   while (::getcwd(buf.data(), buf.size()) == nullptr) {
@@ -23,8 +21,6 @@ OsPath OsCurrentDirectory() {
   }
   return OsPath{buf.data()};
 }
-
-std::string CurrentDirectory() { return FromOsPath(OsCurrentDirectory()); }
 
 namespace {
 
@@ -118,21 +114,6 @@ OsPath ResolveLinks(const OsPath& path) {
 bool CopyFileMode(const OsPath& from, const OsPath& to) {
   struct stat st {};
   return ::stat(from.c_str(), &st) == 0 && ::chmod(to.c_str(), st.st_mode & 07777) == 0;
-}
-
-bool FileExists(std::string_view path) {
-  OsPath os;
-  return ToOsPath(path, os) && FileExists(os);
-}
-
-bool DirectoryExists(std::string_view path) {
-  OsPath os;
-  return ToOsPath(path, os) && DirectoryExists(os);
-}
-
-bool ForceDirectories(std::string_view path) {
-  OsPath os;
-  return ToOsPath(path, os) && ForceDirectories(os);
 }
 
 }  // namespace ryn
