@@ -14,7 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Tests and build-time helpers run under Wine.
-find_program(RYN_WINE NAMES ${RYN_WINE_PROGRAM})
+# Debian keeps the 64-bit loader in /usr/lib/wine, off the PATH.
+find_program(RYN_WINE NAMES ${RYN_WINE_PROGRAM} PATHS /usr/lib/wine)
 if(RYN_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${RYN_WINE})
 endif()

@@ -29,9 +29,9 @@ echo "== Windows: rynfiler.dll (32-bit) =="
 cross build/win32 toolchain-mingw-i686.cmake
 if command -v wine > /dev/null && /usr/lib/wine/wine --version > /dev/null 2>&1; then
   ctest --test-dir build/win32 --output-on-failure --timeout 600 --no-tests=error
-elif [ -x /usr/lib/wine/wine ] || command -v wine64 > /dev/null; then
+elif command -v wine > /dev/null; then
   ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_dll_exports$'
-  if command -v wine64 > /dev/null && command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
+  if [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
     echo "== Windows: this machine cannot execute 32-bit programs; the suites run as 64-bit Windows programs under wine64 =="
     cross build/win64 toolchain-mingw-x86_64.cmake
     ctest --test-dir build/win64 --output-on-failure --timeout 600 --no-tests=error

@@ -61,12 +61,14 @@ UINT CodePageNumber(std::string_view name) {
     if (!digits.empty() && digits.size() <= 5) page = static_cast<UINT>(std::atoi(digits.c_str()));
   }
   if (page == 65001) page = CP_UTF8;
+  // A system without GB18030's table (Wine) still reads its two-byte part, which is GBK.
+  if (page == kGb18030 && !IsValidCodePage(page)) page = 936;
   return page && IsValidCodePage(page) ? page : 0;
 }
 
 // Wide text of a multi-byte text of code page cp. Strictly first; where that fails, one
-// character at a time (split by page), a byte that starts no character becoming U+FFFD.
-std::u16string Decode(std::string_view text, UINT cp, const CodePage& page) {
+// character at a time (split by page), a byte that starts no character becoming bad.
+std::u16string Decode(std::string_view text, UINT cp, const CodePage& page, char16_t bad = u'\xFFFD') {
   std::u16string out;
   if (text.empty()) return out;
   int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -86,7 +88,7 @@ std::u16string Decode(std::string_view text, UINT cp, const CodePage& page) {
       out.append(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(got));
       p += len;
     } else {
-      out += u'\xFFFD';
+      out += bad;
       ++p;
     }
   }
@@ -246,8 +248,7 @@ const CodePage& Utf8Page() {
 
 std::string FromUtf8(std::string_view utf8) {
   if (IsAscii(utf8) || ProcessCp() == CP_UTF8) return std::string(utf8);
-  // An undecodable byte becomes U+FFFD on the way, which no code page but UTF-8 holds: "?".
-  return Encode(Decode(utf8, CP_UTF8, Utf8Page()), ProcessCp(), "?");
+  return Encode(Decode(utf8, CP_UTF8, Utf8Page(), u'?'), ProcessCp(), "?");
 }
 
 std::string ToUtf8(std::string_view narrow) {
@@ -280,7 +281,7 @@ std::string FromEncoding(std::string_view text, const char* encoding) {
     return out;
   }
   const CodePage page(encoding);
-  return Encode(Decode(text, cp, page), ProcessCp(), "?");
+  return Encode(Decode(text, cp, page, u'?'), ProcessCp(), "?");
 }
 
 std::string SystemErrorText(int error) {

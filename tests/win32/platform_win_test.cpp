@@ -158,8 +158,8 @@ TEST(WindowsFileTest, NamesOutsideTheCodePageAreKeptExactly) {
     EXPECT_EQ(std::string(buf, 5), "exact");
   }
   if (Gbk()) {
-    // Shown in GBK, each lost character is one "?"; the emoji is a surrogate pair (two).
-    EXPECT_EQ(FromOsPath(OsPath{name}), "???");
+    // Shown in GBK, each lost character is one "?", the emoji (a surrogate pair) two.
+    EXPECT_EQ(FromOsPath(OsPath{name}), "????");
     // A GBK name converts exactly, and reaches the same file as its UTF-8 spelling.
     const std::string gbkName = "\xD6\xD0\xCE\xC4.txt";  // 中文.txt
     TempDir::Write(dir.Path("") + "\\x", "");
@@ -244,12 +244,15 @@ TEST(WindowsCodePageTest, ConversionsMatchTheCodePageTables) {
     }
   }
   if (Gbk()) {
-    // A lead byte without its trail, and a lead before ASCII: U+FFFD, and the ASCII kept.
+    // A lead byte without its trail, and a lead before a byte that is no trail: U+FFFD,
+    // and the byte after it kept ("\x81A" would be one character, U+4E04).
     EXPECT_EQ(ToWide("\x81"), u"\uFFFD");
-    EXPECT_EQ(ToWide("\x81" "A"), u"\uFFFD" "A");
+    EXPECT_EQ(ToWide("\x81 "), u"\uFFFD ");
+    EXPECT_EQ(ToWide("\x81" "A"), u"\u4E04");
     std::string out;
-    EXPECT_FALSE(TryToUtf8("\x81" "A", out));
-    EXPECT_EQ(FromEncoding("\xC3\xA9t\xC3\xA9", "UTF-8"), "?t?");  // é is not in GBK
+    EXPECT_FALSE(TryToUtf8("\x81 ", out));
+    // é is in GBK (A8 A6), ñ is not.
+    EXPECT_EQ(FromEncoding("\xC3\xA9t\xC3\xB1", "UTF-8"), "\xA8\xA6t?");
     EXPECT_EQ(FromEncoding("\xD6\xD0", "CP936"), "\xD6\xD0");
   }
 }
