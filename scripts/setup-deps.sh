@@ -19,8 +19,9 @@ for p in "${packages[@]}"; do
 done
 # The Windows build (scripts/win32-test.sh): the 32-bit mingw-w64 cross compiler, set to its
 # posix-threads variant (std::thread and std::mutex need it), and 32-bit Wine to run what it
-# builds, which needs the i386 architecture beside the machine's own.
-win_packages=(g++-mingw-w64-i686 wine wine32)
+# builds, which needs the i386 architecture beside the machine's own. The 64-bit compiler
+# and wine64 run the suites on machines whose kernel executes no 32-bit code.
+win_packages=(g++-mingw-w64-i686 wine wine32 g++-mingw-w64-x86-64 wine64)
 for p in "${win_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
@@ -40,9 +41,11 @@ fi
 
 # Debian's default for the cross compiler is the win32-threads variant; the posix one is asked
 # for by name so the choice holds whatever the alternative says.
-for tool in gcc g++; do
-  alt=/usr/bin/i686-w64-mingw32-$tool
-  if [ -x "$alt-posix" ] && [ "$(readlink -f "$alt")" != "$(readlink -f "$alt-posix")" ]; then
-    $sudo update-alternatives --quiet --set "i686-w64-mingw32-$tool" "$alt-posix"
-  fi
+for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
+  for tool in gcc g++; do
+    alt=/usr/bin/$triplet-$tool
+    if [ -x "$alt-posix" ] && [ "$(readlink -f "$alt")" != "$(readlink -f "$alt-posix")" ]; then
+      $sudo update-alternatives --quiet --set "$triplet-$tool" "$alt-posix"
+    fi
+  done
 done
