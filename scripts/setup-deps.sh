@@ -17,11 +17,35 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The Windows build (scripts/win32-test.sh): the 32-bit mingw-w64 cross compiler, set to its
+# posix-threads variant (std::thread and std::mutex need it), and 32-bit Wine to run what it
+# builds, which needs the i386 architecture beside the machine's own. The 64-bit compiler
+# and wine64 run the suites on machines whose kernel executes no 32-bit code.
+win_packages=(g++-mingw-w64-i686 wine wine32 g++-mingw-w64-x86-64 wine64)
+for p in "${win_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
 
-echo "Installing: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  # A mirror caught mid-sync fails one index; the install below says when that matters.
+  $sudo apt-get update -qq || echo "apt-get update reported errors; installing with the indexes it has"
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Debian's default for the cross compiler is the win32-threads variant; the posix one is asked
+# for by name so the choice holds whatever the alternative says.
+for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
+  for tool in gcc g++; do
+    alt=/usr/bin/$triplet-$tool
+    if [ -x "$alt-posix" ] && [ "$(readlink -f "$alt")" != "$(readlink -f "$alt-posix")" ]; then
+      $sudo update-alternatives --quiet --set "$triplet-$tool" "$alt-posix"
+    fi
+  done
+done

@@ -1,11 +1,10 @@
 #include "boundary/handle_list.h"
 
-#include <sys/random.h>
-
 #include <chrono>
 
 #include "boundary/event_adapter.h"
 #include "boundary/firewall.h"
+#include "platform/system_random.h"
 
 namespace ryn {
 
@@ -13,7 +12,7 @@ using namespace handles;
 
 uint32_t NewHandleEpoch() {
   uint32_t random = 0;
-  if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) random = 0;
+  if (!SystemRandom(random)) random = 0;
   // Without the kernel's randomness the clock still tells two loads apart.
   const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   return static_cast<uint32_t>((random ^ now ^ (now >> kEpochBits)) & kEpochMask);

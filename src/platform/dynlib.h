@@ -25,8 +25,12 @@ void FreeLibraryFile(LibHandle lib);
 OsPath OwnModuleOsPath();
 std::string OwnModulePath();
 
-// The platform's library file suffix, ".so".
+// The platform's library file suffix, ".so" (".dll" on Windows).
+#ifdef _WIN32
+constexpr const char* kLibrarySuffix = ".dll";
+#else
 constexpr const char* kLibrarySuffix = ".so";
+#endif
 
 struct DirEntry {
   std::string name;  // process code page

@@ -1,8 +1,9 @@
 // File names. Names that hosts and users give are narrow text in the process code page;
-// the file system is asked in its own encoding (UTF-8). Paths the system finds itself (the
-// current directory, its own module, directory entries) stay in that encoding (OsPath),
-// so that characters outside the process code page are never turned into "?". "/"
-// separates in both.
+// the file system is asked in its own encoding (UTF-8; on Windows UTF-16, made from the
+// UTF-8 of an OsPath at each call). Paths the system finds itself (the current directory,
+// its own module, directory entries) stay in that encoding (OsPath), so that characters
+// outside the process code page are never turned into "?". "/" separates in both; on
+// Windows "\\" separates as well and is the one the system writes.
 #pragma once
 
 #include <string>
@@ -10,7 +11,11 @@
 
 namespace ryn {
 
+#ifdef _WIN32
+constexpr char kPathDelim = '\\';
+#else
 constexpr char kPathDelim = '/';
+#endif
 
 // A path in the file system's encoding.
 struct OsPath {

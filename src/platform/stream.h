@@ -85,7 +85,7 @@ class TFileStream final : public TStream {
   void DiscardUnwritten() { buffer_.clear(); }
 
  private:
-  int fd_ = -1;
+  intptr_t fd_ = -1;    // the file descriptor, or the Windows file handle
   int64_t filePos_ = 0;  // the descriptor's offset
   std::string buffer_;   // bytes written but not yet flushed, starting at filePos_
 };

@@ -1,45 +1,15 @@
 #include "ui/backend_loader.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <string>
 
 #include "ui/application.h"
+#include "ui/backend_module.h"
 
 namespace ryn::ui {
 namespace {
 
 std::string gName = "headless";
-
-// The folder of this library: the modules are installed beside it.
-std::string OwnFolder() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<void*>(&UseBackend), &info) || !info.dli_fname) return {};
-  std::string path = info.dli_fname;
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-Backend* LoadModule(const std::string& name, std::string* error) {
-  if (name.empty() || name.find('/') != std::string::npos) {
-    if (error) *error = "no backend named \"" + name + "\"";
-    return nullptr;
-  }
-  const std::string file = OwnFolder() + "librynfiler-ui-" + name + ".so";
-  // Never unloaded: the toolkit registers types and handlers for the process's life.
-  void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (!module) {
-    if (error) *error = dlerror();
-    return nullptr;
-  }
-  auto factory = reinterpret_cast<BackendFactory>(dlsym(module, kBackendFactorySymbol));
-  if (!factory) {
-    if (error) *error = file + ": not a backend module";
-    return nullptr;
-  }
-  return factory(error);
-}
 
 }  // namespace
 
@@ -80,11 +50,8 @@ void Application::ChooseBackend() {
   const char* env = std::getenv("RYNFILER_UI");
   std::string choice = env && *env ? env : "";
   if (choice == "headless") return;
-  if (choice.empty()) {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return;
-    choice = "gtk";
-  }
+  if (choice.empty()) choice = AutomaticModule();
+  if (choice.empty()) return;
   // Without the module it stays headless. A user's choice brings the real dialogs too, and
   // with them modal loops that wait for the user.
   if (Backend* backend = LoadModule(choice, nullptr)) {
