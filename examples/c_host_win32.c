@@ -20,7 +20,8 @@ static const char* const kExports[] = {
     "ConfigCheckSucceed", "ConfigFirst",    "ConfigLast",        "ConfigNext",        "ConfigPrevious",
     "ConfigUpdate",    "FieldGetCount",     "FieldSetCount",     "FieldGetName",      "FieldSetName",
     "FieldGetType",    "FieldSetType",      "FieldFindbyName",   "FieldIsEmpty",      "FieldGetProc",
-    "FieldGetValueText", "EngineAbandon",   "EngineGetRecordProblem"};
+    "FieldGetValueText", "EngineAbandon",   "EngineGetRecordProblem", "EngineGetRecordTexts",
+    "EnginePostRecordTexts"};
 
 struct Library {
   int32_t(RYN_CALL* EngineGetType)(void);

@@ -9,7 +9,8 @@ fail=0
 
 expected=$(grep -o 'RYN_API [^(]*RYN_CALL \w*(' "$header" | sed 's/.*RYN_CALL \(\w*\)(/\1/' | sort)
 actual=$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p' | sort)
-[ "$(echo "$expected" | wc -l)" -eq 38 ] || { echo "the header declares $(echo "$expected" | wc -l) functions, not 38"; fail=1; }
+# The framework's 35 functions at least: fewer means the header was not read right.
+[ "$(echo "$expected" | wc -l)" -ge 35 ] || { echo "the header declares $(echo "$expected" | wc -l) functions, fewer than 35"; fail=1; }
 if [ "$expected" != "$actual" ]; then
   echo "exports differ from the header (< header, > DLL):"
   diff <(echo "$expected") <(echo "$actual") || true
