@@ -45,6 +45,9 @@ fail() {
   [ -f "$work/err" ] && sed 's/^/ryn stderr: /' "$work/err"
   exit 1
 }
+# A step that fails on its own says which, with the screen.
+set -E
+trap 'fail "line $LINENO failed: $BASH_COMMAND"' ERR
 
 openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!

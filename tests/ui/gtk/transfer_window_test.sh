@@ -45,6 +45,9 @@ fail() {
   [ -f "$work/err" ] && sed 's/^/ryn stderr: /' "$work/err"
   exit 1
 }
+# A step that fails on its own says which, with the screen.
+set -E
+trap 'fail "line $LINENO failed: $BASH_COMMAND"' ERR
 
 openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
@@ -53,7 +56,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-picture() { xwd -id "$1" -silent 2>/dev/null | md5sum; }
+# (A window that is not mapped yet or any more gives the picture of nothing.)
+picture() { { xwd -id "$1" -silent 2>/dev/null || true; } | md5sum; }
 
 # The visible window of ryn with that title, or nothing.
 window_named() { xdotool search --all --onlyvisible --pid "$ryn_pid" --name "^$1\$" 2>/dev/null | head -1 || true; }
@@ -69,7 +73,7 @@ open_wizard() {
     sleep 0.1
   done
   [ -n "$wizard" ] || fail "the wizard did not come up"
-  xdotool windowactivate --sync "$wizard"
+  activate "$wizard"
 }
 
 # Clicks 下一步 (left 320, top 292 of the wizard, 75 by 25; 完成 on the mapping page) and
@@ -125,6 +129,12 @@ settled() {
     before=$last
   done
   fail "the progress log window never stood still"
+}
+
+# Brings a window to the front for the keys that follow (the window manager may take a
+# moment to say it did).
+activate() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || { sleep 0.5; xdotool windowactivate "$1" 2>/dev/null || true; sleep 0.3; }
 }
 
 # The log window's button: 取消 during the run, 关闭 after (left 288, top 110, 75 by 23).
@@ -203,8 +213,8 @@ stop_journey() {
   [ "$(picture "$log")" != "$before" ] || fail "the run is not going on: the test's file is too small"
   case $1 in
     cancel_button) log_button ;;
-    escape) xdotool windowactivate --sync "$log" key Escape ;;
-    close_box) xdotool windowactivate --sync "$log" key alt+F4 ;;
+    escape) activate "$log"; xdotool key Escape ;;
+    close_box) activate "$log"; xdotool key alt+F4 ;;
   esac
   settled
   sleep 0.5
