@@ -152,18 +152,32 @@ bool ParseTimeOfDay(std::string_view text, TDateTime& out) {
 std::string ShortestFloatText(float value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  // The shortest digits that read back as this float, laid out as the general number
+  // form lays out doubles: plain from 1E-5 up to 1E15, else with an exponent ("1E20").
   char buf[48];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  std::string s(buf, ec == std::errc() ? end : buf);
-  const size_t e = s.find('e');
-  if (e != std::string::npos) {
-    s[e] = 'E';
-    if (e + 1 < s.size() && s[e + 1] == '+') s.erase(e + 1, 1);
-    // "1E05" reads better as "1E5", as the general form of doubles writes it.
-    const size_t digits = s[e + 1] == '-' ? e + 2 : e + 1;
-    while (digits + 1 < s.size() && s[digits] == '0') s.erase(digits, 1);
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  const std::string sci(buf, ec == std::errc() ? end : buf);
+  const size_t e = sci.find('e');
+  if (e == std::string::npos) return sci;
+  const bool negative = sci[0] == '-';
+  std::string digits;
+  for (size_t i = negative ? 1 : 0; i < e; ++i)
+    if (sci[i] != '.') digits += sci[i];
+  const int exponent = std::stoi(sci.substr(e + 1));
+  std::string out = negative ? "-" : "";
+  if (exponent >= -5 && exponent < 15) {
+    if (exponent < 0) {
+      out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    } else if (static_cast<size_t>(exponent) + 1 >= digits.size()) {
+      out += digits + std::string(static_cast<size_t>(exponent) + 1 - digits.size(), '0');
+    } else {
+      out += digits.substr(0, static_cast<size_t>(exponent) + 1) + "." + digits.substr(static_cast<size_t>(exponent) + 1);
+    }
+    return out;
   }
-  return s;
+  out += digits.substr(0, 1);
+  if (digits.size() > 1) out += "." + digits.substr(1);
+  return out + "E" + std::to_string(exponent);
 }
 
 TOdbcReadNotes TOdbcValueReader::Read(const TOdbcColumn& column, const char* data, size_t bytes, std::string& buffer,
