@@ -201,6 +201,7 @@ bool TNamedHost::Compile() {
   FilterFormula.reset();
   Mappings.clear();
   Copies.clear();
+  CopyRuns.clear();
   MappingLines.clear();
   MappingDests.clear();
   MappingSources.clear();
@@ -243,6 +244,10 @@ bool TNamedHost::Compile() {
       MappingReadsAny.push_back(any);
     }
   }
+  // How many plain copies follow one another from each mapping on.
+  CopyRuns.assign(Copies.size(), 0);
+  for (size_t j = Copies.size(); j-- > 0;)
+    if (Copies[j].first >= 0) CopyRuns[j] = 1 + (j + 1 < Copies.size() ? CopyRuns[j + 1] : 0);
   return true;
 }
 
@@ -264,6 +269,15 @@ void TNamedHost::CreateDestinationFields() {
 
 void TNamedHost::EvaluateMappings(int32_t recordNo, std::vector<TValueProblem>& problems) {
   for (size_t j = 0; j < Mappings.size(); ++j) {
+    // Plain copies one after another go in one pass where the ports allow it; what that
+    // leaves is done one by one below, with its own errors.
+    if (CopyRuns[j] > 1) {
+      const size_t done = NVFuncs->CopyTexts(std::span(Copies).subspan(j, CopyRuns[j]));
+      if (done > 0) {
+        j += done - 1;
+        continue;
+      }
+    }
     try {
       if (const auto [to, from] = Copies[j]; to >= 0) {
         // The most common line runs without the evaluator; a failure is the same

@@ -95,6 +95,10 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   // typed field the value by type (an integer as a double, as on the evaluator's stack);
   // an empty value writes nothing. Raises what reading or writing the fields raises.
   void Copy(int32_t dest, int32_t source);
+  // A run of such copies (dest, source) in one pass over the record, where both ports take
+  // record texts and the fields are text fields: the number done from the start; the
+  // caller copies the rest one at a time (Copy). Raises nothing.
+  size_t CopyTexts(std::span<const std::pair<int32_t, int32_t>> copies);
   // While checking, nothing is written: each value that would be written is only noted
   // (empty or not) in the host's column counts.
   void SetChecking(bool checking) { checking_ = checking; }
@@ -103,6 +107,8 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   // Copy between two text fields through the ports' record texts, without a field
   // lookup per value; false when the ports or the fields do not allow it.
   bool CopyRecordText(int32_t dest, int32_t source);
+  // Asks the ports for their record paths once per run: whether copies can use them.
+  bool RecordPaths();
   // Whether field index of the source (dest false) or destination is a text field (type 0
   // or 65), asked once per run and index.
   bool PlainTextField(bool dest, int32_t index);
@@ -145,6 +151,19 @@ class TNVFunc final : public TCustomSyntaxFunctionListener {
   IntfPtr<IRecordTexts> recordIn_;
   IntfPtr<IRecordPost> recordOut_;
   std::vector<uint8_t> textSources_, textDests_;
+  // CopyTexts' scratch, kept between records: the record's texts, and what is held.
+  std::vector<std::string_view> runTexts_, heldTexts_;
+  std::vector<int32_t> heldDests_;
+  std::vector<size_t> heldAt_;
+  // Per run of copies (by where the caller keeps it): how many from its start copy text
+  // into text, and the last source field those read. Forgotten with the fields.
+  struct CopyRun {
+    const std::pair<int32_t, int32_t>* start = nullptr;
+    size_t size = 0, plain = 0;
+    int32_t last = -1;
+  };
+  std::vector<CopyRun> runs_;
+  const CopyRun& RunOf(std::span<const std::pair<int32_t, int32_t>> copies);
 };
 
 class TNamedHost final : public TInterfacedObject,
@@ -226,6 +245,7 @@ class TNamedHost final : public TInterfacedObject,
   // Per mapping: the destination and source index of a plain copy line
   // "Export(i)=Import(j)", which runs without the evaluator; -1 for any other line.
   std::vector<std::pair<int32_t, int32_t>> Copies;
+  std::vector<size_t> CopyRuns;  // per mapping: the plain copies from it on, without a break
   // Per mapping: its script line, the destination field it writes (-1 when that is
   // computed), and the source fields it reads (all, when one index is computed).
   std::vector<std::string> MappingLines;

@@ -154,6 +154,7 @@ void TNVFunc::Forget() {
   recordOut_.Reset();
   textSources_.clear();
   textDests_.clear();
+  runs_.clear();
 }
 
 bool TNVFunc::PlainTextField(bool dest, int32_t index) {
@@ -174,13 +175,65 @@ bool TNVFunc::PlainTextField(bool dest, int32_t index) {
   return k == 1;
 }
 
-bool TNVFunc::CopyRecordText(int32_t dest, int32_t source) {
+bool TNVFunc::RecordPaths() {
   if (!recordAsked_) {
     recordAsked_ = true;
     recordIn_ = host_.Source ? QueryIntf<IRecordTexts>(host_.Source.get()) : nullptr;
     recordOut_ = host_.Dest ? QueryIntf<IRecordPost>(host_.Dest.get()) : nullptr;
   }
-  if (!recordIn_ || (!recordOut_ && !checking_)) return false;
+  return recordIn_ && (recordOut_ || checking_);
+}
+
+const TNVFunc::CopyRun& TNVFunc::RunOf(std::span<const std::pair<int32_t, int32_t>> copies) {
+  for (const CopyRun& run : runs_)
+    if (run.start == copies.data() && run.size == copies.size()) return run;
+  CopyRun run{copies.data(), copies.size()};
+  for (; run.plain < copies.size(); ++run.plain) {
+    const auto [to, from] = copies[run.plain];
+    if (!PlainTextField(false, from) || !PlainTextField(true, to)) break;
+    run.last = std::max(run.last, from);
+  }
+  runs_.push_back(run);
+  return runs_.back();
+}
+
+size_t TNVFunc::CopyTexts(std::span<const std::pair<int32_t, int32_t>> copies) {
+  try {
+    if (!RecordPaths()) return 0;
+    const CopyRun& run = RunOf(copies);
+    const size_t n = run.plain;
+    const int32_t last = run.last;
+    if (n == 0) return 0;
+    runTexts_.resize(static_cast<size_t>(last) + 1);
+    const int32_t placed = recordIn_->GetRecordTexts(0, std::span<std::string_view>(runTexts_));
+    heldDests_.clear();
+    heldTexts_.clear();
+    heldAt_.clear();
+    size_t i = 0;
+    for (; i < n; ++i) {
+      const auto [to, from] = copies[i];
+      // A text the record path does not give (too long for it) is copied by Copy.
+      if (from >= placed) break;
+      const std::string_view text = runTexts_[static_cast<size_t>(from)];
+      if (checking_) {
+        host_.NoteCheckedValue(to, text.empty());
+      } else if (!text.empty()) {
+        heldDests_.push_back(to);
+        heldTexts_.push_back(text);
+        heldAt_.push_back(i);
+      }
+    }
+    if (checking_ || heldDests_.empty()) return i;
+    const size_t held = recordOut_->HoldTexts(heldDests_, heldTexts_);
+    return held < heldAt_.size() ? heldAt_[held] : i;
+  } catch (...) {
+    // Nothing was held yet: Copy does them one at a time and reports what fails.
+    return 0;
+  }
+}
+
+bool TNVFunc::CopyRecordText(int32_t dest, int32_t source) {
+  if (!RecordPaths()) return false;
   if (!PlainTextField(false, source) || !PlainTextField(true, dest)) return false;
   // What the lookup path does for text into text: the source's text, nothing when empty.
   std::string_view text;

@@ -1,5 +1,7 @@
 #include "libengineport/lib_port.h"
 
+#include <algorithm>
+
 #include "libengineport/lib_engine.h"
 #include "platform/codepage.h"
 #include "transport/errors.h"
@@ -197,12 +199,21 @@ bool TLibImport::RecordText(int32_t index, std::string_view& text) {
 }
 
 int32_t TLibImport::GetRecordTexts(int32_t first, std::span<std::string_view> out) {
-  int32_t placed = 0;
-  for (std::string_view& text : out) {
-    if (!RecordText(first + placed, text) || text.size() > static_cast<size_t>(lib::kMaxTextLength)) break;
-    ++placed;
+  // The first text fetches the record when it moved; the others are read off what it placed.
+  if (out.empty() || first < 0 || !RecordText(first, out[0]) ||
+      out[0].size() > static_cast<size_t>(lib::kMaxTextLength))
+    return 0;
+  const size_t available = static_cast<size_t>(FRecordPlaced - first);
+  const size_t n = std::min(out.size(), available);
+  size_t placed = 1;
+  for (; placed < n; ++placed) {
+    const size_t at = static_cast<size_t>(first) + placed;
+    const char* p = FRecordTexts[at];
+    const int32_t length = FRecordLengths[at];
+    if (length > lib::kMaxTextLength) break;
+    out[placed] = p && length > 0 ? std::string_view(p, static_cast<size_t>(length)) : std::string_view();
   }
-  return placed;
+  return static_cast<int32_t>(placed);
 }
 
 bool TLibImport::Bind() {
@@ -290,12 +301,44 @@ bool TLibExport::Hold(int32_t index, std::string_view text) {
   return true;
 }
 
-bool TLibExport::HoldText(int32_t index, std::string_view text) {
-  // Only a field the text setter writes: the field table knows its type.
-  TableEntry* entry = FEnginePostRecordTexts ? TableField(index) : nullptr;
+bool TLibExport::TextField(int32_t index) {
+  if (FTextFieldsGeneration != FTableGeneration) {
+    FTextFields.clear();
+    FTextFieldsGeneration = FTableGeneration;
+  }
+  if (index < 0) return false;
+  // Ports of other libraries may answer any index: the cache holds those the table has.
+  if (static_cast<size_t>(index) < FTextFields.size() && FTextFields[static_cast<size_t>(index)] != 0)
+    return FTextFields[static_cast<size_t>(index)] == 1;
+  TableEntry* entry = TableField(index);
   if (!entry) return false;
   const int32_t type = entry->field->FAccessorType;
-  return (type == 0 || type == 65) && entry->field->FAccessor && Hold(index, text);
+  const bool text = (type == 0 || type == 65) && entry->field->FAccessor;
+  if (FTextFields.size() <= static_cast<size_t>(index)) FTextFields.resize(static_cast<size_t>(index) + 1, 0);
+  FTextFields[static_cast<size_t>(index)] = text ? 1 : 2;
+  return text;
+}
+
+bool TLibExport::HoldText(int32_t index, std::string_view text) {
+  // Only a field the text setter writes: the field table knows its type.
+  return FEnginePostRecordTexts && TextField(index) && Hold(index, text);
+}
+
+size_t TLibExport::HoldTexts(std::span<const int32_t> indexes, std::span<const std::string_view> texts) {
+  if (!FEnginePostRecordTexts || FRetired) return 0;
+  const size_t n = std::min(indexes.size(), texts.size());
+  TextField(-1);  // the cache of this field table
+  size_t i = 0;
+  for (; i < n; ++i) {
+    const std::string_view text = texts[i];
+    const auto at = static_cast<size_t>(indexes[i]);  // a negative index is beyond the cache
+    const bool known = at < FTextFields.size() && FTextFields[at] == 1;
+    if (text.size() > static_cast<size_t>(lib::kMaxTextLength) || !(known || TextField(indexes[i]))) break;
+    FHeldBytes.append(text);
+    FHeldFields.push_back(indexes[i]);
+    FHeldEnds.push_back(FHeldBytes.size());
+  }
+  return i;
 }
 
 void TLibExport::InitField(TLibTransField* field, int32_t index) {

@@ -193,6 +193,7 @@ class TLibExport final : public TLibTransPort, public virtual IExport, public vi
   bool Hold(int32_t index, std::string_view text);
   // IRecordPost: Hold for a field whose setter is the text setter.
   bool HoldText(int32_t index, std::string_view text) override;
+  size_t HoldTexts(std::span<const int32_t> indexes, std::span<const std::string_view> texts) override;
 
   void InitField(TLibTransField* field, int32_t index) override;
   bool Bind() override;
@@ -207,6 +208,11 @@ class TLibExport final : public TLibTransPort, public virtual IExport, public vi
   lib::FieldSetCountFn FFieldSetCount = nullptr;
   lib::FieldSetTypeFn FFieldSetType = nullptr;
   lib::EnginePostRecordTextsFn FEnginePostRecordTexts = nullptr;  // optional
+
+  // Whether field index is set by the text setter, asked once per field table.
+  bool TextField(int32_t index);
+  std::vector<uint8_t> FTextFields;  // per index: 0 not asked yet, 1 a text field, 2 another
+  uint32_t FTextFieldsGeneration = 0;
 
   void ClearHeld() {
     FHeldBytes.clear();

@@ -68,8 +68,15 @@ void TAFTextWriter::WriteLine() {
   line_.clear();
   const bool atStart = stream_->Position() == 0;
   if (!atStart || openEmptyLine_) line_ += lineBreak_;
+  // A delimiter of one byte (the usual) goes in without a copy of a string.
+  const bool oneByte = delimiter_.size() == 1;
   for (int i = 0; i < count_; ++i) {
-    if (i > 0) line_ += delimiter_;
+    if (i > 0) {
+      if (oneByte)
+        line_.push_back(delimiter_[0]);
+      else
+        line_ += delimiter_;
+    }
     AppendFormatted(i, line_);
   }
   openEmptyLine_ = atStart && line_.empty();
@@ -101,13 +108,6 @@ bool EndsInsideCharacter(std::string_view text, const CodePage& cp) {
   return end - last == 1;
 }
 
-// Whether text holds a byte marked in table.
-inline bool HasAnyOf(std::string_view text, const uint8_t* table) {
-  uint8_t any = 0;
-  for (char c : text) any |= table[static_cast<uint8_t>(c)];
-  return any != 0;
-}
-
 inline bool At(const char* p, const char* end, const std::string& mark) {
   const size_t n = mark.size();
   if (n == 0 || static_cast<size_t>(end - p) < n || *p != mark[0]) return false;
@@ -117,19 +117,28 @@ inline bool At(const char* p, const char* end, const std::string& mark) {
 }  // namespace
 
 void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) const {
-  const bool quoting = !quote_.empty();
   const Marks& m = marks_ ? *marks_ : GetMarks();
+  const bool quoting = !quote_.empty();
   if (!quoting && !m.blocks) {
     out.append(value);
     return;
   }
-  // Most values hold none of the bytes that matter: a branch-free pass tells.
-  if (!m.charWalk && !HasAnyOf(value, m.first)) {
-    if (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())]) {
+  // Most values hold none of the bytes that matter: a pass that stops at the first one
+  // tells (values are short; this stays a small function, the rest is AppendMarked).
+  if (!m.charWalk) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(value.data());
+    const uint8_t* end = p + value.size();
+    while (p < end && !m.first[*p]) ++p;
+    if (p == end && (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())])) {
       out.append(value);
       return;
     }
   }
+  AppendMarked(value, out, m);
+}
+
+void TAFTextWriter::AppendMarked(std::string_view value, std::string& out, const Marks& m) const {
+  const bool quoting = !quote_.empty();
   bool special = false, quoteOrSpace = false;
   const char* p = value.data();
   const char* end = p + value.size();

@@ -72,6 +72,9 @@ class TAFTextWriter {
   struct Marks;
   void Reconfigure();
   const Marks& GetMarks() const;
+  // AppendStandard for a value that holds a mark, or in a code page whose marks may end a
+  // character.
+  [[gnu::noinline]] void AppendMarked(std::string_view value, std::string& out, const Marks& m) const;
 
   TStream* stream_ = nullptr;
   std::string lineBreak_ = "\r\n";

@@ -194,6 +194,14 @@ struct IRecordPost : virtual IInterface {
   // Keeps text for field index of the record Append started; false (nothing kept) when
   // the port cannot, and the caller then sets it through the field.
   virtual bool HoldText(int32_t index, std::string_view text) = 0;
+  // Keeps texts[i] for field indexes[i], in order, as HoldText would one at a time: the
+  // number kept from the start (the caller sets the first one not kept, and those after
+  // it, through the fields).
+  virtual size_t HoldTexts(std::span<const int32_t> indexes, std::span<const std::string_view> texts) {
+    size_t i = 0;
+    while (i < indexes.size() && i < texts.size() && HoldText(indexes[i], texts[i])) ++i;
+    return i;
+  }
 };
 
 // Message kinds of values that could not be carried exactly, as the sources of this

@@ -68,6 +68,8 @@ with open(f"{work}/copy.expected", "wb") as f:
     f.write(exchange(["H0", "H1", "H2", "H3"], data))
 with open(f"{work}/computed.expected", "wb") as f:
     f.write(exchange(["H0", "H1", "H2", "H3"], [[r[0], r[1], r[2][:3], r[3]] for r in data if r[3] != ""]))
+with open(f"{work}/permuted.expected", "wb") as f:
+    f.write(exchange(["H0", "H1", "H2", "H3"], [[r[3], r[1], r[1], r[0]] for r in data]))
 PY
 
 to_options() {
@@ -75,11 +77,14 @@ to_options() {
 }
 
 for folder in both csv_only dest_only none; do
-  for run in copy computed; do
+  for run in copy computed permuted; do
     out="$work/$folder.$run.ryn"
     to_options "$out" >"$work/to.txt"
     if [[ $run == copy ]]; then
       maps=(--map "Export(0)=Import(0)" --map "Export(1)=Import(1)" --map "Export(2)=Import(2)" --map "Export(3)=Import(3)")
+    elif [[ $run == permuted ]]; then
+      # Copies in no order, one source field read twice.
+      maps=(--map "Export(2)=Import(1)" --map "Export(0)=Import(3)" --map "Export(3)=Import(0)" --map "Export(1)=Import(1)")
     else
       maps=(--map "Export(0)=Import(0)" --map "Export(1)=Import(1)" --map 'Export(2)=L$(Import(2),3)'
             --map "Export(3)=Import(3)" --filter 'Import(3)<>""')
@@ -95,7 +100,7 @@ for folder in both csv_only dest_only none; do
       fail "$folder $run: dry run failed"
   done
 done
-for run in copy computed; do
+for run in copy computed permuted; do
   for folder in csv_only dest_only none; do
     cmp -s "$work/both.$run.dry" "$work/$folder.$run.dry" || fail "$folder $run: the dry run's report differs"
   done
