@@ -185,17 +185,18 @@ bool XlsxNumberText(std::string_view text, std::string& out, double& value) {
 bool XlsxSerialToDateTime(double serial, bool date1904, double& out, bool& dayless) {
   dayless = false;
   if (!std::isfinite(serial) || serial < 0) return false;
-  if (date1904) {
+  if (serial < 1) {
+    // Times of day are stored as a bare fraction in both systems: no day is meant.
+    out = serial;
+    dayless = true;
+  } else if (date1904) {
     out = serial + 1462;  // 1904-01-01
   } else if (serial >= 61) {
     out = serial;
   } else if (serial >= 60) {
     return false;  // 1900-02-29
-  } else if (serial >= 1) {
-    out = serial + 1;
   } else {
-    out = serial;
-    dayless = true;
+    out = serial + 1;
   }
   return out < 2958466;  // 10000-01-01
 }

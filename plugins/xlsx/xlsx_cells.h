@@ -48,7 +48,7 @@ bool XlsxNumberText(std::string_view text, std::string& out, double& value);
 // A date serial in the 1900 or 1904 system as days since 1899-12-30. The 1900 system counts
 // a 1900-02-29 that never was (serial 60): serials before it are a day later than their
 // count says. false for 60 itself, negative serials and serials beyond 9999-12-31;
-// a serial below 1 in the 1900 system is a time of day alone (dayless set).
+// a serial below 1 is a time of day alone (dayless set), in either system.
 bool XlsxSerialToDateTime(double serial, bool date1904, double& out, bool& dayless);
 // "yyyy-mm-dd" for a whole day, else "yyyy-mm-dd hh:nn:ss" with ".fff" when the time has
 // milliseconds (rounded to the millisecond); a dayless value gives the time alone.

@@ -125,7 +125,8 @@ TEST(XlsxCellsTest, DateSerialsInBothSystems) {
       {45356.999999999, false, "2024-03-06"},  // rounds to the next midnight
       {45356.5 + 1.0 / 86400000, false, "2024-03-05 12:00:00.001"},
       {0.5, false, "12:00:00"},  // a time of day alone
-      {0, true, "1904-01-01"},
+      {0.75, true, "18:00:00"},
+      {1, true, "1904-01-02"},
       {43894.25495949074, true, "2024-03-05 06:07:08.500"},
       {2958465, false, "9999-12-31"},
       {2958466, false, nullptr},
