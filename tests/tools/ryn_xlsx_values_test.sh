@@ -106,11 +106,11 @@ def read_exchange(data):
         return v[1:-1] if len(v) >= 2 and v.startswith(b'"') and v.endswith(b'"') else v
     return [[unquote(v) for v in r] for r in records]
 
-def transfer(book, columns, extra=(), sheet=None, lossy=True):
+def transfer(book, columns, extra=(), sheet=None, lossy=True, keep=False):
     with open("to.txt", "w", encoding="utf-8", newline="") as f:
         f.write("单位标识=0001;\r\n年度=2024;\r\n报表类型=N;\r\n时期=1;\r\n文件名=out.ryn;\r\n数据类型=0;\r\n选择列={\r\n\t"
                 + "\r\n".join(f"C{j}=C{j}" for j in range(columns)) + "}")
-    if os.path.exists("out.ryn"):
+    if os.path.exists("out.ryn") and not keep:
         os.remove("out.ryn")
     options = f"文件={os.path.abspath(book)}" + (f";工作表={sheet}" if sheet else "")
     args = [ryn, "transfer", "--from", "Excel文件", "--to", "Ryn文件", "--from-options", options,
@@ -191,6 +191,23 @@ for system, rows in (("1900", rows1900), ("1904", [r for r in rows1900 if not (i
     warning = f"警告: 列4“杂”有{len(errors)}个错误值，按类型读作空值（第一个在第{errors[0][0]}行：{errors[0][1]}）"
     if warning not in err:
         failures.append(f"openpyxl {system}: no warning {warning!r}: {err!r}")
+
+# Broken workbooks fail the run and keep nothing: a sheet cut off after its first rows (the
+# heading reads, the rows break), and a file that is no zip at all.
+import zipfile
+with zipfile.ZipFile("o1900.xlsx") as src, zipfile.ZipFile("cut.xlsx", "w") as dst:
+    for item in src.infolist():
+        data = src.read(item.filename)
+        if item.filename == "xl/worksheets/sheet1.xml":
+            data = data[:data.index(b"<row r=\"4\"")] + b"<row r=\"4\"><c r=\"A4\" t=\"inlineStr\"><is><t>cut"
+        dst.writestr(item, data)
+open("text.xlsx", "w").write("name,qty\r\n")
+for book, message in (("cut.xlsx", "“xl/worksheets/sheet1.xml”不是完好的XML"), ("text.xlsx", "不是xlsx工作簿（不是zip文件）")):
+    with open("out.ryn", "wb") as f:
+        f.write(b"old content")
+    status, out, err = transfer(book, len(heading), sheet="数据", lossy=False, keep=True)
+    if status != 1 or open("out.ryn", "rb").read() != b"old content" or message not in err:
+        failures.append(f"{book}: status {status}, out {out!r}, err {err!r}")
 
 # libxlsxwriter: shared strings, formulas with their cached values, merged cells.
 if helper:
