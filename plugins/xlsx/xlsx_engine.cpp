@@ -157,8 +157,11 @@ int32_t TXlsxSource::Survey() {
     if (reader.HasDimension()) range_.lastRow = std::min(range_.lastRow, reader.Dimension().lastRow);
     return 0;
   }
-  if (reader.HasDimension()) {
-    range_ = reader.Dimension();
+  // Writers that stream their rows out may state "A1" whatever follows: only a range of
+  // more than that one cell is taken at its word.
+  const TCellRange& d = reader.Dimension();
+  if (reader.HasDimension() && (d.lastColumn > 0 || d.lastRow > 1)) {
+    range_ = d;
     return 0;
   }
   // No statement of the used range: the whole sheet is read once to find it.
@@ -182,7 +185,8 @@ int32_t TXlsxSource::Survey() {
 bool TXlsxSource::ReadRow(int32_t number, TXlsxRow& row, std::string& error) {
   TXlsxSheetReader reader;
   if (!reader.Open(book_->Archive(), part_, error)) return false;
-  while (reader.Next(row, error))
+  // Rows come in order: one past the number means the sheet has no such row.
+  while (reader.Next(row, error) && row.number <= number)
     if (row.number == number) return true;
   row.cells.clear();
   return error.empty();

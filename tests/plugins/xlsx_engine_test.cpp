@@ -186,11 +186,24 @@ TEST_F(XlsxEngineTest, GapsHeadingsAndRanges) {
 TEST_F(XlsxEngineTest, SheetsWithoutOrWithAWrongDimension) {
   const std::string rows = "<row r=\"1\">" + C("A1", "", "1") + C("B1", "", "2") + "</row><row r=\"3\">" + C("C3", "", "3") +
                            C("D3", "", "4") + "</row>";
-  WriteZip(file_, Workbook({{"none", rows, ""}, {"short", rows, "A1:B3"}}));
-  SourceRead none = ReadBoth(Options({{"文件", file_}, {"列名行", "0"}}));
-  EXPECT_EQ(none.count, 3);
-  EXPECT_EQ(none.rows, (std::vector<Row>{{V("1"), V("2"), V("~"), V("~")}, Row(4, std::nullopt),
-                                        {V("~"), V("~"), V("3"), V("4")}}));
+  WriteZip(file_, Workbook({{"none", rows, ""}, {"short", rows, "A1:B3"}, {"a1", rows, "A1"}, {"empty", "", "A1"},
+                            {"bare", "", ""}}));
+  // No range, or the "A1" of a writer that does not know it: the sheet is read once for it.
+  for (const char* sheet : {"none", "a1"}) {
+    SourceRead none = ReadBoth(Options({{"文件", file_}, {"工作表", sheet}, {"列名行", "0"}}));
+    EXPECT_EQ(none.count, 3) << sheet;
+    EXPECT_EQ(none.rows, (std::vector<Row>{{V("1"), V("2"), V("~"), V("~")}, Row(4, std::nullopt),
+                                          {V("~"), V("~"), V("3"), V("4")}}))
+        << sheet;
+    EXPECT_TRUE(none.messages.empty()) << sheet;
+  }
+  for (const char* sheet : {"empty", "bare"}) {
+    SourceRead empty = ReadBoth(Options({{"文件", file_}, {"工作表", sheet}}));
+    EXPECT_EQ(empty.rc, 0) << sheet;
+    EXPECT_EQ(empty.names.size(), 1u) << sheet;
+    EXPECT_EQ(empty.count, 0) << sheet;
+    EXPECT_TRUE(empty.rows.empty()) << sheet;
+  }
   SourceRead shortDim = ReadBoth(Options({{"文件", file_}, {"工作表", "short"}, {"列名行", "0"}}));
   EXPECT_EQ(shortDim.rows, (std::vector<Row>{{V("1"), V("2")}, Row(2, std::nullopt), Row(2, std::nullopt)}));
   ASSERT_EQ(shortDim.messages.size(), 1u);
