@@ -120,22 +120,6 @@ TEST_F(XlsxEngineTest, ValuesByCellType) {
   EXPECT_EQ(r.problems[3].size(), utf8 ? 0u : 1u);
 }
 
-TEST_F(XlsxEngineTest, DatesFollowTheWorkbooksSystem) {
-  const std::string rows = "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>d</t></is></c></row>"
-                           "<row r=\"2\">" + C("A2", "", "1", 1) + "</row><row r=\"3\">" + C("A3", "", "1.5", 1) + "</row>";
-  for (bool date1904 : {false, true}) {
-    SCOPED_TRACE(date1904);
-    WriteZip(file_, Workbook({{"S", rows, "A1:A3"}}, "", "", "<xf numFmtId=\"0\"/><xf numFmtId=\"22\"/>", date1904));
-    const auto texts = testing::ReadTexts(kLibrary, Options({{"文件", file_}}));
-    const std::vector<std::vector<std::string>> want =
-        date1904 ? std::vector<std::vector<std::string>>{{"1904-01-02"}, {"1904-01-02 12:00:00"}}
-                 : std::vector<std::vector<std::string>>{{"1900-01-01"}, {"1900-01-01 12:00:00"}};
-    EXPECT_EQ(texts, want);
-    SourceRead r = ReadExported(kLibrary, Options({{"文件", file_}}));
-    EXPECT_TRUE(r.messages.empty());
-  }
-}
-
 // Rows and cells a writer leaves out are empty; references may be missing (each follows
 // the one before); the range, heading row and first data row choose what is read.
 TEST_F(XlsxEngineTest, GapsHeadingsAndRanges) {
