@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_text_reader fuzz_syntax_parser fuzz_options fuzz_ini_store fuzz_csv_source)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_text_reader fuzz_syntax_parser fuzz_options fuzz_ini_store fuzz_csv_source fuzz_xlsx_sheet)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DRYNFILER_FUZZ=ON -DRYNFILER_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j "${RYNFILER_JOBS:-2}" --target "${targets[@]}"

@@ -75,7 +75,7 @@ lib=/usr/lib/$multiarch
 doc=/usr/share/doc
 expect_only librynfiler0 "$lib/librynfiler\.so\.0(\.1\.0)?|$lib/rynfiler/ui/librynfiler-ui\.so\.0(\.1\.0)?|$lib/rynfiler/librynfiler\.so|$doc/librynfiler0/(changelog\.gz|copyright)|/usr/share/lintian/overrides/librynfiler0"
 expect_only librynfiler-dev "/usr/include/rynfiler\.h|$lib/librynfiler\.so|$lib/pkgconfig/rynfiler\.pc|$lib/cmake/RynFiler/[A-Za-z-]+\.cmake|$doc/librynfiler-dev/(changelog\.gz|copyright)"
-expect_only rynfiler-engines "$lib/rynfiler/librynfiler_(csv|sqlite)\.so|$doc/rynfiler-engines/(changelog\.gz|copyright)|/usr/share/lintian/overrides/rynfiler-engines"
+expect_only rynfiler-engines "$lib/rynfiler/librynfiler_(csv|sqlite|odbc|xlsx)\.so|$doc/rynfiler-engines/(changelog\.gz|copyright)|/usr/share/lintian/overrides/rynfiler-engines"
 expect_only rynfiler-gtk "$lib/rynfiler/ui/librynfiler-ui-gtk\.so|$doc/rynfiler-gtk/(changelog\.gz|copyright)|/usr/share/lintian/overrides/rynfiler-gtk"
 expect_only rynfiler-tools "/usr/bin/ryn|/usr/share/man/man1/ryn\.1\.gz|$doc/rynfiler-tools/(changelog\.gz|copyright|README\.md\.gz|examples/[a-z_]+\.(csv|map|sql|options))"
 # Only the GTK backend pulls in GTK; the library takes ldconfig by trigger, not by script.

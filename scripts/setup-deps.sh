@@ -9,13 +9,15 @@ set -euo pipefail
 # ODBC: unixodbc-dev (the driver manager the ODBC engine is built on); its tests reach a
 # PostgreSQL server they start (postgresql-15) through odbc-postgresql, and SQLite through
 # libsqliteodbc.
+# The Excel engine: libzip-dev and libexpat1-dev (the package and its XML), python3-openpyxl and
+# libxlsxwriter-dev (the independent writers of its tests' workbooks).
 # Packaging (scripts/package-test.sh): dpkg-dev, debhelper, fakeroot, lintian, file.
 # Windows: libgtk-3-dev (the GTK backend of the windowing adapter), xvfb, xauth and x11-utils
 # (its tests run on a virtual X display), xdotool, openbox and x11-apps (the tests that type
 # and click as a person does, under a window manager, with a screen dump when one fails).
 packages=(cmake ninja-build g++ libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev pkg-config
           clang libclang-rt-14-dev dpkg-dev debhelper fakeroot lintian file libgtk-3-dev xvfb xauth x11-utils
-          xdotool openbox x11-apps unixodbc-dev odbc-postgresql libsqliteodbc postgresql-15)
+          xdotool openbox x11-apps unixodbc-dev odbc-postgresql libsqliteodbc postgresql-15 libzip-dev libexpat1-dev python3-openpyxl libxlsxwriter-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

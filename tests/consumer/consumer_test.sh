@@ -34,7 +34,7 @@ cmake --build "$work/consumer" >/dev/null
 engines=$(env -u RYNFILER_PLUGIN_DIR "$prefix/bin/ryn" engines)
 grep -q "^Ryn文件	destination	.*	$plugindir/librynfiler.so\$" <<<"$engines" || { echo "ryn engines: $engines"; exit 1; }
 # The source engines beside it, each once (the packages always hold them).
-for engine in "CSV文件|librynfiler_csv.so" "SQLite数据库|librynfiler_sqlite.so"; do
+for engine in "CSV文件|librynfiler_csv.so" "SQLite数据库|librynfiler_sqlite.so" "Excel文件|librynfiler_xlsx.so" "ODBC数据源|librynfiler_odbc.so"; do
   name=${engine%%|*} file=${engine#*|}
   [[ -z $build || -e $plugindir/$file ]] || continue
   [[ $(grep -c "^$name	source	.*	$plugindir/$file\$" <<<"$engines") == 1 ]] || { echo "ryn engines lacks $name: $engines"; exit 1; }
