@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-libraries=(rynfiler rynfiler_ui c_host_win32)
-targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests)
+libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32)
+targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests)
 linux_output=build/test/examples/example_out/report.ryn
 jobs=$(nproc 2>/dev/null || echo 2)
 export WINEDEBUG=-all
