@@ -8,15 +8,22 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32)
+libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32 ryn)
 targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests)
 linux_output=build/test/examples/example_out/report.ryn
+linux_samples=build/test/examples/example_out
 jobs=$(nproc 2>/dev/null || echo 2)
 export WINEDEBUG=-all
 
 cross() {  # cross DIR TOOLCHAIN TARGET...
   local options=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$2" -DCMAKE_BUILD_TYPE=Release -DRYNFILER_WERROR=ON)
   [ -f "$linux_output" ] && options+=(-DRYNFILER_LINUX_OUTPUT="$PWD/$linux_output")
+  if [ -f "$linux_samples/ryn_sample_GBK/report_sample.ryn" ]; then
+    options+=(-DRYNFILER_LINUX_SAMPLE_OUTPUT="$PWD/$linux_samples")
+  else
+    options+=(-DRYNFILER_LINUX_SAMPLE_OUTPUT=)
+    echo "== Windows: ryn.exe's sample transfer is not compared with Linux: no $linux_samples/ryn_sample_GBK (run the Linux tests first) =="
+  fi
   cmake -S . -B "$1" "${options[@]}" > "$1.configure.log" || { cat "$1.configure.log"; return 1; }
   cmake --build "$1" -j "$jobs" --target "${@:3}"
 }
