@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32 ryn)
-targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests)
+targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests
+         transport_tests rynengine_tests transfer_tests libengineport_tests)
 linux_output=build/test/examples/example_out/report.ryn
 linux_samples=build/test/examples/example_out
 jobs=$(nproc 2>/dev/null || echo 2)
