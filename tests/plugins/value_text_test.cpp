@@ -221,22 +221,38 @@ TEST(ValueTextTest, TranscoderKnowsTheEncodingsByTheirNames) {
   EXPECT_EQ(big5.Replaced().badInput, 1u);
 }
 
-// A file read in chunks: a double-byte character cut by a chunk's end is completed from the
-// next chunk, whatever the cut.
-TEST(ValueTextTest, TranscoderJoinsGbkCharactersCutBetweenChunks) {
-  const std::string gbk = "a\xBC\xD7\xD2\xD2" "b\xC3\xFB";  // a甲乙b名
-  const std::string utf8 = "a甲乙b名";
-  for (size_t cut1 = 0; cut1 <= gbk.size(); ++cut1) {
-    for (size_t cut2 = cut1; cut2 <= gbk.size(); ++cut2) {
-      TTranscoder t("UTF-8", "GBK");
-      std::string out;
-      t.Convert(std::string_view(gbk).substr(0, cut1), out);
-      t.Convert(std::string_view(gbk).substr(cut1, cut2 - cut1), out);
-      t.Convert(std::string_view(gbk).substr(cut2), out);
-      t.Finish(out);
-      ASSERT_EQ(out, utf8) << cut1 << " " << cut2;
-      ASSERT_EQ(t.Replaced().Total(), 0u) << cut1 << " " << cut2;
+// A file read in chunks: a character cut by a chunk's end (a double-byte character, a
+// UTF-16 unit or surrogate pair) is completed from the next chunk, whatever the cut.
+TEST(ValueTextTest, TranscoderJoinsCharactersOfOtherEncodingsCutBetweenChunks) {
+  const struct {
+    const char* encoding;
+    std::string bytes;
+    std::string utf8;
+  } cases[] = {
+      {"GBK", "a\xBC\xD7\xD2\xD2" "b\xC3\xFB", "a甲乙b名"},
+      {"UTF-16LE", std::string("\x61\x00\x32\x75\x3D\xD8\x00\xDE\x62\x00", 10), "a甲\xF0\x9F\x98\x80" "b"},
+      {"UTF-16BE", std::string("\x00\x61\x75\x32\xD8\x3D\xDE\x00\x00\x62", 10), "a甲\xF0\x9F\x98\x80" "b"},
+  };
+  for (const auto& c : cases) {
+    const std::string_view bytes(c.bytes);
+    for (size_t cut1 = 0; cut1 <= bytes.size(); ++cut1) {
+      for (size_t cut2 = cut1; cut2 <= bytes.size(); ++cut2) {
+        TTranscoder t("UTF-8", c.encoding);
+        std::string out;
+        t.Convert(bytes.substr(0, cut1), out);
+        t.Convert(bytes.substr(cut1, cut2 - cut1), out);
+        t.Convert(bytes.substr(cut2), out);
+        t.Finish(out);
+        ASSERT_EQ(out, c.utf8) << c.encoding << " " << cut1 << " " << cut2;
+        ASSERT_EQ(t.Replaced().Total(), 0u) << c.encoding << " " << cut1 << " " << cut2;
+      }
     }
+    // The text ends inside a character: one bad character.
+    TTranscoder t("UTF-8", c.encoding);
+    std::string out;
+    t.ConvertAll(bytes.substr(0, bytes.size() - 1), out);
+    EXPECT_EQ(out, c.utf8.substr(0, c.utf8.size() - (c.encoding == std::string("GBK") ? 3 : 1)) + "?") << c.encoding;
+    EXPECT_EQ(t.Replaced().badInput, 1u) << c.encoding;
   }
 }
 
