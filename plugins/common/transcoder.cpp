@@ -1,24 +1,22 @@
 #include "common/transcoder.h"
 
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 
-#include "platform/error.h"
+#include "common/transcoder_system.h"
 
 namespace ryn {
 namespace {
-
-const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
 
 // The bytes a UTF-8 character needs, from its first byte; 0 for no first byte.
 size_t Utf8Need(unsigned char b) {
   return b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
 }
 
-// True when s is the start of a UTF-8 character that more bytes would complete.
+}  // namespace
+
 bool Utf8Prefix(std::string_view s) {
   size_t need = Utf8Need(static_cast<unsigned char>(s[0]));
   if (need < 2 || s.size() >= need) return false;
@@ -27,11 +25,9 @@ bool Utf8Prefix(std::string_view s) {
   return true;
 }
 
-}  // namespace
-
-// Every character of the Basic Multilingual Plane in one target encoding, asked of iconv
-// once per process: converting text of mostly ASCII and common characters through it
-// costs a fraction of iconv's own per-character work.
+// Every character of the Basic Multilingual Plane in one target encoding, asked of the
+// system once per process: converting text of mostly ASCII and common characters through it
+// costs a fraction of the system's own per-character work.
 class TBmpTable {
  public:
   // Null when the target does not keep ASCII as it is (the table serves no such target).
@@ -48,32 +44,17 @@ class TBmpTable {
 
  private:
   static std::unique_ptr<TBmpTable> Build(const std::string& target) {
-    iconv_t cd = iconv_open(target.c_str(), "UTF-16LE");
-    if (cd == kNoConversion) return nullptr;
     auto table = std::make_unique<TBmpTable>();
-    for (uint32_t cp = 0; cp < 0x10000; ++cp) {
-      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-      char in[2] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8)};
-      char out[8];
-      char* src = in;
-      char* dst = out;
-      size_t inLeft = 2, outLeft = sizeof out;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &src, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) continue;
-      size_t n = sizeof out - outLeft;
-      if (n == 0 || n > 4) continue;
-      uint64_t e = n;
-      for (size_t i = 0; i < n; ++i) e |= static_cast<uint64_t>(static_cast<unsigned char>(out[i])) << (8 * (i + 1));
-      table->entries_[cp] = e;
-    }
-    iconv_close(cd);
+    if (!FillBmpEntries(target, table->entries_)) return nullptr;
     for (uint32_t c = 0; c < 0x80; ++c)
       if (table->entries_[c] != (1u | (c << 8))) return nullptr;
     return table;
   }
 
-  uint64_t entries_[0x10000] = {};
+  BmpEntries entries_ = {};
 };
+
+const TBmpTable* BmpTableFor(const std::string& target) { return TBmpTable::For(target); }
 
 std::string EncodingKey(std::string_view name) {
   std::string out;
@@ -83,21 +64,6 @@ std::string EncodingKey(std::string_view name) {
   }
   return out;
 }
-
-bool CanTranscode(const std::string& to, const std::string& from) {
-  iconv_t cd = iconv_open(to.c_str(), from.c_str());
-  if (cd == kNoConversion) return false;
-  iconv_close(cd);
-  return true;
-}
-
-TTranscoder::TTranscoder(const std::string& to, const std::string& from)
-    : conversion_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(EncodingKey(from) == "UTF8"), toUtf8_(EncodingKey(to) == "UTF8") {
-  if (conversion_ == kNoConversion) throw ERynError("cannot convert from " + from + " to " + to);
-  if (fromUtf8_) table_ = TBmpTable::For(to);
-}
-
-TTranscoder::~TTranscoder() { iconv_close(conversion_); }
 
 void TTranscoder::Convert(std::string_view in, std::string& out) {
   std::string joined;
@@ -156,7 +122,7 @@ void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
         for (size_t k = 0; k < bytes; ++k) *dst++ = static_cast<char>((e >> (8 * (k + 1))) & 0xFF);
       }
     } else {
-      // Beyond the plane: iconv decides (GB18030 has such characters, GBK has none).
+      // Beyond the plane: the system decides (GB18030 has such characters, GBK has none).
       out.resize(static_cast<size_t>(dst - out.data()));
       Run(in + i, n, out, true);
       size_t at = out.size();
@@ -166,53 +132,6 @@ void TTranscoder::RunUtf8(const char* in, size_t len, std::string& out) {
     i += n;
   }
   out.resize(static_cast<size_t>(dst - out.data()));
-}
-
-void TTranscoder::Finish(std::string& out) {
-  if (!pending_.empty()) {
-    std::string rest = std::move(pending_);
-    pending_.clear();
-    Run(rest.data(), rest.size(), out, true);
-  }
-  // Text that went through the table alone left iconv untouched: many short fields are
-  // converted one after the other, and each reset is a call into the library.
-  if (iconvUsed_) iconv(conversion_, nullptr, nullptr, nullptr, nullptr);
-  iconvUsed_ = false;
-}
-
-void TTranscoder::Run(const char* in, size_t len, std::string& out, bool last) {
-  iconvUsed_ = true;
-  char* src = const_cast<char*>(in);
-  size_t left = len;
-  while (left > 0) {
-    size_t used = out.size();
-    out.resize(used + left * 2 + 16);
-    char* dst = out.data() + used;
-    size_t room = out.size() - used;
-    size_t r = iconv(conversion_, &src, &left, &dst, &room);
-    out.resize(out.size() - room);
-    if (r != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) continue;
-    if (errno == EINVAL && !last) {  // a character continues in the next chunk
-      pending_.assign(src, left);
-      return;
-    }
-    // No character of the source, or none the target has: one "?" for the character.
-    // A character that the end of the text cut off is one "?" as well.
-    size_t skip = errno == EINVAL ? left : 1;
-    bool badInput = errno == EINVAL || toUtf8_;
-    if (fromUtf8_ && skip == 1) {
-      size_t n = Utf8CharLength(std::string_view(src, left));
-      if (n > 0) skip = n;
-      else badInput = true;
-    }
-    ++(badInput ? replaced_.badInput : replaced_.unmapped);
-    if (skip > left) skip = left;
-    src += skip;
-    left -= skip;
-    out += badInput ? badMark_ : '?';
-    iconv(conversion_, nullptr, nullptr, nullptr, nullptr);
-  }
 }
 
 size_t Utf8CharLength(std::string_view s) {

@@ -4,9 +4,8 @@
 // become "?".
 #pragma once
 
-#include <iconv.h>
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,7 +15,7 @@ class TBmpTable;
 
 class TTranscoder {
  public:
-  // Throws ERynError when iconv knows no such conversion.
+  // Throws ERynError when the system knows no such conversion.
   TTranscoder(const std::string& to, const std::string& from);
   ~TTranscoder();
   TTranscoder(const TTranscoder&) = delete;
@@ -37,7 +36,8 @@ class TTranscoder {
   // How many "?" the conversions so far put in: for bytes that are no character of the
   // source encoding, and for characters the target lacks. Into UTF-8 every character
   // fits, so there every replacement is of bad bytes; from UTF-8 the two are told apart;
-  // between two other encodings iconv cannot tell them apart and both count as lacking.
+  // between two other encodings iconv cannot tell them apart and both count as lacking
+  // (on every system, so that the counts are the same everywhere).
   struct Replacements {
     size_t badInput = 0;
     size_t unmapped = 0;
@@ -51,21 +51,23 @@ class TTranscoder {
 
  private:
   void Run(const char* in, size_t len, std::string& out, bool last);
-  // UTF-8 through the table of the target's characters; iconv only for characters beyond
+  // UTF-8 through the table of the target's characters; the system only for characters beyond
   // the table.
   void RunUtf8(const char* in, size_t len, std::string& out);
 
-  iconv_t conversion_;
+  // The system's side: an iconv descriptor, or on Windows the two code pages.
+  struct System;
+  std::unique_ptr<System> system_;
   bool fromUtf8_;
   const TBmpTable* table_ = nullptr;
   std::string pending_;
   bool toUtf8_ = false;
   Replacements replaced_;
   char badMark_ = '?';
-  bool iconvUsed_ = true;
+  bool systemUsed_ = true;
 };
 
-// True when iconv converts between the two encodings.
+// True when the system converts between the two encodings.
 bool CanTranscode(const std::string& to, const std::string& from);
 // Upper case without "-" and "_": "utf-8" and "UTF8" name the same encoding.
 std::string EncodingKey(std::string_view name);

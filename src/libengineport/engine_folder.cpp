@@ -12,7 +12,7 @@ constexpr std::string_view kEngineFolderName = "rynfiler";
 
 // A bare file name has no folder part, and gets none.
 std::string WithDelim(std::string path) {
-  if (!path.empty() && path.back() != kPathDelim) path += kPathDelim;
+  if (!path.empty() && !IsPathDelim(path.back())) path += kPathDelim;
   return path;
 }
 
@@ -20,8 +20,13 @@ std::string WithDelim(std::string path) {
 
 OsPath EngineFolderOf(const OsPath& modulePath) {
   std::string folder = ExtractFilePath(modulePath.bytes);
+#ifdef _WIN32
+  // A host keeps the DLLs it loads in its own folder, and Windows finds a DLL's
+  // dependencies beside it: the engine libraries lie with this one.
+  return OsPath{WithDelim(folder)};
+#endif
   std::string_view withoutDelim(folder);
-  if (!withoutDelim.empty() && withoutDelim.back() == kPathDelim) withoutDelim.remove_suffix(1);
+  if (!withoutDelim.empty() && IsPathDelim(withoutDelim.back())) withoutDelim.remove_suffix(1);
   if (ExtractFileName(withoutDelim) == kEngineFolderName) return OsPath{WithDelim(folder)};
   return OsPath{WithDelim(folder) + std::string(kEngineFolderName) + kPathDelim};
 }

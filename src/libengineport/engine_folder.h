@@ -11,8 +11,9 @@ namespace ryn {
 // RYNFILER_ENGINE_SUBDIR), never in <libdir> itself, which holds every library of the
 // system. This library is loaded either from that folder (the build tree puts it there;
 // installed, the folder holds a link to it) or from <libdir>. So: the module's own folder
-// when that is named "rynfiler", else its "rynfiler" subfolder, with a trailing "/". A
-// missing folder is scanned like an empty one.
+// when that is named "rynfiler", else its "rynfiler" subfolder, with a trailing "/". On
+// Windows the DLLs lie in one folder with the host: the module's own folder. A missing
+// folder is scanned like an empty one.
 OsPath EngineFolderOf(const OsPath& modulePath);
 
 // The name under which the module appears in folder: the entry that is the module itself

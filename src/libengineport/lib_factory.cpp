@@ -69,7 +69,7 @@ std::string TwoCallText(lib::EngineGetNameFn fn) {
 void Scan(const OsPath& folder, const OsPath& selfName, int depth) {
   if (depth > kMaxScanDepth) return;
   std::string dir = folder.bytes;
-  if (dir.empty() || dir.back() != kPathDelim) dir += kPathDelim;
+  if (dir.empty() || !IsPathDelim(dir.back())) dir += kPathDelim;
   for (const OsDirEntry& e : ListDirectory(OsPath{dir})) {
     if (!HasLibrarySuffix(e.name.bytes) || SameTextAscii(e.name.bytes, selfName.bytes)) continue;
     if (e.isDirectory) Scan(OsPath{dir + e.name.bytes}, selfName, depth + 1);

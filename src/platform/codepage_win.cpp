@@ -5,6 +5,7 @@
 // Undecodable bytes and unmappable characters are replaced one at a time, exactly as the
 // iconv side does, so that both systems write the same bytes.
 #include "platform/codepage.h"
+#include "platform/win_text.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -37,8 +38,9 @@ bool AllDigits(std::string_view s) {
   return true;
 }
 
-// The Windows code page of an encoding name; 0 when there is none the system serves.
-UINT CodePageNumber(std::string_view name) {
+}  // namespace
+
+unsigned WindowsCodePage(std::string_view name) {
   static const struct {
     const char* name;
     UINT page;
@@ -65,6 +67,10 @@ UINT CodePageNumber(std::string_view name) {
   if (page == kGb18030 && !IsValidCodePage(page)) page = 936;
   return page && IsValidCodePage(page) ? page : 0;
 }
+
+namespace {
+
+UINT CodePageNumber(std::string_view name) { return WindowsCodePage(name); }
 
 // Wide text of a multi-byte text of code page cp. Strictly first; where that fails, one
 // character at a time (split by page), a byte that starts no character becoming bad.

@@ -17,6 +17,16 @@ constexpr char kPathDelim = '\\';
 constexpr char kPathDelim = '/';
 #endif
 
+// True for a separator of the system. For the bytes of an OsPath (UTF-8): in a narrow
+// path a trail byte of GBK may be 0x5C.
+constexpr bool IsPathDelim(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
 // A path in the file system's encoding.
 struct OsPath {
   std::string bytes;

@@ -14,6 +14,10 @@ std::wstring Utf8ToWide(std::string_view utf8);
 // Unpaired surrogates (possible in Windows file names) become U+FFFD.
 std::string WideToUtf8(std::wstring_view wide);
 OsPath OsPathFromWide(std::wstring_view wide);
+// The Windows code page of an encoding name as RYNFILER_CODEPAGE takes it ("GBK", "UTF-8",
+// "CP1252", "936"...); 0 when the system serves none. GB18030 stands for its GBK part on a
+// system without its table.
+unsigned WindowsCodePage(std::string_view name);
 // The system's message for a GetLastError() code, without its line break.
 std::string WindowsErrorText(unsigned long code);
 

@@ -104,6 +104,13 @@ void TRynExport::CloseFile() {
       FFile->Flush();
     } else {
       FFile->Sync();
+#ifdef _WIN32
+      // Windows renames no file that is open without delete sharing and puts nothing in the
+      // place of a name that an open file holds: both are closed first, and the name is
+      // without a lock for the moment of the rename.
+      FFile.reset();
+      FLockFile.reset();
+#endif
       if (!RenameFile(FReplacementPath, FTargetPath)) throw EStreamError(Ansi("存储文件写入失败!"));
     }
   }

@@ -131,6 +131,11 @@ bool IsValidFilePath(std::string& path) {
   const CodePage& cp = ProcessCodePage();
   const char* p = path.data();
   const char* end = p + path.size();
+#ifdef _WIN32
+  // The full form starts with its drive ("C:\"), whose colon is no forbidden mark.
+  if (path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+    p += 2;
+#endif
   while (p < end) {
     size_t n = cp.CharLength(p, end);
     if (n == 1) {

@@ -6,12 +6,14 @@
 #include <string>
 
 #include "libengineport/engine_folder.h"
+#include "platform/codepage.h"
 #include "support/temp_dir.h"
 #include "transport/registries.h"
 
 namespace ryn {
 namespace {
 
+#ifndef _WIN32
 TEST(EngineFolder, FoundFromTheModulesPlace) {
   struct Case {
     const char* module;
@@ -52,6 +54,47 @@ TEST(EngineFolder, TheLibraryIsSkippedUnderItsLinksName) {
   EXPECT_EQ(GetTransEngineFactories().Count(), 0u);
   FreeTransEngineFactories();
 }
+#else
+// A host keeps the DLLs in its own folder: the engine folder is the module's, whichever
+// separator names it.
+TEST(EngineFolder, IsTheModulesOwnFolderOnWindows) {
+  struct Case {
+    const char* module;
+    const char* folder;
+  } cases[] = {
+      {"C:\\Program Files\\Host\\rynfiler.dll", "C:\\Program Files\\Host\\"},
+      {"C:/Host/rynfiler.dll", "C:/Host/"},
+      {"D:\\lib\\rynfiler\\rynfiler.dll", "D:\\lib\\rynfiler\\"},
+      {"\\\\server\\share\\rynfiler.dll", "\\\\server\\share\\"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EngineFolderOf(OsPath{c.module}).bytes, c.folder) << c.module;
+}
+
+// The folder's DLLs are loaded but this library's own and files that are no engine library;
+// a folder named with "/" is scanned as well.
+TEST(EngineFolder, TheScanOnWindowsSkipsItselfAndWhatIsNoEngine) {
+  testing::TempDir dir;
+  std::filesystem::copy_file(RYNFILER_CSV_LIBRARY, dir.Path("engine.dll"));
+  testing::TempDir::Write(dir.Path("broken.dll"), "not a library");
+  struct Case {
+    std::string folder;
+    const char* self;
+    size_t engines;
+  } cases[] = {
+      {dir.Path(""), "engine.dll", 0},
+      {dir.Path(""), "ENGINE.DLL", 0},  // names match ignoring case there
+      {dir.Path(""), "other.dll", 1},
+      {dir.Path("") + "/", "other.dll", 1},
+  };
+  for (const Case& c : cases) {
+    FreeTransEngineFactories();
+    RegisterEngineFolder(OsPath{c.folder}, OsPath{dir.Path(c.self)});
+    EXPECT_EQ(GetTransEngineFactories().Count(), c.engines) << c.folder << " " << c.self;
+  }
+  EXPECT_TRUE(GetTransEngineFactories().FindByName(Ansi("CSV文件")));
+  FreeTransEngineFactories();
+}
+#endif
 
 }  // namespace
 }  // namespace ryn

@@ -44,29 +44,29 @@ SourceRead ReadExported(const std::string& library, const std::string& options) 
   ExportedLibrary lib(library);
   SourceRead r;
   RynHandle h = lib.Open(&r.messages);
-  r.rc = lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str());
-  r.established = lib.Get<int32_t (*)(RynHandle)>("EngineEstablished")(h);
+  r.rc = lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str());
+  r.established = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("EngineEstablished")(h);
   r.options = TwoCalls([&](char* b, int32_t* n) {
-    return lib.Get<int32_t (*)(RynHandle, char*, int32_t*)>("EngineGetOptions")(h, b, n);
+    return lib.Get<int32_t (RYN_CALL*)(RynHandle, char*, int32_t*)>("EngineGetOptions")(h, b, n);
   });
-  auto getName = lib.Get<int32_t (*)(RynHandle, int32_t, char*, int32_t*)>("FieldGetName");
-  auto getType = lib.Get<int32_t (*)(RynHandle, int32_t)>("FieldGetType");
-  auto proc = lib.Get<void* (*)(int32_t, int32_t)>("FieldGetProc");
-  auto isEmpty = lib.Get<int32_t (*)(RynHandle, int32_t)>("FieldIsEmpty");
-  const int32_t n = lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h);
+  auto getName = lib.Get<int32_t (RYN_CALL*)(RynHandle, int32_t, char*, int32_t*)>("FieldGetName");
+  auto getType = lib.Get<int32_t (RYN_CALL*)(RynHandle, int32_t)>("FieldGetType");
+  auto proc = lib.Get<void* (RYN_CALL*)(int32_t, int32_t)>("FieldGetProc");
+  auto isEmpty = lib.Get<int32_t (RYN_CALL*)(RynHandle, int32_t)>("FieldIsEmpty");
+  const int32_t n = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("FieldGetCount")(h);
   for (int32_t i = 0; i < n; ++i) {
     r.names.push_back(TwoCalls([&](char* b, int32_t* len) { return getName(h, i, b, len); }));
     r.types.push_back(getType(h, i));
   }
-  r.count = lib.Get<int32_t (*)(RynHandle)>("DataCount")(h);
+  r.count = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("DataCount")(h);
   auto text = reinterpret_cast<RynGetText>(proc(RYN_SOURCE, 65));
   auto int64 = reinterpret_cast<RynGetInt64>(proc(RYN_SOURCE, 7));
   auto real = reinterpret_cast<RynGetDouble>(proc(RYN_SOURCE, 18));
   auto date = reinterpret_cast<RynGetDateTime>(proc(RYN_SOURCE, 50));
-  auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
-  auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
-  auto problem = lib.Get<int32_t (*)(RynHandle, int32_t, int32_t*)>("EngineGetRecordProblem");
-  lib.Get<void (*)(RynHandle)>("MoveFirst")(h);
+  auto isEof = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("IsEof");
+  auto moveNext = lib.Get<void (RYN_CALL*)(RynHandle)>("MoveNext");
+  auto problem = lib.Get<int32_t (RYN_CALL*)(RynHandle, int32_t, int32_t*)>("EngineGetRecordProblem");
+  lib.Get<void (RYN_CALL*)(RynHandle)>("MoveFirst")(h);
   while (isEof(h) == 0) {
     r.problems.emplace_back();
     int32_t field = -1;
@@ -102,13 +102,13 @@ std::vector<std::vector<std::string>> ReadTexts(const std::string& library, cons
   Messages messages;
   RynHandle h = lib.Open(&messages);
   std::vector<std::vector<std::string>> rows;
-  if (lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str()) == 0) {
-    auto text = reinterpret_cast<RynGetText>(lib.Get<void* (*)(int32_t, int32_t)>("FieldGetProc")(RYN_SOURCE, 65));
-    const int32_t n = lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h);
-    auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
-    auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
+  if (lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str()) == 0) {
+    auto text = reinterpret_cast<RynGetText>(lib.Get<void* (RYN_CALL*)(int32_t, int32_t)>("FieldGetProc")(RYN_SOURCE, 65));
+    const int32_t n = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("FieldGetCount")(h);
+    auto isEof = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("IsEof");
+    auto moveNext = lib.Get<void (RYN_CALL*)(RynHandle)>("MoveNext");
     auto recordTexts = lib.Get<RynEngineGetRecordTextsProc>("EngineGetRecordTexts");
-    for (lib.Get<void (*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
+    for (lib.Get<void (RYN_CALL*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
       std::vector<std::string> row;
       for (int32_t i = 0; i < n; ++i) row.push_back(TwoCalls([&](char* b, int32_t* len) { return text(h, i, b, len); }));
       // The whole record in one call gives the same texts, and so does a window of it

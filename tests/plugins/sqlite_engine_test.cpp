@@ -55,12 +55,12 @@ Texts ReadTexts(const std::string& options) {
   Messages messages;
   RynHandle h = lib.Open(&messages);
   Texts texts;
-  if (lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str()) == 0) {
-    auto text = reinterpret_cast<RynGetText>(lib.Get<void* (*)(int32_t, int32_t)>("FieldGetProc")(RYN_SOURCE, 65));
-    const int32_t n = lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h);
-    auto isEof = lib.Get<int32_t (*)(RynHandle)>("IsEof");
-    auto moveNext = lib.Get<void (*)(RynHandle)>("MoveNext");
-    for (lib.Get<void (*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
+  if (lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str()) == 0) {
+    auto text = reinterpret_cast<RynGetText>(lib.Get<void* (RYN_CALL*)(int32_t, int32_t)>("FieldGetProc")(RYN_SOURCE, 65));
+    const int32_t n = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("FieldGetCount")(h);
+    auto isEof = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("IsEof");
+    auto moveNext = lib.Get<void (RYN_CALL*)(RynHandle)>("MoveNext");
+    for (lib.Get<void (RYN_CALL*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
       texts.emplace_back();
       for (int32_t i = 0; i < n; ++i) {
         int32_t len = 0;
@@ -303,9 +303,9 @@ TEST_F(SqliteEngineTest, AReadingStoppedEarlyStillReportsWhatItFound) {
   ExportedLibrary lib(kLibrary);
   Messages messages;
   RynHandle h = lib.Open(&messages);
-  ASSERT_EQ(lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(h, Options({{"数据库", db_}, {"表", "e"}}).c_str()), 0);
-  lib.Get<void (*)(RynHandle)>("MoveFirst")(h);
-  lib.Get<void (*)(RynHandle)>("MoveNext")(h);
+  ASSERT_EQ(lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(h, Options({{"数据库", db_}, {"表", "e"}}).c_str()), 0);
+  lib.Get<void (RYN_CALL*)(RynHandle)>("MoveFirst")(h);
+  lib.Get<void (RYN_CALL*)(RynHandle)>("MoveNext")(h);
   EXPECT_EQ(messages, Messages{});
   lib.Close(h);
   EXPECT_EQ(messages, (Messages{{18, Gbk("列0“k”有2个值不符合列的类型，按类型读作空值（第一个在第1行：x）")}}));

@@ -5,6 +5,7 @@
 
 #include "common/transcoder.h"
 #include "common/value_text.h"
+#include "platform/error.h"
 
 namespace ryn {
 namespace {
@@ -173,6 +174,86 @@ TEST(ValueTextTest, TranscoderCountsAndMarksReplacements) {
   EXPECT_EQ(out, "???\xBC\xD7");
   EXPECT_EQ(toGbk.Replaced().badInput, 1u);
   EXPECT_EQ(toGbk.Replaced().unmapped, 2u);
+}
+
+// The encodings a user names in a source's options, by their usual names, both ways; the
+// bytes are Python's codecs'. Each system has its own tables (iconv, the Windows code
+// pages): these characters are in both.
+TEST(ValueTextTest, TranscoderKnowsTheEncodingsByTheirNames) {
+  struct Case {
+    const char* name;
+    const char* bytes;
+    const char* utf8;
+    const char* emoji;  // what an emoji becomes in the encoding; null: as the system's table has it
+  } cases[] = {
+      {"GBK", "\xC3\xFB\xB3\xC6\xBC\xD7\x80", "名称甲€", "?"},
+      {"cp936", "\xC3\xFB\xB3\xC6\xBC\xD7", "名称甲", "?"},
+      {"GB18030", "\xB5\xA5\xCE\xBB", "单位", nullptr},  // Wine has no table for its four-byte part
+      {"BIG5", "\xA6\x57\xBA\xD9\xA5\xD2", "名稱甲", "?"},
+      {"latin1", "caf\xE9", "café", "?"},
+      {"ISO-8859-1", "caf\xE9", "café", "?"},
+      {"CP1252", "\x80\x9C", "€œ", "?"},
+      {"utf-8", "\xE7\x94\xB2\xE2\x82\xAC", "甲€", "\xF0\x9F\x98\x80"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(CanTranscode("UTF-8", c.name)) << c.name;
+    std::string out;
+    TTranscoder in("UTF-8", c.name);
+    in.ConvertAll(c.bytes, out);
+    EXPECT_EQ(out, c.utf8) << c.name;
+    EXPECT_EQ(in.Replaced().Total(), 0u) << c.name;
+    TTranscoder back(c.name, "UTF-8");
+    back.ConvertAll(c.utf8, out);
+    EXPECT_EQ(out, c.bytes) << c.name;
+    if (!c.emoji) continue;
+    back.ConvertAll("\xF0\x9F\x98\x80", out);
+    EXPECT_EQ(out, c.emoji) << c.name;
+    EXPECT_EQ(back.Replaced().unmapped, std::string_view(c.emoji) == "?" ? 1u : 0u) << c.name;
+    EXPECT_EQ(back.Replaced().badInput, 0u) << c.name;
+  }
+  EXPECT_FALSE(CanTranscode("UTF-8", "NO-SUCH-ENCODING"));
+  EXPECT_THROW(TTranscoder("UTF-8", "NO-SUCH-ENCODING"), ERynError);
+  // Bytes that are no character of the source, into UTF-8: a bad byte each.
+  TTranscoder big5("UTF-8", "BIG5");
+  std::string out;
+  big5.ConvertAll("\xA5\xD2\xFFx", out);
+  EXPECT_EQ(out, "\xE7\x94\xB2?x");
+  EXPECT_EQ(big5.Replaced().badInput, 1u);
+}
+
+// A file read in chunks: a character cut by a chunk's end (a double-byte character, a
+// UTF-16 unit or surrogate pair) is completed from the next chunk, whatever the cut.
+TEST(ValueTextTest, TranscoderJoinsCharactersOfOtherEncodingsCutBetweenChunks) {
+  const struct {
+    const char* encoding;
+    std::string bytes;
+    std::string utf8;
+  } cases[] = {
+      {"GBK", "a\xBC\xD7\xD2\xD2" "b\xC3\xFB", "a甲乙b名"},
+      {"UTF-16LE", std::string("\x61\x00\x32\x75\x3D\xD8\x00\xDE\x62\x00", 10), "a甲\xF0\x9F\x98\x80" "b"},
+      {"UTF-16BE", std::string("\x00\x61\x75\x32\xD8\x3D\xDE\x00\x00\x62", 10), "a甲\xF0\x9F\x98\x80" "b"},
+  };
+  for (const auto& c : cases) {
+    const std::string_view bytes(c.bytes);
+    for (size_t cut1 = 0; cut1 <= bytes.size(); ++cut1) {
+      for (size_t cut2 = cut1; cut2 <= bytes.size(); ++cut2) {
+        TTranscoder t("UTF-8", c.encoding);
+        std::string out;
+        t.Convert(bytes.substr(0, cut1), out);
+        t.Convert(bytes.substr(cut1, cut2 - cut1), out);
+        t.Convert(bytes.substr(cut2), out);
+        t.Finish(out);
+        ASSERT_EQ(out, c.utf8) << c.encoding << " " << cut1 << " " << cut2;
+        ASSERT_EQ(t.Replaced().Total(), 0u) << c.encoding << " " << cut1 << " " << cut2;
+      }
+    }
+    // The text ends inside a character: one bad character.
+    TTranscoder t("UTF-8", c.encoding);
+    std::string out;
+    t.ConvertAll(bytes.substr(0, bytes.size() - 1), out);
+    EXPECT_EQ(out, c.utf8.substr(0, c.utf8.size() - (c.encoding == std::string("GBK") ? 3 : 1)) + "?") << c.encoding;
+    EXPECT_EQ(t.Replaced().badInput, 1u) << c.encoding;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// An engine library loaded as a host loads it (dlopen), and its exported functions looked
-// up by name. Loading a library the test program already links gives that same library.
+// An engine library loaded as a host loads it (dlopen, LoadLibrary), and its exported
+// functions looked up by name, called with the library's convention (RYN_CALL). Loading a
+// library the test program already links gives that same library.
 #pragma once
 
 #include <cstdint>

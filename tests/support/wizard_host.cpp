@@ -22,8 +22,8 @@ void RYN_CALL LogStatus(intptr_t user, const char* caption, const char* text) {
 
 WizardHost::WizardHost(const std::string& library, int32_t direction) : lib(library) {
   ui::Application::Instance().Dialogs().Reset();
-  EXPECT_EQ(lib.Get<int32_t (*)(int32_t, RynHandle*)>("EngineInit")(direction, &engine), 0);
-  auto setEvent = lib.Get<void (*)(RynHandle, intptr_t, int32_t, void*)>("EngineSetEvent");
+  EXPECT_EQ(lib.Get<int32_t (RYN_CALL*)(int32_t, RynHandle*)>("EngineInit")(direction, &engine), 0);
+  auto setEvent = lib.Get<void (RYN_CALL*)(RynHandle, intptr_t, int32_t, void*)>("EngineSetEvent");
   setEvent(engine, reinterpret_cast<intptr_t>(this), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&LogMessage));
   setEvent(engine, reinterpret_cast<intptr_t>(this), RYN_EVENT_STATUS, reinterpret_cast<void*>(&LogStatus));
   form.SetClientSize(520, 260);
@@ -40,11 +40,11 @@ WizardHost::~WizardHost() {
 }
 
 int32_t WizardHost::SetOptions(const std::string& options) const {
-  return lib.Get<int32_t (*)(RynHandle, const char*)>("EngineSetOptions")(engine, options.c_str());
+  return lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(engine, options.c_str());
 }
 
 std::string WizardHost::OptionsOf(RynHandle h) const {
-  auto get = lib.Get<int32_t (*)(RynHandle, char*, int32_t*)>("EngineGetOptions");
+  auto get = lib.Get<int32_t (RYN_CALL*)(RynHandle, char*, int32_t*)>("EngineGetOptions");
   int32_t len = 0;
   get(h, nullptr, &len);
   std::string s(static_cast<size_t>(len), '\0');
@@ -56,15 +56,15 @@ std::string WizardHost::OptionsOf(RynHandle h) const {
 
 int32_t WizardHost::Open() {
   finished_ = false;
-  return lib.Get<int32_t (*)(RynHandle, intptr_t, int32_t, RynHandle*)>("ConfigInit")(engine, page->Handle(), 1, &config);
+  return lib.Get<int32_t (RYN_CALL*)(RynHandle, intptr_t, int32_t, RynHandle*)>("ConfigInit")(engine, page->Handle(), 1, &config);
 }
 
 void WizardHost::Fina() {
-  if (config && !finished_) lib.Get<void (*)(RynHandle)>("ConfigFina")(config);
+  if (config && !finished_) lib.Get<void (RYN_CALL*)(RynHandle)>("ConfigFina")(config);
   finished_ = true;
 }
 
-int32_t WizardHost::FieldCount(RynHandle h) const { return lib.Get<int32_t (*)(RynHandle)>("FieldGetCount")(h); }
+int32_t WizardHost::FieldCount(RynHandle h) const { return lib.Get<int32_t (RYN_CALL*)(RynHandle)>("FieldGetCount")(h); }
 
 void WizardHost::CloseEngine() {
   lib.Close(engine);

@@ -227,6 +227,7 @@ TEST(TransFrame, AStoppedTransferKeepsNothingUnlessItsOwnerKeepsThePart) {
 // the failure raised to the frame's owner, the destination is closed once, and the file
 // is the previous file as it was: a partial run never looks like a complete one.
 TEST(TransFrame, ATransferEndedByAFailureLeavesAWholeFile) {
+  if (!testing::kHaveChildProcess) GTEST_SKIP() << "each case runs in a forked child under a file size limit";
   const std::string kOld = "A\tB\r\nU\tY\tN\t1\told\tfile\r\n@@";
   struct Case {
     const char* name;

@@ -4,16 +4,13 @@
 #include <cstdio>
 #include <ostream>
 
+#include "console_system.h"
 #include "platform/codepage.h"
 
 namespace ryn::tool {
 namespace {
 
 volatile std::sig_atomic_t gStopRequested = 0;
-
-extern "C" void OnInterrupt(int) { gStopRequested = 1; }
-
-struct sigaction gPrevious {};
 
 // The system's words for the severities; plain messages count as information.
 const char* SeverityWord(int32_t kind) {
@@ -43,14 +40,10 @@ constexpr auto kLineInterval = std::chrono::seconds(1);
 
 TConsoleEvents::InterruptScope::InterruptScope() {
   gStopRequested = 0;
-  struct sigaction sa {};
-  sa.sa_handler = &OnInterrupt;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &sa, &gPrevious);
+  CatchInterrupt(&gStopRequested);
 }
 
-TConsoleEvents::InterruptScope::~InterruptScope() { sigaction(SIGINT, &gPrevious, nullptr); }
+TConsoleEvents::InterruptScope::~InterruptScope() { StopCatchingInterrupt(); }
 
 void TConsoleEvents::ClearBar() {
   if (!barShown_) return;

@@ -2,9 +2,11 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "console_system.h"
 #include "engines_command.h"
 #include "functions_command.h"
 #include "eval_command.h"
@@ -33,8 +35,9 @@ constexpr const char* kUsage =
     "Run \"ryn COMMAND --help\" for the arguments of a command; \"ryn --version\" prints\n"
     "the version and the process code page.\n";
 
-int Run(int argc, char** argv) {
-  std::vector<std::string_view> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& commandLine) {
+  std::vector<std::string_view> args;
+  for (size_t i = 1; i < commandLine.size(); ++i) args.push_back(commandLine[i]);
   if (args.empty()) {
     std::cerr << kUsage;
     return 2;
@@ -71,7 +74,7 @@ int Run(int argc, char** argv) {
 // Whatever a command did not handle is reported, never left to abort the process.
 int main(int argc, char** argv) {
   try {
-    return Run(argc, argv);
+    return Run(ryn::tool::CommandLine(argc, argv));
   } catch (const std::bad_alloc&) {
     std::cerr << "ryn: error: out of memory\n";
   } catch (const ryn::ERynError& e) {

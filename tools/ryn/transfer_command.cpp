@@ -1,10 +1,9 @@
 #include "transfer_command.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "console_events.h"
+#include "console_system.h"
 #include "engine_dir_choice.h"
 #include "engine_open.h"
 #include "expr/named_host.h"
@@ -163,7 +163,8 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
 
 // A UTF-8 file's text in the process code page.
 std::string ReadTextFile(std::string_view path) {
-  std::ifstream in(std::string(path), std::ios::binary);
+  // Named by its UTF-8: on Windows a narrow name would be taken in the ANSI code page.
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
   if (!in) throw Failure{"cannot read " + std::string(path), 1};
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
@@ -274,9 +275,9 @@ std::optional<std::string> PreviewFile(const Settings& s, const OsPath& folder, 
                                        const std::function<bool(int32_t)>& selector) {
   const std::string fileKey = Ansi("文件名") + "=";
   if (toOptions.find(fileKey) == std::string::npos) return std::nullopt;
-  std::string base = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/ryn-preview-XXXXXX");
-  if (!::mkdtemp(base.data())) return std::nullopt;
-  const std::string file = base + "/preview.ryn";
+  const std::optional<std::string> scratch = MakeTempFolder("ryn-preview-");
+  if (!scratch) return std::nullopt;
+  const std::string file = *scratch + "/preview.ryn";
   std::ostringstream ignored;
   auto quiet = MakeIntf<TConsoleEvents>(ignored, ProgressStyle::kNone);
   std::optional<std::string> text;
@@ -309,7 +310,7 @@ std::optional<std::string> PreviewFile(const Settings& s, const OsPath& folder, 
   } catch (const ERynError&) {
   }
   std::remove(file.c_str());
-  ::rmdir(base.c_str());
+  RemoveFolder(*scratch);
   return text;
 }
 
@@ -322,7 +323,7 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
   if (help) return out << kTransferUsage, 0;
 
   const ProgressStyle style = s.quiet ? ProgressStyle::kNone
-                              : ::isatty(STDERR_FILENO) ? ProgressStyle::kBar
+                              : StderrIsTerminal() ? ProgressStyle::kBar
                                                         : ProgressStyle::kLines;
   auto events = MakeIntf<TConsoleEvents>(err, style);
   events->AcceptLossyValues(s.lossy);
