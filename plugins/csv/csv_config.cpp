@@ -37,7 +37,7 @@ void TCsvConfig::Build() {
   ui::Page& file = NewPage("tsFile");
   ui::Label& label1 = AddLabel(file, "Label1", "CSV文件:", 16, 20);
   fileEdit_ = &file.Create<ui::ButtonEdit>("edtFile");
-  label1.LabelFor(*fileEdit_, 'F');
+  label1.LabelFor(*fileEdit_, 'C');
   fileEdit_->SetBounds(110, 16, 370, 21);
   fileEdit_->OnButtonClick = [this] { ChooseFile(*fileEdit_, openDialog_); };
   ui::Label& label2 = AddLabel(file, "Label2", "分隔符:", 16, 50);

@@ -21,7 +21,7 @@ void TSqliteConfig::Build() {
   ui::Page& database = NewPage("tsDatabase");
   ui::Label& label1 = AddLabel(database, "Label1", "SQLite数据库:", 16, 20);
   databaseEdit_ = &database.Create<ui::ButtonEdit>("edtDatabase");
-  label1.LabelFor(*databaseEdit_, 'D');
+  label1.LabelFor(*databaseEdit_, 'S');
   databaseEdit_->SetBounds(110, 16, 370, 21);
   databaseEdit_->OnButtonClick = [this] { ChooseFile(*databaseEdit_, openDialog_); };
   AddLabel(database, "Label2", "请指定要导入的SQLite数据库文件", 110, 46);

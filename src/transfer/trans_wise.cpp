@@ -122,9 +122,10 @@ void TTransFrom::BuildSelectPage(Side& side, ui::Page& page, const char* listNam
 void TTransFrom::BuildRelationPage(ui::Page& page) {
   auto& label1 = page.Create<ui::Label>("Label1");
   label1.SetCaption(Ansi("过滤条件:"));
-  label1.SetBounds(5, 10, 60, 12);
+  // Room for the mnemonic the toolkit shows after the caption, "过滤条件(F):".
+  label1.SetBounds(5, 10, 80, 12);
   edtFilter = &page.Create<ui::Edit>("edtFilter");
-  edtFilter->SetBounds(67, 6, 371, 20);
+  edtFilter->SetBounds(87, 6, 351, 20);
   label1.LabelFor(*edtFilter, 'F');
   auto& speed = page.Create<ui::Button>("SpeedButton1");
   speed.SetAccessibleName(Ansi("编辑过滤条件公式"));

@@ -140,18 +140,16 @@ int Scaled(int pixels) { return static_cast<int>(pixels * TextScale() + 0.5); }
 
 std::string MnemonicText(const std::string& utf8, char key) {
   std::string text;
-  bool latin = true;
   for (char c : utf8) {
     if (c == '_') text += '_';
     text += c;
-    latin = latin && static_cast<unsigned char>(c) < 0x80;
   }
   if (!key) return text;
   const char upper = g_ascii_toupper(key);
-  if (latin) {
-    for (size_t i = 0; i < text.size(); ++i)
-      if (g_ascii_toupper(text[i]) == upper) return text.insert(i, 1, '_');
-  }
+  // A caption with the letter in a Latin word has it underlined there ("SQLite数据库:" with
+  // S), and keeps its width: the forms leave no more room beside their labels.
+  for (size_t i = 0; i < text.size(); ++i)
+    if (g_ascii_isalpha(text[i]) && g_ascii_toupper(text[i]) == upper) return text.insert(i, 1, '_');
   // The letter goes before what trails the words: a colon (ASCII or full-width), an arrow,
   // an ellipsis, blanks.
   size_t end = text.size();

@@ -27,8 +27,8 @@ double TextScale();
 int Scaled(int pixels);
 
 // A caption (UTF-8) as GTK's mnemonic text: its underscores kept literal, and the key, when
-// there is one, underlined where it stands in a Latin caption, or added in parentheses to
-// any other, before the trailing colon or arrow ("文件名:" with F gives "文件名(_F):").
+// there is one, underlined where the caption has that letter, or else added in parentheses
+// before the trailing colon or arrow ("文件名:" with F gives "文件名(_F):").
 std::string MnemonicText(const std::string& utf8, char key);
 
 class GtkPeer : public ControlPeer {

@@ -133,7 +133,15 @@ std::vector<std::string> Overlaps(ui::Form& form) {
       gtk_widget_translate_coordinates(widget, top, 0, 0, &x, &y);
       Placed placed{G_OBJECT_TYPE_NAME(widget), {x, y, a.width, a.height}};
       if (GTK_IS_LABEL(widget)) {
-        placed.what += std::string(" \"") + gtk_label_get_text(GTK_LABEL(widget)) + "\"";
+        // What the user sees of a label is its ink: the box of a CJK font's line has room
+        // below the glyphs that may reach into the field under it unseen.
+        GtkLabel* label = GTK_LABEL(widget);
+        PangoRectangle ink;
+        pango_layout_get_pixel_extents(gtk_label_get_layout(label), &ink, nullptr);
+        int lx = 0, ly = 0;
+        gtk_label_get_layout_offsets(label, &lx, &ly);
+        placed.box = {x + lx - a.x + ink.x, y + ly - a.y + ink.y, ink.width, ink.height};
+        placed.what += std::string(" \"") + gtk_label_get_text(label) + "\"";
         labels.push_back(placed);
       } else {
         controls.push_back(placed);

@@ -115,7 +115,7 @@ PY
 out="$work/files/wizard.ryn"
 open_wizard --from CSV文件 --from-options "${csv_options}$work/files/in.csv;编码=UTF-8" --to Ryn文件 --to-options "$(ryn_options "$out")"
 to_the_mapping_page
-# The filter field: left 67, top 62, 371 by 20.
+# The filter field: left 87, top 62, 351 by 20.
 xdotool mousemove --window "$wizard" 250 72 click 1
 sleep 0.2
 xdotool type --delay 20 'VAL(Import(2))>0'
