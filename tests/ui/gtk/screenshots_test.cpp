@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -110,7 +111,8 @@ void Settle() {
   }
 }
 
-// Every label that covers a control on the form's window as it shows now.
+// Every label that covers a control on the form's window as it shows now, and every Alt
+// letter that two labels or buttons on screen claim (the second would never be reached).
 std::vector<std::string> Overlaps(ui::Form& form) {
   std::vector<std::string> found;
   // The form's handle is its X window; the toolkit in this process knows the widget.
@@ -120,11 +122,18 @@ std::vector<std::string> Overlaps(ui::Form& form) {
   if (!user) return {"the form has no window of the toolkit"};
   GtkWidget* top = GTK_WIDGET(user);
   std::vector<Placed> labels, controls;
+  std::map<guint, std::string> mnemonics;
   std::vector<GtkWidget*> stack{top};
   while (!stack.empty()) {
     GtkWidget* widget = stack.back();
     stack.pop_back();
     if (!gtk_widget_get_mapped(widget)) continue;
+    if (GTK_IS_LABEL(widget) && gtk_widget_is_sensitive(widget)) {
+      const guint key = gdk_keyval_to_lower(gtk_label_get_mnemonic_keyval(GTK_LABEL(widget)));
+      const std::string text = gtk_label_get_text(GTK_LABEL(widget));
+      if (key != GDK_KEY_VoidSymbol && !mnemonics.emplace(key, text).second)
+        found.push_back("Alt+" + std::string(gdk_keyval_name(key)) + " is both \"" + mnemonics[key] + "\" and \"" + text + "\"");
+    }
     GtkWidget* parent = gtk_widget_get_parent(widget);
     if (parent && GTK_IS_FIXED(parent) && !GTK_IS_EVENT_BOX(widget)) {
       GtkAllocation a;
