@@ -2,7 +2,8 @@
 // into <build>/screenshots/NAME.png from inside its modal driver, and checked against the
 // X server's idea of the window (its title and client size are the form's) and the image
 // (the window's size, and not a blank area of one colour). On every page of every form no
-// label may cover a control: the allocations on screen are compared pairwise.
+// label may cover a control (what is on screen, compared pairwise), no Alt letter may be
+// claimed twice, and every control Tab reaches has an accessible name.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -111,8 +112,9 @@ void Settle() {
   }
 }
 
-// Every label that covers a control on the form's window as it shows now, and every Alt
-// letter that two labels or buttons on screen claim (the second would never be reached).
+// Every label that covers a control on the form's window as it shows now, every Alt letter
+// that two labels or buttons on screen claim (the second would never be reached), and
+// every control Tab reaches that a screen reader could not name.
 std::vector<std::string> Overlaps(ui::Form& form) {
   std::vector<std::string> found;
   // The form's handle is its X window; the toolkit in this process knows the widget.
@@ -128,6 +130,11 @@ std::vector<std::string> Overlaps(ui::Form& form) {
     GtkWidget* widget = stack.back();
     stack.pop_back();
     if (!gtk_widget_get_mapped(widget)) continue;
+    // A screen reader names whatever Tab can reach.
+    if (gtk_widget_get_can_focus(widget) && gtk_widget_is_sensitive(widget) && !GTK_IS_WINDOW(widget)) {
+      const char* spoken = atk_object_get_name(gtk_widget_get_accessible(widget));
+      if (!spoken || !*spoken) found.push_back(std::string("a ") + G_OBJECT_TYPE_NAME(widget) + " has no accessible name");
+    }
     if (GTK_IS_LABEL(widget) && gtk_widget_is_sensitive(widget)) {
       const guint key = gdk_keyval_to_lower(gtk_label_get_mnemonic_keyval(GTK_LABEL(widget)));
       const std::string text = gtk_label_get_text(GTK_LABEL(widget));
