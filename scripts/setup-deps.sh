@@ -15,9 +15,11 @@ set -euo pipefail
 # Windows: libgtk-3-dev (the GTK backend of the windowing adapter), xvfb, xauth and x11-utils
 # (its tests run on a virtual X display), xdotool, openbox and x11-apps (the tests that type
 # and click as a person does, under a window manager, with a screen dump when one fails).
+# The accessibility journeys: python3-pyatspi, libatk-adaptor and at-spi2-core (the bus a
+# screen reader listens on), and fonts-noto-cjk, so that labels are measured in real glyphs.
 packages=(cmake ninja-build g++ libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev pkg-config
           clang libclang-rt-14-dev dpkg-dev debhelper fakeroot lintian file libgtk-3-dev xvfb xauth x11-utils
-          xdotool openbox x11-apps unixodbc-dev odbc-postgresql libsqliteodbc postgresql-15 libzip-dev libexpat1-dev python3-openpyxl libxlsxwriter-dev)
+          xdotool openbox x11-apps unixodbc-dev odbc-postgresql libsqliteodbc postgresql-15 libzip-dev libexpat1-dev python3-openpyxl libxlsxwriter-dev python3-pyatspi libatk-adaptor at-spi2-core fonts-noto-cjk)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

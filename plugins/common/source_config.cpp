@@ -50,8 +50,9 @@ ui::Page& TSourceConfig::NewPage(std::string name) {
 
 ui::ListView& TSourceConfig::NewPreviewPage(const char* labelName) {
   ui::Page& page = NewPage("tsPreview");
-  AddLabel(page, labelName, "数据预览:", 16, 8);
+  ui::Label& label = AddLabel(page, labelName, "数据预览:", 16, 8);
   ui::ListView& list = page.Create<ui::ListView>("lvPreview");
+  label.LabelFor(list, 'P');
   list.SetBounds(16, 28, 468, 172);
   list.SetViewStyle(ui::ListViewStyle::kReport);
   list.SetReadOnly(true);
@@ -114,9 +115,13 @@ void TSourceConfig::ChooseFile(ui::ButtonEdit& edit, ui::OpenDialog& dialog) {
   if (dialog.Execute()) edit.SetText(dialog.fileName);
 }
 
-bool TSourceConfig::Complain(std::string_view text, uint32_t icon, ui::Edit* edit) {
+bool TSourceConfig::Complain(std::string_view text, uint32_t icon, ui::Control* field) {
   ui::ShowMessageBox(text, Ansi("提示"), ui::kMbOk | icon);
-  if (edit) edit->SelectAll();
+  if (!field) return false;
+  // The user mends the field next: the focus goes there, not back to the button pressed.
+  field->SetFocus();
+  if (field->Kind() == ui::ControlKind::kEdit || field->Kind() == ui::ControlKind::kButtonEdit)
+    static_cast<ui::Edit*>(field)->SelectAll();
   return false;
 }
 

@@ -56,9 +56,9 @@ class TSourceConfig : public TCustomConfig {
   bool TakeExistingFile(ui::Edit& edit, const std::string& emptyText, std::string& path);
   // Runs the dialog from the edit's name; the chosen file goes into the edit.
   static void ChooseFile(ui::ButtonEdit& edit, ui::OpenDialog& dialog);
-  // Tells the user what is wrong with the page (caption "提示"); the edit, if given, has
-  // its text selected for retyping. Always false.
-  static bool Complain(std::string_view text, uint32_t icon, ui::Edit* edit = nullptr);
+  // Tells the user what is wrong with the page (caption "提示"); the field at fault, if
+  // given, takes the focus, an edit with its text selected for retyping. Always false.
+  static bool Complain(std::string_view text, uint32_t icon, ui::Control* field = nullptr);
 
   ITransEngine* Target() const { return targetEngine_.get(); }
   ui::PageControl* pageControl_ = nullptr;

@@ -35,21 +35,26 @@ IntfPtr<IEngineConfig> TCsvSource::GetConfig() { return MakeConfig<TCsvConfig>(t
 void TCsvConfig::Build() {
   SetName("CsvConfig");
   ui::Page& file = NewPage("tsFile");
-  AddLabel(file, "Label1", "CSV文件:", 16, 20);
+  ui::Label& label1 = AddLabel(file, "Label1", "CSV文件:", 16, 20);
   fileEdit_ = &file.Create<ui::ButtonEdit>("edtFile");
+  label1.LabelFor(*fileEdit_, 'C');
   fileEdit_->SetBounds(110, 16, 370, 21);
   fileEdit_->OnButtonClick = [this] { ChooseFile(*fileEdit_, openDialog_); };
-  AddLabel(file, "Label2", "分隔符:", 16, 50);
+  ui::Label& label2 = AddLabel(file, "Label2", "分隔符:", 16, 50);
   delimiterEdit_ = &file.Create<ui::Edit>("edtDelimiter");
+  label2.LabelFor(*delimiterEdit_, 'D');
   delimiterEdit_->SetBounds(110, 46, 60, 21);
   AddLabel(file, "Label3", "（一个字符；制表符写作TAB）", 180, 50);
-  AddLabel(file, "Label4", "首行为列名:", 16, 80);
+  ui::Label& label4 = AddLabel(file, "Label4", "首行为列名:", 16, 80);
   headerRowBox_ = &AddCombo(file, "cbHeaderRow", 76, 120, {"是", "否"});
-  AddLabel(file, "Label5", "文件编码:", 16, 110);
+  label4.LabelFor(*headerRowBox_, 'H');
+  ui::Label& label5 = AddLabel(file, "Label5", "文件编码:", 16, 110);
   encodingBox_ = &AddCombo(file, "cbEncoding", 106, 120, {"自动"});
+  label5.LabelFor(*encodingBox_, 'E');
   for (const char* e : kEncodings) encodingBox_->AddItem(e);
-  AddLabel(file, "Label6", "列的类型:", 16, 140);
+  ui::Label& label6 = AddLabel(file, "Label6", "列的类型:", 16, 140);
   inferTypesBox_ = &AddCombo(file, "cbInferTypes", 136, 200, {"全部作为文本", "按前1000条记录的内容推断"});
+  label6.LabelFor(*inferTypesBox_, 'T');
 
   preview_ = &NewPreviewPage("Label7");
 

@@ -19,18 +19,21 @@ TSqliteConfig::TSqliteConfig(TSqliteSource* target) : TSourceConfig(target, Make
 void TSqliteConfig::Build() {
   SetName("SqliteConfig");
   ui::Page& database = NewPage("tsDatabase");
-  AddLabel(database, "Label1", "SQLite数据库:", 16, 20);
+  ui::Label& label1 = AddLabel(database, "Label1", "SQLite数据库:", 16, 20);
   databaseEdit_ = &database.Create<ui::ButtonEdit>("edtDatabase");
+  label1.LabelFor(*databaseEdit_, 'S');
   databaseEdit_->SetBounds(110, 16, 370, 21);
   databaseEdit_->OnButtonClick = [this] { ChooseFile(*databaseEdit_, openDialog_); };
   AddLabel(database, "Label2", "请指定要导入的SQLite数据库文件", 110, 46);
 
   ui::Page& source = NewPage("tsSource");
-  AddLabel(source, "Label3", "表和视图:", 16, 8);
+  ui::Label& label3 = AddLabel(source, "Label3", "表和视图:", 16, 8);
   tableList_ = &source.Create<ui::ListBox>("lbTables");
+  label3.LabelFor(*tableList_, 'T');
   tableList_->SetBounds(16, 28, 220, 172);
-  AddLabel(source, "Label4", "SQL查询:", 250, 8);
+  ui::Label& label4 = AddLabel(source, "Label4", "SQL查询:", 250, 8);
   sqlEdit_ = &source.Create<ui::Edit>("edtSql");
+  label4.LabelFor(*sqlEdit_, 'Q');
   sqlEdit_->SetBounds(250, 28, 234, 21);
   ui::Label& hint = AddLabel(source, "Label5", "输入了SQL查询时按查询导入，否则导入所选的表", 250, 60);
   hint.SetBounds(250, 60, 234, 40);
@@ -109,13 +112,13 @@ bool TSqliteConfig::CheckSource() {
   const std::string sql(TrimBlanks(sqlEdit_->Text()));
   const int chosen = tableList_->ItemIndex();
   if (sql.empty() && chosen < 0)
-    return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation);
+    return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation, tableList_);
   // Both keys, the unused one empty: the copy keeps what a text leaves out, and a query
   // applied before would go on winning over the table.
   const std::string options = CompleteOptions(database_, sql, sql.empty() ? tableList_->ItemText(chosen) : std::string());
   std::string problem;
   if (!ApplyToWork(options, problem))
-    return Complain(problem, ui::kMbIconWarning, sql.empty() ? nullptr : sqlEdit_);
+    return Complain(problem, ui::kMbIconWarning, sql.empty() ? static_cast<ui::Control*>(tableList_) : sqlEdit_);
   return true;
 }
 

@@ -43,10 +43,12 @@ void TExprEdit::Build() {
   form.SetPosition(ui::FormPosition::kScreenCenter);
   form.SetFont(ui::FontInfo{Ansi("宋体"), 9, false, ui::kCharsetDefault});
 
-  form.Create<ui::Label>("lbField").SetCaption(Ansi("字段取值公式"));
-  form.FindChild("lbField")->SetBounds(8, 8, 72, 12);
+  auto& lbField = form.Create<ui::Label>("lbField");
+  lbField.SetCaption(Ansi("字段取值公式"));
+  lbField.SetBounds(8, 8, 72, 12);
   edtExpr = &form.Create<ui::Edit>("edtExpr");
   edtExpr->SetBounds(8, 24, form.ClientWidth() - 16, 20);
+  lbField.LabelFor(*edtExpr, 'E');
 
   auto& label2 = form.Create<ui::Label>("Label2");
   label2.SetCaption(Ansi("导入字段"));
@@ -54,6 +56,7 @@ void TExprEdit::Build() {
   edtImport = &form.Create<ui::ValueListEditor>("edtImport");
   edtImport->SetBounds(8, 70, 180, 286);
   edtImport->SetTitles(Ansi("字段名称"), Ansi("取值函数"));
+  label2.LabelFor(*edtImport, 'I');
   edtImport->SetColumnWidths(86, 88);
   edtImport->SetReadOnly(true);
   edtImport->OnDblClick = [this] { InsertField(); };
@@ -63,6 +66,7 @@ void TExprEdit::Build() {
   label3.SetBounds(196, 54, 24, 12);
   LsFunc = &form.Create<ui::ListBox>("LsFunc");
   LsFunc->SetBounds(196, 70, 180, 286);
+  label3.LabelFor(*LsFunc, 'U');
   LsFunc->OnClick = [this] { ShowSignature(); };
   LsFunc->OnDblClick = [this] { InsertFunction(); };
 
@@ -71,6 +75,7 @@ void TExprEdit::Build() {
   label1.SetBounds(384, 54, 48, 12);
   MoFunc = &form.Create<ui::RichText>("MoFunc");
   MoFunc->SetBounds(384, 70, 191, 120);
+  label1.SetFocusControl(MoFunc);  // read only: named, but no key takes the focus there
   MoFunc->SetReadOnly(true);
   MoFunc->SetColor(ui::kColorInfo);
   MoFunc->SetScrollBars(ui::ScrollBars::kBoth);
@@ -81,6 +86,7 @@ void TExprEdit::Build() {
   label4.SetBounds(384, 198, 36, 12);
   lvOperater = &form.Create<ui::ListView>("lvOperater");
   lvOperater->SetBounds(384, 214, 191, 142);
+  label4.LabelFor(*lvOperater, 'O');
   lvOperater->SetViewStyle(ui::ListViewStyle::kReport);
   lvOperater->SetRowSelect(true);
   lvOperater->SetReadOnly(true);

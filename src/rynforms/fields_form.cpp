@@ -69,6 +69,7 @@ void TFormFileds::Build() {
   for (int dataType = 0; dataType < kDataTypeCount; ++dataType) WZTabControl1->AddTab(DataTypeCaption(dataType));
   WZTabControl1->OnChanging = [this] { return WZTabControl1Changing(); };
   WZTabControl1->OnChange = [this] { WZTabControl1Change(); };
+  WZTabControl1->SetAccessibleName(Ansi("报表数据类型"));
 
   WZPanel1 = &form.Create<ui::Panel>("WZPanel1");
   WZPanel1->SetHeight(41);
@@ -100,6 +101,7 @@ void TFormFileds::Build() {
   SizeWithHeadings(*FGrid, kInitialRows);
   FGrid->SetOptions(FGrid->Options() | ui::gaoDataEdit | ui::gaoColReSize | ui::gaoRowInsDel);
   FGrid->SetContextMenu(&PopupMenu1);
+  FGrid->SetAccessibleName(Ansi("字段目录"));
 }
 
 void TFormFileds::LoadFrom(TRynExport* Engine) {

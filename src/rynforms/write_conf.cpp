@@ -95,50 +95,61 @@ void TWriteConfigWise::Build() {
 }
 
 void TWriteConfigWise::BuildFilePage(ui::Page& page) {
-  AddLabel(page, "Label1", "导出文件:", 24, 40);
+  ui::Label& label1 = AddLabel(page, "Label1", "导出文件:", 24, 40);
   edtpath = &page.Create<ui::ButtonEdit>("edtpath");
+  label1.LabelFor(*edtpath, 'F');
   edtpath->SetBounds(24, 60, 450, 21);
   edtpath->OnButtonClick = [this] { edtpathButtonClick(); };
   AddLabel(page, "Label2", "请指定导出文件的路径及文件名", 24, 92);
 }
 
 void TWriteConfigWise::BuildIdentityPage(ui::Page& page) {
-  AddLabel(page, "Label3", "单位代码:", 40, 30);
+  ui::Label& label3 = AddLabel(page, "Label3", "单位代码:", 40, 30);
   edtCode = &page.Create<ui::Edit>("edtCode");
   edtCode->SetBounds(120, 26, 200, 21);
-  AddLabel(page, "Label4", "年度:", 40, 66);
+  label3.LabelFor(*edtCode, 'U');
+  ui::Label& label4 = AddLabel(page, "Label4", "年度:", 40, 66);
   edtyear = &page.Create<ui::Edit>("edtyear");
+  label4.LabelFor(*edtyear, 'Y');
   edtyear->SetBounds(120, 62, 200, 21);
   edtyear->SetNumberMode(true);
-  AddLabel(page, "Label5", "报表类型:", 40, 102);
+  ui::Label& label5 = AddLabel(page, "Label5", "报表类型:", 40, 102);
   cbRepType = &page.Create<ui::ComboBox>("cbRepType");
+  label5.LabelFor(*cbRepType, 'T');
   cbRepType->SetBounds(120, 98, 200, 20);
-  AddLabel(page, "Label6", "时期:", 40, 138);
+  ui::Label& label6 = AddLabel(page, "Label6", "时期:", 40, 138);
   edtPeriod = &page.Create<ui::Edit>("edtPeriod");
+  label6.LabelFor(*edtPeriod, 'P');
   edtPeriod->SetBounds(120, 134, 200, 21);
   edtPeriod->SetNumberMode(true);
 }
 
 void TWriteConfigWise::BuildFieldsPage(ui::Page& page) {
-  AddLabel(page, "Label7", "报表数据类型及字段:", 8, 8);
+  ui::Label& label7 = AddLabel(page, "Label7", "报表数据类型及字段:", 8, 8);
   cbPartType = &page.Create<ui::ComboBox>("cbPartType");
+  label7.LabelFor(*cbPartType, 'D');
   cbPartType->SetBounds(8, 24, 150, 20);
   for (int dataType = 0; dataType < kDataTypeCount; ++dataType) cbPartType->AddItem(DataTypeCaption(dataType));
   cbPartType->SetItemIndex(1);
   cbPartType->OnChange = [this] { FillFieldLists(); };
-  AddButton(page, "WZButton5", "维护", 164, 23, [this] { WZButton5Click(); }).SetWidth(60);
+  ui::Button& maintain = AddButton(page, "WZButton5", "维护", 164, 23, [this] { WZButton5Click(); });
+  maintain.SetWidth(60);
+  maintain.SetMnemonic('M');
   lvList = &page.Create<ui::ListView>("lvList");
+  lvList->SetAccessibleName(Ansi("可选字段"));
   lvList->SetBounds(8, 48, 210, 154);
   SetUpFieldList(*lvList, true, true);
   lvList->OnDblClick = [this] { lvListDblClick(); };
 
-  AddButton(page, "WZButton3", ">|", 230, 60, [this] { WZButton3Click(); });
-  AddButton(page, "WZButton4", "|<", 230, 95, [this] { WZButton4Click(); });
-  AddButton(page, "WZButton1", ">>", 230, 130, [this] { WZButton1Click(); });
-  AddButton(page, "WZButton2", "<<", 230, 165, [this] { WZButton2Click(); });
+  // The arrows say nothing to a screen reader: their names say what they move.
+  AddButton(page, "WZButton3", ">|", 230, 60, [this] { WZButton3Click(); }).SetAccessibleName(Ansi("导出所选字段"));
+  AddButton(page, "WZButton4", "|<", 230, 95, [this] { WZButton4Click(); }).SetAccessibleName(Ansi("取消所选字段"));
+  AddButton(page, "WZButton1", ">>", 230, 130, [this] { WZButton1Click(); }).SetAccessibleName(Ansi("导出全部字段"));
+  AddButton(page, "WZButton2", "<<", 230, 165, [this] { WZButton2Click(); }).SetAccessibleName(Ansi("取消全部字段"));
 
-  AddLabel(page, "Label8", "导出字段:", 272, 30);
+  ui::Label& label8 = AddLabel(page, "Label8", "导出字段:", 272, 30);
   lvSel = &page.Create<ui::ListView>("lvSel");
+  label8.LabelFor(*lvSel, 'S');
   lvSel->SetBounds(272, 48, 220, 154);
   SetUpFieldList(*lvSel, false, false);
   lvSel->OnDblClick = [this] { lvSelDblClick(); };
@@ -208,6 +219,7 @@ bool TWriteConfigWise::CheckFile() {
     return true;
   }
   ui::ShowMessageBox(Ansi("无效的文件名!"), Ansi("提示"), ui::kMbOk | ui::kMbIconWarning);
+  edtpath->SetFocus();
   edtpath->SelectAll();
   return false;
 }
@@ -218,13 +230,16 @@ bool TWriteConfigWise::CheckIdentity() {
   const struct {
     const char* name;  // UTF-8, as the page's label says
     std::string text;
-  } fields[] = {{"单位代码", edtCode->Text()},
-                {"年度", edtyear->Text()},
-                {"报表类型", cbRepType->Text()},
-                {"时期", edtPeriod->Text()}};
+    ui::Control* control;
+  } fields[] = {{"单位代码", edtCode->Text(), edtCode},
+                {"年度", edtyear->Text(), edtyear},
+                {"报表类型", cbRepType->Text(), cbRepType},
+                {"时期", edtPeriod->Text(), edtPeriod}};
   for (const auto& field : fields) {
     if (!TrimBlanks(field.text).empty()) continue;
     ui::ShowMessageBox(Ansi("请填写") + Ansi(field.name) + Ansi("！"), Ansi("提示"), ui::kMbOk | ui::kMbIconWarning);
+    // The user mends it next: the focus goes there, not back to the button pressed.
+    field.control->SetFocus();
     return false;
   }
   FWorkEngine->SetUnitCode(edtCode->Text());

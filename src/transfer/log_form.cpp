@@ -69,6 +69,7 @@ void TLogForm::Build() {
   btnList->SetBounds(195, 62, 75, 23);
   btnList->SetCaption(ShowLogCaption());
   btnList->OnClick = [this] { ToggleLog(); };
+  btnList->SetMnemonic('L');
   btnClose = &panel3.Create<ui::Button>("btnClose");
   btnClose->SetBounds(288, 62, 75, 23);
   btnClose->SetCaption(Ansi("取消"));

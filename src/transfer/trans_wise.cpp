@@ -79,11 +79,13 @@ void TTransFrom::Build() {
   btnPre->SetCaption(Ansi("上一步"));
   btnPre->SetBounds(234, 16, 75, 25);
   btnPre->SetEnabled(false);
+  btnPre->SetMnemonic('B');
   btnPre->OnClick = [this] { Previous(); };
   btnNxt = &panel3.Create<ui::Button>("btnNxt");
   btnNxt->SetCaption(Ansi("下一步"));
   btnNxt->SetBounds(320, 16, 75, 25);
   btnNxt->SetDefault(true);
+  btnNxt->SetMnemonic('N');
   btnNxt->OnClick = [this] { Next(); };
   auto& close = panel3.Create<ui::Button>("Button2");
   close.SetCaption(Ansi("关闭"));
@@ -107,6 +109,8 @@ void TTransFrom::BuildSelectPage(Side& side, ui::Page& page, const char* listNam
   side.list = &page.Create<ui::ComboBox>(listName);
   side.list->SetBounds(source ? 25 : 24, top, 328, 20);
   side.list->OnChange = [this, &side] { ChoiceChanged(side); };
+  // The page's header says what the list is for; no label stands beside it.
+  side.list->SetAccessibleName(Ansi(source ? "数据源" : "存储目标"));
   side.description = &page.Create<ui::RichText>(boxName);
   side.description->SetBounds(source ? 43 : 29, source ? 72 : 65, 432, 123);
   side.description->SetReadOnly(true);
@@ -118,10 +122,13 @@ void TTransFrom::BuildSelectPage(Side& side, ui::Page& page, const char* listNam
 void TTransFrom::BuildRelationPage(ui::Page& page) {
   auto& label1 = page.Create<ui::Label>("Label1");
   label1.SetCaption(Ansi("过滤条件:"));
-  label1.SetBounds(5, 10, 60, 12);
+  // Room for the mnemonic the toolkit shows after the caption, "过滤条件(F):".
+  label1.SetBounds(5, 10, 80, 12);
   edtFilter = &page.Create<ui::Edit>("edtFilter");
-  edtFilter->SetBounds(67, 6, 371, 20);
+  edtFilter->SetBounds(87, 6, 351, 20);
+  label1.LabelFor(*edtFilter, 'F');
   auto& speed = page.Create<ui::Button>("SpeedButton1");
+  speed.SetAccessibleName(Ansi("编辑过滤条件公式"));
   speed.SetCaption("...");
   speed.SetBounds(446, 6, 23, 22);
   speed.OnClick = [this] {
@@ -131,6 +138,7 @@ void TTransFrom::BuildRelationPage(ui::Page& page) {
   edtRelations->SetBounds(0, 0, 500, 174);
   edtRelations->SetAlign(ui::AlignMode::kBottom);
   edtRelations->SetTitles(Ansi("列名"), Ansi("表达式"));
+  edtRelations->SetAccessibleName(Ansi("列的取值表达式"));
   edtRelations->SetColumnWidths(83, 411);
   edtRelations->OnEditButtonClick = [this] {
     const int row = edtRelations->CurrentRow();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/application.h"
+#include "ui/controls.h"
 #include "ui/form.h"
 
 namespace ryn::ui {
@@ -130,6 +131,48 @@ void Control::SetColor(ColorRef color) {
   if (color == color_) return;
   color_ = color;
   Changed(Change::kColor);
+}
+
+namespace {
+
+// A label says "单位代码:"; the field it names is "单位代码". The full-width colon is matched
+// in both code pages a caption may be in (GBK A3BA, UTF-8 EFBC9A).
+std::string WithoutColon(std::string text) {
+  for (;;) {
+    if (!text.empty() && (text.back() == ':' || text.back() == ' ')) text.pop_back();
+    else if (text.ends_with("\xA3\xBA")) text.resize(text.size() - 2);
+    else if (text.ends_with("\xEF\xBC\x9A")) text.resize(text.size() - 3);
+    else return text;
+  }
+}
+
+}  // namespace
+
+std::string Control::AccessibleName() const {
+  if (!accessibleName_.empty()) return accessibleName_;
+  if (const Label* label = LabelledBy()) return WithoutColon(label->Caption());
+  if (kind_ == ControlKind::kButton) return static_cast<const Button*>(this)->Caption();
+  return {};
+}
+
+void Control::SetAccessibleName(std::string name) {
+  accessibleName_ = std::move(name);
+  Changed(Change::kAccessible);
+}
+
+void Control::SetMnemonic(char key) {
+  mnemonic_ = key;
+  Changed(Change::kAccessible);
+}
+
+Label* Control::LabelledBy() const {
+  Control* label = labelledBy_ ? Application::Instance().FindWindow(labelledBy_) : nullptr;
+  return label && label->kind_ == ControlKind::kLabel ? static_cast<Label*>(label) : nullptr;
+}
+
+void Control::SetFocus() {
+  if (Form* form = ParentForm()) form->activeControl_ = tableHandle_;
+  Changed(Change::kFocus);
 }
 
 void Control::Changed(Change what) {

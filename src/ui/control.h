@@ -17,6 +17,7 @@
 namespace ryn::ui {
 
 class Form;
+class Label;
 class PopupMenu;
 
 class RYN_UI_API Control {
@@ -85,6 +86,20 @@ class RYN_UI_API Control {
   PopupMenu* ContextMenu() const { return contextMenu_; }
   void SetContextMenu(PopupMenu* menu) { contextMenu_ = menu; }
 
+  // What a screen reader calls the control: the name set for it, else the caption of the
+  // label that names it (without its colon), else a button's caption.
+  std::string AccessibleName() const;
+  void SetAccessibleName(std::string name);
+  // The Latin letter that with Alt clicks a button or moves the focus to a label's control;
+  // 0 for none. Captions stay as they are: a backend shows the letter in its own way.
+  char Mnemonic() const { return mnemonic_; }
+  void SetMnemonic(char key);
+  // The label whose focus control this is; null when none names it.
+  Label* LabelledBy() const;
+  // Gives the control the keyboard focus of its window: the form records it (all there is
+  // headless) and a backend moves the focus there.
+  void SetFocus();
+
   // Asks the backend to paint the control now (nothing headless).
   void Repaint() { Changed(Change::kRepaint); }
   ControlPeer* Peer() const { return peer_.get(); }
@@ -101,6 +116,7 @@ class RYN_UI_API Control {
 
  private:
   friend class Application;
+  friend class Label;
   void Adopt(std::unique_ptr<Control> child);
   void RemoveChild(Control* child);
   void ChildChanged();
@@ -121,6 +137,9 @@ class RYN_UI_API Control {
   FontInfo font_;
   ColorRef color_ = kColorDefault;
   PopupMenu* contextMenu_ = nullptr;
+  std::string accessibleName_;
+  char mnemonic_ = 0;
+  WindowHandle labelledBy_ = 0;  // table handles: either side may go first
   std::unique_ptr<ControlPeer> peer_;
 };
 

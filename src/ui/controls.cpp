@@ -40,6 +40,7 @@ void Label::SetCaption(std::string caption) {
   if (caption == caption_) return;
   caption_ = std::move(caption);
   Changed(Change::kCaption);
+  if (Control* named = FocusControl()) named->Changed(Change::kAccessible);
 }
 
 void Label::SetWordWrap(bool wrap) {
@@ -50,6 +51,25 @@ void Label::SetWordWrap(bool wrap) {
 void Label::SetLayout(TextLayout layout) {
   layout_ = layout;
   Changed(Change::kStyle);
+}
+
+Control* Label::FocusControl() const {
+  return focusControl_ ? Application::Instance().FindWindow(focusControl_) : nullptr;
+}
+
+void Label::SetFocusControl(Control* control) {
+  Control* old = FocusControl();
+  if (old == control) return;
+  if (old && old->labelledBy_ == tableHandle_) {
+    old->labelledBy_ = 0;
+    old->Changed(Change::kAccessible);
+  }
+  focusControl_ = control ? control->tableHandle_ : 0;
+  if (control) {
+    control->labelledBy_ = tableHandle_;
+    control->Changed(Change::kAccessible);
+  }
+  Changed(Change::kAccessible);
 }
 
 void Button::SetCaption(std::string caption) {

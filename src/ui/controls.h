@@ -41,9 +41,19 @@ class RYN_UI_API Label : public Control {
   void SetWordWrap(bool wrap);
   TextLayout Layout() const { return layout_; }
   void SetLayout(TextLayout layout);
+  // The control this label names for a screen reader, and that its mnemonic focuses; the
+  // control's accessible name is then the caption. Null: a label of its own.
+  Control* FocusControl() const;
+  void SetFocusControl(Control* control);
+  // Both at once: the label names control, and Alt with the key focuses it.
+  void LabelFor(Control& control, char mnemonic) {
+    SetFocusControl(&control);
+    SetMnemonic(mnemonic);
+  }
 
  private:
   std::string caption_;
+  WindowHandle focusControl_ = 0;
   bool wordWrap_ = false;
   TextLayout layout_ = TextLayout::kTop;
 };

@@ -137,6 +137,10 @@ bool Form::UserCloseBox() {
   return true;
 }
 
+Control* Form::ActiveControl() const {
+  return activeControl_ ? Application::Instance().FindWindow(activeControl_) : nullptr;
+}
+
 Button* Form::DefaultButton() { return FindButton(*this, &Button::IsDefault); }
 
 Button* Form::CancelButton() { return FindButton(*this, &Button::IsCancel); }

@@ -66,12 +66,16 @@ class RYN_UI_API Form : public Control {
   bool UserPressEscape();
   bool UserCloseBox();
 
+  // The control program code last gave the focus with SetFocus, while it exists.
+  Control* ActiveControl() const;
+
   std::function<void()> OnShow;
   // False refuses to close.
   std::function<bool()> OnCloseQuery;
 
  private:
   friend class Application;
+  friend class Control;
   bool CloseAllowed();
   // Ends the modal loop without asking (the headless loop's last resort).
   void EndModal(int result) { modalResult_ = result; }
@@ -85,6 +89,7 @@ class RYN_UI_API Form : public Control {
   bool modal_ = false;
   int modalResult_ = kMrNone;
   WindowHandle foreignParent_ = 0;
+  WindowHandle activeControl_ = 0;
 };
 
 }  // namespace ryn::ui

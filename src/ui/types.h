@@ -57,6 +57,8 @@ enum class ControlKind : uint8_t {
 enum class Change : uint8_t {
   kCaption, kText, kSelection, kBounds, kVisible, kEnabled, kFont, kColor, kParent, kItems,
   kItemIndex, kColumns, kValue, kActivePage, kStyle, kRepaint, kCurrentCell,
+  kAccessible,  // the accessible name, the mnemonic, or the label naming the control
+  kFocus,       // program code gave the control the keyboard focus
 };
 
 // Modal results, which are also the answers of message boxes.

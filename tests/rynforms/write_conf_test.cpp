@@ -183,20 +183,22 @@ TEST(WriteConfTest, TheIdentityPageShowsTheEnginesReportTypeAndStoresItsCode) {
 }
 
 // Every record carries the identity, so none of its values may be left blank: the first
-// blank one is named, the page stays, and the working copy keeps what it had.
+// blank one is named, the page stays with the focus in that field, and the working copy
+// keeps what it had.
 TEST(WriteConfTest, TheIdentityPageRefusesABlankValueAndNamesIt) {
   struct Case {
     const char* code;
     const char* year;
     const char* period;
     const char* refusal;  // UTF-8; nullptr: accepted
+    const char* focused;  // the field that has the focus after the refusal
   } const cases[] = {
-      {"", "2024", "6", "请填写单位代码！"},
-      {"   ", "2024", "6", "请填写单位代码！"},
-      {"D00000", "", "6", "请填写年度！"},
-      {"D00000", "2024", "", "请填写时期！"},
-      {"", "", "", "请填写单位代码！"},
-      {"D00000", "2024", "6", nullptr},
+      {"", "2024", "6", "请填写单位代码！", "edtCode"},
+      {"   ", "2024", "6", "请填写单位代码！", "edtCode"},
+      {"D00000", "", "6", "请填写年度！", "edtyear"},
+      {"D00000", "2024", "", "请填写时期！", "edtPeriod"},
+      {"", "", "", "请填写单位代码！", "edtCode"},
+      {"D00000", "2024", "6", nullptr, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.code) + "|" + c.year + "|" + c.period);
@@ -221,6 +223,9 @@ TEST(WriteConfTest, TheIdentityPageRefusesABlankValueAndNamesIt) {
     EXPECT_EQ(boxes[0].text, Ansi(c.refusal));
     EXPECT_EQ(host.ShownPage(), "WZTabSheet3");
     EXPECT_EQ(host.Work()["单位标识"], before);
+    ui::Edit& field = host.Get<ui::Edit>(c.focused);
+    ASSERT_NE(field.ParentForm(), nullptr);
+    EXPECT_EQ(field.ParentForm()->ActiveControl(), &field);
   }
 }
 

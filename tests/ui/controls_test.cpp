@@ -1,9 +1,11 @@
 // The rules of the controls that forms rely on: typing at the caret, number mode and
 // read-only edits; the gauge's percentage; sorted lists keeping their current item; list
 // view selection; tab changes that may be refused; pages; the name/value editor's cells
-// and buttons; menus; and user actions refused on hidden or disabled controls.
+// and buttons; menus; user actions refused on hidden or disabled controls; and the names
+// a screen reader gives the controls, with the focus program code sets.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -354,6 +356,104 @@ TEST(Controls, UsersCannotReachHiddenOrDisabledControls) {
   }
   EXPECT_EQ(FindControl<Button>(form, "edit"), nullptr);  // the wrong type
   EXPECT_THROW(ControlOf<Edit>(form, "missing"), std::out_of_range);
+}
+
+// What a screen reader says for a control: a label's caption (its colon in either code page
+// dropped) names the field it stands for, a name of its own wins, a button speaks its
+// caption, and a field nothing names is silent.
+TEST(Controls, AccessibleNames) {
+  struct Case {
+    const char* what;
+    const char* label;     // nullptr: no label
+    const char* own;       // nullptr: none set
+    ControlKind kind;
+    std::string caption;  // a button's
+    std::string expected;
+  } const cases[] = {
+      {"a label with an ASCII colon", "Name: ", nullptr, ControlKind::kEdit, "", "Name"},
+      {"a GBK full-width colon", "\xB5\xA5\xCE\xBB\xA3\xBA", nullptr, ControlKind::kEdit, "", "\xB5\xA5\xCE\xBB"},
+      {"a UTF-8 full-width colon", "\xE5\xB9\xB4\xEF\xBC\x9A", nullptr, ControlKind::kComboBox, "", "\xE5\xB9\xB4"},
+      // A GBK character whose trail byte is ':' or ' ' cannot exist (trail bytes are 0x40
+      // and up): a caption ending in one keeps it whole.
+      {"a caption without a colon", "\xB5\xA5\xCE\xBB", nullptr, ControlKind::kListView, "", "\xB5\xA5\xCE\xBB"},
+      {"its own name over the label", "Name:", "Unit code", ControlKind::kEdit, "", "Unit code"},
+      {"a button", nullptr, nullptr, ControlKind::kButton, "< Back", "< Back"},
+      {"a button named otherwise", nullptr, "Move all", ControlKind::kButton, ">>", "Move all"},
+      {"a field without a label", nullptr, nullptr, ControlKind::kEdit, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ShownForm form;
+    Label* label = c.label ? &form.Create<Label>("label") : nullptr;
+    Control* control = nullptr;
+    if (c.kind == ControlKind::kButton) {
+      auto& button = form.Create<Button>("control");
+      button.SetCaption(c.caption);
+      control = &button;
+    } else if (c.kind == ControlKind::kComboBox) {
+      control = &form.Create<ComboBox>("control");
+    } else if (c.kind == ControlKind::kListView) {
+      control = &form.Create<ListView>("control");
+    } else {
+      control = &form.Create<Edit>("control");
+    }
+    if (label) {
+      label->SetCaption(c.label);
+      label->LabelFor(*control, 'N');
+      EXPECT_EQ(control->LabelledBy(), label);
+      EXPECT_EQ(label->Mnemonic(), 'N');
+    }
+    if (c.own) control->SetAccessibleName(c.own);
+    EXPECT_EQ(control->AccessibleName(), c.expected);
+  }
+}
+
+// A label and its field may go in either order, and a label may be pointed elsewhere: no
+// name is left over from a control that no longer has the label, and nothing dangles.
+TEST(Controls, LabelsAndFieldsComeAndGo) {
+  ShownForm form;
+  auto& label = form.Create<Label>("label");
+  label.SetCaption("Year:");
+  auto& first = form.Create<Edit>("first");
+  auto& second = form.Create<Edit>("second");
+  label.SetFocusControl(&first);
+  label.SetFocusControl(&second);
+  EXPECT_EQ(first.AccessibleName(), "");
+  EXPECT_EQ(second.AccessibleName(), "Year");
+  label.SetCaption("Period:");
+  EXPECT_EQ(second.AccessibleName(), "Period");
+
+  auto field = std::make_unique<Edit>();
+  field->SetParent(&form);
+  label.SetFocusControl(field.get());
+  field.reset();
+  EXPECT_EQ(label.FocusControl(), nullptr);
+
+  auto gone = std::make_unique<Label>();
+  gone->SetParent(&form);
+  gone->SetCaption("Code:");
+  gone->SetFocusControl(&first);
+  EXPECT_EQ(first.AccessibleName(), "Code");
+  gone.reset();
+  EXPECT_EQ(first.LabelledBy(), nullptr);
+  EXPECT_EQ(first.AccessibleName(), "");
+}
+
+// The focus program code gives is the form's to remember (a backend moves it on screen),
+// and forgotten with the control.
+TEST(Controls, TheFocusProgramCodeSets) {
+  ShownForm form;
+  EXPECT_EQ(form.ActiveControl(), nullptr);
+  auto& panel = form.Create<Panel>("panel");
+  auto& year = panel.Create<Edit>("year");
+  year.SetFocus();
+  EXPECT_EQ(form.ActiveControl(), &year);
+  auto period = std::make_unique<Edit>();
+  period->SetParent(&panel);
+  period->SetFocus();
+  EXPECT_EQ(form.ActiveControl(), period.get());
+  period.reset();
+  EXPECT_EQ(form.ActiveControl(), nullptr);
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ TConfigWindow::TConfigWindow(IntfPtr<IEngineConfig> config, const std::string& e
   cancel.SetCancel(true);
   cancel.SetModalResult(ui::kMrCancel);
   nextButton_->SetDefault(true);
+  backButton_->SetMnemonic('B');
+  nextButton_->SetMnemonic('N');
   backButton_->OnClick = [this] { Step(false); };
   nextButton_->OnClick = [this] { Step(true); };
   okButton_->OnClick = [this] { Finish(); };

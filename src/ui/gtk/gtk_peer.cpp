@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 #include "ui/application.h"
+#include "ui/controls.h"
 #include "ui/menus.h"
 
 namespace ryn::ui::gtk {
@@ -93,6 +95,15 @@ void SwapClass(GtkWidget* widget, std::string& current, const std::string& next)
   if (!current.empty()) gtk_style_context_add_class(style, current.c_str());
 }
 
+// The buttons anywhere inside a widget of the toolkit's own making take its name.
+void NameInnerButtons(GtkWidget* widget, const char* name) {
+  if (GTK_IS_BUTTON(widget)) atk_object_set_name(gtk_widget_get_accessible(widget), name);
+  if (GTK_IS_CONTAINER(widget))
+    gtk_container_forall(GTK_CONTAINER(widget), [](GtkWidget* child, gpointer text) {
+      NameInnerButtons(child, static_cast<const char*>(text));
+    }, const_cast<char*>(name));
+}
+
 bool CodePageIsUtf8() {
   const char* name = CodePageName();
   return g_ascii_strcasecmp(name, "UTF-8") == 0 || g_ascii_strcasecmp(name, "UTF8") == 0;
@@ -127,6 +138,29 @@ double TextScale() {
 
 int Scaled(int pixels) { return static_cast<int>(pixels * TextScale() + 0.5); }
 
+std::string MnemonicText(const std::string& utf8, char key) {
+  std::string text;
+  for (char c : utf8) {
+    if (c == '_') text += '_';
+    text += c;
+  }
+  if (!key) return text;
+  const char upper = g_ascii_toupper(key);
+  // A caption with the letter in a Latin word has it underlined there ("SQLite数据库:" with
+  // S), and keeps its width: the forms leave no more room beside their labels.
+  for (size_t i = 0; i < text.size(); ++i)
+    if (g_ascii_isalpha(text[i]) && g_ascii_toupper(text[i]) == upper) return text.insert(i, 1, '_');
+  // The letter goes before what trails the words: a colon (ASCII or full-width), an arrow,
+  // an ellipsis, blanks.
+  size_t end = text.size();
+  for (;;) {
+    if (end > 0 && std::string_view(":>. ").find(text[end - 1]) != std::string_view::npos) --end;
+    else if (end >= 3 && text.compare(end - 3, 3, "\xEF\xBC\x9A") == 0) end -= 3;
+    else break;
+  }
+  return text.insert(end, std::string("(_") + upper + ")");
+}
+
 GtkPeer::GtkPeer(Control& control, GtkWidget* outer) : control_(control), outer_(GTK_WIDGET(g_object_ref_sink(outer))) {}
 
 GtkPeer::~GtkPeer() {
@@ -157,6 +191,7 @@ void GtkPeer::Init() {
   ApplyFont();
   ApplyColor();
   gtk_widget_set_sensitive(outer_, control_.Enabled());
+  ApplyAccessible();
   updating_ = false;
   gtk_widget_add_events(Inner(), GDK_BUTTON_PRESS_MASK);
   Connect(Inner(), "button-press-event", G_CALLBACK(OnButtonPress));
@@ -203,11 +238,33 @@ void GtkPeer::Changed(Change what) {
     case Change::kRepaint:
       gtk_widget_queue_draw(outer_);
       break;
+    case Change::kFocus:
+      gtk_widget_grab_focus(Inner());
+      break;
     default:
       break;
   }
   Update(what);
+  if (what == Change::kAccessible || what == Change::kCaption) ApplyAccessible();
   updating_ = false;
+}
+
+void GtkPeer::ApplyAccessible() {
+  const std::string name = ToUtf8(control_.AccessibleName());
+  if (!name.empty()) {
+    atk_object_set_name(gtk_widget_get_accessible(Inner()), name.c_str());
+    // A combo box's focus is on a button inside it, and that is what a screen reader
+    // announces on Tab: it carries the name too.
+    if (GTK_IS_COMBO_BOX(Inner())) NameInnerButtons(Inner(), name.c_str());
+  }
+  // A label and the control it names get their peers in either order: the second ties
+  // them, which gives the label's mnemonic its target and each of them its relation.
+  if (control_.Kind() == ControlKind::kLabel) {
+    if (GtkPeer* target = Of(static_cast<Label&>(control_).FocusControl()))
+      gtk_label_set_mnemonic_widget(GTK_LABEL(outer_), target->Inner());
+  } else if (GtkPeer* label = Of(control_.LabelledBy())) {
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label->outer_), Inner());
+  }
 }
 
 void GtkPeer::ApplyFont() {

@@ -26,6 +26,11 @@ double TextScale();
 // A length of the form's layout on screen.
 int Scaled(int pixels);
 
+// A caption (UTF-8) as GTK's mnemonic text: its underscores kept literal, and the key, when
+// there is one, underlined where the caption has that letter, or else added in parentheses
+// before the trailing colon or arrow ("文件名:" with F gives "文件名(_F):").
+std::string MnemonicText(const std::string& utf8, char key);
+
 class GtkPeer : public ControlPeer {
  public:
   // Takes a reference to the outer widget, which the peer then owns.
@@ -50,6 +55,8 @@ class GtkPeer : public ControlPeer {
 
   // The peer of a control, when the control has one of ours.
   static GtkPeer* Of(const Control* control);
+  // The widget that takes the keyboard focus and speaks for the control to a screen reader.
+  GtkWidget* FocusWidget() { return Inner(); }
 
  protected:
   // The control's own kinds of change; the common ones are handled before.
@@ -69,6 +76,8 @@ class GtkPeer : public ControlPeer {
  private:
   void ApplyFont();
   void ApplyColor();
+  // The accessible name, and the tie between a label and the control it names.
+  void ApplyAccessible();
   static gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
   static gboolean OnPopupMenuKey(GtkWidget*, gpointer self);
   // Shows the control's context menu at the click, or from the keyboard when click is null;

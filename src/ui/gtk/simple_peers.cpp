@@ -27,7 +27,12 @@ class LabelPeer : public GtkPeer {
  protected:
   void Update(Change what) override {
     GtkLabel* widget = GTK_LABEL(Outer());
-    if (what == Change::kCaption) gtk_label_set_text(widget, ToUtf8(label_.Caption()).c_str());
+    // Only a label that names a control reads its caption as mnemonic text: the others
+    // show data (file names, counts) whose underscores are their own.
+    if (what == Change::kCaption || what == Change::kAccessible) {
+      if (label_.FocusControl()) gtk_label_set_text_with_mnemonic(widget, MnemonicText(ToUtf8(label_.Caption()), label_.Mnemonic()).c_str());
+      else gtk_label_set_text(widget, ToUtf8(label_.Caption()).c_str());
+    }
     if (what == Change::kStyle) {
       gtk_label_set_line_wrap(widget, label_.WordWrap());
       FitWrapWidth();
@@ -72,7 +77,10 @@ class ButtonPeer : public GtkPeer {
 
  protected:
   void Update(Change what) override {
-    if (what == Change::kCaption) gtk_button_set_label(GTK_BUTTON(Outer()), ToUtf8(button_.Caption()).c_str());
+    if (what == Change::kCaption || what == Change::kAccessible) {
+      gtk_button_set_use_underline(GTK_BUTTON(Outer()), TRUE);
+      gtk_button_set_label(GTK_BUTTON(Outer()), MnemonicText(ToUtf8(button_.Caption()), button_.Mnemonic()).c_str());
+    }
     if (what == Change::kStyle) {
       gtk_widget_set_can_default(Outer(), button_.IsDefault());
       GtkStyleContext* style = gtk_widget_get_style_context(Outer());

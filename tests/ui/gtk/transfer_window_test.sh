@@ -9,52 +9,9 @@ set -euo pipefail
 ryn=$1 engines=$2 shots=$3
 here=$(cd "$(dirname "$0")" && pwd)
 
-missing=()
-for tool in xvfb-run xdotool openbox xprop xwd python3; do command -v "$tool" >/dev/null || missing+=("$tool"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "SKIPPED: the transfer windows through the display need ${missing[*]} (scripts/setup-deps.sh installs them)"
-  exit 77
-fi
-
-if [ -z "${RYN_TRANSFER_ON_DISPLAY:-}" ]; then
-  export RYN_TRANSFER_ON_DISPLAY=1
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
-fi
-
-export RYNFILER_UI=gtk GDK_BACKEND=x11 NO_AT_BRIDGE=1 GTK_A11Y=none GSETTINGS_BACKEND=memory
-unset RYNFILER_UI_SCRIPTED
-export RYNFILER_CODEPAGE=${RYNFILER_CODEPAGE:-GBK}
-work=$(mktemp -d /tmp/rxfer.XXXXXX)
-mkdir -p "$work/config/gtk-3.0" "$work/files"
-printf '[Settings]\ngtk-cursor-blink=false\n' >"$work/config/gtk-3.0/settings.ini"
-export XDG_CONFIG_HOME="$work/config"
-ryn_pid="" wm_pid=""
-cleanup() {
-  [ -n "$ryn_pid" ] && kill "$ryn_pid" 2>/dev/null || true
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  mkdir -p "$shots"
-  local picture="$shots/transfer_${journey:-start}.png"
-  xwd -root -silent >"$work/screen.xwd" && python3 "$here/xwd_to_png.py" "$work/screen.xwd" "$picture" || true
-  echo "FAILED ($journey): $*"
-  echo "screen: $picture"
-  [ -f "$work/err" ] && sed 's/^/ryn stderr: /' "$work/err"
-  exit 1
-}
-# A step that fails on its own says which, with the screen.
-set -E
-trap 'fail "line $LINENO failed: $BASH_COMMAND"' ERR
-
-openbox --sm-disable >/dev/null 2>&1 &
-wm_pid=$!
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+what="transfer"
+source "$here/display_session.sh"
+mkdir -p "$work/files"
 
 # (A window that is not mapped yet or any more gives the picture of nothing.)
 picture() { { xwd -id "$1" -silent 2>/dev/null || true; } | md5sum; }
@@ -158,7 +115,7 @@ PY
 out="$work/files/wizard.ryn"
 open_wizard --from CSV文件 --from-options "${csv_options}$work/files/in.csv;编码=UTF-8" --to Ryn文件 --to-options "$(ryn_options "$out")"
 to_the_mapping_page
-# The filter field: left 67, top 62, 371 by 20.
+# The filter field: left 87, top 62, 351 by 20.
 xdotool mousemove --window "$wizard" 250 72 click 1
 sleep 0.2
 xdotool type --delay 20 'VAL(Import(2))>0'
