@@ -69,7 +69,7 @@ out=$(RYNFILER_PLUGIN_DIR=$engines "$ryn" engines | cut -f1 | tr '\n' ' ')
 [[ $out == "MemSource Ryn文件 " ]] || fail "RYNFILER_PLUGIN_DIR: $out"
 # By default: lib/rynfiler beside the executable's folder, which holds the libraries we build.
 out=$(env -u RYNFILER_PLUGIN_DIR "$ryn" engines | cut -f1,2)
-[[ $out == "CSV文件${tab}source"$'\n'"Excel文件${tab}source"$'\n'"Ryn文件${tab}destination"$'\n'"SQLite数据库${tab}source" ]] ||
+[[ $out == "CSV文件${tab}source"$'\n'"Excel文件${tab}source"$'\n'"ODBC数据源${tab}source"$'\n'"Ryn文件${tab}destination"$'\n'"SQLite数据库${tab}source" ]] ||
   fail "default engine folder: $out"
 mkdir "$work/nothing"
 run engines --dir "$work/nothing"
