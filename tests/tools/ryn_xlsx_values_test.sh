@@ -258,7 +258,9 @@ if helper:
             if got != want:
                 failures.append(f"{n} rows: record {r} {records[r]!r}, want {want!r}")
         peaks[n] = transfer.peak_kib
-    if len(peaks) == 2 and peaks[200000] > peaks[20000] + 16 * 1024:
+    # AddressSanitizer holds freed memory back for a while: the peak says nothing there.
+    sanitized = b"libasan" in subprocess.run(["ldd", ryn], capture_output=True).stdout
+    if len(peaks) == 2 and not sanitized and peaks[200000] > peaks[20000] + 16 * 1024:
         failures.append(f"memory grows with the rows: {peaks[20000]} KiB for 20000, {peaks[200000]} KiB for 200000")
 else:
     print("SKIP: no libxlsxwriter helper; the shared-string, formula and large-sheet cases are not run")
