@@ -7,6 +7,7 @@
 # middle of a run (an error, and the old file kept).
 # Arguments: ryn. Skipped (77) when the server or a driver is missing.
 set -u
+export PYTHONPATH="$(dirname "$(realpath "$0")")${PYTHONPATH:+:$PYTHONPATH}"
 ryn=$(realpath "$1")
 pgbin=/usr/lib/postgresql/15/bin
 driverdir=/usr/lib/x86_64-linux-gnu/odbc
@@ -76,29 +77,7 @@ def psql_rows(sql):
 def native(text):
     return text.encode(enc, errors="replace")
 
-def read_exchange(data):
-    # Fields split at TAB and records at CRLF outside quotes; a tripled quote is a quote
-    # and does not open or close; then one enclosing pair of quotes goes.
-    records, fields, raw, inside, i = [], [], bytearray(), False, 0
-    while i < len(data):
-        if data.startswith(b'"""', i):
-            raw += b'"""'; i += 3; continue
-        c = data[i:i + 1]
-        if c == b'"':
-            inside = not inside
-        elif not inside and c == b"\t":
-            fields.append(bytes(raw)); raw = bytearray(); i += 1; continue
-        elif not inside and data.startswith(b"\r\n", i):
-            fields.append(bytes(raw)); records.append(fields); fields, raw = [], bytearray(); i += 2; continue
-        raw += c
-        i += 1
-    if raw:
-        fields.append(bytes(raw))
-        records.append(fields)
-    def unquote(v):
-        v = v.replace(b'"""', b'"')
-        return v[1:-1] if len(v) >= 2 and v.startswith(b'"') and v.endswith(b'"') else v
-    return [[unquote(v) for v in r] for r in records]
+from exchange_file import read_exchange
 
 def transfer(options, ncols, out="out.ryn", extra=(), wait=True):
     with open("to.txt", "w", encoding="utf-8", newline="") as f:

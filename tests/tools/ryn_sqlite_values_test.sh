@@ -7,6 +7,7 @@
 # orders: a column's values must not depend on the first row.
 # Arguments: ryn.
 set -u
+export PYTHONPATH="$(dirname "$(realpath "$0")")${PYTHONPATH:+:$PYTHONPATH}"
 ryn=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -75,29 +76,7 @@ def check_real(where, got, value):
             or digits(text) != digits(repr(value)):
         failures.append(f"{where}: {text!r} is not the shortest text of {value!r}")
 
-def read_exchange(data):
-    # Fields split at TAB and records at CRLF outside quotes; a tripled quote is a quote
-    # and does not open or close; then one enclosing pair of quotes goes.
-    records, fields, raw, inside, i = [], [], bytearray(), False, 0
-    while i < len(data):
-        if data.startswith(b'"""', i):
-            raw += b'"""'; i += 3; continue
-        c = data[i:i + 1]
-        if c == b'"':
-            inside = not inside
-        elif not inside and c == b"\t":
-            fields.append(bytes(raw)); raw = bytearray(); i += 1; continue
-        elif not inside and data.startswith(b"\r\n", i):
-            fields.append(bytes(raw)); records.append(fields); fields, raw = [], bytearray(); i += 2; continue
-        raw += c
-        i += 1
-    if raw:
-        fields.append(bytes(raw))
-        records.append(fields)
-    def unquote(v):
-        v = v.replace(b'"""', b'"')
-        return v[1:-1] if len(v) >= 2 and v.startswith(b'"') and v.endswith(b'"') else v
-    return [[unquote(v) for v in r] for r in records]
+from exchange_file import read_exchange
 
 with open("to.txt", "w", encoding="utf-8", newline="") as f:
     f.write("单位标识=0001;\r\n年度=2024;\r\n报表类型=N;\r\n时期=1;\r\n文件名=out.ryn;\r\n数据类型=0;\r\n选择列={\r\n\t"

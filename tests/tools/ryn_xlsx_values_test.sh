@@ -8,6 +8,7 @@
 # constant-memory mode, read in memory that does not grow with the rows.
 # Arguments: ryn, the helper (may be missing: that part is skipped).
 set -u
+export PYTHONPATH="$(dirname "$(realpath "$0")")${PYTHONPATH:+:$PYTHONPATH}"
 ryn=$(realpath "$1")
 helper=${2:-}
 [ -n "$helper" ] && [ -x "$helper" ] && helper=$(realpath "$helper") || helper=""
@@ -82,29 +83,7 @@ def expected_text(value):
         return native(value)
     return None  # a number: checked by check_number
 
-def read_exchange(data):
-    # Fields split at TAB and records at CRLF outside quotes; a tripled quote is a quote;
-    # then one enclosing pair of quotes goes.
-    records, fields, raw, inside, i = [], [], bytearray(), False, 0
-    while i < len(data):
-        if data.startswith(b'"""', i):
-            raw += b'"""'; i += 3; continue
-        c = data[i:i + 1]
-        if c == b'"':
-            inside = not inside
-        elif not inside and c == b"\t":
-            fields.append(bytes(raw)); raw = bytearray(); i += 1; continue
-        elif not inside and data.startswith(b"\r\n", i):
-            fields.append(bytes(raw)); records.append(fields); fields, raw = [], bytearray(); i += 2; continue
-        raw += c
-        i += 1
-    if raw:
-        fields.append(bytes(raw))
-        records.append(fields)
-    def unquote(v):
-        v = v.replace(b'"""', b'"')
-        return v[1:-1] if len(v) >= 2 and v.startswith(b'"') and v.endswith(b'"') else v
-    return [[unquote(v) for v in r] for r in records]
+from exchange_file import read_exchange
 
 def transfer(book, columns, extra=(), sheet=None, lossy=True, keep=False):
     with open("to.txt", "w", encoding="utf-8", newline="") as f:
