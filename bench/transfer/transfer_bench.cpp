@@ -108,7 +108,11 @@ std::string Text(IFieldReader& f) {
     case 5: return std::to_string(f.GetAsSmallInt());
     case 6: return std::to_string(f.GetAsInteger());
     case 7: return std::to_string(f.GetAsInt64());
-    case 8: return f.GetAsBoolean() ? "True" : "False";
+    case 8: {
+      // Into text a value goes as its source writes it; a boolean without a text is 1 or 0.
+      std::string text = f.GetAsString();
+      return !text.empty() ? text : f.GetAsBoolean() ? "1" : "0";
+    }
     case 17: return FormatGeneral(static_cast<double>(f.GetAsSingle()), LocaleSettings().decimalSeparator);
     case 18: return FormatGeneral(f.GetAsDouble(), LocaleSettings().decimalSeparator);
     default: return f.GetAsString();
@@ -156,6 +160,14 @@ int main(int argc, char** argv) {
   const std::string host = Contents(OutputPath("host.ryn"));
   const std::string hand = Contents(OutputPath("hand.ryn"));
   std::printf("files: %zu bytes, %s\n", host.size(), host == hand ? "equal" : "DIFFERENT");
+  if (host != hand) {
+    // Where they part, with the lines around it, so that a difference can be read.
+    size_t at = 0;
+    while (at < host.size() && at < hand.size() && host[at] == hand[at]) ++at;
+    const size_t from = at < 120 ? 0 : at - 120;
+    std::printf("first difference at byte %zu (hand-written file: %zu bytes)\nhost: %s\nhand: %s\n", at, hand.size(),
+                host.substr(from, 240).c_str(), hand.substr(from, 240).c_str());
+  }
   std::filesystem::remove_all(OutputPath(""));
   return host == hand ? 0 : 1;
 }
