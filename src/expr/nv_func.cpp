@@ -74,7 +74,7 @@ bool TakesDigits(int32_t type) {
 // whole number goes to integer and text fields as an integer.
 TVariant NumberVariant(long double x, int32_t fieldType) {
   constexpr long double kLimit = 9223372036854775808.0L;  // 2^63
-  if (TakesDigits(fieldType) && x >= -kLimit && x < kLimit && x == std::trunc(x))
+  if (TakesDigits(fieldType) && x >= -kLimit && x < kLimit && x == Truncate(x))
     return TVariant(static_cast<int64_t>(x));
   return TVariant(static_cast<double>(x));
 }
