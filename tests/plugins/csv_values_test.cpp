@@ -30,12 +30,7 @@ std::string Options(const std::string& file, const std::string& more = "") {
   return Key("文件名") + "=" + file + (more.empty() ? "" : ";\r\n" + more);
 }
 
-SourceRead ReadBoth(const std::string& options) {
-  SourceRead direct = ReadExported(kLibrary, options);
-  SourceRead proxied = ReadProxied(kLibrary, options);
-  EXPECT_EQ(direct, proxied) << "the proxies read the library differently";
-  return direct;
-}
+SourceRead ReadBoth(const std::string& options) { return testing::ReadBoth(kLibrary, options); }
 
 // UTF-16 bytes of text, written out by hand so that no converter of ours is involved.
 std::string Utf16(std::u16string_view text, bool littleEndian) {

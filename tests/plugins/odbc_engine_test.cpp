@@ -19,6 +19,7 @@
 #include "platform/stream.h"
 #include "plugins/source_host.h"
 #include "support/temp_dir.h"
+#include "support/wizard_host.h"
 #include "transport/field_types.h"
 #include "transport/options_text.h"
 
@@ -38,19 +39,9 @@ const std::string kDriver = RYNFILER_SQLITE_ODBC_DRIVER;
 
 std::string Gbk(const char* utf8) { return FromUtf8(utf8); }
 
-std::string Options(const std::vector<std::pair<const char*, std::string>>& entries) {
-  TMemoryStream s;
-  TOptionsWriter w(&s);
-  for (const auto& [key, value] : entries) w.WriteOption(Ansi(key), value);
-  return s.TakeData();
-}
+std::string Options(const std::vector<std::pair<const char*, std::string>>& entries) { return testing::OptionsText(entries); }
 
-SourceRead ReadBoth(const std::string& options) {
-  SourceRead direct = ReadExported(kLibrary, options);
-  SourceRead proxied = ReadProxied(kLibrary, options);
-  EXPECT_EQ(direct, proxied) << "the proxies read the library differently";
-  return direct;
-}
+SourceRead ReadBoth(const std::string& options) { return testing::ReadBoth(kLibrary, options); }
 
 void Exec(const std::string& db, const std::string& sql) {
   sqlite3* h = nullptr;

@@ -97,6 +97,16 @@ SourceRead ReadExported(const std::string& library, const std::string& options) 
   return r;
 }
 
+SourceRead ReadBoth(const std::string& library, const std::string& options) {
+  SourceRead direct = ReadExported(library, options);
+  SourceRead proxied = ReadProxied(library, options);
+  EXPECT_EQ(direct.types, proxied.types) << "the proxies read the library differently";
+  EXPECT_EQ(direct.rows, proxied.rows) << "the proxies read the library differently";
+  EXPECT_EQ(direct.messages, proxied.messages) << "the proxies read the library differently";
+  EXPECT_EQ(direct, proxied) << "the proxies read the library differently";
+  return direct;
+}
+
 std::vector<std::vector<std::string>> ReadTexts(const std::string& library, const std::string& options) {
   ExportedLibrary lib(library);
   Messages messages;

@@ -34,6 +34,9 @@ struct SourceRead {
 
 SourceRead ReadExported(const std::string& library, const std::string& options);
 SourceRead ReadProxied(const std::string& library, const std::string& options);
+// Both ways, expected to agree (member by member, so that a difference shows where it is);
+// the exported reading is returned.
+SourceRead ReadBoth(const std::string& library, const std::string& options);
 
 // Every value of every record through the exported text getter, whatever the column's
 // type: the source's own text, which a text destination receives.

@@ -9,6 +9,7 @@
 #include "plugins/source_host.h"
 #include "sqlite/sqlite_engine.h"
 #include "support/temp_dir.h"
+#include "support/wizard_host.h"
 #include "transport/options_text.h"
 
 namespace ryn {
@@ -27,53 +28,13 @@ const std::string kLibrary = RYNFILER_SQLITE_LIBRARY;
 
 std::string Gbk(const char* utf8) { return FromUtf8(utf8); }
 
-// Options as an engine would write them, so that names with quotes and blanks survive.
-std::string Options(const std::vector<std::pair<const char*, std::string>>& entries) {
-  TMemoryStream s;
-  TOptionsWriter w(&s);
-  for (const auto& [key, value] : entries) w.WriteOption(Ansi(key), value);
-  return s.TakeData();
-}
+std::string Options(const std::vector<std::pair<const char*, std::string>>& entries) { return testing::OptionsText(entries); }
 
-SourceRead ReadBoth(const std::string& options) {
-  SourceRead direct = ReadExported(kLibrary, options);
-  SourceRead proxied = ReadProxied(kLibrary, options);
-  // Member by member, so that a difference shows where it is.
-  EXPECT_EQ(direct.types, proxied.types) << "the proxies read the library differently";
-  EXPECT_EQ(direct.rows, proxied.rows) << "the proxies read the library differently";
-  EXPECT_EQ(direct.messages, proxied.messages) << "the proxies read the library differently";
-  EXPECT_EQ(direct, proxied) << "the proxies read the library differently";
-  return direct;
-}
+SourceRead ReadBoth(const std::string& options) { return testing::ReadBoth(kLibrary, options); }
 
 using Texts = std::vector<std::vector<std::string>>;
 
-// Every value of every record through the library's text getter, whatever the field's
-// type: the source's own text of each value, as a host asking for text gets it.
-Texts ReadTexts(const std::string& options) {
-  ExportedLibrary lib(kLibrary);
-  Messages messages;
-  RynHandle h = lib.Open(&messages);
-  Texts texts;
-  if (lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str()) == 0) {
-    auto text = reinterpret_cast<RynGetText>(lib.Get<void* (RYN_CALL*)(int32_t, int32_t)>("FieldGetProc")(RYN_SOURCE, 65));
-    const int32_t n = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("FieldGetCount")(h);
-    auto isEof = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("IsEof");
-    auto moveNext = lib.Get<void (RYN_CALL*)(RynHandle)>("MoveNext");
-    for (lib.Get<void (RYN_CALL*)(RynHandle)>("MoveFirst")(h); isEof(h) == 0; moveNext(h)) {
-      texts.emplace_back();
-      for (int32_t i = 0; i < n; ++i) {
-        int32_t len = 0;
-        text(h, i, nullptr, &len);
-        std::string s(static_cast<size_t>(len), '\0');
-        if (len > 0) text(h, i, s.data(), &len);
-        texts.back().push_back(s.substr(0, static_cast<size_t>(len)));
-      }
-    }
-  }
-  lib.Close(h);
-  return texts;
-}
+Texts ReadTexts(const std::string& options) { return testing::ReadTexts(kLibrary, options); }
 
 void Exec(const std::string& db, const char* sql) {
   sqlite3* h = nullptr;

@@ -13,6 +13,7 @@
 #include "plugins/source_host.h"
 #include "plugins/xlsx_package.h"
 #include "support/temp_dir.h"
+#include "support/wizard_host.h"
 #include "transport/options_text.h"
 #include "xlsx/xlsx_engine.h"
 
@@ -34,21 +35,9 @@ const std::string kLibrary = RYNFILER_XLSX_LIBRARY;
 
 std::string Gbk(const char* utf8) { return FromUtf8(utf8); }
 
-std::string Options(const std::vector<std::pair<const char*, std::string>>& entries) {
-  TMemoryStream s;
-  TOptionsWriter w(&s);
-  for (const auto& [key, value] : entries) w.WriteOption(Ansi(key), value);
-  return s.TakeData();
-}
+std::string Options(const std::vector<std::pair<const char*, std::string>>& entries) { return testing::OptionsText(entries); }
 
-SourceRead ReadBoth(const std::string& options) {
-  SourceRead direct = ReadExported(kLibrary, options);
-  SourceRead proxied = ReadProxied(kLibrary, options);
-  EXPECT_EQ(direct.rows, proxied.rows) << "the proxies read the library differently";
-  EXPECT_EQ(direct.messages, proxied.messages) << "the proxies read the library differently";
-  EXPECT_EQ(direct, proxied) << "the proxies read the library differently";
-  return direct;
-}
+SourceRead ReadBoth(const std::string& options) { return testing::ReadBoth(kLibrary, options); }
 
 // A cell of the given type and value ("" for no t attribute).
 std::string C(const char* ref, const char* t, const std::string& v, int style = 0) {
