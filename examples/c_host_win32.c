@@ -21,7 +21,7 @@ static const char* const kExports[] = {
     "ConfigUpdate",    "FieldGetCount",     "FieldSetCount",     "FieldGetName",      "FieldSetName",
     "FieldGetType",    "FieldSetType",      "FieldFindbyName",   "FieldIsEmpty",      "FieldGetProc",
     "FieldGetValueText", "EngineAbandon",   "EngineGetRecordProblem", "EngineGetRecordTexts",
-    "EnginePostRecordTexts"};
+    "EnginePostRecordTexts", "EngineMoveNextRecord"};
 
 struct Library {
   int32_t(RYN_CALL* EngineGetType)(void);

@@ -366,6 +366,23 @@ RYN_API int32_t RYN_CALL EngineGetRecordTexts(RynHandle engine, int32_t first, i
 typedef int32_t(RYN_CALL* RynEngineGetRecordTextsProc)(RynHandle engine, int32_t first, int32_t count,
                                                      const char** texts, int32_t* lengths);
 
+/* Optional, for hosts that read every record's texts: MoveNext, IsEof,
+   EngineGetRecordProblem and EngineGetRecordTexts in one call. Moves the source to its
+   next record as MoveNext does (its messages included). When a record remains, the texts
+   of its fields 0 .. count - 1 are placed as EngineGetRecordTexts(engine, 0, count, texts,
+   lengths) places them (count may be 0) and *placed (when not NULL) receives how many;
+   otherwise *placed is 0. Returns RYN_E_HANDLE for an unknown handle or an engine that is
+   not a source (nothing moves); else RYN_RECORD_END when no record remains (IsEof would
+   return 1), RYN_RECORD_PROBLEMS when the record has a value it could not read exactly
+   (EngineGetRecordProblem(engine, 0, ...) would return nonzero), or 0. A host whose
+   library lacks it makes the four calls. */
+#define RYN_RECORD_END 1
+#define RYN_RECORD_PROBLEMS 2
+RYN_API int32_t RYN_CALL EngineMoveNextRecord(RynHandle engine, int32_t count, const char** texts, int32_t* lengths,
+                                              int32_t* placed);
+typedef int32_t(RYN_CALL* RynEngineMoveNextRecordProc)(RynHandle engine, int32_t count, const char** texts,
+                                                     int32_t* lengths, int32_t* placed);
+
 /* Sets count values of the record Append started and stores it: in order, texts[i]
    (lengths[i] bytes) goes into field fields[i] as the text setter of FieldGetProc(2, 65)
    puts it there, then the record is stored as Post stores it (messages and failures

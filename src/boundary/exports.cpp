@@ -362,34 +362,66 @@ RYN_API int32_t RYN_CALL FieldGetValueText(RynHandle engine, int32_t index, char
   });
 }
 
+namespace {
+
+// The texts of the current record's fields first .. first + count - 1, as
+// EngineGetRecordTexts hands them out.
+int32_t PlaceRecordTexts(const HandleCall& call, int32_t first, int32_t count, const char** texts, int32_t* lengths) {
+  if (count <= 0 || first < 0 || !texts || !lengths) return 0;
+  // The engine listed with them (our sources are their own port), else its port.
+  IntfPtr<IRecordTexts> held;
+  IRecordTexts* source = call.RecordTexts();
+  if (!source) source = (held = PortOf<IRecordTexts>(call)).get();
+  if (!source) return 0;
+  // A host asks for a record's fields at once; a few at a time keeps the views on the stack.
+  constexpr int32_t kBatch = 64;
+  std::string_view views[kBatch];
+  int32_t placed = 0;
+  while (placed < count) {
+    const int32_t want = std::min(count - placed, kBatch);
+    const int32_t got = source->GetRecordTexts(first + placed, std::span<std::string_view>(views, static_cast<size_t>(want)));
+    for (int32_t i = 0; i < got; ++i) {
+      // A value longer than a length can tell is cut to what it can.
+      const size_t n = std::min<size_t>(views[i].size(), INT32_MAX);
+      texts[placed + i] = views[i].data();
+      lengths[placed + i] = static_cast<int32_t>(n);
+    }
+    placed += got;
+    if (got < want) break;
+  }
+  return placed;
+}
+
+}  // namespace
+
 RYN_API int32_t RYN_CALL EngineGetRecordTexts(RynHandle engine, int32_t first, int32_t count, const char** texts,
                                               int32_t* lengths) {
   return Firewall<int32_t>(0, [&]() -> int32_t {
     if (count <= 0 || first < 0 || !texts || !lengths) return 0;
     HandleCall call = EnterEngine(engine);
-    if (!call) return 0;
-    // The engine listed with them (our sources are their own port), else its port.
-    IntfPtr<IRecordTexts> held;
-    IRecordTexts* source = call.RecordTexts();
-    if (!source) source = (held = PortOf<IRecordTexts>(call)).get();
-    if (!source) return 0;
-    // A host asks for a record's fields at once; a few at a time keeps the views on the stack.
-    constexpr int32_t kBatch = 64;
-    std::string_view views[kBatch];
-    int32_t placed = 0;
-    while (placed < count) {
-      const int32_t want = std::min(count - placed, kBatch);
-      const int32_t got = source->GetRecordTexts(first + placed, std::span<std::string_view>(views, static_cast<size_t>(want)));
-      for (int32_t i = 0; i < got; ++i) {
-        // A value longer than a length can tell is cut to what it can.
-        const size_t n = std::min<size_t>(views[i].size(), INT32_MAX);
-        texts[placed + i] = views[i].data();
-        lengths[placed + i] = static_cast<int32_t>(n);
-      }
-      placed += got;
-      if (got < want) break;
-    }
-    return placed;
+    return call ? PlaceRecordTexts(call, first, count, texts, lengths) : 0;
+  });
+}
+
+RYN_API int32_t RYN_CALL EngineMoveNextRecord(RynHandle engine, int32_t count, const char** texts, int32_t* lengths,
+                                              int32_t* placed) {
+  if (placed) *placed = 0;
+  return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
+    HandleCall call = EnterEngine(engine);
+    IntfPtr<IImport> hold;
+    IImport* port = call ? RecordPort(call, hold) : nullptr;
+    if (!port) return RYN_E_HANDLE;
+    port->MoveNext();
+    if (port->IsEof()) return RYN_RECORD_END;
+    int32_t state = 0;
+    IntfPtr<IRecordProblems> heldProblems;
+    IRecordProblems* problems = call.RecordProblems();
+    if (!problems) problems = (heldProblems = PortOf<IRecordProblems>(call)).get();
+    int32_t field = -1, kind = 0;
+    if (problems && problems->GetRecordProblem(0, field, kind)) state |= RYN_RECORD_PROBLEMS;
+    const int32_t n = PlaceRecordTexts(call, 0, count, texts, lengths);
+    if (placed) *placed = n;
+    return state;
   });
 }
 

@@ -32,6 +32,7 @@ using FieldIsEmptyFn = decltype(&::FieldIsEmpty);
 using FieldGetValueTextFn = decltype(&::FieldGetValueText);
 using EngineGetRecordProblemFn = decltype(&::EngineGetRecordProblem);
 using EngineGetRecordTextsFn = decltype(&::EngineGetRecordTexts);
+using EngineMoveNextRecordFn = decltype(&::EngineMoveNextRecord);
 using EnginePostRecordTextsFn = decltype(&::EnginePostRecordTexts);
 using FieldGetProcFn = decltype(&::FieldGetProc);
 

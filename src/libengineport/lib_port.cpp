@@ -167,9 +167,36 @@ void TLibImport::MoveFirst() {
 
 void TLibImport::MoveNext() {
   if (!FMoveNext) return;
+  // A host that read the last record's texts in one call will read this one's too: the
+  // move, the end, the record's problems and its texts then cross in one call.
+  const bool textsRead = FEngineMoveNextRecord && FRecordMoves == FMoves && FRecordGeneration == FTableGeneration &&
+                         !FRecordTexts.empty();
   ++FMoves;
-  FMoveNext(FHandle);
   ++FRecordNo;
+  if (!textsRead) {
+    FMoveNext(FHandle);
+    return;
+  }
+  const int32_t count = static_cast<int32_t>(FRecordTexts.size());
+  const uint32_t generation = FTableGeneration;
+  int32_t placed = 0;
+  const int32_t state = FEngineMoveNextRecord(FHandle, count, FRecordTexts.data(), FRecordLengths.data(), &placed);
+  // A failed call, or one whose messages changed the field list: the next questions go to
+  // the library itself.
+  if (state == RYN_E_HANDLE || FRetired || FTableGeneration != generation) return;
+  FStateEnd = (state & RYN_RECORD_END) != 0;
+  FStateProblems = (state & RYN_RECORD_PROBLEMS) != 0;
+  FStateMoves = FMoves;
+  FStateGeneration = FTableGeneration;
+  if (!FStateEnd) {
+    FRecordPlaced = placed < 0 ? 0 : placed > count ? count : placed;
+    FRecordMoves = FMoves;
+  }
+}
+
+bool TLibImport::IsEof() {
+  if (StateKnown()) return FStateEnd;
+  return FIsEof ? FIsEof(FHandle) != 0 : true;
 }
 
 void TLibImport::InitField(TLibTransField* field, int32_t index) {
@@ -227,6 +254,8 @@ bool TLibImport::Bind() {
   lib::Lookup(FLib, "FieldGetValueText", FFieldGetValueText);
   lib::Lookup(FLib, "EngineGetRecordProblem", FEngineGetRecordProblem);
   lib::Lookup(FLib, "EngineGetRecordTexts", FEngineGetRecordTexts);
+  // Only with the calls it stands in for.
+  if (FEngineGetRecordTexts && FEngineGetRecordProblem) lib::Lookup(FLib, "EngineMoveNextRecord", FEngineMoveNextRecord);
   lib::Lookup(FLib, "DataCount", FDataCount);
   FKind = kDirectionSource;
   return true;
@@ -240,11 +269,13 @@ void TLibImport::Unbind() {
   FFieldGetValueText = nullptr;
   FEngineGetRecordProblem = nullptr;
   FEngineGetRecordTexts = nullptr;
+  FEngineMoveNextRecord = nullptr;
   FRecordTexts.clear();
 }
 
 bool TLibImport::GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) {
   if (FRetired || !FEngineGetRecordProblem) return false;
+  if (StateKnown() && !FStateProblems) return false;
   int32_t at = -1;
   const int32_t k = FEngineGetRecordProblem(FHandle, index, &at);
   if (k == 0) return false;

@@ -130,7 +130,7 @@ class TLibImport final : public TLibTransPort,
   int32_t DataCount() override { return FDataCount ? FDataCount(FHandle) : -1; }
   void MoveFirst() override;
   void MoveNext() override;
-  bool IsEof() override { return FIsEof ? FIsEof(FHandle) != 0 : true; }
+  bool IsEof() override;
   // Through the library's optional EngineGetRecordProblem; false without it.
   bool GetRecordProblem(int32_t index, int32_t& field, int32_t& kind) override;
   // The text of field index in the current record, through the library's optional
@@ -156,6 +156,7 @@ class TLibImport final : public TLibTransPort,
   lib::FieldGetValueTextFn FFieldGetValueText = nullptr;  // optional
   lib::EngineGetRecordProblemFn FEngineGetRecordProblem = nullptr;  // optional
   lib::EngineGetRecordTextsFn FEngineGetRecordTexts = nullptr;      // optional
+  lib::EngineMoveNextRecordFn FEngineMoveNextRecord = nullptr;      // optional
   lib::HandleQueryFn FDataCount = nullptr;
   // The current record's texts as the library handed them out, for the record counted by
   // FMoves in the field table's generation.
@@ -164,6 +165,13 @@ class TLibImport final : public TLibTransPort,
   int32_t FRecordPlaced = 0;
   uint64_t FMoves = 0, FRecordMoves = 0;
   uint32_t FRecordGeneration = 0;
+  // What EngineMoveNextRecord told of the record it moved to (FStateMoves counts the move,
+  // in the field table's generation FStateGeneration): whether none remained, and whether
+  // the record has values it could not read exactly.
+  bool FStateEnd = false, FStateProblems = false;
+  uint64_t FStateMoves = 0;
+  uint32_t FStateGeneration = 0;
+  bool StateKnown() const { return FStateMoves == FMoves && FStateGeneration == FTableGeneration && FStateMoves != 0; }
 };
 
 class TLibExport final : public TLibTransPort, public virtual IExport, public virtual IRecordPost {

@@ -102,6 +102,13 @@ void ExpectRefused(RynHandle h) {
   int32_t field = 42;
   EXPECT_EQ(EngineGetRecordProblem(h, 0, &field), 0);
   EXPECT_EQ(field, 42);
+  const char* texts[1] = {buf};
+  int32_t lengths[1] = {7};
+  int32_t placed = 7;
+  EXPECT_EQ(EngineMoveNextRecord(h, 1, texts, lengths, &placed), RYN_E_HANDLE);
+  EXPECT_EQ(placed, 0);
+  EXPECT_EQ(texts[0], buf);
+  EXPECT_EQ(lengths[0], 7);
   EngineSetEvent(h, 1, RYN_EVENT_MESSAGE, nullptr);
   EngineFina(h);
   EXPECT_EQ(std::string(buf), "xxxxxxx");
@@ -232,6 +239,9 @@ TEST(ExportsTest, ARecordInOneCall) {
   const char* texts[2] = {};
   int32_t lengths[2] = {};
   EXPECT_EQ(EngineGetRecordTexts(h, 0, 2, texts, lengths), 0);
+  int32_t placed = -1;
+  EXPECT_EQ(EngineMoveNextRecord(h, 2, texts, lengths, &placed), RYN_E_HANDLE) << "a destination does not move";
+  EXPECT_EQ(placed, 0);
   EngineFina(h);
   EXPECT_EQ(EnginePostRecordTexts(h, 1, &field, &text, &length), RYN_E_HANDLE);
   EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\tC\r\n"

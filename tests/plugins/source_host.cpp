@@ -33,6 +33,52 @@ std::string DateText(const RynSystemTime& r, int32_t type) {
   return IsoDateTimeText(d, type == 51);
 }
 
+// The records again, on an engine of their own, moved through EngineMoveNextRecord: as
+// many, each with its problems flagged as EngineGetRecordProblem told them, and the texts
+// EngineGetRecordTexts gives.
+void CheckMovesInOneCall(const ExportedLibrary& lib, const std::string& options, const SourceRead& r) {
+  auto moveRecord = lib.Get<RynEngineMoveNextRecordProc>("EngineMoveNextRecord");
+  if (!moveRecord) return;
+  Messages messages;
+  RynHandle h = lib.Open(&messages);
+  lib.Get<int32_t (RYN_CALL*)(RynHandle, const char*)>("EngineSetOptions")(h, options.c_str());
+  auto recordTexts = lib.Get<RynEngineGetRecordTextsProc>("EngineGetRecordTexts");
+  auto isEof = lib.Get<int32_t (RYN_CALL*)(RynHandle)>("IsEof");
+  const auto n = static_cast<int32_t>(r.types.size());
+  std::vector<const char*> texts(static_cast<size_t>(n) + 1), expected(texts.size());
+  std::vector<int32_t> lengths(texts.size()), expectedLengths(texts.size());
+  lib.Get<void (RYN_CALL*)(RynHandle)>("MoveFirst")(h);
+  size_t records = isEof(h) == 0 ? 1 : 0;
+  for (int32_t state = 0; records > 0 && records <= r.rows.size() + 1;) {
+    int32_t placed = -1;
+    lengths.assign(lengths.size(), -7);
+    state = moveRecord(h, n, texts.data(), lengths.data(), &placed);
+    if (state & RYN_RECORD_END) {
+      EXPECT_EQ(placed, 0);
+      EXPECT_NE(isEof(h), 0);
+      break;
+    }
+    ++records;
+    ASSERT_TRUE(state == 0 || state == RYN_RECORD_PROBLEMS) << state;
+    EXPECT_EQ(isEof(h), 0);
+    if (records > r.rows.size()) break;
+    EXPECT_EQ((state & RYN_RECORD_PROBLEMS) != 0, !r.problems[records - 1].empty()) << "record " << records;
+    EXPECT_EQ(placed, recordTexts(h, 0, n, expected.data(), expectedLengths.data())) << "record " << records;
+    EXPECT_EQ(lengths[static_cast<size_t>(n)], -7) << "wrote past count";
+    for (int32_t i = 0; i < placed && i < n; ++i) {
+      const auto at = static_cast<size_t>(i);
+      EXPECT_EQ(std::string_view(texts[at], static_cast<size_t>(lengths[at])),
+                std::string_view(expected[at], static_cast<size_t>(expectedLengths[at])))
+          << "record " << records << " field " << i;
+    }
+  }
+  EXPECT_EQ(records, r.rows.size()) << "EngineMoveNextRecord found another number of records";
+  lib.Close(h);
+  int32_t placed = -1;
+  EXPECT_EQ(moveRecord(RynHandle{0x12345678}, n, texts.data(), lengths.data(), &placed), RYN_E_HANDLE);
+  EXPECT_EQ(placed, 0);
+}
+
 }  // namespace
 
 Value V(const char* text) {
@@ -94,6 +140,7 @@ SourceRead ReadExported(const std::string& library, const std::string& options) 
     moveNext(h);
   }
   lib.Close(h);
+  CheckMovesInOneCall(lib, options, r);
   return r;
 }
 

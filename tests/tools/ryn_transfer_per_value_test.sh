@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # `ryn transfer` from a CSV file into the exchange file with libraries that lack the
-# optional record exports (EngineGetRecordTexts, EnginePostRecordTexts), each on its own
+# optional record exports (EngineGetRecordTexts, EngineMoveNextRecord, EnginePostRecordTexts), each on its own
 # and both, against the libraries that have them: every run must write the file Python's
 # csv module says it holds, byte for byte, and the per-value libraries must really lack
 # the exports. Values cross the proxies' first buffer (512 bytes), hold quotes, blanks,
@@ -21,12 +21,12 @@ fail() {
 }
 
 for lib in "$plain_dest" "$plain_csv"; do
-  if nm -D --defined-only "$lib" | grep -qE ' (EngineGetRecordTexts|EnginePostRecordTexts)$'; then
+  if nm -D --defined-only "$lib" | grep -qE ' (EngineGetRecordTexts|EngineMoveNextRecord|EnginePostRecordTexts)$'; then
     fail "$lib exports a record function"
   fi
 done
 for lib in "$engines/librynfiler.so" "$engines/librynfiler_csv.so"; do
-  [[ $(nm -D --defined-only "$lib" | grep -cE ' (EngineGetRecordTexts|EnginePostRecordTexts)$') == 2 ]] ||
+  [[ $(nm -D --defined-only "$lib" | grep -cE ' (EngineGetRecordTexts|EngineMoveNextRecord|EnginePostRecordTexts)$') == 3 ]] ||
     fail "$lib lacks the record functions"
 done
 
