@@ -143,12 +143,12 @@ bool TOdbcConfig::CheckSource() {
   const std::string sql(TrimBlanks(sqlEdit_->Text()));
   const int chosen = tableList_->ItemIndex();
   if (sql.empty() && chosen < 0)
-    return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation);
+    return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation, tableList_);
   // Both keys, the unused one empty: the copy keeps what a text leaves out.
   const std::string options = CompleteOptions(target_, sql, sql.empty() ? tableList_->ItemText(chosen) : std::string());
   std::string problem;
   if (!ApplyToWork(options, problem))
-    return Complain(problem, ui::kMbIconWarning, sql.empty() ? nullptr : sqlEdit_);
+    return Complain(problem, ui::kMbIconWarning, sql.empty() ? static_cast<ui::Control*>(tableList_) : sqlEdit_);
   return true;
 }
 

@@ -108,7 +108,7 @@ bool TXlsxConfig::CheckFile() {
 
 bool TXlsxConfig::CheckSheet() {
   const int chosen = sheetList_->ItemIndex();
-  if (chosen < 0) return Complain(Ansi("请选择要导入的工作表！"), ui::kMbIconInformation);
+  if (chosen < 0) return Complain(Ansi("请选择要导入的工作表！"), ui::kMbIconInformation, sheetList_);
   // Every key, the blank ones too: the copy keeps what a text leaves out.
   TMemoryStream stream;
   TOptionsWriter w(&stream);

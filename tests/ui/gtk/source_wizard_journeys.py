@@ -200,9 +200,16 @@ def odbc_dsn_journey(db):
     expect("unnamed controls on the source page", unnamed_controls(ryn), [])
     listed = [r[0] for r in rows_of(tables)]
     expect("the tables listed", sorted(listed), sorted(["客户", "orders"]))
-    # Alt+T to the list, Home and Down to the Chinese table.
+    # Neither a table nor a query: refused, and the focus goes to the list to pick one.
+    xdo("key", "alt+n")
+    wait_for_box(ryn)
+    xdo("key", "Return")
+    time.sleep(0.5)
+    expect("focus after the refused source page", (ryn.focused() or ("", ""))[1], "表和视图")
+    xdo("key", "alt+q")
     xdo("key", "alt+t")
     expect("focus after Alt+T", ryn.focused()[1], "表和视图")
+    # Home and Down to the Chinese table.
     xdo("key", "Home")
     for _ in range(listed.index("客户")):
         xdo("key", "Down")
