@@ -16,7 +16,7 @@ import time
 import openpyxl
 import pyatspi
 
-from accessible_journeys import (RYN, WORK, Failure, Ryn, check_tab_order, column_titles, expect, text_of,
+from accessible_journeys import (WORK, Failure, Ryn, check_tab_order, column_titles, expect, text_of,
                                  unnamed_controls, xdo)
 
 DRIVER = sys.argv[5]
