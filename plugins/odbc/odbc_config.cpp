@@ -42,25 +42,30 @@ TOdbcConfig::TOdbcConfig(TOdbcSource* target) : TSourceConfig(target, MakeIntf<T
 void TOdbcConfig::Build() {
   SetName("OdbcConfig");
   ui::Page& connection = NewPage("tsConnection");
-  AddLabel(connection, "Label1", "数据源(DSN):", 16, 20);
+  ui::Label& label1 = AddLabel(connection, "Label1", "数据源(DSN):", 16, 20);
   dsnEdit_ = &connection.Create<ui::Edit>("edtDsn");
+  label1.LabelFor(*dsnEdit_, 'D');
   dsnEdit_->SetBounds(110, 16, 370, 21);
-  AddLabel(connection, "Label2", "连接串:", 16, 52);
+  ui::Label& label2 = AddLabel(connection, "Label2", "连接串:", 16, 52);
   connectionEdit_ = &connection.Create<ui::Edit>("edtConnection");
+  label2.LabelFor(*connectionEdit_, 'C');
   connectionEdit_->SetBounds(110, 48, 370, 21);
-  AddLabel(connection, "Label3", "密码变量:", 16, 84);
+  ui::Label& label3 = AddLabel(connection, "Label3", "密码变量:", 16, 84);
   passwordVarEdit_ = &connection.Create<ui::Edit>("edtPasswordVar");
+  label3.LabelFor(*passwordVarEdit_, 'V');
   passwordVarEdit_->SetBounds(110, 80, 160, 21);
   ui::Label& hint = AddLabel(connection, "Label4", "填了连接串时按连接串连接，否则按数据源；密码放在数据源里，或者放在这里指定的环境变量中，不会保存", 110, 112);
   hint.SetBounds(110, 112, 370, 40);
   hint.SetWordWrap(true);
 
   ui::Page& source = NewPage("tsSource");
-  AddLabel(source, "Label5", "表和视图:", 16, 8);
+  ui::Label& label5 = AddLabel(source, "Label5", "表和视图:", 16, 8);
   tableList_ = &source.Create<ui::ListBox>("lbTables");
+  label5.LabelFor(*tableList_, 'T');
   tableList_->SetBounds(16, 28, 220, 172);
-  AddLabel(source, "Label6", "SQL查询:", 250, 8);
+  ui::Label& label6 = AddLabel(source, "Label6", "SQL查询:", 250, 8);
   sqlEdit_ = &source.Create<ui::Edit>("edtSql");
+  label6.LabelFor(*sqlEdit_, 'Q');
   sqlEdit_->SetBounds(250, 28, 234, 21);
   ui::Label& sourceHint = AddLabel(source, "Label7", "输入了SQL查询时按查询导入，否则导入所选的表", 250, 60);
   sourceHint.SetBounds(250, 60, 234, 40);
@@ -138,12 +143,12 @@ bool TOdbcConfig::CheckSource() {
   const std::string sql(TrimBlanks(sqlEdit_->Text()));
   const int chosen = tableList_->ItemIndex();
   if (sql.empty() && chosen < 0)
-    return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation);
+    return Complain(Ansi("请选择要导入的表，或者输入SQL查询语句！"), ui::kMbIconInformation, tableList_);
   // Both keys, the unused one empty: the copy keeps what a text leaves out.
   const std::string options = CompleteOptions(target_, sql, sql.empty() ? tableList_->ItemText(chosen) : std::string());
   std::string problem;
   if (!ApplyToWork(options, problem))
-    return Complain(problem, ui::kMbIconWarning, sql.empty() ? nullptr : sqlEdit_);
+    return Complain(problem, ui::kMbIconWarning, sql.empty() ? static_cast<ui::Control*>(tableList_) : sqlEdit_);
   return true;
 }
 

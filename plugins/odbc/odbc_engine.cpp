@@ -1,5 +1,7 @@
 #include "odbc/odbc_engine.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 #include "platform/stream.h"
 #include "platform/text.h"
@@ -13,8 +15,13 @@ namespace {
 constexpr size_t kPiece = 64 * 1024;
 
 std::string ColumnName(const std::vector<SQLWCHAR>& name, SQLSMALLINT length) {
+  // The name ends at its terminator too: a driver may count a name outside ASCII in
+  // bytes of UTF-8 rather than in characters (the SQLite driver does), which would take
+  // whatever lies after the terminator into the name.
+  size_t end = std::min(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), name.size() - 1);
+  end = static_cast<size_t>(std::find(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(end), SQLWCHAR{0}) - name.begin());
   TWideText wide;
-  return wide.Narrow(name.data(), std::min(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)), name.size() - 1));
+  return wide.Narrow(name.data(), end);
 }
 
 }  // namespace

@@ -19,24 +19,29 @@ TXlsxConfig::TXlsxConfig(TXlsxSource* target) : TSourceConfig(target, MakeIntf<T
 void TXlsxConfig::Build() {
   SetName("XlsxConfig");
   ui::Page& file = NewPage("tsFile");
-  AddLabel(file, "Label1", "Excel文件:", 16, 20);
+  ui::Label& label1 = AddLabel(file, "Label1", "Excel文件:", 16, 20);
   fileEdit_ = &file.Create<ui::ButtonEdit>("edtFile");
+  label1.LabelFor(*fileEdit_, 'E');
   fileEdit_->SetBounds(110, 16, 370, 21);
   fileEdit_->OnButtonClick = [this] { ChooseFile(*fileEdit_, openDialog_); };
   AddLabel(file, "Label2", "请指定要导入的Excel工作簿（.xlsx）", 110, 46);
 
   ui::Page& sheet = NewPage("tsSheet");
-  AddLabel(sheet, "Label3", "工作表:", 16, 8);
+  ui::Label& label3 = AddLabel(sheet, "Label3", "工作表:", 16, 8);
   sheetList_ = &sheet.Create<ui::ListBox>("lbSheets");
+  label3.LabelFor(*sheetList_, 'S');
   sheetList_->SetBounds(16, 28, 220, 172);
-  AddLabel(sheet, "Label4", "列名行(0表示没有):", 250, 8);
+  ui::Label& label4 = AddLabel(sheet, "Label4", "列名行(0表示没有):", 250, 8);
   headingEdit_ = &sheet.Create<ui::Edit>("edtHeadingRow");
+  label4.LabelFor(*headingEdit_, 'H');
   headingEdit_->SetBounds(250, 28, 234, 21);
-  AddLabel(sheet, "Label5", "数据起始行:", 250, 58);
+  ui::Label& label5 = AddLabel(sheet, "Label5", "数据起始行:", 250, 58);
   firstDataEdit_ = &sheet.Create<ui::Edit>("edtFirstDataRow");
+  label5.LabelFor(*firstDataEdit_, 'D');
   firstDataEdit_->SetBounds(250, 78, 234, 21);
-  AddLabel(sheet, "Label6", "单元格区域(如B2:F100):", 250, 108);
+  ui::Label& label6 = AddLabel(sheet, "Label6", "单元格区域(如B2:F100):", 250, 108);
   rangeEdit_ = &sheet.Create<ui::Edit>("edtRange");
+  label6.LabelFor(*rangeEdit_, 'R');
   rangeEdit_->SetBounds(250, 128, 234, 21);
   ui::Label& hint = AddLabel(sheet, "Label7", "留空时按工作表的已用区域读取", 250, 160);
   hint.SetBounds(250, 160, 234, 40);
@@ -103,7 +108,7 @@ bool TXlsxConfig::CheckFile() {
 
 bool TXlsxConfig::CheckSheet() {
   const int chosen = sheetList_->ItemIndex();
-  if (chosen < 0) return Complain(Ansi("请选择要导入的工作表！"), ui::kMbIconInformation);
+  if (chosen < 0) return Complain(Ansi("请选择要导入的工作表！"), ui::kMbIconInformation, sheetList_);
   // Every key, the blank ones too: the copy keeps what a text leaves out.
   TMemoryStream stream;
   TOptionsWriter w(&stream);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -186,6 +187,23 @@ TEST_F(OdbcEngineTest, DriverTypesValuesAndNullsThroughExportsAndProxies) {
   EXPECT_EQ(texts[0][8], "2024-03-05 06:07:08.5");
   EXPECT_EQ(texts[2], (std::vector<std::string>{"0", "0", "-0.5", "-0.01", "", "", "", "", ""}));
   EXPECT_EQ(r.messages, Messages{});
+}
+
+TEST_F(OdbcEngineTest, ColumnNamesOutsideAsciiArriveWholeAndNothingAfter) {
+  // The SQLite driver gives such a name's length in bytes of UTF-8, not in characters.
+  // The driver manager passes names between it and us in the host's locale's character
+  // set, as in a windowed host, which sets its locale.
+  const std::string hostLocale = setlocale(LC_CTYPE, nullptr);
+  if (!setlocale(LC_CTYPE, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
+  struct Restore {
+    std::string locale;
+    ~Restore() { setlocale(LC_CTYPE, locale.c_str()); }
+  } restore{hostLocale};
+  Exec(db_, "CREATE TABLE cn(代码 INTEGER, 名称x TEXT, a TEXT); INSERT INTO cn VALUES(1, '甲', 'z');");
+  SourceRead r = ReadBoth(Options({{"连接串", Connection()}, {"表", "cn"}}));
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.names, (std::vector<std::string>{Gbk("代码"), Gbk("名称x"), "a"}));
+  EXPECT_EQ(r.rows, (std::vector<Row>{{V("1"), V(Gbk("甲").c_str()), V("z")}}));
 }
 
 TEST_F(OdbcEngineTest, ValuesLongerThanTheirBoundArraysArriveWhole) {

@@ -134,7 +134,11 @@ std::optional<std::string> RunChooser(GtkFileChooserAction action, const std::st
 int GtkDialogService::MessageBox(std::string_view text, std::string_view caption, uint32_t flags) {
   GtkWidget* dialog = gtk_message_dialog_new(Owner(), GTK_DIALOG_MODAL, TypeOf(flags), GTK_BUTTONS_NONE, "%s",
                                              ToUtf8(std::string(text)).c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), ToUtf8(std::string(caption)).c_str());
+  const std::string title = ToUtf8(std::string(caption));
+  gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+  // The toolkit names a message box by its kind ("Warning"), in the locale's language: a
+  // screen reader announces it by the caption the user sees instead.
+  atk_object_set_name(gtk_widget_get_accessible(dialog), title.c_str());
   const std::vector<ButtonSpec> buttons = ButtonsOf(flags);
   for (const ButtonSpec& b : buttons) gtk_dialog_add_button(GTK_DIALOG(dialog), b.label, b.result);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), buttons.front().result);
