@@ -432,14 +432,17 @@ RYN_API int32_t RYN_CALL EnginePostRecordTexts(RynHandle engine, int32_t count, 
     IntfPtr<IExport> hold;
     IExport* port = call ? RecordPort(call, hold) : nullptr;
     if (!port) return RYN_E_HANDLE;
+    // An engine that takes a record's texts itself is spared the field lookup per value.
+    IRecordPost* direct = call.RecordPost();
     for (int32_t i = 0; i < count && fields && texts && lengths; ++i) {
       // Each value as the text setter sets it: one that fails writes nothing and the
       // others still go.
       FirewallVoid([&] {
+        const std::string_view text =
+            texts[i] && lengths[i] > 0 ? std::string_view(texts[i], static_cast<size_t>(lengths[i])) : std::string_view();
+        if (direct && direct->HoldText(fields[i], text)) return;
         IntfPtr<IFieldWriter> held;
-        if (IFieldWriter* f = FieldOf(call, fields[i], held))
-          f->SetAsString(texts[i] && lengths[i] > 0 ? std::string_view(texts[i], static_cast<size_t>(lengths[i]))
-                                                    : std::string_view());
+        if (IFieldWriter* f = FieldOf(call, fields[i], held)) f->SetAsString(text);
       });
     }
     port->Post();

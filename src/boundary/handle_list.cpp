@@ -29,6 +29,7 @@ intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
   IntfPtr<IFieldTable> fields = engine ? QueryIntf<IFieldTable>(engine) : nullptr;
   IntfPtr<IRecordTexts> recordTexts = engine ? QueryIntf<IRecordTexts>(engine) : nullptr;
   IntfPtr<IRecordProblems> recordProblems = engine ? QueryIntf<IRecordProblems>(engine) : nullptr;
+  IntfPtr<IRecordPost> recordPost = engine ? QueryIntf<IRecordPost>(engine) : nullptr;
   Slot* slot;
   uint64_t state;
   {
@@ -51,6 +52,7 @@ intptr_t THandleList::Add(ITransEngine* engine, IEngineConfig* config) {
     slot->fields = std::move(fields);
     slot->recordTexts = std::move(recordTexts);
     slot->recordProblems = std::move(recordProblems);
+    slot->recordPost = std::move(recordPost);
     slot->end = End::kFina;
     // Publishing: a call that sees the slot in use also sees the objects written above.
     // Only the list writes a free slot's word, so a plain store does.
@@ -79,6 +81,7 @@ void THandleList::Finish(Slot* slot) {
       IntfPtr<IFieldTable> fields;
       IntfPtr<IRecordTexts> recordTexts;
       IntfPtr<IRecordProblems> recordProblems;
+      IntfPtr<IRecordPost> recordPost;
       {
         std::lock_guard<std::mutex> lock(list->mutex_);
         engine = std::move(slot->engine);
@@ -86,6 +89,7 @@ void THandleList::Finish(Slot* slot) {
         fields = std::move(slot->fields);
         recordTexts = std::move(slot->recordTexts);
         recordProblems = std::move(slot->recordProblems);
+        recordPost = std::move(slot->recordPost);
         const uint64_t next = Generation(slot->state.load(std::memory_order_relaxed)) + 1;
         slot->state.store((next << 32) | kFree, std::memory_order_release);
         // A slot whose generations are used up is never handed out again.

@@ -74,6 +74,7 @@ class THandleList {
     // when it was listed, as they are used once per record.
     IRecordTexts* RecordTexts() const;
     IRecordProblems* RecordProblems() const;
+    IRecordPost* RecordPost() const;
 
    private:
     friend class THandleList;
@@ -153,6 +154,7 @@ struct alignas(64) THandleList::Slot {
   IntfPtr<IFieldTable> fields;
   IntfPtr<IRecordTexts> recordTexts;
   IntfPtr<IRecordProblems> recordProblems;
+  IntfPtr<IRecordPost> recordPost;
   uint32_t index = 0;
   End end = End::kFina;  // written by the thread that ended the handle, before it left
 };
@@ -168,6 +170,7 @@ inline IEngineConfig* THandleList::Call::Config() const { return slot_->config.g
 inline IFieldTable* THandleList::Call::Fields() const { return slot_->fields.get(); }
 inline IRecordTexts* THandleList::Call::RecordTexts() const { return slot_->recordTexts.get(); }
 inline IRecordProblems* THandleList::Call::RecordProblems() const { return slot_->recordProblems.get(); }
+inline IRecordPost* THandleList::Call::RecordPost() const { return slot_->recordPost.get(); }
 
 // Every exported call goes through these two: kept inline so that a call costs one
 // locked instruction on the way in and one on the way out.

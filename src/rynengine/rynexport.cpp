@@ -43,7 +43,14 @@ TRynExport::~TRynExport() {
 int32_t TRynExport::QueryInterface(const TGUID& iid, void** obj) {
   // The attached sink answers for the engine.
   if (AnswerFor(FEvents, iid, obj)) return kS_OK;
-  return QueryInterfaces<ITransEngine, IExport, IFieldTable, IEngineAbandon, IImplementorAccess>(this, iid, obj);
+  return QueryInterfaces<ITransEngine, IExport, IFieldTable, IEngineAbandon, IRecordPost, IImplementorAccess>(this, iid,
+                                                                                                          obj);
+}
+
+bool TRynExport::HoldText(int32_t index, std::string_view text) {
+  if (index < 0 || static_cast<size_t>(index) >= FSelectedColumns.size()) return false;
+  FTextWriter.SetValue(index + 4, text);
+  return true;
 }
 
 IFieldWriter* TRynExport::WriterAt(int32_t index) {

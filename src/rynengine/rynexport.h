@@ -66,6 +66,7 @@ class TRynExport final : public TInterfacedObject,
                          public virtual IExport,
                          public virtual IFieldTable,
                          public virtual IEngineAbandon,
+                         public virtual IRecordPost,
                          public virtual IImplementorAccess {
  public:
   TRynExport();
@@ -108,6 +109,10 @@ class TRynExport final : public TInterfacedObject,
   IFieldWriter* WriterAt(int32_t index) override;
   IImport* SourcePort() override { return nullptr; }
   IExport* DestinationPort() override { return this; }
+
+  // IRecordPost: a text goes into its column at once, as the field's SetAsString puts it;
+  // false for an index that is no selected column (the field path ignores it too).
+  bool HoldText(int32_t index, std::string_view text) override;
 
   // IImplementorAccess
   TObject* GetImplementor() override { return this; }

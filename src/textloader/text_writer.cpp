@@ -59,9 +59,9 @@ void TAFTextWriter::SetValue(int index, std::string_view text) {
   values_[static_cast<size_t>(index)].assign(text);
 }
 
-const std::string& TAFTextWriter::GetValue(int index) const {
+const std::string& TAFTextWriter::Empty() {
   static const std::string kEmpty;
-  return index >= 0 && index < count_ ? values_[static_cast<size_t>(index)] : kEmpty;
+  return kEmpty;
 }
 
 void TAFTextWriter::WriteLine() {

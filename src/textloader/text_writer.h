@@ -48,7 +48,9 @@ class TAFTextWriter {
   void SetCount(int count);
   // Grows the line with empty values when index is beyond its end.
   void SetValue(int index, std::string_view text);
-  const std::string& GetValue(int index) const;
+  const std::string& GetValue(int index) const {
+    return index >= 0 && index < count_ ? values_[static_cast<size_t>(index)] : Empty();
+  }
   int Count() const { return count_; }
 
   // Writes the current values as one line; they stay as they are.
@@ -69,6 +71,7 @@ class TAFTextWriter {
   void AppendStandard(std::string_view value, std::string& out) const;
 
  private:
+  static const std::string& Empty();
   struct Marks;
   void Reconfigure();
   const Marks& GetMarks() const;
