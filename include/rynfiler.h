@@ -372,7 +372,7 @@ typedef int32_t(RYN_CALL* RynEngineGetRecordTextsProc)(RynHandle engine, int32_t
    of its fields 0 .. count - 1 are placed as EngineGetRecordTexts(engine, 0, count, texts,
    lengths) places them (count may be 0) and *placed (when not NULL) receives how many;
    otherwise *placed is 0. Returns RYN_E_HANDLE for an unknown handle or an engine that is
-   not a source (nothing moves); else RYN_RECORD_END when no record remains (IsEof would
+   not a source (nothing moves, nothing is written); else RYN_RECORD_END when no record remains (IsEof would
    return 1), RYN_RECORD_PROBLEMS when the record has a value it could not read exactly
    (EngineGetRecordProblem(engine, 0, ...) would return nonzero), or 0. A host whose
    library lacks it makes the four calls. */

@@ -405,12 +405,12 @@ RYN_API int32_t RYN_CALL EngineGetRecordTexts(RynHandle engine, int32_t first, i
 
 RYN_API int32_t RYN_CALL EngineMoveNextRecord(RynHandle engine, int32_t count, const char** texts, int32_t* lengths,
                                               int32_t* placed) {
-  if (placed) *placed = 0;
   return Firewall<int32_t>(RYN_E_HANDLE, [&]() -> int32_t {
     HandleCall call = EnterEngine(engine);
     IntfPtr<IImport> hold;
     IImport* port = call ? RecordPort(call, hold) : nullptr;
     if (!port) return RYN_E_HANDLE;
+    if (placed) *placed = 0;
     port->MoveNext();
     if (port->IsEof()) return RYN_RECORD_END;
     int32_t state = 0;

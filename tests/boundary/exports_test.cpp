@@ -106,7 +106,7 @@ void ExpectRefused(RynHandle h) {
   int32_t lengths[1] = {7};
   int32_t placed = 7;
   EXPECT_EQ(EngineMoveNextRecord(h, 1, texts, lengths, &placed), RYN_E_HANDLE);
-  EXPECT_EQ(placed, 0);
+  EXPECT_EQ(placed, 7);
   EXPECT_EQ(texts[0], buf);
   EXPECT_EQ(lengths[0], 7);
   EngineSetEvent(h, 1, RYN_EVENT_MESSAGE, nullptr);
@@ -241,7 +241,7 @@ TEST(ExportsTest, ARecordInOneCall) {
   EXPECT_EQ(EngineGetRecordTexts(h, 0, 2, texts, lengths), 0);
   int32_t placed = -1;
   EXPECT_EQ(EngineMoveNextRecord(h, 2, texts, lengths, &placed), RYN_E_HANDLE) << "a destination does not move";
-  EXPECT_EQ(placed, 0);
+  EXPECT_EQ(placed, -1);
   EngineFina(h);
   EXPECT_EQ(EnginePostRecordTexts(h, 1, &field, &text, &length), RYN_E_HANDLE);
   EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\tC\r\n"

@@ -76,7 +76,7 @@ void CheckMovesInOneCall(const ExportedLibrary& lib, const std::string& options,
   lib.Close(h);
   int32_t placed = -1;
   EXPECT_EQ(moveRecord(RynHandle{0x12345678}, n, texts.data(), lengths.data(), &placed), RYN_E_HANDLE);
-  EXPECT_EQ(placed, 0);
+  EXPECT_EQ(placed, -1);
 }
 
 }  // namespace
