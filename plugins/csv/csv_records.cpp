@@ -1,5 +1,7 @@
 #include "csv/csv_records.h"
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -250,6 +252,14 @@ int64_t CountCsvRecords(const std::string& path, const TCsvFormat& format) {
   while (input.Next(chunk)) {
     const auto* p = reinterpret_cast<const unsigned char*>(chunk.data());
     const auto* end = p + chunk.size();
+    auto find = [end](const unsigned char* from, unsigned char c) {
+      const void* at = std::memchr(from, c, static_cast<size_t>(end - from));
+      return at ? static_cast<const unsigned char*>(at) : end;
+    };
+    // Where the next quote and carriage return stand: before them, outside a quoted field,
+    // only line feeds matter (the bytes between keep a begun record begun).
+    const unsigned char* nextQuote = find(p, '"');
+    const unsigned char* nextCr = find(p, '\r');
     while (p < end) {
       if (state == kQuoted) {
         // Only a quote ends the stretch of a quoted field.
@@ -259,11 +269,29 @@ int64_t CountCsvRecords(const std::string& path, const TCsvFormat& format) {
         state = kQuoteInQuoted;
         continue;
       }
-      uint8_t c = cls[*p++];
+      if (state != kQuoteInQuoted) {
+        if (nextQuote < p) nextQuote = find(p, '"');
+        if (nextCr < p) nextCr = find(p, '\r');
+        const unsigned char* limit = std::min(nextQuote, nextCr);
+        while (p < limit) {
+          const void* lf = std::memchr(p, '\n', static_cast<size_t>(limit - p));
+          if (!lf) break;
+          const auto* at = static_cast<const unsigned char*>(lf);
+          // A blank line holds no record.
+          records += state != kRowNotBegun || at != p ? 1 : 0;
+          state = kRowNotBegun;
+          p = at + 1;
+        }
+        if (p < limit) {
+          // Delimiters and other bytes: the state is that of the last of them.
+          state = cls[limit[-1]] == kDelim ? kFieldNotBegun : kUnquoted;
+          p = limit;
+        }
+        if (p == end) break;
+      }
+      const uint8_t c = cls[*p++];
       records += kEndsRecord[state][c];
       state = kNext[state][c];
-      if (state == kUnquoted)
-        while (p < end && cls[*p] == kOther) ++p;
     }
   }
   return records + (state != kRowNotBegun ? 1 : 0);
