@@ -32,10 +32,22 @@ bool TOdbcConnection::Open(const std::string& connection, std::string& error) {
     Close();
     return false;
   }
-  std::basic_string<SQLWCHAR> wide = ToSqlWide(connection);
-  const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-  // The text held the password: it does not stay in memory longer than needed.
-  std::fill(wide.begin(), wide.end(), SQLWCHAR(0));
+  SQLRETURN rc = SQL_ERROR;
+  if (IsUtf8Codeset(charset_)) {
+    // The driver manager reads a wide connection string for its own use, and hands it to
+    // a narrow-text driver, one byte per unit whatever the character set (a database
+    // file named in Chinese became another file). Narrow text in the connection's
+    // character set reaches a narrow driver as it is and a wide one converted whole.
+    std::string utf8 = ToUtf8(connection);
+    rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS, nullptr, 0, nullptr,
+                          SQL_DRIVER_NOPROMPT);
+    // The text held the password: it does not stay in memory longer than needed.
+    std::fill(utf8.begin(), utf8.end(), '\0');
+  } else {
+    std::basic_string<SQLWCHAR> wide = ToSqlWide(connection);
+    rc = SQLDriverConnectW(dbc_, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    std::fill(wide.begin(), wide.end(), SQLWCHAR(0));
+  }
   if (!SQL_SUCCEEDED(rc)) {
     // The string may hold the password: the note names it without showing it.
     error = DiagnosticText(SQL_HANDLE_DBC, dbc_) + NarrowDriverNote(charset_, Ansi("连接串"), connection);

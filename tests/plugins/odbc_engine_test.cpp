@@ -196,7 +196,10 @@ TEST_F(OdbcEngineTest, NamesAndQueriesOutsideAsciiReachANarrowDriverUnderTheCLoc
   // the character set it found when the connection was allocated. This process, like
   // `ryn transfer`, never set its locale, and the engine must not set it either.
   ASSERT_STREQ(setlocale(LC_ALL, nullptr), "C");
-  Exec(db_,
+  // The connection string too: a database file named in Chinese.
+  const std::string db = dir_.Path("客户数据.db");
+  const std::string connection = Gbk(("DRIVER=" + kDriver + ";Database=" + db).c_str());
+  Exec(db,
        "CREATE TABLE 客户(名称 TEXT, 金额 REAL); INSERT INTO 客户 VALUES('张三', 1.5), ('李四', -2);"
        "CREATE TABLE cn(代码 INTEGER, 名称x TEXT, a TEXT); INSERT INTO cn VALUES(1, '甲', 'z');");
   const struct {
@@ -205,15 +208,15 @@ TEST_F(OdbcEngineTest, NamesAndQueriesOutsideAsciiReachANarrowDriverUnderTheCLoc
     std::vector<std::string> names;
     std::vector<Row> rows;
   } cases[] = {
-      {"a table named in Chinese", Options({{"连接串", Connection()}, {"表", Gbk("客户")}}),
+      {"a table named in Chinese", Options({{"连接串", connection}, {"表", Gbk("客户")}}),
        {Gbk("名称"), Gbk("金额")},
        {{V(Gbk("张三").c_str()), V("1.5")}, {V(Gbk("李四").c_str()), V("-2")}}},
       {"a query with Chinese names and a Chinese literal",
-       Options({{"连接串", Connection()}, {"查询", Gbk("SELECT 金额 AS 钱, 名称 AS 名字 FROM 客户 WHERE 名称 = '李四'")}}),
+       Options({{"连接串", connection}, {"查询", Gbk("SELECT 金额 AS 钱, 名称 AS 名字 FROM 客户 WHERE 名称 = '李四'")}}),
        {Gbk("钱"), Gbk("名字")},
        {{V("-2"), V(Gbk("李四").c_str())}}},
       // The driver counts such a name's length in bytes of UTF-8, not in characters.
-      {"names ending at their terminator", Options({{"连接串", Connection()}, {"表", "cn"}}),
+      {"names ending at their terminator", Options({{"连接串", connection}, {"表", "cn"}}),
        {Gbk("代码"), Gbk("名称x"), "a"},
        {{V("1"), V(Gbk("甲").c_str()), V("z")}}},
   };
