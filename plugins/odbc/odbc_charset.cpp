@@ -13,13 +13,18 @@ namespace ryn {
 TUtf8ThreadCharset::TUtf8ThreadCharset() {
   codeset_ = nl_langinfo(CODESET);
   if (IsUtf8Codeset(codeset_)) return;
-  // Only LC_CTYPE matters here; any UTF-8 locale will do, C.UTF-8 being the one glibc
-  // always has.
+  // Only LC_CTYPE changes, the thread's other categories stay; any UTF-8 locale will do,
+  // C.UTF-8 being the one glibc always has.
+  const locale_t base = duplocale(uselocale(locale_t(0)));
+  if (base == locale_t(0)) return;
   for (const char* name : {"C.UTF-8", "en_US.UTF-8"}) {
-    utf8_ = newlocale(LC_CTYPE_MASK, name, locale_t(0));
+    utf8_ = newlocale(LC_CTYPE_MASK, name, base);  // takes base over when it succeeds
     if (utf8_ != locale_t(0)) break;
   }
-  if (utf8_ == locale_t(0)) return;
+  if (utf8_ == locale_t(0)) {
+    freelocale(base);
+    return;
+  }
   previous_ = uselocale(utf8_);
   codeset_ = nl_langinfo(CODESET);
 }
