@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "odbc/odbc_charset.h"
 #include "odbc/odbc_text.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
@@ -17,18 +18,39 @@ bool TOdbcConnection::Open(const std::string& connection, std::string& error) {
     return false;
   }
   SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_))) {
+  SQLRETURN allocated = SQL_ERROR;
+  {
+    // The driver manager takes the character set for narrow-text drivers from the
+    // thread's locale now, once for the connection.
+    const TUtf8ThreadCharset charset;
+    allocated = SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+    charset_ = charset.Codeset();
+  }
+  if (!SQL_SUCCEEDED(allocated)) {
     error = DiagnosticText(SQL_HANDLE_ENV, env_);
     dbc_ = SQL_NULL_HDBC;
     Close();
     return false;
   }
-  std::basic_string<SQLWCHAR> wide = ToSqlWide(connection);
-  const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-  // The text held the password: it does not stay in memory longer than needed.
-  std::fill(wide.begin(), wide.end(), SQLWCHAR(0));
+  SQLRETURN rc = SQL_ERROR;
+  if (IsUtf8Codeset(charset_)) {
+    // The driver manager reads a wide connection string for its own use, and hands it to
+    // a narrow-text driver, one byte per unit whatever the character set (a database
+    // file named in Chinese became another file). Narrow text in the connection's
+    // character set reaches a narrow driver as it is and a wide one converted whole.
+    std::string utf8 = ToUtf8(connection);
+    rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(utf8.data()), SQL_NTS, nullptr, 0, nullptr,
+                          SQL_DRIVER_NOPROMPT);
+    // The text held the password: it does not stay in memory longer than needed.
+    std::fill(utf8.begin(), utf8.end(), '\0');
+  } else {
+    std::basic_string<SQLWCHAR> wide = ToSqlWide(connection);
+    rc = SQLDriverConnectW(dbc_, nullptr, wide.data(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    std::fill(wide.begin(), wide.end(), SQLWCHAR(0));
+  }
   if (!SQL_SUCCEEDED(rc)) {
-    error = DiagnosticText(SQL_HANDLE_DBC, dbc_);
+    // The string may hold the password: the note names it without showing it.
+    error = DiagnosticText(SQL_HANDLE_DBC, dbc_) + NarrowDriverNote(charset_, Ansi("连接串"), connection);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     dbc_ = SQL_NULL_HDBC;
     Close();

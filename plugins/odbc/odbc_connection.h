@@ -29,12 +29,16 @@ class TOdbcConnection {
   std::string QuoteIdentifier(const std::string& name) const;
   // The names of the tables and views the driver lists, in name order.
   bool TableNames(std::vector<std::string>& names, std::string& error);
+  // The character set the driver manager converts this connection's text into for a
+  // driver that takes narrow text only (UTF-8 unless the system has no UTF-8 locale).
+  const std::string& NarrowCharset() const { return charset_; }
 
  private:
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   SQLUINTEGER getData_ = 0;
   std::string quote_ = "\"";
+  std::string charset_;
 };
 
 // Everything the options say about where to connect, and the connection string made of it.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "odbc/odbc_charset.h"
 #include "platform/codepage.h"
 #include "platform/stream.h"
 #include "platform/text.h"
@@ -157,8 +158,15 @@ int32_t TOdbcSource::Connect() {
   }
   std::basic_string<SQLWCHAR> sql = ToSqlWide(Statement());
   SQLSMALLINT n = 0;
-  if (!SQL_SUCCEEDED(SQLPrepareW(stmt_, sql.data(), SQL_NTS)) || !SQL_SUCCEEDED(SQLNumResultCols(stmt_, &n)))
-    return Fail(kOdbcOptionsBadQuery, Ansi("ODBC数据源“%s”的查询出错：%s"), DiagnosticText(SQL_HANDLE_STMT, stmt_));
+  if (!SQL_SUCCEEDED(SQLPrepareW(stmt_, sql.data(), SQL_NTS)) || !SQL_SUCCEEDED(SQLNumResultCols(stmt_, &n))) {
+    // A database the driver could not find by its name may have been made anew, empty.
+    const std::string& charset = connection_.NarrowCharset();
+    const std::string what = query_.empty() ? FormatText(Ansi("表“%s”").c_str(), table_.c_str()) : Ansi("查询");
+    return Fail(kOdbcOptionsBadQuery, Ansi("ODBC数据源“%s”的查询出错：%s"),
+                DiagnosticText(SQL_HANDLE_STMT, stmt_) + NarrowDriverNote(charset, what, Statement()) +
+                    NarrowDriverNote(charset, target_.connection.empty() ? OdbcKeyDsn() : OdbcKeyConnection(),
+                                     target_.Shown()));
+  }
   // A statement without a result is not run at all.
   if (n <= 0) return Fail(kOdbcOptionsBadQuery, Ansi("ODBC数据源“%s”的查询出错：%s"), Ansi("不是SELECT语句"));
   return 0;

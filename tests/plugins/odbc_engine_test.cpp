@@ -4,6 +4,7 @@
 // longer than their bound arrays, failures with the driver's SQLSTATE; and the pieces
 // that stand alone (connection strings, the column readings, float and time texts).
 #include <gtest/gtest.h>
+#include <langinfo.h>
 #include <sqlite3.h>
 
 #include <clocale>
@@ -13,6 +14,7 @@
 
 #include "common/transcoder.h"
 #include "common/value_text.h"
+#include "odbc/odbc_charset.h"
 #include "odbc/odbc_engine.h"
 #include "odbc/odbc_text.h"
 #include "odbc/odbc_values.h"
@@ -189,21 +191,75 @@ TEST_F(OdbcEngineTest, DriverTypesValuesAndNullsThroughExportsAndProxies) {
   EXPECT_EQ(r.messages, Messages{});
 }
 
-TEST_F(OdbcEngineTest, ColumnNamesOutsideAsciiArriveWholeAndNothingAfter) {
-  // The SQLite driver gives such a name's length in bytes of UTF-8, not in characters.
-  // The driver manager passes names between it and us in the host's locale's character
-  // set, as in a windowed host, which sets its locale.
-  const std::string hostLocale = setlocale(LC_CTYPE, nullptr);
-  if (!setlocale(LC_CTYPE, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
-  struct Restore {
-    std::string locale;
-    ~Restore() { setlocale(LC_CTYPE, locale.c_str()); }
-  } restore{hostLocale};
-  Exec(db_, "CREATE TABLE cn(代码 INTEGER, 名称x TEXT, a TEXT); INSERT INTO cn VALUES(1, '甲', 'z');");
-  SourceRead r = ReadBoth(Options({{"连接串", Connection()}, {"表", "cn"}}));
-  ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(r.names, (std::vector<std::string>{Gbk("代码"), Gbk("名称x"), "a"}));
-  EXPECT_EQ(r.rows, (std::vector<Row>{{V("1"), V(Gbk("甲").c_str()), V("z")}}));
+TEST_F(OdbcEngineTest, NamesAndQueriesOutsideAsciiReachANarrowDriverUnderTheCLocale) {
+  // The SQLite driver takes narrow text only: the driver manager converts ours for it in
+  // the character set it found when the connection was allocated. This process, like
+  // `ryn transfer`, never set its locale, and the engine must not set it either.
+  ASSERT_STREQ(setlocale(LC_ALL, nullptr), "C");
+  // The connection string too: a database file named in Chinese.
+  const std::string db = dir_.Path("客户数据.db");
+  const std::string connection = Gbk(("DRIVER=" + kDriver + ";Database=" + db).c_str());
+  Exec(db,
+       "CREATE TABLE 客户(名称 TEXT, 金额 REAL); INSERT INTO 客户 VALUES('张三', 1.5), ('李四', -2);"
+       "CREATE TABLE cn(代码 INTEGER, 名称x TEXT, a TEXT); INSERT INTO cn VALUES(1, '甲', 'z');");
+  const struct {
+    const char* name;
+    std::string options;
+    std::vector<std::string> names;
+    std::vector<Row> rows;
+  } cases[] = {
+      {"a table named in Chinese", Options({{"连接串", connection}, {"表", Gbk("客户")}}),
+       {Gbk("名称"), Gbk("金额")},
+       {{V(Gbk("张三").c_str()), V("1.5")}, {V(Gbk("李四").c_str()), V("-2")}}},
+      {"a query with Chinese names and a Chinese literal",
+       Options({{"连接串", connection}, {"查询", Gbk("SELECT 金额 AS 钱, 名称 AS 名字 FROM 客户 WHERE 名称 = '李四'")}}),
+       {Gbk("钱"), Gbk("名字")},
+       {{V("-2"), V(Gbk("李四").c_str())}}},
+      // The driver counts such a name's length in bytes of UTF-8, not in characters.
+      {"names ending at their terminator", Options({{"连接串", connection}, {"表", "cn"}}),
+       {Gbk("代码"), Gbk("名称x"), "a"},
+       {{V("1"), V(Gbk("甲").c_str()), V("z")}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SourceRead r = ReadBoth(c.options);
+    ASSERT_EQ(r.rc, 0) << (r.messages.empty() ? "" : r.messages[0].second);
+    EXPECT_EQ(r.names, c.names);
+    EXPECT_EQ(r.rows, c.rows);
+    EXPECT_EQ(r.messages, Messages{});
+  }
+  // The thread is left in the locale it had.
+  EXPECT_STREQ(setlocale(LC_ALL, nullptr), "C");
+  EXPECT_STREQ(nl_langinfo(CODESET), "ANSI_X3.4-1968");
+}
+
+TEST(OdbcCharsetTest, ANoteOnlyWhereTheDriverManagerLosesCharacters) {
+  const struct {
+    const char* codeset;
+    std::string text;
+    bool note;
+  } cases[] = {
+      {"UTF-8", Gbk("客户"), false},          {"utf8", Gbk("客户"), false},
+      {"ANSI_X3.4-1968", "customers", false}, {"ANSI_X3.4-1968", Gbk("客户"), true},
+      {"GB18030", "SELECT 1", false},         {"ISO-8859-1", Gbk("SELECT '甲'"), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.codeset) + " " + c.text);
+    const std::string note = NarrowDriverNote(c.codeset, Gbk("表“客户”"), c.text);
+    if (!c.note) {
+      EXPECT_EQ(note, "");
+      continue;
+    }
+    EXPECT_NE(note.find(Gbk("表“客户”含有ASCII以外的字符")), std::string::npos) << note;
+    EXPECT_NE(note.find(Gbk("“") + c.codeset + Gbk("”")), std::string::npos) << note;
+  }
+  // Whatever the thread had, a connection gets UTF-8, and the thread gets its own back.
+  {
+    const TUtf8ThreadCharset charset;
+    EXPECT_EQ(charset.Codeset(), "UTF-8");
+    EXPECT_STREQ(nl_langinfo(CODESET), "UTF-8");
+  }
+  EXPECT_STREQ(nl_langinfo(CODESET), "ANSI_X3.4-1968");
 }
 
 TEST_F(OdbcEngineTest, ValuesLongerThanTheirBoundArraysArriveWhole) {

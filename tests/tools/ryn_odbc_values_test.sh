@@ -4,7 +4,8 @@
 # SQLite ODBC driver, into the exchange file: every field against what psql (--csv) or
 # Python's sqlite3 returns for the same query, its text worked out here on its own. Also a
 # result wider than a PostgreSQL table may be, 1,000,000 rows, and a connection lost in the
-# middle of a run (an error, and the old file kept).
+# middle of a run (an error, and the old file kept). Names outside ASCII (a database file, a
+# table, a query, columns) through the SQLite driver under the C locale.
 # Arguments: ryn. Skipped (77) when the server or a driver is missing.
 set -u
 export PYTHONPATH="$(dirname "$(realpath "$0")")${PYTHONPATH:+:$PYTHONPATH}"
@@ -79,7 +80,7 @@ def native(text):
 
 from exchange_file import read_exchange
 
-def transfer(options, ncols, out="out.ryn", extra=(), wait=True):
+def transfer(options, ncols, out="out.ryn", extra=(), wait=True, env=None):
     with open("to.txt", "w", encoding="utf-8", newline="") as f:
         f.write("单位标识=0001;\r\n年度=2024;\r\n报表类型=N;\r\n时期=1;\r\n文件名=" + out + ";\r\n数据类型=0;\r\n选择列={\r\n\t"
                 + "\r\n".join(f"C{j}=C{j}" for j in range(ncols)) + "}")
@@ -88,8 +89,8 @@ def transfer(options, ncols, out="out.ryn", extra=(), wait=True):
     for j in range(ncols):
         args += ["--map", f"Export({j})=Import({j})"]
     if not wait:
-        return subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    return subprocess.run(args, capture_output=True)
+        return subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    return subprocess.run(args, capture_output=True, env=env)
 
 def records_of(path, ncols, where):
     data = open(path, "rb").read()
@@ -273,6 +274,47 @@ else:
                 text = native(value.decode("utf-8"))
             if row[col] != text:
                 failures.append(f"sqlite id {want_row[0]} column {col}: got {row[col][:60]!r}, want {text[:60]!r}")
+
+# --- names outside ASCII through the SQLite driver, which takes narrow text only ---------
+# `ryn transfer` never sets its locale: the driver manager, converting our text for the
+# driver, must still carry the database's file name, the table, the query and the column
+# names whole, whatever the environment's locale says.
+cdb_path = os.path.abspath("客户数据.db")
+cdb = sqlite3.connect(cdb_path)
+cdb.execute("CREATE TABLE 客户(名称 TEXT, 金额 REAL, 备注 TEXT)")
+cdb.executemany("INSERT INTO 客户 VALUES(?,?,?)", [("张三", 1.5, "甲乙"), ("李四", -2.25, None), ("王五", 0.0, "ok")])
+cdb.commit()
+no_locale = {k: v for k, v in os.environ.items() if k != "LANG" and not k.startswith("LC_")}
+named_query = "SELECT 备注 AS 说明, 名称 FROM 客户 WHERE 名称 <> '李四' ORDER BY 名称 DESC"
+for locale_name in (None, "C", "C.UTF-8"):
+    env = dict(no_locale, **({"LC_ALL": locale_name} if locale_name else {}))
+    for option, sql in (("表=客户", "SELECT * FROM 客户"), (f'查询="{named_query}"', named_query)):
+        where = f"names outside ASCII, LC_ALL {locale_name}, {option}"
+        cursor = cdb.execute(sql)
+        names = [d[0] for d in cursor.description]
+        want_rows = cursor.fetchall()
+        if os.path.exists("recipe.txt"):
+            os.remove("recipe.txt")
+        run = transfer(f'连接串="DRIVER=SQLite3;Database={cdb_path}";{option}', len(names),
+                       extra=["--save-recipe", "recipe.txt"], env=env)
+        if run.returncode != 0:
+            failures.append(f"{where}: status {run.returncode}, err {run.stderr.decode(enc, 'replace')!r}")
+            continue
+        recipe = open("recipe.txt", encoding="utf-8").read()
+        got_names = re.findall(r'^field \d+: \d+ "(.*)"$', recipe, re.M)
+        if got_names != names:
+            failures.append(f"{where}: field names {got_names!r}, sqlite3 says {names!r}")
+        got = records_of("out.ryn", len(names), where)
+        if len(got) != len(want_rows):
+            failures.append(f"{where}: {len(got)} records, {len(want_rows)} expected")
+        for row, want_row in zip(got, want_rows):
+            for have, value in zip(row, want_row):
+                if isinstance(value, float):
+                    ok = float(have) == value
+                else:
+                    ok = have == (b"" if value is None else native(value))
+                if not ok:
+                    failures.append(f"{where}: got {have!r} for {value!r}")
 
 for f in failures:
     print("FAIL:", f)
