@@ -19,6 +19,7 @@ export WINEDEBUG=-all
 cross() {  # cross DIR TOOLCHAIN TARGET...
   local options=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$2" -DCMAKE_BUILD_TYPE=Release -DRYNFILER_WERROR=ON)
   [ -f "$linux_output" ] && options+=(-DRYNFILER_LINUX_OUTPUT="$PWD/$linux_output")
+  options+=(-DRYNFILER_SQLITE_AMALGAMATION_DIR="$sqlite_dir")
   if [ -f "$linux_samples/ryn_sample_GBK/report_sample.ryn" ]; then
     options+=(-DRYNFILER_LINUX_SAMPLE_OUTPUT="$PWD/$linux_samples")
   else
@@ -35,13 +36,22 @@ if ! command -v i686-w64-mingw32-g++-posix > /dev/null; then
 fi
 start=$(date +%s)
 mkdir -p build
+# SQLite is compiled into rynfiler_sqlite.dll from its amalgamation, made once from Debian's
+# source package; without it the Windows build has no SQLite engine.
+if sqlite_dir=$(scripts/sqlite-amalgamation.sh 2> build/sqlite-amalgamation.log); then
+  libraries+=(rynfiler_sqlite)
+  targets+=(rynfiler_sqlite)
+else
+  echo "== Windows: no SQLite engine: $(tail -n1 build/sqlite-amalgamation.log) =="
+  sqlite_dir=
+fi
 echo "== Windows: rynfiler.dll (32-bit) =="
 if command -v wine > /dev/null && /usr/lib/wine/wine --version > /dev/null 2>&1; then
   cross build/win32 toolchain-mingw-i686.cmake "${targets[@]}"
   ctest --test-dir build/win32 --output-on-failure --timeout 600 --no-tests=error
 elif command -v wine > /dev/null; then
   cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}"
-  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_(csv_)?dll_exports$'
+  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_((csv|sqlite)_)?dll_exports$'
   if [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
     echo "== Windows: this machine cannot execute 32-bit programs; the suites run as 64-bit Windows programs under wine64 =="
     cross build/win64 toolchain-mingw-x86_64.cmake "${targets[@]}"
@@ -51,7 +61,7 @@ elif command -v wine > /dev/null; then
   fi
 else
   cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}"
-  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_(csv_)?dll_exports$'
+  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_((csv|sqlite)_)?dll_exports$'
   echo "== Windows: suites skipped: no Wine (scripts/setup-deps.sh installs wine and wine32) =="
 fi
 echo "== Windows stage: $(( $(date +%s) - start )) s =="
