@@ -9,6 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32 ryn)
+# The proxies' test engines, whose 32-bit exports are checked too.
+test_engines=(memsource minsource noinit notype noport appfinaonly nosetcount lazytypes oneengine wizard)
 targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests
          transport_tests rynengine_tests transfer_tests libengineport_tests)
 linux_output=build/test/examples/example_out/report.ryn
@@ -50,8 +52,8 @@ if command -v wine > /dev/null && /usr/lib/wine/wine --version > /dev/null 2>&1;
   cross build/win32 toolchain-mingw-i686.cmake "${targets[@]}"
   ctest --test-dir build/win32 --output-on-failure --timeout 600 --no-tests=error
 elif command -v wine > /dev/null; then
-  cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}"
-  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_((csv|sqlite)_)?dll_exports$'
+  cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}" "${test_engines[@]}"
+  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_.*exports$'
   if [ -x /usr/lib/wine/wine64 ] && command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
     echo "== Windows: this machine cannot execute 32-bit programs; the suites run as 64-bit Windows programs under wine64 =="
     cross build/win64 toolchain-mingw-x86_64.cmake "${targets[@]}"
@@ -60,8 +62,8 @@ elif command -v wine > /dev/null; then
     echo "== Windows: suites skipped: this machine cannot execute 32-bit programs, and wine64 or g++-mingw-w64-x86-64 is missing =="
   fi
 else
-  cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}"
-  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_((csv|sqlite)_)?dll_exports$'
+  cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}" "${test_engines[@]}"
+  ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_.*exports$'
   echo "== Windows: suites skipped: no Wine (scripts/setup-deps.sh installs wine and wine32) =="
 fi
 echo "== Windows stage: $(( $(date +%s) - start )) s =="

@@ -55,3 +55,15 @@ target_include_directories(liar PRIVATE ${PROJECT_SOURCE_DIR}/include)
 target_link_options(liar PRIVATE -Wl,--kill-at)
 set_target_properties(liar PROPERTIES PREFIX lib RUNTIME_OUTPUT_DIRECTORY ${RYN_TEST_ENGINES_DIR})
 set(RYN_TEST_ENGINES memsource minsource noinit notype noport appfinaonly nosetcount lazytypes oneengine wizard liar)
+
+# On 32-bit Windows, where __stdcall decorates names, each engine exports exactly its .def.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(pairs)
+  foreach(engine IN LISTS RYN_TEST_ENGINES)
+    if(NOT engine STREQUAL liar)
+      list(APPEND pairs $<TARGET_FILE:${engine}> ${CMAKE_CURRENT_BINARY_DIR}/engines_def/${engine}.def)
+    endif()
+  endforeach()
+  add_test(NAME win32_test_engine_exports
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/def_exports_test.sh ${CMAKE_OBJDUMP} ${pairs})
+endif()
