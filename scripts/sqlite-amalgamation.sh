@@ -7,11 +7,23 @@
 # e.g. without a deb-src entry (scripts/setup-deps.sh adds one).
 set -euo pipefail
 cache=${RYNFILER_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rynfiler}/sqlite
-if [ -s "$cache/sqlite3.c" ] && [ -s "$cache/sqlite3.h" ]; then
+made() { [ -s "$cache/sqlite3.c" ] && [ -s "$cache/sqlite3.h" ]; }
+# Made again when apt's index has a newer source package (a security fix); what was made
+# before serves while it cannot be.
+current=$(apt-cache showsrc sqlite3 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -n 1 || true)
+if made && { [ -z "$current" ] || grep -qxF "sqlite3_$current" "$cache/SOURCE" 2> /dev/null; }; then
   echo "$cache"
   exit 0
 fi
-fail() { echo "SQLite's amalgamation not made: $*" >&2; exit 1; }
+fail() {
+  if made; then
+    echo "SQLite's amalgamation not made again, the one of $(cat "$cache/SOURCE" 2> /dev/null) serves: $*" >&2
+    echo "$cache"
+    exit 0
+  fi
+  echo "SQLite's amalgamation not made: $*" >&2
+  exit 1
+}
 for tool in apt-get dpkg-source tclsh make cc; do
   command -v "$tool" > /dev/null || fail "no $tool (scripts/setup-deps.sh installs what it needs)"
 done
