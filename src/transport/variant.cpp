@@ -1,9 +1,7 @@
 #include "transport/variant.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -62,17 +60,7 @@ bool TryTextToFloat(std::string_view text, long double& out) {
   if (first < last && *first == '+') ++first;
   if (first == last) return false;
   long double v = 0;
-  auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
-#ifdef _WIN32
-  // mingw-w64's libstdc++ reads a long double through a double: digits past its 53 bits
-  // and values past its range are lost. The text it matched is read again by strtold,
-  // which rounds to the full 64-bit mantissa (t ends in NUL).
-  if (ptr == last && (ec == std::errc() || ec == std::errc::result_out_of_range)) {
-    errno = 0;
-    v = std::strtold(first, nullptr);
-    ec = errno == ERANGE ? std::errc::result_out_of_range : std::errc();
-  }
-#endif
+  auto [ptr, ec] = FromCharsExtended(first, last, v);
   if (ec != std::errc() || ptr != last || !std::isfinite(v)) return false;
   out = v;
   return true;
