@@ -97,10 +97,13 @@ extern "C" {
 #define RYN_CALL
 #endif
 
+/* A library that names its exports in a .def file alone defines RYN_API empty. */
+#ifndef RYN_API
 #if defined(_WIN32)
 #define RYN_API __declspec(dllexport)
 #else
 #define RYN_API __attribute__((visibility("default")))
+#endif
 #endif
 
 typedef intptr_t RynHandle;

@@ -49,7 +49,7 @@ can_run_32bit() {
   rm -f "$probe"
   return $ok
 }
-win_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64)
+win_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 tcl)
 can_run_32bit && win_packages+=(wine32)
 win_missing=()
 for p in "${win_packages[@]}"; do
@@ -62,6 +62,16 @@ if [ ${#win_missing[@]} -gt 0 ]; then
   fi
   { $sudo apt-get update -qq && $sudo apt-get install -y -qq --no-install-recommends "${win_missing[@]}"; } ||
     echo "setup: the Windows build's packages could not all be installed; its stage says what it skips"
+fi
+
+# SQLite for the Windows build is made from Debian's source package (scripts/sqlite-amalgamation.sh,
+# with tcl above): apt needs the release's source index, added when it has none.
+if ! apt-cache showsrc sqlite3 2>/dev/null | grep -q '^Package: sqlite3'; then
+  echo "Adding the Debian source index (deb-src, main) for the Windows build's SQLite"
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
+    "$(. /etc/os-release && echo "$VERSION_CODENAME")" /usr/share/keyrings/debian-archive-keyring.gpg |
+    $sudo tee /etc/apt/sources.list.d/rynfiler-deb-src.sources > /dev/null
+  $sudo apt-get update -qq || echo "setup: apt-get update reported errors; the Windows stage says whether SQLite's source came"
 fi
 
 # Debian's default for the cross compiler is the win32-threads variant; the posix one is asked

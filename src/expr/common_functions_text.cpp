@@ -30,7 +30,7 @@ long double LeadingNumber(std::string_view text) {
   bool pointFirst = i + 1 < text.size() && text[i] == '.' && IsDigitChar(text[i + 1]);
   if (!digitFirst && !pointFirst) return 0;
   long double x = 0;
-  auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), x);
+  auto [end, ec] = FromCharsExtended(text.data() + i, text.data() + text.size(), x);
   (void)end;
   if (ec != std::errc() || !std::isfinite(x)) return 0;
   return negative ? -x : x;

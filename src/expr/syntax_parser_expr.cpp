@@ -10,6 +10,7 @@
 #include "expr/syntax_parser_internal.h"
 #include "expr/syntax_text.h"
 #include "platform/codepage.h"
+#include "platform/float_format.h"
 
 namespace ryn {
 namespace {
@@ -201,7 +202,7 @@ bool TSyntaxParser::NumberLiteral(TSyntaxData& v) {
     }
   }
   long double x = 0;
-  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), x);
+  auto [end, ec] = FromCharsExtended(digits.data(), digits.data() + digits.size(), x);
   if (ec == std::errc::result_out_of_range) x = HUGE_VALL;
   (void)end;
   if (negative) x = -x;

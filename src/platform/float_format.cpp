@@ -1,5 +1,6 @@
 #include "platform/float_format.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -7,6 +8,21 @@
 #include <cstdlib>
 
 namespace ryn {
+
+std::from_chars_result FromCharsExtended(const char* first, const char* last, long double& value) {
+  long double v = 0;
+  std::from_chars_result r = std::from_chars(first, last, v, std::chars_format::general);
+#ifdef _WIN32
+  if (r.ptr != first && (r.ec == std::errc() || r.ec == std::errc::result_out_of_range)) {
+    const std::string matched(first, r.ptr);
+    errno = 0;
+    v = std::strtold(matched.c_str(), nullptr);
+    r.ec = errno == ERANGE ? std::errc::result_out_of_range : std::errc();
+  }
+#endif
+  if (r.ec == std::errc()) value = v;
+  return r;
+}
 
 std::string FormatGeneral(long double value, char decimalSeparator, int precision) {
   if (precision < 1) precision = 1;

@@ -60,7 +60,7 @@ bool TryTextToFloat(std::string_view text, long double& out) {
   if (first < last && *first == '+') ++first;
   if (first == last) return false;
   long double v = 0;
-  auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
+  auto [ptr, ec] = FromCharsExtended(first, last, v);
   if (ec != std::errc() || ptr != last || !std::isfinite(v)) return false;
   out = v;
   return true;

@@ -37,7 +37,7 @@ class NamedFactory final : public TInterfacedObject, public virtual ITransEngine
 TEST(ConcurrencyTest, RegistryAndLiveHandlesFromManyThreads) {
   FreeTransEngineFactories();
   TransEngineFactories& reg = GetTransEngineFactories();
-  const std::string file = std::string(TEST_ENGINES_DIR) + "/libmemsource.so";
+  const std::string file = std::string(TEST_ENGINES_DIR) + "/libmemsource" + kLibrarySuffix;
   ASSERT_GE(RegisterLibraryEngine(file), 0);
   LibHandle lib = LoadLibraryFile(file);
   ASSERT_TRUE(lib);
@@ -115,7 +115,7 @@ TEST(ConcurrencyTest, RegistryAndLiveHandlesFromManyThreads) {
 // Source handles of an engine library churned by several threads: records read through
 // handles other threads end, while their slots are handed out again.
 TEST(ConcurrencyTest, ChurnOfSourceHandlesAcrossThreads) {
-  const std::string file = std::string(TEST_ENGINES_DIR) + "/libmemsource.so";
+  const std::string file = std::string(TEST_ENGINES_DIR) + "/libmemsource" + kLibrarySuffix;
   LibHandle lib = LoadLibraryFile(file);
   ASSERT_TRUE(lib);
   auto fn = [&](const char* name) { return GetProcAddress(lib, name); };

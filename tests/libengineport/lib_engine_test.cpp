@@ -5,6 +5,7 @@
 #include "boundary/host_support.h"
 #include "libengineport/lib_engine.h"
 #include "libengineport/lib_factory.h"
+#include "platform/dynlib.h"
 #include "platform/codepage.h"
 #include "platform/stream.h"
 #include "support/recording_events.h"
@@ -23,7 +24,7 @@ IntfPtr<TLibITransEngineFactory> Factory(const std::string& file) {
   return f;
 }
 
-std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + ".so"; }
+std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + kLibrarySuffix; }
 
 IntfPtr<IFieldReader> Reader(IImport* port, const char* name) {
   auto f = port->FindField(name);

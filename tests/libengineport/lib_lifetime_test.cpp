@@ -19,7 +19,7 @@ namespace {
 
 using testing::RecordingEvents;
 
-std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + ".so"; }
+std::string Engines(const char* name) { return std::string(TEST_ENGINES_DIR) + "/lib" + name + kLibrarySuffix; }
 
 IntfPtr<TLibITransEngineFactory> Factory(const std::string& file) {
   auto f = MakeIntf<TLibITransEngineFactory>();

@@ -10,6 +10,7 @@
 #include "transport/errors.h"
 #include "transport/field_types.h"
 #include "transport/field_values.h"
+#include "transport/variant.h"
 
 namespace ryn {
 namespace {
@@ -199,6 +200,34 @@ class FixedReader : public TCustomTransField, public virtual IFieldReader {
   long double value_;
   bool empty_;
 };
+
+// Text read as an extended value keeps the 64-bit mantissa and range of long double on
+// every platform (mingw-w64's own reader goes through a double); the grammar stays decimal.
+TEST(TextToFloatTest, FullExtendedPrecisionAndRange) {
+  const struct {
+    std::string text;
+    bool ok;
+    long double value;
+  } cases[] = {
+      {"0.1", true, 0.1L},
+      {std::string(30, '1'), true, 1.11111111111111111111111111111e29L},
+      {"1e400", true, 1e400L},
+      {" +2.5 ", true, 2.5L},
+      {"-3.000000000000000000001", true, -3.000000000000000000001L},
+      {"1e99999", false, 0},
+      {"1e-99999", false, 0},
+      {"0x10", false, 0},
+      {"++1", false, 0},
+      {"inf", false, 0},
+      {"nan", false, 0},
+      {"", false, 0},
+  };
+  for (const auto& c : cases) {
+    long double v = -7;
+    EXPECT_EQ(TryTextToFloat(c.text, v), c.ok) << c.text;
+    EXPECT_EQ(v, c.ok ? c.value : -7) << c.text << ": a refused text leaves the value";
+  }
+}
 
 TEST(ValueToTextTest, ExtendedAndDateTimeValues) {
   struct Case {

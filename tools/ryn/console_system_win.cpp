@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "console_system.h"
+#include "platform/codepage.h"
 #include "platform/dynlib.h"
 #include "platform/win_text.h"
 
@@ -67,7 +68,13 @@ std::optional<std::string> MakeTempFolder(const std::string& prefix) {
   wchar_t tmp[MAX_PATH + 1];
   const DWORD n = GetTempPathW(MAX_PATH + 1, tmp);
   if (n == 0 || n > MAX_PATH) return std::nullopt;
-  const std::string base = WideToUtf8(std::wstring_view(tmp, n));
+  std::string base = WideToUtf8(std::wstring_view(tmp, n));
+  // The folder goes into an engine's options as narrow text: where its name does not
+  // survive the process code page, its short name (8.3, ASCII) stands in.
+  wchar_t shortName[MAX_PATH + 1];
+  DWORD m = 0;
+  if (ToUtf8(FromUtf8(base)) != base && (m = GetShortPathNameW(tmp, shortName, MAX_PATH + 1)) > 0 && m <= MAX_PATH)
+    base = WideToUtf8(std::wstring_view(shortName, m));
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::string path = base + prefix + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
     if (CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr)) return path;

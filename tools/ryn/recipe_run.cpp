@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "file_names.h"
 #include "platform/codepage.h"
 #include "transport/object.h"
 
@@ -46,7 +47,7 @@ class TRecipeSaver final : public TInterfacedObject, public virtual ITransEvents
 
 std::string LoadRecipe(std::string_view pathUtf8, TRecipe& recipe) {
   const std::string path(pathUtf8);
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FilePath(path), std::ios::binary);
   if (!in) return "cannot read recipe " + path;
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return "cannot read recipe " + path;
@@ -69,16 +70,16 @@ std::string SaveRecipe(const TRecipe& recipe, std::string_view pathUtf8) {
   }
   const std::string temp = path + ".tmp";
   {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FilePath(temp), std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) {
-      std::remove(temp.c_str());
+      RemoveFile(temp);
       return "cannot write recipe " + path;
     }
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
+  if (!ReplaceWith(temp, path)) {
+    RemoveFile(temp);
     return "cannot write recipe " + path;
   }
   return {};

@@ -21,6 +21,7 @@
 #include "console_system.h"
 #include "engine_dir_choice.h"
 #include "engine_open.h"
+#include "file_names.h"
 #include "expr/named_host.h"
 #include "libengineport/lib_factory.h"
 #include "platform/codepage.h"
@@ -164,7 +165,7 @@ std::string Parse(std::span<const std::string_view> args, Settings& s, bool& hel
 // A UTF-8 file's text in the process code page.
 std::string ReadTextFile(std::string_view path) {
   // Named by its UTF-8: on Windows a narrow name would be taken in the ANSI code page.
-  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+  std::ifstream in(FilePath(path), std::ios::binary);
   if (!in) throw Failure{"cannot read " + std::string(path), 1};
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
@@ -304,12 +305,12 @@ std::optional<std::string> PreviewFile(const Settings& s, const OsPath& folder, 
         frame.KeepOutput(true);
       }
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(FilePath(file), std::ios::binary);
     if (in) text = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   } catch (const Failure&) {
   } catch (const ERynError&) {
   }
-  std::remove(file.c_str());
+  RemoveFile(file);
   RemoveFolder(*scratch);
   return text;
 }
@@ -422,13 +423,13 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     if (s.dryRun && named) PrintColumnReport(out, named->Counts(), FieldNames(*dest));
   } catch (const Failure& f) {
     err << "ryn transfer: " << f.message << "\n";
-    if (rejects) std::remove(rejectsPart.c_str());
+    if (rejects) RemoveFile(rejectsPart);
     return f.status;
   } catch (const ERynError& e) {
     // The frame has closed the engines by now; what stopped the command is an error.
     events->OnMessage(kSeverityError, e.Message());
     if (!started) {
-      if (rejects) std::remove(rejectsPart.c_str());
+      if (rejects) RemoveFile(rejectsPart);
       return 1;
     }
   }
@@ -439,13 +440,13 @@ int RunTransfer(std::span<const std::string_view> args, std::ostream& out, std::
     try {
       rejects->Close();
       if (kept) {
-        if (std::rename(rejectsPart.c_str(), std::string(*s.rejects).c_str()) != 0)
+        if (!ReplaceWith(rejectsPart, *s.rejects))
           throw std::runtime_error("cannot write the reject file " + std::string(*s.rejects));
       } else {
-        std::remove(rejectsPart.c_str());
+        RemoveFile(rejectsPart);
       }
     } catch (const std::runtime_error& e) {
-      std::remove(rejectsPart.c_str());
+      RemoveFile(rejectsPart);
       err << "ryn transfer: " << e.what() << "\n";
       return 1;
     }

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "file_names.h"
 #include "platform/codepage.h"
 
 namespace ryn::tool {
@@ -69,7 +70,7 @@ std::string ProblemText(const TValueProblem& p, const std::string& destName, con
 }
 
 TRejectsFile::TRejectsFile(const std::string& path, const std::vector<std::string>& sourceNames) : path_(path) {
-  out_.open(path, std::ios::binary | std::ios::trunc);
+  out_.open(FilePath(path), std::ios::binary | std::ios::trunc);
   if (!out_) throw std::runtime_error("cannot write the reject file " + path);
   out_ << "\xEF\xBB\xBF";
   std::vector<std::string> heading = {Ansi("记录"), Ansi("目标字段"), Ansi("映射"), Ansi("问题")};
@@ -98,7 +99,7 @@ void TRejectsFile::Close() {
 }
 
 std::set<int32_t> ReadRejectedRecords(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FilePath(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);

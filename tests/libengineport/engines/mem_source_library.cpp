@@ -259,7 +259,7 @@ extern "C" RYN_API int32_t TestLiveHandles(void) { return static_cast<int32_t>(r
 #ifdef TEST_APP_HOOKS
 static void AppLog(const char* what) {
   if (const char* path = std::getenv("RYN_TEST_APP_LOG")) {
-    if (FILE* f = std::fopen(path, "a")) {
+    if (FILE* f = std::fopen(path, "ab")) {
       std::fprintf(f, "%s %s\n", TEST_ENGINE_NAME, what);
       std::fclose(f);
     }
@@ -275,7 +275,7 @@ extern "C" RYN_API void AppFina(void) { AppLog("AppFina"); }
 #ifdef TEST_APPFINA_ONLY
 extern "C" RYN_API void AppFina(void) {
   if (const char* path = std::getenv("RYN_TEST_APP_LOG")) {
-    if (FILE* f = std::fopen(path, "a")) {
+    if (FILE* f = std::fopen(path, "ab")) {
       std::fprintf(f, "%s AppFina\n", TEST_ENGINE_NAME);
       std::fclose(f);
     }
