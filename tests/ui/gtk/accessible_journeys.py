@@ -136,7 +136,8 @@ class Ryn:
             self.proc.kill()
             raise Failure("the window is still open")
         if got != status:
-            raise Failure(f"ryn exited {got}, not {status}")
+            err = open(os.path.join(WORK, "a11y.err"), "rb").read().decode("utf-8", "replace")
+            raise Failure(f"ryn exited {got}, not {status}; the end of what it said:\n{err[-3000:]}")
 
     def options(self):
         text = open(self.out, "rb").read().decode("utf-8").replace("\r\n", "\n")
