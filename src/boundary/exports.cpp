@@ -434,6 +434,7 @@ RYN_API int32_t RYN_CALL EnginePostRecordTexts(RynHandle engine, int32_t count, 
     if (!port) return RYN_E_HANDLE;
     // An engine that takes a record's texts itself is spared the field lookup per value.
     IRecordPost* direct = call.RecordPost();
+    if (direct && direct->PostRecordTexts(count, fields, texts, lengths)) return RYN_OK;
     for (int32_t i = 0; i < count && fields && texts && lengths; ++i) {
       // Each value as the text setter sets it: one that fails writes nothing and the
       // others still go.

@@ -21,7 +21,7 @@ std::string TRynWriter::GetName() {
   return std::string(LineValue(cols[static_cast<size_t>(FIndex)]));
 }
 
-void TRynWriter::SetAsString(std::string_view value) { FEngine->FTextWriter.SetValue(FIndex + 4, value); }
+void TRynWriter::SetAsString(std::string_view value) { FEngine->Values().SetValue(FIndex + 4, value); }
 
 void TRynWriter::SetAsWideString(std::u16string_view value) { SetAsString(ToNarrow(value)); }
 
@@ -49,8 +49,30 @@ int32_t TRynExport::QueryInterface(const TGUID& iid, void** obj) {
 
 bool TRynExport::HoldText(int32_t index, std::string_view text) {
   if (index < 0 || static_cast<size_t>(index) >= FSelectedColumns.size()) return false;
-  FTextWriter.SetValue(index + 4, text);
+  Values().SetValue(index + 4, text);
   return true;
+}
+
+bool TRynExport::PostRecordTexts(int32_t count, const int32_t* fields, const char* const* texts,
+                                 const int32_t* lengths) {
+  if (FPending != TPending::kStarted || !FFile || FWriteFailed) return false;
+  if (!FRecord.Format(FTextWriter, count, fields, texts, lengths)) return false;
+  FPending = TPending::kPosted;
+  try {
+    FTextWriter.WriteFormattedLine(FRecord.Text());
+  } catch (const ERynError&) {
+    WriteFailed();
+    throw;
+  }
+  return true;
+}
+
+TAFTextWriter& TRynExport::Values() {
+  if (FPending != TPending::kNone) {
+    FRecord.Restore(FTextWriter, FPending == TPending::kPosted);
+    FPending = TPending::kNone;
+  }
+  return FTextWriter;
 }
 
 IFieldWriter* TRynExport::WriterAt(int32_t index) {
@@ -238,28 +260,24 @@ void TRynExport::Append() {
     WriteFailed();
     throw;
   }
-  FTextWriter.Clear();
-  FTextWriter.SetCount(static_cast<int>(FSelectedColumns.size()) + 4);
-  FTextWriter.SetValue(0, FUnitCode);
-  FTextWriter.SetValue(1, FYear);
-  FTextWriter.SetValue(2, FReportType);
-  FTextWriter.SetValue(3, FPeriod);
+  FRecord.Start(FTextWriter, FUnitCode, FYear, FReportType, FPeriod, FSelectedColumns.size());
+  FPending = TPending::kStarted;
 }
 
 void TRynExport::WriteHeader() {
   if (FDataType == 0) {
     FFile->SetSize(0);
     FTextWriter.SetStream(FFile.get());
-    FTextWriter.Clear();
+    Values().Clear();
   } else {
-    FTextWriter.Clear();
-    FTextWriter.SetValue(0, FDataType == 1 ? "@" : "@@");
-    FTextWriter.WriteLine();
-    FTextWriter.Clear();
+    Values().Clear();
+    Values().SetValue(0, FDataType == 1 ? "@" : "@@");
+    Values().WriteLine();
+    Values().Clear();
   }
   for (size_t i = 0; i < FSelectedColumns.size(); ++i)
-    FTextWriter.SetValue(static_cast<int>(i), LineName(FSelectedColumns[i]));
-  FTextWriter.WriteLine();
+    Values().SetValue(static_cast<int>(i), LineName(FSelectedColumns[i]));
+  Values().WriteLine();
   FHeaderWritten = true;
 }
 
@@ -270,7 +288,7 @@ void TRynExport::Post() {
   }
   CheckNotFailed();
   try {
-    FTextWriter.WriteLine();
+    Values().WriteLine();
   } catch (const ERynError&) {
     WriteFailed();
     throw;
@@ -285,9 +303,9 @@ void TRynExport::Fina() {
   }
   try {
     if (FFile) {
-      FTextWriter.Clear();
-      FTextWriter.SetValue(0, "@@");
-      FTextWriter.WriteLine();
+      Values().Clear();
+      Values().SetValue(0, "@@");
+      Values().WriteLine();
     }
     CloseFile();
   } catch (const ERynError&) {

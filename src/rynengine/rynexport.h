@@ -17,6 +17,7 @@
 
 #include "platform/paths.h"
 #include "rynengine/ini_store.h"
+#include "rynengine/record_line.h"
 #include "textloader/text_writer.h"
 #include "transport/custom_field.h"
 #include "transport/field_types.h"
@@ -113,6 +114,10 @@ class TRynExport final : public TInterfacedObject,
   // IRecordPost: a text goes into its column at once, as the field's SetAsString puts it;
   // false for an index that is no selected column (the field path ignores it too).
   bool HoldText(int32_t index, std::string_view text) override;
+  // A record whose texts come in column order, right after Append, is formatted straight
+  // into its line; anything else goes value by value.
+  bool PostRecordTexts(int32_t count, const int32_t* fields, const char* const* texts,
+                       const int32_t* lengths) override;
 
   // IImplementorAccess
   TObject* GetImplementor() override { return this; }
@@ -184,9 +189,17 @@ class TRynExport final : public TInterfacedObject,
   // Raises EStreamError, without reporting again, when the open file failed before.
   void CheckNotFailed();
   void WriteHeader();
+  // The text writer with the current record's values in it (Append and a record posted
+  // whole leave them in FRecord until something asks for them).
+  TAFTextWriter& Values();
 
   IntfPtr<ITransEvents> FEvents;
   TAFTextWriter FTextWriter;
+  TRecordLine FRecord;
+  // Whose values the writer lacks: none, the record Append started, or the record
+  // PostRecordTexts wrote.
+  enum class TPending : uint8_t { kNone, kStarted, kPosted };
+  TPending FPending = TPending::kNone;
   TIniStore FReportInfo;
   std::vector<std::string> FSelectedColumns;
   std::unique_ptr<TRynWriter> FFieldWriter;

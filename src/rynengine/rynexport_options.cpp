@@ -113,7 +113,7 @@ void TRynExport::SetDataType(uint8_t n) {
   if (n == FDataType) return;
   FDataType = n;
   FHeaderWritten = false;
-  FTextWriter.Clear();
+  Values().Clear();
   if (n == 0 && FFile) {
     if (FWriteFailed) {
       // The failure was reported; starting the file over leaves behind what it lost,

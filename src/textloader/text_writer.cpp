@@ -1,5 +1,6 @@
 #include "textloader/text_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -81,6 +82,14 @@ void TAFTextWriter::WriteLine() {
   }
   openEmptyLine_ = atStart && line_.empty();
   stream_->Write(line_.data(), line_.size());
+}
+
+void TAFTextWriter::WriteFormattedLine(std::string_view line) {
+  const bool atStart = stream_->Position() == 0;
+  const std::string_view body = line.substr(std::min(line.size(), lineBreak_.size()));
+  if (atStart && !openEmptyLine_) line = body;
+  openEmptyLine_ = atStart && line.empty();
+  stream_->Write(line.data(), line.size());
 }
 
 void TAFTextWriter::WriteText(std::string_view text) { stream_->Write(text.data(), text.size()); }

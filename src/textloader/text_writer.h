@@ -55,6 +55,12 @@ class TAFTextWriter {
 
   // Writes the current values as one line; they stay as they are.
   void WriteLine();
+  // Writes a line its caller formatted (values in their written form, delimiters between):
+  // line is the line break followed by the line, and the break goes only where WriteLine
+  // would put one. The current values are not touched.
+  void WriteFormattedLine(std::string_view line);
+  // Appends value in the form WriteLine gives a value of this writer's standard form.
+  void AppendValue(std::string_view value, std::string& out) const { AppendStandard(value, out); }
   void WriteText(std::string_view text);
 
   // The value at index as it would be written.

@@ -202,6 +202,14 @@ struct IRecordPost : virtual IInterface {
     while (i < indexes.size() && i < texts.size() && HoldText(indexes[i], texts[i])) ++i;
     return i;
   }
+  // Takes a whole record in one step: texts[i] (lengths[i] bytes; null or a length of 0
+  // or less is empty) for field fields[i], the record's other fields as Append left them,
+  // then posts it, as holding each text and calling Post would. False, with nothing done,
+  // when the port cannot take the record this way; the caller then goes value by value.
+  virtual bool PostRecordTexts(int32_t /*count*/, const int32_t* /*fields*/, const char* const* /*texts*/,
+                               const int32_t* /*lengths*/) {
+    return false;
+  }
 };
 
 // Message kinds of values that could not be carried exactly, as the sources of this

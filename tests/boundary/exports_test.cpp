@@ -251,6 +251,71 @@ TEST(ExportsTest, ARecordInOneCall) {
                                  "0001\t2023\tY\t12\t\t\t\r\n@@");
 }
 
+// A record in one call in column order is formatted straight into its line: the same
+// bytes as the text setter per value (quotes, blanks, delimiters, line breaks, empty and
+// missing texts, columns left out), and the record stays the engine's current one: a
+// second Post writes it again, a setter changes one value of it, a value set before the
+// record comes whole stays in it, and the identity values follow each file's options.
+TEST(ExportsTest, ARecordInOneCallInColumnOrderIsTheSameRecord) {
+  auto setText = reinterpret_cast<RynSetText>(FieldGetProc(RYN_DESTINATION, RYN_FT_STRING));
+  TempDir dir;
+  const std::string whole = dir.Path("whole.ryn"), single = dir.Path("single.ryn");
+  struct Record {
+    std::vector<int32_t> fields;
+    std::vector<const char*> texts;
+    std::vector<int32_t> lengths;
+  };
+  const Record records[] = {
+      {{0, 1, 2}, {"x y", "\"", "a\tb"}, {3, 1, 3}},
+      {{0, 2}, {"\"q\" ", "line\r\nbreak"}, {4, 11}},
+      {{1}, {nullptr}, {4}},
+      {{0, 1, 2}, {"", "  ", "z\r"}, {0, 2, 2}},
+      {{1, 2}, {"b c", "last"}, {3, 4}},
+  };
+  std::string options = ExportOptions(whole, 1, "A=a\r\nB=b\r\nC=c");
+  for (const std::string& unit : {std::string("0001"), std::string("0002")}) {
+    RynHandle a = NewEngine(), b = NewEngine();
+    options.replace(options.find("=000") + 1, 4, unit);
+    ASSERT_EQ(EngineSetOptions(a, options.c_str()), 0);
+    std::string other = options;
+    other.replace(other.find(whole), whole.size(), single);
+    ASSERT_EQ(EngineSetOptions(b, other.c_str()), 0);
+    for (const Record& r : records) {
+      Append(a);
+      ASSERT_EQ(EnginePostRecordTexts(a, static_cast<int32_t>(r.fields.size()), r.fields.data(), r.texts.data(),
+                                      r.lengths.data()),
+                RYN_OK);
+      Append(b);
+      for (size_t i = 0; i < r.fields.size(); ++i) setText(b, r.fields[i], r.texts[i], r.texts[i] ? r.lengths[i] : 0);
+      Post(b);
+    }
+    for (RynHandle h : {a, b}) {
+      Post(h);
+      setText(h, 0, "changed", 7);
+      Post(h);
+    }
+    const int32_t field = 1;
+    const char* text = "x";
+    const int32_t length = 1;
+    for (RynHandle h : {a, b}) {
+      Append(h);
+      setText(h, 0, "set", 3);
+    }
+    EXPECT_EQ(EnginePostRecordTexts(a, 1, &field, &text, &length), RYN_OK);
+    setText(b, field, text, length);
+    Post(b);
+    EngineFina(a);
+    EngineFina(b);
+  }
+  const std::string written = TempDir::Read(whole);
+  EXPECT_EQ(written, TempDir::Read(single));
+  EXPECT_NE(written.find("0001\t2023\tY\t12\t\"x y\"\t\"\"\"\t\"a\tb\"\r\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("0002\t2023\tY\t12\t\t\"b c\"\tlast\r\n0002\t2023\tY\t12\t\t\"b c\"\tlast\r\n"
+                         "0002\t2023\tY\t12\tchanged\t\"b c\"\tlast\r\n0002\t2023\tY\t12\tset\tx\t\r\n@@"),
+            std::string::npos)
+      << written;
+}
+
 // A host ending a failed run with EngineAbandon keeps last month's file (data type 0) or
 // its length (data type 1), and a file the engine created goes again; the handle ends like
 // with EngineFina, and an unknown handle is refused.
