@@ -83,7 +83,7 @@ TCsvRecords::Split TCsvRecords::SplitRecord(Batch& batch, size_t& at) {
           break;
         }
         // A doubled quote stands for one; after a lone quote the character is kept too.
-        if (!copied) fields.push_back(FieldRef{copies.size(), 0, true});
+        if (!copied) fields.push_back(Ref(copies.size(), 0, true));
         copied = true;
         copies.append(b + seg, qp - seg);
         copies += '"';
@@ -92,15 +92,15 @@ TCsvRecords::Split TCsvRecords::SplitRecord(Batch& batch, size_t& at) {
       }
       if (copied) {
         copies.append(b + seg, end - seg);
-        fields.back().length = copies.size() - fields.back().offset;
+        fields.back() = Ref(fields.back().offset, copies.size() - fields.back().offset, true);
       } else {
-        fields.push_back(FieldRef{seg, end - seg, false});
+        fields.push_back(Ref(seg, end - seg, false));
       }
     } else {
       size_t e = pos;
       while (e < n && !stops_[static_cast<uint8_t>(b[e])]) ++e;
       if (e == n && !allBuffered) return needInput();
-      fields.push_back(FieldRef{pos, e - pos, false});
+      fields.push_back(Ref(pos, e - pos, false));
       pos = e;
     }
     if (pos == n) break;  // the text ends with the record
@@ -135,8 +135,13 @@ void TCsvRecords::Fill(Batch& b) {
         break;
       }
       std::string_view chunk;
-      if (input_.Next(chunk)) b.text.append(chunk);
-      else allBuffered_ = true;
+      if (input_.Next(chunk)) {
+        // Copies of a record's fields are never longer than its text: both fit the refs.
+        if (b.text.size() + chunk.size() > kMaxBatchBytes) throw EStreamError(Ansi("一条记录长于2 GB"));
+        b.text.append(chunk);
+      } else {
+        allBuffered_ = true;
+      }
     }
   } catch (...) {
     b.error = std::current_exception();
@@ -199,8 +204,9 @@ bool TCsvRecords::Next(std::vector<std::string_view>& fields) {
   const RecordRef& r = b.records[record_++];
   fields.clear();
   for (size_t i = first; i < r.fieldsEnd; ++i) {
-    const FieldRef& f = b.fields[i];
-    fields.emplace_back((f.copied ? b.copies.data() : b.text.data()) + f.offset, f.length);
+    const FieldRef f = b.fields[i];
+    const bool copied = (f.length & kCopied) != 0;
+    fields.emplace_back((copied ? b.copies.data() : b.text.data()) + f.offset, f.length & ~kCopied);
   }
   unclosedQuote_ = r.unclosedQuote;
   problems_.clear();

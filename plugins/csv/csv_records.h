@@ -55,12 +55,18 @@ class TCsvRecords {
   bool UnclosedQuote() const { return unclosedQuote_; }
 
  private:
-  // A field of a record: bytes of the batch's input, or of its copies.
+  // A field of a record: bytes of the batch's input, or of its copies (the top bit of
+  // length). Small, because the splitting thread writes one per field and the caller's
+  // thread reads them back: a batch's input is kept below kMaxBatchBytes for it.
   struct FieldRef {
-    size_t offset;
-    size_t length;
-    bool copied;
+    uint32_t offset;
+    uint32_t length;
   };
+  static constexpr uint32_t kCopied = 0x80000000u;
+  static constexpr size_t kMaxBatchBytes = 0x7FFFFFFF;
+  static FieldRef Ref(size_t offset, size_t length, bool copied) {
+    return FieldRef{static_cast<uint32_t>(offset), static_cast<uint32_t>(length) | (copied ? kCopied : 0)};
+  }
   struct RecordRef {
     size_t fieldsEnd;  // in Batch::fields
     bool unclosedQuote;

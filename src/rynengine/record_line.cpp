@@ -1,5 +1,7 @@
 #include "rynengine/record_line.h"
 
+#include <cstring>
+
 namespace ryn {
 
 void TRecordLine::Start(const TAFTextWriter& writer, std::string_view unit, std::string_view year,
@@ -23,40 +25,66 @@ bool TRecordLine::Format(const TAFTextWriter& writer, int32_t count, const int32
                          const int32_t* lengths) {
   if (count < 0 || (count > 0 && (!fields || !texts || !lengths))) return false;
   int64_t previous = -1;
+  size_t textBytes = 0;
   for (int32_t i = 0; i < count; ++i) {
     if (fields[i] <= previous || static_cast<size_t>(fields[i]) >= columns_) return false;
     previous = fields[i];
+    if (texts[i] && lengths[i] > 0) textBytes += static_cast<size_t>(lengths[i]);
   }
+  // The line is sized once for every text going in as it is and written in place; a
+  // text in another form is appended and the room for the rest made again after it.
   const std::string& delimiter = writer.Delimiter();
-  line_.assign(prefixLine_);
+  size_t end = prefixLine_.size() + columns_ * delimiter.size() + textBytes;
+  line_.resize(end);
+  std::memcpy(line_.data(), prefixLine_.data(), prefixLine_.size());
+  size_t at = prefixLine_.size();
+  char* out = line_.data();
+  auto put = [&](const char* p, size_t n) {
+    std::memcpy(out + at, p, n);
+    at += n;
+  };
+  // The usual delimiter, one byte, goes in without a call.
+  const bool oneByte = delimiter.size() == 1;
+  const char first = delimiter[0];
+  auto putDelimiter = [&] {
+    if (oneByte)
+      out[at++] = first;
+    else
+      put(delimiter.data(), delimiter.size());
+  };
   spans_.resize(columns_);
   size_t column = 0, copies = 0;
-  auto emptyUpTo = [&](size_t end) {
-    for (; column < end; ++column) {
-      line_ += delimiter;
+  auto emptyUpTo = [&](size_t last) {
+    for (; column < last; ++column) {
+      putDelimiter();
       spans_[column] = Span{0, 0, -1};
     }
   };
   for (int32_t i = 0; i < count; ++i) {
-    const auto at = static_cast<size_t>(fields[i]);
-    emptyUpTo(at);
-    line_ += delimiter;
+    const auto column_at = static_cast<size_t>(fields[i]);
+    emptyUpTo(column_at);
+    putDelimiter();
     const std::string_view text =
         texts[i] && lengths[i] > 0 ? std::string_view(texts[i], static_cast<size_t>(lengths[i])) : std::string_view();
-    const size_t start = line_.size();
-    writer.AppendValue(text, line_);
-    // The other forms (quotes, block marks) always add bytes: a text that took as many
-    // bytes as it has went in as it is.
-    if (line_.size() - start == text.size()) {
-      spans_[at] = Span{start, text.size(), -1};
+    if (writer.WritesAsItIs(text)) {
+      spans_[column_at] = Span{at, text.size(), -1};
+      put(text.data(), text.size());
     } else {
+      const size_t rest = end - at - text.size();
+      line_.resize(at);
+      writer.AppendValue(text, line_);
+      at = line_.size();
+      end = at + rest;
+      line_.resize(end);
+      out = line_.data();
       if (copies_.size() <= copies) copies_.emplace_back();
       copies_[copies].assign(text);
-      spans_[at] = Span{0, 0, static_cast<int32_t>(copies++)};
+      spans_[column_at] = Span{0, 0, static_cast<int32_t>(copies++)};
     }
-    column = at + 1;
+    column = column_at + 1;
   }
   emptyUpTo(columns_);
+  line_.resize(at);
   return true;
 }
 

@@ -125,25 +125,24 @@ inline bool At(const char* p, const char* end, const std::string& mark) {
 
 }  // namespace
 
-void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) const {
+bool TAFTextWriter::WritesAsItIs(std::string_view value) const {
   const Marks& m = marks_ ? *marks_ : GetMarks();
   const bool quoting = !quote_.empty();
-  if (!quoting && !m.blocks) {
-    out.append(value);
-    return;
-  }
+  if (!quoting && !m.blocks) return true;
   // Most values hold none of the bytes that matter: a pass that stops at the first one
   // tells (values are short; this stays a small function, the rest is AppendMarked).
-  if (!m.charWalk) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(value.data());
-    const uint8_t* end = p + value.size();
-    while (p < end && !m.first[*p]) ++p;
-    if (p == end && (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())])) {
-      out.append(value);
-      return;
-    }
-  }
-  AppendMarked(value, out, m);
+  if (m.charWalk) return false;
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(value.data());
+  const uint8_t* end = p + value.size();
+  while (p < end && !m.first[*p]) ++p;
+  return p == end && (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())]);
+}
+
+void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) const {
+  if (WritesAsItIs(value))
+    out.append(value);
+  else
+    AppendMarked(value, out, *marks_);
 }
 
 void TAFTextWriter::AppendMarked(std::string_view value, std::string& out, const Marks& m) const {

@@ -61,6 +61,8 @@ class TAFTextWriter {
   void WriteFormattedLine(std::string_view line);
   // Appends value in the form WriteLine gives a value of this writer's standard form.
   void AppendValue(std::string_view value, std::string& out) const { AppendStandard(value, out); }
+  // Whether AppendValue surely writes value as it is (false: it may not).
+  bool WritesAsItIs(std::string_view value) const;
   void WriteText(std::string_view text);
 
   // The value at index as it would be written.
