@@ -206,10 +206,11 @@ size_t TNVFunc::CopyTexts(std::span<const std::pair<int32_t, int32_t>> copies) {
     if (n == 0) return 0;
     runTexts_.resize(static_cast<size_t>(last) + 1);
     const int32_t placed = recordIn_->GetRecordTexts(0, std::span<std::string_view>(runTexts_));
-    heldDests_.clear();
-    heldTexts_.clear();
-    heldAt_.clear();
-    size_t i = 0;
+    // Sized for the run once, filled by index: this runs for every record.
+    heldDests_.resize(n);
+    heldTexts_.resize(n);
+    heldAt_.resize(n);
+    size_t i = 0, k = 0;
     for (; i < n; ++i) {
       const auto [to, from] = copies[i];
       // A text the record path does not give (too long for it) is copied by Copy.
@@ -218,14 +219,15 @@ size_t TNVFunc::CopyTexts(std::span<const std::pair<int32_t, int32_t>> copies) {
       if (checking_) {
         host_.NoteCheckedValue(to, text.empty());
       } else if (!text.empty()) {
-        heldDests_.push_back(to);
-        heldTexts_.push_back(text);
-        heldAt_.push_back(i);
+        heldDests_[k] = to;
+        heldTexts_[k] = text;
+        heldAt_[k] = i;
+        ++k;
       }
     }
-    if (checking_ || heldDests_.empty()) return i;
-    const size_t held = recordOut_->HoldTexts(heldDests_, heldTexts_);
-    return held < heldAt_.size() ? heldAt_[held] : i;
+    if (checking_ || k == 0) return i;
+    const size_t held = recordOut_->HoldTexts(std::span(heldDests_.data(), k), std::span(heldTexts_.data(), k));
+    return held < k ? heldAt_[held] : i;
   } catch (...) {
     // Nothing was held yet: Copy does them one at a time and reports what fails.
     return 0;

@@ -1,5 +1,7 @@
 #include "libengineport/lib_port.h"
 
+#include <cstring>
+
 #include <algorithm>
 
 #include "libengineport/lib_engine.h"
@@ -359,16 +361,28 @@ size_t TLibExport::HoldTexts(std::span<const int32_t> indexes, std::span<const s
   if (!FEnginePostRecordTexts || FRetired) return 0;
   const size_t n = std::min(indexes.size(), texts.size());
   TextField(-1);  // the cache of this field table
+  // Room for all of them made once and filled in place: this runs for every record.
+  size_t bytes = 0;
+  for (size_t i = 0; i < n; ++i) bytes += texts[i].size();
+  const size_t base = FHeldFields.size();
+  size_t end = FHeldBytes.size();
+  FHeldFields.resize(base + n);
+  FHeldEnds.resize(base + n);
+  FHeldBytes.resize(end + bytes);
   size_t i = 0;
   for (; i < n; ++i) {
     const std::string_view text = texts[i];
     const auto at = static_cast<size_t>(indexes[i]);  // a negative index is beyond the cache
     const bool known = at < FTextFields.size() && FTextFields[at] == 1;
     if (text.size() > static_cast<size_t>(lib::kMaxTextLength) || !(known || TextField(indexes[i]))) break;
-    FHeldBytes.append(text);
-    FHeldFields.push_back(indexes[i]);
-    FHeldEnds.push_back(FHeldBytes.size());
+    if (!text.empty()) std::memcpy(FHeldBytes.data() + end, text.data(), text.size());
+    end += text.size();
+    FHeldFields[base + i] = indexes[i];
+    FHeldEnds[base + i] = end;
   }
+  FHeldFields.resize(base + i);
+  FHeldEnds.resize(base + i);
+  FHeldBytes.resize(end);
   return i;
 }
 
