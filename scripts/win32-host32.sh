@@ -2,8 +2,9 @@
 # The 32-bit Windows programs (build/win32) under 32-bit Wine on a kernel that cannot
 # execute IA-32 code: Wine's i386 loader runs under qemu's i386 user emulation, through a
 # binfmt_misc entry of ours, with Wine's i386 packages unpacked into a private root (never
-# installed system-wide). The C host loads rynfiler.dll and writes the example exchange
-# file; ryn.exe transfers the samples; each file must match the Linux one byte for byte.
+# installed system-wide). The C host, in a folder of its own, loads rynfiler.dll and writes
+# the example exchange file; ryn.exe transfers the samples; each file must match the Linux
+# one byte for byte.
 #
 # qemu 10 (Debian 13's static qemu-user) is needed: 7.2 takes MAP_FIXED_NOREPLACE as a mere
 # hint, and Wine then splits its address-space reservation into 64 KiB probes (minutes a
@@ -120,7 +121,10 @@ same() {  # same WHAT LINUX_DIR WINDOWS_DIR FILE...: one line for the lot
   fi
 }
 
-if RYNFILER_CODEPAGE=GBK "$wine" "$build/bin/c_host_win32.exe" "$build/bin/rynfiler.dll" "$out/report.ryn" \
+# The host in a folder of its own, as a host lies elsewhere than the engine libraries.
+mkdir "$out/host"
+cp "$build/bin/c_host_win32.exe" "$out/host/"
+if (cd "$out/host" && RYNFILER_CODEPAGE=GBK "$wine" c_host_win32.exe "$build/bin/rynfiler.dll" "$out/report.ryn") \
      > "$out/c_host.log" 2>&1; then
   same "the C host's report.ryn" "$linux" "$out" report.ryn
 else

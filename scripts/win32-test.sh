@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32 ryn)
 # The proxies' test engines, whose 32-bit exports are checked too.
 test_engines=(memsource minsource noinit notype noport appfinaonly nosetcount lazytypes oneengine wizard)
-targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests
+targets=("${libraries[@]}" platform_tests platform_win_tests hold_file load_library textloader_tests expr_tests plugins_tests
          transport_tests rynengine_tests transfer_tests libengineport_tests)
 linux_output=build/test/examples/example_out/report.ryn
 linux_samples=build/test/examples/example_out
