@@ -33,8 +33,9 @@ done
 build=$(realpath "$build")
 [ -x /usr/lib/wine/wineserver64 ] || skip "no wine64 (its wineserver serves the 32-bit processes)"
 command -v apt-get > /dev/null || skip "no apt-get to fetch Wine's i386 packages and qemu"
+[ "$(dpkg --print-architecture)" = amd64 ] || skip "qemu's i386 emulation is fetched for amd64 machines only"
 [ "$(id -u)" = 0 ] || skip "registering a binfmt_misc handler needs root"
-wine_version=$(dpkg-query -W -f='${Version}' wine64)
+wine_version=$(dpkg-query -W -f='${Version}' wine64 2> /dev/null) || skip "wine64 is not Debian's package"
 
 # The machine's state is restored however this ends.
 mounted='' registered=''
