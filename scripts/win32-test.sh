@@ -3,15 +3,16 @@
 # Windows suites under Wine, in build/win32 (GBK and UTF-8 code pages). Where the machine
 # cannot execute 32-bit code at all (a kernel without IA-32 emulation: 32-bit Wine cannot
 # start), the 32-bit DLL is still built and its exports checked, and the suites run as
-# 64-bit Windows programs under wine64 in build/win64. One "skipped: ..." line when a tool
-# is missing. The Linux example host's file (build/test) is compared when it is there.
+# 64-bit Windows programs under wine64 in build/win64, and the 32-bit C host and ryn.exe run
+# under 32-bit Wine on qemu's emulation (scripts/win32-host32.sh). One "skipped: ..." line
+# when a tool is missing. The Linux example host's file (build/test) is compared when it is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32 ryn)
 # The proxies' test engines, whose 32-bit exports are checked too.
 test_engines=(memsource minsource noinit notype noport appfinaonly nosetcount lazytypes oneengine wizard)
-targets=("${libraries[@]}" platform_tests platform_win_tests hold_file textloader_tests expr_tests plugins_tests
+targets=("${libraries[@]}" platform_tests platform_win_tests hold_file load_library textloader_tests expr_tests plugins_tests
          transport_tests rynengine_tests transfer_tests libengineport_tests)
 linux_output=build/test/examples/example_out/report.ryn
 linux_samples=build/test/examples/example_out
@@ -61,6 +62,8 @@ elif command -v wine > /dev/null; then
   else
     echo "== Windows: suites skipped: this machine cannot execute 32-bit programs, and wine64 or g++-mingw-w64-x86-64 is missing =="
   fi
+  # The 32-bit programs themselves, under 32-bit Wine on qemu's i386 emulation.
+  scripts/win32-host32.sh build/win32 "$linux_samples"
 else
   cross build/win32 toolchain-mingw-i686.cmake "${libraries[@]}" "${test_engines[@]}"
   ctest --test-dir build/win32 --output-on-failure --no-tests=error -R '^win32_.*exports$'

@@ -15,7 +15,7 @@ uint32_t NewHandleEpoch() {
   if (!SystemRandom(random)) random = 0;
   // Without the kernel's randomness the clock still tells two loads apart.
   const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  return static_cast<uint32_t>((random ^ now ^ (now >> kEpochBits)) & kEpochMask);
+  return static_cast<uint32_t>((random ^ now ^ (now >> 15)) & kEpochMask);
 }
 
 THandleList::THandleList(uint32_t epoch) : epoch_(epoch & kEpochMask) {}

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <vector>
 
+#include "boundary/handle_layout.h"
 #include "transport/interfaces.h"
 
 namespace ryn {
@@ -36,15 +37,12 @@ constexpr uint64_t kRetired = 1ull << 30;  // handle ended; finished when the co
 constexpr uint64_t kCountMask = kRetired - 1;
 constexpr uint64_t Generation(uint64_t state) { return state >> 32; }
 
-// A handle: slot index + 1 in the low 24 bits, the epoch of the library's load in the
-// next 15, the generation in the 24 above (the sign bit stays clear).
-constexpr int kIndexBits = 24, kEpochBits = 15, kGenerationBits = 24;
-constexpr uint64_t kIndexMask = (1ull << kIndexBits) - 1;
-constexpr uint64_t kEpochMask = (1ull << kEpochBits) - 1;
-constexpr uint64_t kMaxGeneration = 1ull << kGenerationBits;  // a slot past it is never reused
+constexpr uint64_t kIndexMask = Native::kIndexMask;
+constexpr uint64_t kEpochMask = Native::kEpochMask;
+constexpr uint64_t kMaxGeneration = Native::kMaxGeneration;
 
 constexpr intptr_t MakeHandle(uint64_t generation, uint64_t epoch, uint32_t index) {
-  return static_cast<intptr_t>((generation << (kIndexBits + kEpochBits)) | (epoch << kIndexBits) | (index + 1ull));
+  return static_cast<intptr_t>(Native::Encode(generation, epoch, index));
 }
 
 }  // namespace handles
@@ -127,7 +125,7 @@ class THandleList {
  private:
   static constexpr uint32_t kChunkBits = 10;
   static constexpr uint32_t kChunkSize = 1u << kChunkBits;
-  static constexpr uint32_t kMaxChunks = 1u << (handles::kIndexBits - kChunkBits);
+  static constexpr uint32_t kMaxChunks = static_cast<uint32_t>((handles::kIndexMask + 1) >> kChunkBits);
   static constexpr uint32_t kMaxSlots = static_cast<uint32_t>(handles::kIndexMask);  // index + 1 fits
 
   void Leave(Slot* slot);
@@ -176,10 +174,11 @@ inline IRecordPost* THandleList::Call::RecordPost() const { return slot_->record
 // locked instruction on the way in and one on the way out.
 inline THandleList::Call THandleList::Enter(intptr_t handle, Kind kind) {
   using namespace handles;
-  const auto h = static_cast<uint64_t>(handle);
-  if (((h >> kIndexBits) & kEpochMask) != epoch_) return {};
-  const uint64_t generation = h >> (kIndexBits + kEpochBits);
-  const auto low = static_cast<uint32_t>(h & kIndexMask);
+  // Through the unsigned type of the same width: a negative value must not sign-extend.
+  const auto h = static_cast<uint64_t>(static_cast<uintptr_t>(handle));
+  if (Native::Epoch(h) != epoch_) return {};
+  const uint64_t generation = Native::Generation(h);
+  const auto low = Native::IndexPlusOne(h);
   if (low == 0 || generation == 0 || generation >= kMaxGeneration) return {};
   Slot* slot = SlotAt(low - 1);
   if (!slot) return {};

@@ -75,6 +75,10 @@ TEST(EngineFolder, IsTheModulesOwnFolderOnWindows) {
 TEST(EngineFolder, TheScanOnWindowsSkipsItselfAndWhatIsNoEngine) {
   testing::TempDir dir;
   std::filesystem::copy_file(RYNFILER_CSV_LIBRARY, dir.Path("engine.dll"));
+  // The windowing adapter goes wherever an engine library goes: the library's manifest finds
+  // it beside the library, and the scan passes it over as no engine.
+  std::filesystem::copy_file(std::filesystem::path(RYNFILER_CSV_LIBRARY).parent_path() / "rynfiler-ui.dll",
+                             dir.Path("rynfiler-ui.dll"));
   testing::TempDir::Write(dir.Path("broken.dll"), "not a library");
   struct Case {
     std::string folder;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The DLL's export table holds exactly the functions rynfiler.h declares with RYN_API and
 # RYN_CALL (the plain-convention AppInit/AppFina only where a library defines them), by
-# their undecorated names; it imports only system DLLs and the windowing adapter.
+# their undecorated names; it imports only system DLLs and the windowing adapter, which its
+# manifest finds beside it.
 # Usage: dll_exports_test.sh OBJDUMP HEADER DLL ADAPTER_DLL
 set -euo pipefail
 objdump=$1 header=$2 dll=$3 adapter=$4
@@ -26,6 +27,15 @@ for file in "$dll" "$adapter"; do
     if ! [[ "$name" =~ $system ]]; then echo "$(basename "$file") imports $name"; fail=1; fi
   done < <("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
 done
+
+# A DLL that imports the adapter carries the manifest that finds it beside the DLL (a host
+# in another folder would fail to load it otherwise).
+if [[ "$("$objdump" -p "$dll")" == *"DLL Name: rynfiler-ui.dll"* ]]; then
+  rsrc=$(mktemp)
+  "${objdump%objdump}objcopy" -O binary --only-section=.rsrc "$dll" "$rsrc"
+  grep -aq '<file name="rynfiler-ui.dll"/>' "$rsrc" || { echo "no manifest naming rynfiler-ui.dll as the DLL's own file"; fail=1; }
+  rm -f "$rsrc"
+fi
 
 # __stdcall: the callee pops its arguments ("ret N"); EngineInit takes 8 bytes of them.
 ret=$("$objdump" -d "$dll" | awk '/<_EngineInit@8>:/{f=1} f && !done && /\tret/{print; done=1}')

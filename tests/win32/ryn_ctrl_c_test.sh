@@ -10,7 +10,8 @@ wine=$1 ryn=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/engines" "$work/out"
-cp "$3" "$4" "$work/engines/"
+# rynfiler.dll with the windowing adapter, which goes wherever it goes.
+cp "$3" "$(dirname "$3")/rynfiler-ui.dll" "$4" "$work/engines/"
 cd "$work" || exit 1
 printf '单位标识=0001;\r\n年度=2023;\r\n报表类型=Y;\r\n时期=12;\r\n文件名=out/stopped.ryn;\r\n数据类型=0;\r\n选择列={\r\n\tA=a}' >to.txt
 failures=0
