@@ -373,15 +373,16 @@ int32_t PlaceRecordTexts(const HandleCall& call, int32_t first, int32_t count, c
   IRecordTexts* source = call.RecordTexts();
   if (!source) source = (held = PortOf<IRecordTexts>(call)).get();
   if (!source) return 0;
-  // A host asks for a record's fields at once, a few at a time; the views are made once
-  // per thread, not on every call.
-  constexpr int32_t kBatch = 64;
-  thread_local std::vector<std::string_view> views(kBatch);
+  // A host asks for a record's fields at once; a few at a time keeps the views on the
+  // stack. (Not a thread_local buffer: one with a destructor keeps a library from being
+  // unloaded when its host lets it go.)
+  constexpr int32_t kBatch = 16;
+  std::string_view views[kBatch];
   int32_t placed = 0;
   while (placed < count) {
     const int32_t want = std::min(count - placed, kBatch);
     const int32_t got =
-        source->GetRecordTexts(first + placed, std::span<std::string_view>(views.data(), static_cast<size_t>(want)));
+        source->GetRecordTexts(first + placed, std::span<std::string_view>(views, static_cast<size_t>(want)));
     for (int32_t i = 0; i < got; ++i) {
       // A value longer than a length can tell is cut to what it can.
       const size_t n = std::min<size_t>(views[i].size(), INT32_MAX);
