@@ -57,11 +57,15 @@ TEST(CsvRecordsTest, SplitsAndCountsLikeLibcsv) {
   TempDir dir;
   const std::string file = dir.Path("gen.csv");
   std::mt19937 rng(4180);
-  // Every other round mostly plain lines, with a rare quote or carriage return among them.
-  const std::string alphabets[] = {std::string(",;\"\"\"\r\n\nab "), std::string("aaaaaaabbbbb    ,,,,;;\n\n\n\n\n\n\"\r")};
+  // Also mostly plain lines, with a rare quote or carriage return among them, and lines
+  // with neither (stretches longer than the counter's steps and its lanes' limit).
+  const std::string alphabets[] = {std::string(",;\"\"\"\r\n\nab "),
+                                   std::string("aaaaaaabbbbb    ,,,,;;\n\n\n\n\n\n\"\r"),
+                                   std::string(60, 'a') + std::string(10, ',') + std::string(25, '\n') + "\"\r",
+                                   std::string("aab,\n\n")};
   for (int round = 0; round < 2000; ++round) {
-    const bool big = round % 400 == 0 || round % 400 == 1;
-    const std::string& alphabet = alphabets[round % 2];
+    const bool big = round % 400 < 4;
+    const std::string& alphabet = alphabets[round % 4];
     const size_t len = big ? 600000 + rng() % 100000 : rng() % 40;
     std::string text;
     for (size_t i = 0; i < len; ++i) text += alphabet[rng() % alphabet.size()];
@@ -78,6 +82,15 @@ TEST(CsvRecordsTest, SplitsAndCountsLikeLibcsv) {
       }
       ASSERT_EQ(CountCsvRecords(file, format), static_cast<int64_t>(expected.size()));
     }
+  }
+  // Short lines one after another: a record's end in the same place of every step.
+  for (const std::string line : {"a\n", "a,\n", "ab\n\n"}) {
+    std::string text;
+    while (text.size() < 20000) text += line;
+    TempDir::Write(file, text);
+    TCsvFormat format;
+    format.encoding = "GBK";
+    ASSERT_EQ(CountCsvRecords(file, format), static_cast<int64_t>(ByLibcsv(text, ',').size())) << line;
   }
 }
 
