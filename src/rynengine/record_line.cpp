@@ -21,6 +21,29 @@ void TRecordLine::Start(const TAFTextWriter& writer, std::string_view unit, std:
   columns_ = columns;
 }
 
+namespace {
+
+// Whether text goes as it is by the writer's plain bytes (TAFTextWriter::GetPlainBytes).
+inline bool Plain(std::string_view text, const TAFTextWriter::PlainBytes& bytes) {
+  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+  const auto* end = p + text.size();
+  while (end - p >= 4 && !(bytes.stops[p[0]] | bytes.stops[p[1]] | bytes.stops[p[2]] | bytes.stops[p[3]])) p += 4;
+  while (p < end && !bytes.stops[*p]) ++p;
+  return p == end && (text.empty() || !bytes.lastStops[static_cast<uint8_t>(text.back())]);
+}
+
+// The usual delimiter, one byte, goes in without a call.
+inline void PutDelimiter(char* out, size_t& at, const std::string& delimiter) {
+  if (delimiter.size() == 1) {
+    out[at++] = delimiter[0];
+  } else {
+    std::memcpy(out + at, delimiter.data(), delimiter.size());
+    at += delimiter.size();
+  }
+}
+
+}  // namespace
+
 bool TRecordLine::Format(const TAFTextWriter& writer, int32_t count, const int32_t* fields, const char* const* texts,
                          const int32_t* lengths) {
   if (count < 0 || (count > 0 && (!fields || !texts || !lengths))) return false;
@@ -31,44 +54,34 @@ bool TRecordLine::Format(const TAFTextWriter& writer, int32_t count, const int32
     previous = fields[i];
     if (texts[i] && lengths[i] > 0) textBytes += static_cast<size_t>(lengths[i]);
   }
+  TAFTextWriter::PlainBytes plainBytes{};
+  const bool scan = writer.GetPlainBytes(plainBytes);
   // The line is sized once for every text going in as it is and written in place; a
   // text in another form is appended and the room for the rest made again after it.
   const std::string& delimiter = writer.Delimiter();
   size_t end = prefixLine_.size() + columns_ * delimiter.size() + textBytes;
   line_.resize(end);
-  std::memcpy(line_.data(), prefixLine_.data(), prefixLine_.size());
-  size_t at = prefixLine_.size();
   char* out = line_.data();
-  auto put = [&](const char* p, size_t n) {
-    std::memcpy(out + at, p, n);
-    at += n;
-  };
-  // The usual delimiter, one byte, goes in without a call.
-  const bool oneByte = delimiter.size() == 1;
-  const char first = delimiter[0];
-  auto putDelimiter = [&] {
-    if (oneByte)
-      out[at++] = first;
-    else
-      put(delimiter.data(), delimiter.size());
-  };
+  std::memcpy(out, prefixLine_.data(), prefixLine_.size());
+  size_t at = prefixLine_.size();
   spans_.resize(columns_);
+  Span* spans = spans_.data();
   size_t column = 0, copies = 0;
-  auto emptyUpTo = [&](size_t last) {
-    for (; column < last; ++column) {
-      putDelimiter();
-      spans_[column] = Span{0, 0, -1};
+  for (int32_t i = 0; i <= count; ++i) {
+    // The columns before this text (all that are left after the last) stay empty.
+    const size_t next = i < count ? static_cast<size_t>(fields[i]) : columns_;
+    for (; column < next; ++column) {
+      PutDelimiter(out, at, delimiter);
+      spans[column] = Span{0, 0, -1};
     }
-  };
-  for (int32_t i = 0; i < count; ++i) {
-    const auto column_at = static_cast<size_t>(fields[i]);
-    emptyUpTo(column_at);
-    putDelimiter();
+    if (i == count) break;
+    PutDelimiter(out, at, delimiter);
     const std::string_view text =
         texts[i] && lengths[i] > 0 ? std::string_view(texts[i], static_cast<size_t>(lengths[i])) : std::string_view();
-    if (writer.WritesAsItIs(text)) {
-      spans_[column_at] = Span{at, text.size(), -1};
-      put(text.data(), text.size());
+    if (scan ? Plain(text, plainBytes) : writer.WritesAsItIs(text)) {
+      spans[next] = Span{at, text.size(), -1};
+      if (!text.empty()) std::memcpy(out + at, text.data(), text.size());
+      at += text.size();
     } else {
       const size_t rest = end - at - text.size();
       line_.resize(at);
@@ -79,11 +92,10 @@ bool TRecordLine::Format(const TAFTextWriter& writer, int32_t count, const int32
       out = line_.data();
       if (copies_.size() <= copies) copies_.emplace_back();
       copies_[copies].assign(text);
-      spans_[column_at] = Span{0, 0, static_cast<int32_t>(copies++)};
+      spans[next] = Span{0, 0, static_cast<int32_t>(copies++)};
     }
-    column = column_at + 1;
+    column = next + 1;
   }
-  emptyUpTo(columns_);
   line_.resize(at);
   return true;
 }

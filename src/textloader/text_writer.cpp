@@ -140,6 +140,19 @@ bool TAFTextWriter::WritesAsItIs(std::string_view value) const {
   return p == end && (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())]);
 }
 
+bool TAFTextWriter::GetPlainBytes(PlainBytes& bytes) const {
+  static const uint8_t kNone[256] = {};
+  const Marks& m = marks_ ? *marks_ : GetMarks();
+  const bool quoting = !quote_.empty();
+  if (!quoting && !m.blocks) {
+    bytes = PlainBytes{kNone, kNone};
+    return true;
+  }
+  if (m.charWalk) return false;
+  bytes = PlainBytes{m.first, quoting ? m.lineBreakByte : kNone};
+  return true;
+}
+
 void TAFTextWriter::AppendStandard(std::string_view value, std::string& out) const {
   if (WritesAsItIs(value))
     out.append(value);

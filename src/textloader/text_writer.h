@@ -4,6 +4,7 @@
 // marks or in quotes (inner quotes tripled).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -63,6 +64,14 @@ class TAFTextWriter {
   void AppendValue(std::string_view value, std::string& out) const { AppendStandard(value, out); }
   // Whether AppendValue surely writes value as it is (false: it may not).
   bool WritesAsItIs(std::string_view value) const;
+  // WritesAsItIs for a caller that looks at many values itself: a value goes as it is when
+  // none of its bytes is marked in stops and its last byte is not marked in lastStops.
+  struct PlainBytes {
+    const uint8_t* stops;
+    const uint8_t* lastStops;
+  };
+  // False when the writer must look at each value itself (WritesAsItIs).
+  bool GetPlainBytes(PlainBytes& bytes) const;
   void WriteText(std::string_view text);
 
   // The value at index as it would be written.
