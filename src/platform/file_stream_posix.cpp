@@ -79,6 +79,19 @@ void TFileStream::Flush() {
   }
   filePos_ += static_cast<int64_t>(done);
   buffer_.clear();
+  if (writeBehind_) StartDeviceWrites();
+}
+
+void TFileStream::StartDeviceWrites() {
+#ifdef __linux__
+  // Every 8 MB: often enough that little is left for Sync, seldom enough to cost nothing.
+  constexpr int64_t kStep = 8 * 1024 * 1024;
+  if (filePos_ < behindFrom_) behindFrom_ = filePos_;  // the file was cut or rewound
+  if (filePos_ - behindFrom_ < kStep) return;
+  // A request only: a failure shows (and is reported) when Sync waits for the bytes.
+  ::sync_file_range(static_cast<int>(fd_), behindFrom_, filePos_ - behindFrom_, SYNC_FILE_RANGE_WRITE);
+  behindFrom_ = filePos_;
+#endif
 }
 
 size_t TFileStream::Read(void* buffer, size_t count) {

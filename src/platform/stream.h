@@ -83,11 +83,20 @@ class TFileStream final : public TStream {
   // Forgets the bytes not yet written, so that neither a later write nor closing the
   // stream writes them: after a failed write, what follows the failure stays out.
   void DiscardUnwritten() { buffer_.clear(); }
+  // For a file that Sync will end: the system is asked to start putting written bytes on
+  // the device every few megabytes, without waiting for it, so that Sync waits only for
+  // the last of them. (Where the system has no such request, nothing changes.)
+  void WriteBehind() { writeBehind_ = true; }
 
  private:
+  // Starts the device writes of what was written since the last start (write behind).
+  void StartDeviceWrites();
+
   intptr_t fd_ = -1;    // the file descriptor, or the Windows file handle
   int64_t filePos_ = 0;  // the descriptor's offset
   std::string buffer_;   // bytes written but not yet flushed, starting at filePos_
+  bool writeBehind_ = false;
+  int64_t behindFrom_ = 0;  // where the bytes whose device writes were not started begin
 };
 
 }  // namespace ryn

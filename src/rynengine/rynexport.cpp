@@ -120,6 +120,8 @@ void TRynExport::StartReplacement(const OsPath& named) {
   // The lock on the named file keeps other openers out while it keeps its old bytes; the
   // lock on the new file keeps them out once it has taken the name.
   auto file = std::make_unique<TFileStream>(ReplacementPathFor(full), FileMode::kCreate, true);
+  // Synced before it takes the name: its bytes go to the device while records still come.
+  file->WriteBehind();
   CopyFileMode(full, ReplacementPathFor(full));
   FLockFile = std::move(FFile);
   FFile = std::move(file);
