@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # its variables are its callers'
 # Sourced (bash): 32-bit Wine on a kernel that cannot execute IA-32 code. Wine's i386
 # loader runs under qemu's i386 user emulation, through a binfmt_misc entry of ours, with
 # Wine's i386 packages unpacked into a private root (never installed system-wide);
