@@ -20,9 +20,12 @@ bool WholeInt64(double d, int64_t& out) {
   return true;
 }
 
-// An integer that a double holds exactly.
+// An integer that a double holds exactly. The double goes through memory: 32-bit x86 code
+// keeps it in an x87 register, whose 64-bit mantissa holds every 64-bit integer, and would
+// compare that rather than the double (2^53 + 1 came back equal).
 bool ExactDouble(int64_t i) {
-  const auto d = static_cast<double>(i);
+  volatile double stored = static_cast<double>(i);
+  const double d = stored;
   return d < kInt64End && static_cast<int64_t>(d) == i;
 }
 

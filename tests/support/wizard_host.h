@@ -72,7 +72,7 @@ class WizardHost {
  private:
   template <class R>
   R call(const char* name) const {
-    return lib.Get<R (*)(RynHandle)>(name)(config);
+    return lib.Get<R(RYN_CALL*)(RynHandle)>(name)(config);
   }
   size_t boxesSeen_ = 0;
   bool finished_ = true;
