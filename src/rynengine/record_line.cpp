@@ -23,15 +23,6 @@ void TRecordLine::Start(const TAFTextWriter& writer, std::string_view unit, std:
 
 namespace {
 
-// Whether text goes as it is by the writer's plain bytes (TAFTextWriter::GetPlainBytes).
-inline bool Plain(std::string_view text, const TAFTextWriter::PlainBytes& bytes) {
-  const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-  const auto* end = p + text.size();
-  while (end - p >= 4 && !(bytes.stops[p[0]] | bytes.stops[p[1]] | bytes.stops[p[2]] | bytes.stops[p[3]])) p += 4;
-  while (p < end && !bytes.stops[*p]) ++p;
-  return p == end && (text.empty() || !bytes.lastStops[static_cast<uint8_t>(text.back())]);
-}
-
 // The usual delimiter, one byte, goes in without a call.
 inline void PutDelimiter(char* out, size_t& at, const std::string& delimiter) {
   if (delimiter.size() == 1) {
@@ -78,7 +69,7 @@ bool TRecordLine::Format(const TAFTextWriter& writer, int32_t count, const int32
     PutDelimiter(out, at, delimiter);
     const std::string_view text =
         texts[i] && lengths[i] > 0 ? std::string_view(texts[i], static_cast<size_t>(lengths[i])) : std::string_view();
-    if (scan ? Plain(text, plainBytes) : writer.WritesAsItIs(text)) {
+    if (scan ? TAFTextWriter::IsPlain(text, plainBytes) : writer.WritesAsItIs(text)) {
       spans[next] = Span{at, text.size(), -1};
       if (!text.empty()) std::memcpy(out + at, text.data(), text.size());
       at += text.size();

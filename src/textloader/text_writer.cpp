@@ -126,18 +126,10 @@ inline bool At(const char* p, const char* end, const std::string& mark) {
 }  // namespace
 
 bool TAFTextWriter::WritesAsItIs(std::string_view value) const {
-  const Marks& m = marks_ ? *marks_ : GetMarks();
-  const bool quoting = !quote_.empty();
-  if (!quoting && !m.blocks) return true;
   // Most values hold none of the bytes that matter: a pass that stops at the first one
   // tells (values are short; this stays a small function, the rest is AppendMarked).
-  if (m.charWalk) return false;
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(value.data());
-  const uint8_t* end = p + value.size();
-  // Four bytes a round with one branch; the rest one at a time.
-  while (end - p >= 4 && !(m.first[p[0]] | m.first[p[1]] | m.first[p[2]] | m.first[p[3]])) p += 4;
-  while (p < end && !m.first[*p]) ++p;
-  return p == end && (!quoting || value.empty() || !m.lineBreakByte[static_cast<uint8_t>(value.back())]);
+  PlainBytes bytes{};
+  return GetPlainBytes(bytes) && IsPlain(value, bytes);
 }
 
 bool TAFTextWriter::GetPlainBytes(PlainBytes& bytes) const {

@@ -72,6 +72,14 @@ class TAFTextWriter {
   };
   // False when the writer must look at each value itself (WritesAsItIs).
   bool GetPlainBytes(PlainBytes& bytes) const;
+  // Whether value goes as it is by bytes (four bytes a round with one branch).
+  static bool IsPlain(std::string_view value, const PlainBytes& bytes) {
+    const auto* p = reinterpret_cast<const uint8_t*>(value.data());
+    const auto* end = p + value.size();
+    while (end - p >= 4 && !(bytes.stops[p[0]] | bytes.stops[p[1]] | bytes.stops[p[2]] | bytes.stops[p[3]])) p += 4;
+    while (p < end && !bytes.stops[*p]) ++p;
+    return p == end && (value.empty() || !bytes.lastStops[static_cast<uint8_t>(value.back())]);
+  }
   void WriteText(std::string_view text);
 
   // The value at index as it would be written.

@@ -205,6 +205,16 @@ TEST(ExportsTest, AFullExportThroughTheFunctions) {
   EXPECT_EQ(TempDir::Read(path), "@\r\nA\tB\r\n0001\t2023\tY\t12\tx\ty\r\n@@");
 }
 
+// A record's texts as EnginePostRecordTexts takes them.
+struct RecordTexts {
+  std::vector<int32_t> fields;
+  std::vector<const char*> texts;
+  std::vector<int32_t> lengths;
+  int32_t PostTo(RynHandle h) const {
+    return EnginePostRecordTexts(h, static_cast<int32_t>(fields.size()), fields.data(), texts.data(), lengths.data());
+  }
+};
+
 // A whole record in one call writes what Append, the text setter per value and Post write:
 // texts set in order (a later one for the same field wins), an empty or missing text an
 // empty value, a field the engine lacks ignored; a record without texts is the fixed part
@@ -215,22 +225,15 @@ TEST(ExportsTest, ARecordInOneCall) {
   std::string path = dir.Path("record.ryn");
   RynHandle h = NewEngine();
   ASSERT_EQ(EngineSetOptions(h, ExportOptions(path, 1, "A=a\r\nB=b\r\nC=c").c_str()), 0);
-  struct Case {
-    std::vector<int32_t> fields;
-    std::vector<const char*> texts;
-    std::vector<int32_t> lengths;
-  };
-  const Case cases[] = {
+  const RecordTexts cases[] = {
       {{2, 0, 1}, {"z", "x y", "\"q\""}, {1, 3, 3}},
       {{0, 0, 7, -1}, {"first", "second", "nowhere", "nowhere"}, {5, 6, 7, 7}},
       {{1, 2}, {nullptr, "cut"}, {4, 2}},
       {{}, {}, {}},
   };
-  for (const Case& c : cases) {
+  for (const RecordTexts& c : cases) {
     Append(h);
-    EXPECT_EQ(EnginePostRecordTexts(h, static_cast<int32_t>(c.fields.size()), c.fields.data(), c.texts.data(),
-                                    c.lengths.data()),
-              RYN_OK);
+    EXPECT_EQ(c.PostTo(h), RYN_OK);
   }
   const int32_t field = 0;
   const char* text = "t";
@@ -260,12 +263,7 @@ TEST(ExportsTest, ARecordInOneCallInColumnOrderIsTheSameRecord) {
   auto setText = reinterpret_cast<RynSetText>(FieldGetProc(RYN_DESTINATION, RYN_FT_STRING));
   TempDir dir;
   const std::string whole = dir.Path("whole.ryn"), single = dir.Path("single.ryn");
-  struct Record {
-    std::vector<int32_t> fields;
-    std::vector<const char*> texts;
-    std::vector<int32_t> lengths;
-  };
-  const Record records[] = {
+  const RecordTexts records[] = {
       {{0, 1, 2}, {"x y", "\"", "a\tb"}, {3, 1, 3}},
       {{0, 2}, {"\"q\" ", "line\r\nbreak"}, {4, 11}},
       {{1}, {nullptr}, {4}},
@@ -280,11 +278,9 @@ TEST(ExportsTest, ARecordInOneCallInColumnOrderIsTheSameRecord) {
     std::string other = options;
     other.replace(other.find(whole), whole.size(), single);
     ASSERT_EQ(EngineSetOptions(b, other.c_str()), 0);
-    for (const Record& r : records) {
+    for (const RecordTexts& r : records) {
       Append(a);
-      ASSERT_EQ(EnginePostRecordTexts(a, static_cast<int32_t>(r.fields.size()), r.fields.data(), r.texts.data(),
-                                      r.lengths.data()),
-                RYN_OK);
+      ASSERT_EQ(r.PostTo(a), RYN_OK);
       Append(b);
       for (size_t i = 0; i < r.fields.size(); ++i) setText(b, r.fields[i], r.texts[i], r.texts[i] ? r.lengths[i] : 0);
       Post(b);
@@ -294,15 +290,12 @@ TEST(ExportsTest, ARecordInOneCallInColumnOrderIsTheSameRecord) {
       setText(h, 0, "changed", 7);
       Post(h);
     }
-    const int32_t field = 1;
-    const char* text = "x";
-    const int32_t length = 1;
     for (RynHandle h : {a, b}) {
       Append(h);
       setText(h, 0, "set", 3);
     }
-    EXPECT_EQ(EnginePostRecordTexts(a, 1, &field, &text, &length), RYN_OK);
-    setText(b, field, text, length);
+    EXPECT_EQ((RecordTexts{{1}, {"x"}, {1}}.PostTo(a)), RYN_OK);
+    setText(b, 1, "x", 1);
     Post(b);
     EngineFina(a);
     EngineFina(b);
