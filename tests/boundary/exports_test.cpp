@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -376,6 +377,33 @@ TEST(ExportsWriteTest, AFailedFinishIsReportedAndTheHandleEnds) {
   ASSERT_EQ(log.messages.size(), 1u);
   EXPECT_EQ(log.messages[0].first, 4135);
   EXPECT_EQ(EngineEstablished(h), RYN_E_HANDLE);
+}
+
+// Records posted whole into a full device: the first failed write is reported once and
+// the call says it failed; no later record is taken as written.
+TEST(ExportsWriteTest, RecordsPostedWholeIntoAFullDeviceFail) {
+  RynHandle h = 0;
+  ASSERT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
+  testing::HostLog log;
+  EngineSetEvent(h, reinterpret_cast<intptr_t>(&log), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&testing::HostLog::Message));
+  if (EngineSetOptions(h, testing::ExportOptions("/dev/full").c_str()) != 0) {
+    EngineFina(h);
+    GTEST_SKIP() << "needs /dev/full";
+  }
+  const RecordTexts record{{0, 1}, {"a value long enough to fill the buffer soon", "b"}, {44, 1}};
+  int failed = 0, afterFailure = 0;
+  for (int i = 0; i < 5000; ++i) {
+    Append(h);
+    const int32_t r = record.PostTo(h);
+    if (failed > 0 && r == RYN_OK) ++afterFailure;
+    if (r != RYN_OK) ++failed;
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_EQ(afterFailure, 0);
+  EngineAbandon(h);
+  ASSERT_GE(log.messages.size(), 1u);
+  EXPECT_EQ(log.messages[0].first, 4135);
+  EXPECT_EQ(std::count_if(log.messages.begin(), log.messages.end(), [](const auto& m) { return m.first == 4135; }), 1);
 }
 
 }  // namespace
