@@ -49,13 +49,18 @@ fail() {
 set -E
 trap 'fail "line $LINENO failed: $BASH_COMMAND"' ERR
 
-openbox --sm-disable >/dev/null 2>&1 &
+openbox --sm-disable >"$work/wm.log" 2>&1 &
 wm_pid=$!
-for _ in $(seq 100); do
-  # Ready once it says what it supports: xdotool activates windows through _NET_ACTIVE_WINDOW.
-  xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
+# Ready once it says what it supports: xdotool activates windows through _NET_ACTIVE_WINDOW.
+# On a loaded machine (the sanitizer suites, two displays at once) that can take seconds;
+# a window manager that died or never got ready is a failure of its own, said as such.
+wm_ready() { xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW; }
+for _ in $(seq 600); do
+  wm_ready && break
+  kill -0 "$wm_pid" 2>/dev/null || { sed 's/^/openbox: /' "$work/wm.log"; fail "the window manager ended at start"; }
   sleep 0.1
 done
+wm_ready || fail "the window manager was not ready after a minute"
 
 # Starts `ryn ARGS...` and waits for its window; sets ryn_pid and window.
 open_ryn() {
@@ -63,6 +68,7 @@ open_ryn() {
   ryn_pid=$!
   window=$(timeout 20 xdotool search --sync --onlyvisible --pid "$ryn_pid" 2>/dev/null | head -1) || true
   [ -n "$window" ] || fail "no window of ryn $1 came up"
+  kill -0 "$wm_pid" 2>/dev/null || fail "the window manager has ended"
   xdotool windowactivate --sync "$window"
 }
 
