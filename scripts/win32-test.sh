@@ -15,11 +15,11 @@ libraries=(rynfiler rynfiler_ui rynfiler_csv c_host_win32 ryn)
 # The proxies' test engines, whose 32-bit exports are checked too.
 test_engines=(memsource minsource noinit notype noport appfinaonly nosetcount lazytypes oneengine wizard)
 targets=("${libraries[@]}" platform_tests platform_win_tests hold_file load_library textloader_tests expr_tests plugins_tests
-         transport_tests rynengine_tests transfer_tests libengineport_tests)
+         transport_tests rynengine_tests transfer_tests libengineport_tests ui_tests)
 # What runs 32-bit under qemu (about 6 s a program to start): every suite but the UTF-8
 # pass of the expressions (35 s), with the loading of the 32-bit DLLs and the C host's file.
 # ryn.exe's own cases stay 64-bit; win32-host32.sh runs its transfers 32-bit.
-suites32='^(wine_prefix|(platform|platform_win|textloader|transport|rynengine|transfer|libengineport|plugins)_tests(_utf8)?'
+suites32='^(wine_prefix|(platform|platform_win|textloader|transport|rynengine|transfer|libengineport|plugins|ui)_tests(_utf8)?'
 suites32+='|expr_tests|win32_.*exports|win32_load_from_elsewhere|win32_output_.*|win32_c_host_.*)$'
 linux_output=build/test/examples/example_out/report.ryn
 linux_samples=build/test/examples/example_out

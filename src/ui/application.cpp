@@ -42,7 +42,7 @@ void Application::PostMessage(WindowHandle window, uint32_t msg, intptr_t wparam
   if (backend_) backend_->Wake();
 }
 
-void Application::PostAction(std::function<void()> action) {
+void Application::PostAction(Handler<void()> action) {
   {
     std::lock_guard<std::mutex> guard(queueLock_);
     queue_.push_back(Pending{Message{}, std::move(action)});
@@ -87,6 +87,8 @@ void Application::HandleException(const std::exception& e) {
   if (OnException) OnException(e);
   else Dialogs().MessageBox(e.what(), title_, kMbOk | kMbIconError);
 }
+
+void ShowHandlerException(const std::exception& e) { Application::Instance().HandleException(e); }
 
 void Application::RunModal(Form& form) {
   if (Backend* backend = GetBackend(); backend && backend->RunModal(form)) return;

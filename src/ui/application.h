@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ui/handler.h"
 #include "ui/peer.h"
 #include "ui/types.h"
 #include "ui/ui_api.h"
@@ -56,7 +57,7 @@ class RYN_UI_API Application {
   // control's OnMessage, or dropped when the window is gone by then.
   void PostMessage(WindowHandle window, uint32_t msg, intptr_t wparam = 0, intptr_t lparam = 0);
   // Queues something a user does (input from the toolkit), handled in turn with messages.
-  void PostAction(std::function<void()> action);
+  void PostAction(Handler<void()> action);
   bool HasPendingMessages() const;
   // Handles everything queued, including what handlers queue meanwhile, in order.
   void ProcessMessages();

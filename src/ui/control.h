@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/handler.h"
 #include "ui/peer.h"
 #include "ui/types.h"
 #include "ui/ui_api.h"
@@ -105,7 +106,7 @@ class RYN_UI_API Control {
   ControlPeer* Peer() const { return peer_.get(); }
 
   // Messages posted to the handle arrive here, in the order they were posted.
-  std::function<void(const Message&)> OnMessage;
+  Handler<void(const Message&)> OnMessage;
 
  protected:
   void Changed(Change what);

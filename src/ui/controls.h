@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/handler.h"
 
 namespace ryn::ui {
 
@@ -73,7 +74,7 @@ class RYN_UI_API Button : public Control {
   // A click: the form takes the button's modal result (when not 0), then OnClick runs.
   void UserClick();
 
-  std::function<void()> OnClick;
+  Handler<void()> OnClick;
 
  private:
   std::string caption_;
@@ -112,7 +113,7 @@ class RYN_UI_API Edit : public Control {
   // when the edit is read-only.
   bool UserSetText(std::string_view text);
 
-  std::function<void()> OnChange;
+  Handler<void()> OnChange;
 
  protected:
   explicit Edit(ControlKind kind) : Control(kind) {}
@@ -129,7 +130,7 @@ class RYN_UI_API ButtonEdit : public Edit {
  public:
   ButtonEdit() : Edit(ControlKind::kButtonEdit) {}
   void UserClickButton();
-  std::function<void()> OnButtonClick;
+  Handler<void()> OnButtonClick;
 };
 
 // A bar showing progress against its maximum, with the percentage as its text.
@@ -181,7 +182,7 @@ class RYN_UI_API RichText : public Control {
   bool Border() const { return border_; }
   void SetBorder(bool value);
 
-  std::function<void()> OnChange;
+  Handler<void()> OnChange;
 
  private:
   std::vector<std::string> lines_;

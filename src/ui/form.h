@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ui/control.h"
+#include "ui/handler.h"
 
 namespace ryn::ui {
 
@@ -69,9 +70,9 @@ class RYN_UI_API Form : public Control {
   // The control program code last gave the focus with SetFocus, while it exists.
   Control* ActiveControl() const;
 
-  std::function<void()> OnShow;
+  Handler<void()> OnShow;
   // False refuses to close.
-  std::function<bool()> OnCloseQuery;
+  Handler<bool()> OnCloseQuery;
 
  private:
   friend class Application;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/handler.h"
 
 namespace ryn::ui {
 
@@ -118,8 +119,8 @@ class RYN_UI_API GridView : public Control {
   bool UserMoveDown();
 
   // After the current cell moved, and after the user changed a cell's text.
-  std::function<void()> OnSelectCell;
-  std::function<void(int col, int row)> OnCellEdited;
+  Handler<void()> OnSelectCell;
+  Handler<void(int col, int row)> OnCellEdited;
 
  private:
   bool Editable(int col, int row) const;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/handler.h"
 
 namespace ryn::ui {
 
@@ -53,7 +54,7 @@ class RYN_UI_API ComboBox : public ItemList {
   std::string Text() const { return ItemIndex() < 0 ? std::string() : ItemText(ItemIndex()); }
   // The user picks an item: it becomes current and OnChange runs. False for no item.
   bool UserSelect(int index);
-  std::function<void()> OnChange;
+  Handler<void()> OnChange;
 };
 
 class RYN_UI_API ListBox : public ItemList {
@@ -63,8 +64,8 @@ class RYN_UI_API ListBox : public ItemList {
   bool UserSelect(int index);
   // Clicks the item, then OnDblClick runs.
   bool UserDoubleClick(int index);
-  std::function<void()> OnClick;
-  std::function<void()> OnDblClick;
+  Handler<void()> OnClick;
+  Handler<void()> OnDblClick;
 };
 
 struct ListColumn {
@@ -120,7 +121,7 @@ class RYN_UI_API ListView : public Control {
   bool UserSelect(int index, bool extend = false);
   // Selects the item as a click does, then OnDblClick runs.
   bool UserDoubleClick(int index);
-  std::function<void()> OnDblClick;
+  Handler<void()> OnDblClick;
 
  private:
   ListViewStyle style_ = ListViewStyle::kReport;
@@ -168,8 +169,8 @@ class RYN_UI_API ValueListEditor : public Control {
   bool UserClickEllipsis(int row);
   // The row becomes current, then OnDblClick runs.
   bool UserDoubleClick(int row);
-  std::function<void()> OnEditButtonClick;
-  std::function<void()> OnDblClick;
+  Handler<void()> OnEditButtonClick;
+  Handler<void()> OnDblClick;
 
  private:
   bool ValidRow(int row) const { return row >= 0 && row < RowCount(); }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/handler.h"
 #include "ui/ui_api.h"
 
 namespace ryn::ui {
@@ -17,7 +18,7 @@ struct MenuItem {
   std::string caption;
   bool enabled = true;
   bool visible = true;
-  std::function<void()> OnClick;
+  Handler<void()> OnClick;
   bool IsSeparator() const { return caption == "-"; }
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/handler.h"
 
 namespace ryn::ui {
 
@@ -63,8 +64,8 @@ class RYN_UI_API TabControl : public Control {
   bool UserSelectTab(int index);
 
   // False refuses the change; TabIndex is still the old tab while it runs.
-  std::function<bool()> OnChanging;
-  std::function<void()> OnChange;
+  Handler<bool()> OnChanging;
+  Handler<void()> OnChange;
 
  private:
   std::vector<std::string> tabs_;

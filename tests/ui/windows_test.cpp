@@ -133,6 +133,45 @@ TEST(MessageQueue, AFailingHandlerIsShownAndTheRestStillRun) {
   Dialogs().Reset();
 }
 
+// A handler catches what its callable raises where it was assigned (an engine library's
+// module): it is shown as Guard shows it, and a bool handler answers no. Emptiness is kept
+// through every way of assigning nothing, since "no handler" changes what the keys do.
+TEST(Handlers, FailuresAreShownWhereAssignedAndNothingStaysNothing) {
+  Dialogs().Reset();
+  Form form;
+  form.OnCloseQuery = []() -> bool { throw std::runtime_error("still saving"); };
+  EXPECT_FALSE(form.OnCloseQuery());
+  form.OnShow = [] { throw std::out_of_range("no such page"); };
+  form.OnShow();
+  ASSERT_EQ(Dialogs().MessageBoxes().size(), 2u);
+  EXPECT_EQ(Dialogs().MessageBoxes()[0].text, "still saving");
+  EXPECT_EQ(Dialogs().MessageBoxes()[1].text, "no such page");
+  EXPECT_EQ(Dialogs().MessageBoxes()[1].flags, kMbOk | kMbIconError);
+  form.OnShow = [] { throw 42; };  // not a std::exception: passes on, as through Guard
+  EXPECT_THROW(form.OnShow(), int);
+  EXPECT_EQ(Dialogs().MessageBoxes().size(), 2u);
+
+  Button& button = form.Create<Button>("button");
+  int clicks = 0;
+  button.OnClick = [&] { ++clicks; };
+  Handler<void()> copy = button.OnClick;
+  copy();
+  EXPECT_EQ(clicks, 1);
+  button.OnClick = std::function<void()>();
+  EXPECT_FALSE(button.OnClick);
+  button.OnClick = copy;
+  EXPECT_TRUE(button.OnClick);
+  void (*none)() = nullptr;
+  button.OnClick = none;
+  EXPECT_FALSE(button.OnClick);
+  button.OnClick = copy;
+  button.OnClick = nullptr;
+  EXPECT_FALSE(button.OnClick);
+  Handler<void()> empty(std::function<void()>{});
+  EXPECT_FALSE(empty);
+  Dialogs().Reset();
+}
+
 TEST(Layout, AlignedChildrenAndAFormThatSizesItselfToThem) {
   Form form;
   form.SetClientSize(389, 301);
