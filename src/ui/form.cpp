@@ -61,8 +61,7 @@ void Form::SetVisible(bool visible) {
   if (visible && OnShow) Application::Instance().Guard(OnShow);
 }
 
-int Form::ShowModal() {
-  if (modal_) throw std::logic_error("the form is shown modally already");
+int Form::RunModalLoop() {
   Application& app = Application::Instance();
   modalResult_ = kMrNone;
   modal_ = true;

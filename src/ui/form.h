@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "ui/control.h"
@@ -38,8 +39,11 @@ class RYN_UI_API Form : public Control {
 
   // Shows the form and runs the modal loop until the modal result is set; the form is
   // hidden again and the result returned. Modal forms nest; a form already shown modally
-  // raises std::logic_error.
-  int ShowModal();
+  // raises std::logic_error, thrown here in the caller's module (see handler.h).
+  int ShowModal() {
+    if (modal_) throw std::logic_error("the form is shown modally already");
+    return RunModalLoop();
+  }
   bool IsModal() const { return modal_; }
   int ModalResult() const { return modalResult_; }
   // A non-zero result ends the modal loop unless OnCloseQuery refuses (the result is then
@@ -78,6 +82,7 @@ class RYN_UI_API Form : public Control {
   friend class Application;
   friend class Control;
   bool CloseAllowed();
+  int RunModalLoop();
   // Ends the modal loop without asking (the headless loop's last resort).
   void EndModal(int result) { modalResult_ = result; }
   void Realign() override;
