@@ -95,6 +95,18 @@ std::string CopyText(IFieldReader& f, int32_t type) {
   switch (type) {
     case kFtTime: case kFtDate: case kFtDateTime: case kFtExtended: return ValueToText(&f);
     case kFtGuid: return GuidToString(f.GetAsGuid());
+    // The numbers' texts straight from the getters, as the value below would give them:
+    // this runs for every value a typed source without texts of its own sends into text.
+    case kFtByte: return std::to_string(f.GetAsByte());
+    case kFtWord: return std::to_string(f.GetAsWord());
+    case kFtShortInt: return std::to_string(f.GetAsShortInt());
+    case kFtSmallInt: return std::to_string(f.GetAsSmallInt());
+    case kFtInteger: return std::to_string(f.GetAsInteger());
+    case kFtBoolean: return f.GetAsBoolean() ? "1" : "0";
+    case kFtLongWord: return NumberVariant(f.GetAsLongWord(), kFtString).ToString();
+    case kFtInt64: return NumberVariant(static_cast<long double>(f.GetAsInt64()), kFtString).ToString();
+    case kFtSingle: return NumberVariant(f.GetAsSingle(), kFtString).ToString();
+    case kFtDouble: return NumberVariant(f.GetAsDouble(), kFtString).ToString();
     default: {
       TCommonData v;
       ReadField(f, type, v);

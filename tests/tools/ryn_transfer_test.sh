@@ -106,6 +106,22 @@ check "transfer" 0 "3 read, 2 written, 1 filtered, 0 rejected, 0 values changed"
 check_file "transfer" "$work/out/report.ryn" \
   "@${crlf}编号${tab}金额${tab}宽${tab}日期${tab}x${crlf}0001${tab}2023${tab}Y${tab}12${tab}row0${tab}-4000000000${tab}宽0${tab}2023-03-15${tab}0.1${crlf}0001${tab}2023${tab}Y${tab}12${tab}row2${tab}-3999999996${tab}宽2${tab}2023-03-17${tab}2.1${crlf}@@"
 
+# ---- every number type of a source without texts of its own, into text ----
+# Row 1 is empty: nothing is written for it, never a 0. The largest of each type keeps
+# every digit (an int64 of 19 digits, a longword above 2^31).
+to_options "$work/out/numbers.ryn" 0 "A=a" "B=b" "C=c" "D=d" "E=e" "F=f" "G=g" "H=h" "I=i" "J=j"
+maps=()
+for i in 0 1 2 3 4 5 6 7 8 9; do maps+=(--map "Export($i)=Import($i)"); done
+run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options $'rows=3;\r\nempty=1' \
+  --to-options-file "$work/to.txt" "${maps[@]}" --quiet
+check "numbers into text" 0 "3 read, 3 written, 0 filtered, 0 rejected, 0 values changed"$'\n' ""
+numbers="A${tab}B${tab}C${tab}D${tab}E${tab}F${tab}G${tab}H${tab}I${tab}J${crlf}"
+for row in "200 60000 4000000000 -100 -30000 -2000000000 9000000000000000000 0 1.5 0.1" "         " \
+    "202 60002 4000000002 -102 -30002 -1999999998 9000000000000000002 0 3.5 2.1"; do
+  numbers+="0001${tab}2023${tab}Y${tab}12${tab}${row// /$tab}${crlf}"
+done
+check_file "numbers into text" "$work/out/numbers.ryn" "${numbers}@@"
+
 # ---- the default script: text first, then the first compatible fields ----
 to_options "$work/out/default.ryn" 0 "A=a" "B=b" "C=c"
 run transfer --dir "$engines" --from MemSource --to Ryn文件 --from-options "rows=2" --to-options-file "$work/to.txt"
