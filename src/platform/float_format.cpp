@@ -42,45 +42,53 @@ std::string FormatGeneral(long double value, char decimalSeparator, int precisio
   } else {
     std::snprintf(buf, sizeof buf, "%.*Le", precision - 1, value);
   }
+  // The digits and the exponent read in place; the text is put together in a buffer of
+  // its own and made a string once (this runs for every number written as text).
   const char* p = buf;
-  bool negative = *p == '-';
+  const bool negative = *p == '-';
   if (negative) ++p;
-  std::string digits;
-  for (; *p && *p != 'e'; ++p)
-    if (*p >= '0' && *p <= '9') digits += *p;
-  int exponent = std::atoi(p + 1);  // position of the first digit relative to the point
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  char digits[48];
+  size_t n = 0;
+  for (; *p && *p != 'e' && n < sizeof digits; ++p)
+    if (*p >= '0' && *p <= '9') digits[n++] = *p;
+  int exponent = 0;  // position of the first digit relative to the point
+  if (*p == 'e') {
+    ++p;
+    const bool below = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    for (; *p >= '0' && *p <= '9'; ++p) exponent = exponent * 10 + (*p - '0');
+    if (below) exponent = -exponent;
+  }
+  while (n > 1 && digits[n - 1] == '0') --n;
 
-  std::string out = negative ? "-" : "";
+  // At most a sign, 18 digits, 5 zeros after the point or an exponent of 5 digits.
+  char out[64];
+  size_t k = 0;
+  if (negative) out[k++] = '-';
   // Judged on the rounded value: below 0.00001 means the first digit stands at 1E-6 or lower.
-  bool scientific = exponent + 1 > precision || exponent < -5;
+  const bool scientific = exponent + 1 > precision || exponent < -5;
   if (scientific) {
-    out += digits[0];
-    if (digits.size() > 1) {
-      out += decimalSeparator;
-      out.append(digits, 1, std::string::npos);
+    out[k++] = digits[0];
+    if (n > 1) {
+      out[k++] = decimalSeparator;
+      for (size_t i = 1; i < n; ++i) out[k++] = digits[i];
     }
-    out += 'E';
-    out += std::to_string(exponent);
-    return out;
-  }
-  if (exponent < 0) {
-    out += '0';
-    out += decimalSeparator;
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out += digits;
-    return out;
-  }
-  size_t intDigits = static_cast<size_t>(exponent) + 1;
-  if (digits.size() <= intDigits) {
-    out += digits;
-    out.append(intDigits - digits.size(), '0');
+    out[k++] = 'E';
+    k = static_cast<size_t>(std::to_chars(out + k, out + sizeof out, exponent).ptr - out);
+  } else if (exponent < 0) {
+    out[k++] = '0';
+    out[k++] = decimalSeparator;
+    for (int i = -exponent - 1; i > 0; --i) out[k++] = '0';
+    for (size_t i = 0; i < n; ++i) out[k++] = digits[i];
   } else {
-    out.append(digits, 0, intDigits);
-    out += decimalSeparator;
-    out.append(digits, intDigits, std::string::npos);
+    const size_t intDigits = static_cast<size_t>(exponent) + 1;
+    for (size_t i = 0; i < intDigits; ++i) out[k++] = i < n ? digits[i] : '0';
+    if (n > intDigits) {
+      out[k++] = decimalSeparator;
+      for (size_t i = intDigits; i < n; ++i) out[k++] = digits[i];
+    }
   }
-  return out;
+  return std::string(out, k);
 }
 
 std::string FormatCurrency(int64_t scaled, char decimalSeparator) {

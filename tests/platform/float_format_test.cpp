@@ -31,12 +31,18 @@ TEST(FloatFormatTest, GeneralFormatTable) {
       {1.25e-10, "1.25E-10"},
       {100, "100"},
       {1e14, "100000000000000"},
+      {99999.99999999999, "100000"},  // rounds up a digit
+      {1e-300, "1E-300"},
+      {-1.25e-4000L, "-1.25E-4000"},  // exponents of four digits, long double only
+      {1e4000L, "1E4000"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatGeneral(c.value), c.expected) << static_cast<double>(c.value);
 }
 
 TEST(FloatFormatTest, SeparatorPrecisionAndSpecialValues) {
   EXPECT_EQ(FormatGeneral(1.5, ','), "1,5");
+  EXPECT_EQ(FormatGeneral(-1.5e-7, ','), "-1,5E-7");
+  EXPECT_EQ(FormatGeneral(1.0L / 3, '.', 18), "0.333333333333333333");
   EXPECT_EQ(FormatGeneral(0.1f, '.', 7), "0.1");
   EXPECT_EQ(FormatGeneral(static_cast<double>(0.1f)), "0.100000001490116");
   EXPECT_EQ(FormatGeneral(1.0 / 0.0), "INF");
