@@ -118,8 +118,15 @@ bool TXlsxConfig::CheckSheet() {
   w.WriteOption(XlsxKeyFirstDataRow(), std::string(TrimBlanks(firstDataEdit_->Text())));
   w.WriteOption(XlsxKeyRange(), std::string(TrimBlanks(rangeEdit_->Text())));
   std::string problem;
-  if (!ApplyToWork(stream.TakeData(), problem)) return Complain(problem, ui::kMbIconWarning);
-  return true;
+  if (ApplyToWork(stream.TakeData(), problem)) return true;
+  // A value the engine refuses is named by its key: the focus goes to the field holding it
+  // (anything else about the sheet, to the list of sheets).
+  ui::Control* field = sheetList_;
+  const std::pair<const std::string&, ui::Edit*> fields[] = {
+      {XlsxKeyHeadingRow(), headingEdit_}, {XlsxKeyFirstDataRow(), firstDataEdit_}, {XlsxKeyRange(), rangeEdit_}};
+  for (const auto& [key, edit] : fields)
+    if (problem.find(Ansi("“") + key + Ansi("”")) != std::string::npos) field = edit;
+  return Complain(problem, ui::kMbIconWarning, field);
 }
 
 std::pair<std::string, std::string> TXlsxConfig::PageHeader(int index) {

@@ -89,9 +89,10 @@ def type_slowly(text):
 
 def excel_journey():
     """A workbook of two sheets: the second, with a Chinese name, chosen in the list by
-    keyboard; its heading row and first data row typed; the preview read cell by cell and
-    read again after going back and changing the first data row; a missing file refused
-    with the focus back in the file field."""
+    keyboard; its heading row and first data row typed (a heading row beyond the sheet's
+    last refused with the focus back in its field); the preview read cell by cell and read
+    again after going back and changing the first data row; a missing file refused with the
+    focus back in the file field."""
     book = os.path.join(WORK, "报表_book.xlsx")
     wb = openpyxl.Workbook()
     cover = wb.active
@@ -134,7 +135,13 @@ def excel_journey():
     expect("focus after Alt+S", ryn.focused()[1], "工作表")
     xdo("key", "Down")
     xdo("key", "alt+h")
-    expect("focus after Alt+H", ryn.focused(), ("text", "列名行(0表示没有)"))
+    heading_field = ("text", "列名行(0表示没有)")
+    expect("focus after Alt+H", ryn.focused(), heading_field)
+    # A row beyond a sheet's last: refused by the engine, the focus back in that field with
+    # its text selected, so that what is typed next replaces it.
+    xdo("type", "9999999")
+    xdo("key", "alt+s")  # the focus elsewhere when the page is refused
+    refused(ryn, "alt+n", "列名行", heading_field)
     xdo("type", "2")
     xdo("key", "alt+d")
     expect("focus after Alt+D", ryn.focused(), ("text", "数据起始行"))
