@@ -362,15 +362,23 @@ TEST(ExportsTest, HandlesComeAndGoFromManyThreads) {
 namespace ryn {
 namespace {
 
-TEST(ExportsWriteTest, AFailedFinishIsReportedAndTheHandleEnds) {
-  RynHandle h = 0;
-  ASSERT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
-  testing::HostLog log;
-  EngineSetEvent(h, reinterpret_cast<intptr_t>(&log), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&testing::HostLog::Message));
-  if (EngineSetOptions(h, testing::ExportOptions("/dev/full").c_str()) != 0) {
-    EngineFina(h);
-    GTEST_SKIP() << "needs /dev/full";
+// A destination writing to a device that is always full, its messages logged.
+class ExportsWriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
+    EngineSetEvent(h, reinterpret_cast<intptr_t>(&log), RYN_EVENT_MESSAGE,
+                   reinterpret_cast<void*>(&testing::HostLog::Message));
+    if (EngineSetOptions(h, testing::ExportOptions("/dev/full").c_str()) != 0) GTEST_SKIP() << "needs /dev/full";
   }
+  // The tests end the handle themselves; this is for a skipped or failed one.
+  void TearDown() override { EngineFina(h); }
+
+  RynHandle h = 0;
+  testing::HostLog log;
+};
+
+TEST_F(ExportsWriteTest, AFailedFinishIsReportedAndTheHandleEnds) {
   Append(h);
   Post(h);
   EngineFina(h);
@@ -381,15 +389,7 @@ TEST(ExportsWriteTest, AFailedFinishIsReportedAndTheHandleEnds) {
 
 // Records posted whole into a full device: the first failed write is reported once and
 // the call says it failed; no later record is taken as written.
-TEST(ExportsWriteTest, RecordsPostedWholeIntoAFullDeviceFail) {
-  RynHandle h = 0;
-  ASSERT_EQ(EngineInit(RYN_DESTINATION, &h), RYN_OK);
-  testing::HostLog log;
-  EngineSetEvent(h, reinterpret_cast<intptr_t>(&log), RYN_EVENT_MESSAGE, reinterpret_cast<void*>(&testing::HostLog::Message));
-  if (EngineSetOptions(h, testing::ExportOptions("/dev/full").c_str()) != 0) {
-    EngineFina(h);
-    GTEST_SKIP() << "needs /dev/full";
-  }
+TEST_F(ExportsWriteTest, RecordsPostedWholeIntoAFullDeviceFail) {
   const RecordTexts record{{0, 1}, {"a value long enough to fill the buffer soon", "b"}, {44, 1}};
   int failed = 0, afterFailure = 0;
   for (int i = 0; i < 5000; ++i) {
